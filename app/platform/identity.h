@@ -1,0 +1,23 @@
+#ifndef VELMARO_APP_PLATFORM_IDENTITY_H
+#define VELMARO_APP_PLATFORM_IDENTITY_H
+
+// Product identity, shared by start-up, the settings store and the updater.
+namespace Identity {
+inline constexpr const char *applicationName = "Velmaro";
+inline constexpr const char *version = "2.7.2";
+inline constexpr const char *organizationName = "t.a.l.v.e.n.";
+inline constexpr const char *organizationDomain = "velmaro.org";
+
+// The tracking service expects the bare version; public tile servers refuse
+// anonymous clients, so tiles get a self-describing agent.
+inline constexpr const char *trackingUserAgent = "2.7.2";
+inline constexpr const char *tileUserAgent = "Velmaro/2.7.2 (+https://velmaro.org)";
+
+// Transfer timeouts in milliseconds.
+inline constexpr int trackingTimeoutMs = 30000;
+inline constexpr int feedTimeoutMs = 30000;
+inline constexpr int tileTimeoutMs = 20000;
+inline constexpr int installerTimeoutMs = 300000;
+} // namespace Identity
+
+#endif

@@ -1,0 +1,111 @@
+#ifndef VELMARO_MAP_GEO_H
+#define VELMARO_MAP_GEO_H
+
+#include <QPoint>
+#include <QPointF>
+#include <QRect>
+
+// Latitude then longitude in decimal degrees, north and east positive. The
+// same two doubles also serve as a plain 2-vector (lat = x, lng = y).
+class GeoPoint
+{
+public:
+    GeoPoint() = default;
+    GeoPoint(double lat, double lng) : m_lat(lat), m_lng(lng) {}
+
+    double lat() const { return m_lat; }
+    double lng() const { return m_lng; }
+    double latRad() const;
+    double lngRad() const;
+    void setLat(double lat) { m_lat = lat; }
+    void setLng(double lng) { m_lng = lng; }
+    void setLatRad(double rad);
+    void setLngRad(double rad);
+    void reset() { m_lat = m_lng = 0.0; }
+
+    bool operator==(const GeoPoint &o) const { return m_lat == o.m_lat && m_lng == o.m_lng; }
+    bool operator!=(const GeoPoint &o) const { return !(*this == o); }
+
+private:
+    double m_lat = 0.0;
+    double m_lng = 0.0;
+};
+
+// One tile's edges in degrees.
+struct TileBounds {
+    double south = 0.0;
+    double west = 0.0;
+    double north = 0.0;
+    double east = 0.0;
+};
+
+// Web-Mercator tile arithmetic and great-circle helpers. Pure functions; n is
+// 2^zoom. Inputs outside the world give indices outside 0..n-1 or non-finite
+// values, which callers reject.
+namespace Geo {
+inline constexpr int tileSize = 256;
+inline constexpr double pi = 3.141592653589793;
+inline constexpr double twoPi = 6.283185307179586;
+inline constexpr double degPerRad = 57.29577951308232;
+inline constexpr double earthRadiusKm = 6371.0;
+
+QPointF tilePosition(double lat, double lng, double n); // fractional column, row
+QPoint tileIndexAt(double lat, double lng, double n);   // truncated toward zero
+double tileLongitude(double x, double n);
+double tileLatitude(double y, double n);
+TileBounds tileBounds(int column, int row, double n);
+
+double bearingTo(const GeoPoint &a, const GeoPoint &b); // degrees in [0, 360)
+double distanceKm(const GeoPoint &a, const GeoPoint &b); // haversine
+GeoPoint destinationPoint(const GeoPoint &start, double distanceKm, double bearingDeg);
+GeoPoint midpointOf(const GeoPoint &a, const GeoPoint &b);
+
+double dot(const GeoPoint &a, const GeoPoint &b);
+double length(const GeoPoint &a);
+GeoPoint normalized(const GeoPoint &a); // (0, 0) for a zero vector
+} // namespace Geo
+
+// Projection state of a map view: centre, zoom and the tile layout for a
+// view size. Scene items reach geography only through this.
+class MapProjection
+{
+public:
+    MapProjection();
+
+    void setZoom(int zoom); // no range check
+    int zoom() const { return m_zoom; }
+    double n() const { return m_n; }
+
+    void setCentre(double lat, double lng);
+    void setCentre(const GeoPoint &centre) { setCentre(centre.lat(), centre.lng()); }
+    GeoPoint centre() const { return GeoPoint(m_centreLat, m_centreLng); }
+
+    // Computes visibleTiles and firstTileOffset for a W x H view.
+    void layout(int width, int height);
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    // Inclusive tile columns (left..right) and rows (top..bottom); null
+    // (0, 0, -1, -1 as left, top, right, bottom) before the first layout.
+    QRect visibleTiles() const { return m_visibleTiles; }
+    QPoint firstTileOffset() const { return m_firstTileOffset; }
+
+    // View rectangle of tile (column, row) in the current layout.
+    QRect tileRect(int column, int row) const;
+
+    QPoint geoToView(double lng, double lat) const;
+    QPoint geoToView(const GeoPoint &p) const { return geoToView(p.lng(), p.lat()); }
+    GeoPoint viewToGeo(int px, int py) const;
+
+private:
+    int m_zoom = 10;
+    double m_n = 1024.0;
+    double m_centreLat = 42.986766;
+    double m_centreLng = 16.0203;
+    int m_width = 0;
+    int m_height = 0;
+    QRect m_visibleTiles;
+    QPoint m_firstTileOffset;
+};
+
+#endif

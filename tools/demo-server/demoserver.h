@@ -1,0 +1,112 @@
+#ifndef VELMARO_TOOLS_DEMOSERVER_DEMOSERVER_H
+#define VELMARO_TOOLS_DEMOSERVER_DEMOSERVER_H
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// One loopback server that plays the tracking service, the download server
+// and the tile server, for the run command, offline use and the tests.
+// Tests link it in-process (library velmaro_demoserver) or start the
+// velmaro-demo-server program with --port 0.
+class DemoServer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Options {
+        // Seed of the synthesized fleets and tracks; same seed, same data.
+        quint32 seed = 2011;
+        // Seconds between two fixes of a boat, drawn from this range.
+        int fixIntervalMin = 30;
+        int fixIntervalMax = 60;
+        // Boats per race; 0 keeps the built-in fleet (20+ boats, 3-4 classes).
+        int boatsPerRace = 0;
+        bool quiet = false; // no request log on standard error
+    };
+
+    struct Race {
+        int eventId = 0;
+        int taskId = 0;
+        QString name;
+        qint64 start = 0; // Unix seconds
+        qint64 end = 0;
+    };
+
+    struct Boat {
+        int id = 0;
+        QString klasse;
+        QString startnr;
+        QString name;
+        QString team;
+        QString skipper;
+    };
+
+    struct Fix {
+        double lat = 0;
+        double lng = 0;
+        qint64 tstamp = 0;
+        double heading = 0;
+        double speed = 0;
+    };
+
+    // Faults are set per endpoint: "getBoats", "getPosition", "isup",
+    // "version", "downloads", "feed", "relnotes", "installer", "tiles".
+    // A request can also ask for one with the query item fault=<name>
+    // (delay, hang, error, cut, malformed, redirect).
+    enum class Fault { None, Delay, Hang, HttpError, CutBody, Malformed, Redirect };
+
+    explicit DemoServer(QObject *parent = nullptr);
+    DemoServer(const Options &options, QObject *parent = nullptr);
+    ~DemoServer() override;
+
+    // Listens on 127.0.0.1; 0 picks a free port. Returns the port, 0 on failure.
+    quint16 listen(quint16 port = 0);
+    quint16 port() const;
+    QString baseUrl() const; // "http://127.0.0.1:<port>", no trailing slash
+
+    QList<Race> races() const;
+    QList<Boat> boats(int eventId) const;
+    QList<Fix> fixes(int eventId, int boatId) const; // time order
+
+    // value: the delay in ms for Delay, the status code for HttpError.
+    void setFault(const QString &endpoint, Fault fault, int value = 0);
+    void clearFaults();
+
+    void setVersionText(const QString &text); // body of /api/version.html, default "2.7.2"
+    // Makes the feed offer this version for the running platform; empty
+    // (the default) offers nothing newer than 2.7.2.
+    void setOfferedVersion(const QString &version);
+    // Basic authentication for the feed; an empty user turns it off.
+    void setFeedCredentials(const QString &user, const QString &password);
+    // Replaces the installer's bytes (to test size and hash checks) while the
+    // feed keeps announcing the original length and hash.
+    void setInstallerTamper(const QByteArray &replacement);
+
+    // "Now" of the live race (Unix seconds); the system clock when unset.
+    void setClock(std::function<qint64()> clock);
+
+    // Requests served so far for one endpoint name (see setFault).
+    int requestCount(const QString &endpoint) const;
+    // Query strings and headers of the requests served, newest last.
+    struct Request {
+        QString endpoint;
+        QString path;
+        QString query;
+        QByteArray userAgent;
+        QByteArray trackType;
+    };
+    QList<Request> requestLog() const;
+    void clearRequestLog();
+
+signals:
+    void requestServed(const QString &method, const QString &path, int status);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+#endif

@@ -1,0 +1,1 @@
+// replaced as the window code arrives
