@@ -85,6 +85,11 @@ public:
     // feed keeps announcing the original length and hash.
     void setInstallerTamper(const QByteArray &replacement);
 
+    // Serves extra documents (test fixtures such as other feeds) at a path,
+    // e.g. "/downloads/setup/other.xml"; an empty body removes it.
+    void setStaticFile(const QString &path, const QByteArray &body,
+                       const QByteArray &contentType = "text/plain");
+
     // "Now" of the live race (Unix seconds); the system clock when unset.
     void setClock(std::function<qint64()> clock);
 
