@@ -12,8 +12,7 @@ QList<GateItem *> buildCourse(int eventId, int taskId)
     gates.reserve(rows.size());
     for (const CourseRow &row : rows) {
         gates.append(new GateItem(row.latA, row.lngA, row.latB, row.lngB, row.bearingDeg,
-                                  row.lengthKm, QString::fromUtf8(row.name),
-                                  row.midpointCentre));
+                                  row.lengthKm, QString::fromUtf8(row.name), row.midpointCentre));
     }
     return gates;
 }

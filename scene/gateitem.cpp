@@ -5,13 +5,8 @@
 
 GateItem::GateItem(double latA, double lngA, double latB, double lngB, double bearingDeg,
                    double lengthKm, const QString &name, bool midpointCentre)
-    : m_posA(latA, lngA),
-      m_posB(latB, lngB),
-      m_bearingDeg(bearingDeg),
-      m_lengthKm(lengthKm),
-      m_name(name),
-      m_midpointCentre(midpointCentre),
-      m_lineColour(qRgba(250, 100, 100, 255))
+    : m_posA(latA, lngA), m_posB(latB, lngB), m_bearingDeg(bearingDeg), m_lengthKm(lengthKm),
+      m_name(name), m_midpointCentre(midpointCentre), m_lineColour(qRgba(250, 100, 100, 255))
 {
     if (latB == 0.0 && lngB == 0.0)
         m_posB = Geo::destinationPoint(m_posA, lengthKm, bearingDeg);
@@ -53,10 +48,10 @@ void GateItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, 
     pen.setCosmetic(true);
     painter->setPen(pen);
     painter->setBrush(Qt::NoBrush);
-    painter->drawEllipse(QRect(QPoint(m_pixA.x() - 5, m_pixA.y() - 5),
-                               QPoint(m_pixA.x() + 4, m_pixA.y() + 4)));
-    painter->drawEllipse(QRect(QPoint(m_pixB.x() - 5, m_pixB.y() - 5),
-                               QPoint(m_pixB.x() + 4, m_pixB.y() + 4)));
+    painter->drawEllipse(
+        QRect(QPoint(m_pixA.x() - 5, m_pixA.y() - 5), QPoint(m_pixA.x() + 4, m_pixA.y() + 4)));
+    painter->drawEllipse(
+        QRect(QPoint(m_pixB.x() - 5, m_pixB.y() - 5), QPoint(m_pixB.x() + 4, m_pixB.y() + 4)));
 
     pen.setWidth(2);
     pen.setStyle(Qt::SolidLine);

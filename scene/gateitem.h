@@ -20,8 +20,8 @@ public:
 
     // A second end of exactly (0, 0) is derived from the first end, the
     // bearing (degrees) and the length (km); otherwise both are ignored.
-    GateItem(double latA, double lngA, double latB, double lngB, double bearingDeg,
-             double lengthKm, const QString &name, bool midpointCentre);
+    GateItem(double latA, double lngA, double latB, double lngB, double bearingDeg, double lengthKm,
+             const QString &name, bool midpointCentre);
 
     int type() const override { return Type; }
 

@@ -11,14 +11,9 @@
 #include <vector>
 
 Ship::Ship(int id, const QString &name, const QString &sourceKind, const QString &sourceLocation)
-    : m_id(id),
-      m_name(name),
-      m_sourceKind(sourceKind),
-      m_sourceLocation(sourceLocation),
-      m_initialTrack(std::make_unique<Track>(name)),
-      m_rawTrack(std::make_unique<Track>(name)),
-      m_simplifiedTrack(std::make_unique<Track>(name)),
-      m_displayTrack(m_initialTrack.get())
+    : m_id(id), m_name(name), m_sourceKind(sourceKind), m_sourceLocation(sourceLocation),
+      m_initialTrack(std::make_unique<Track>(name)), m_rawTrack(std::make_unique<Track>(name)),
+      m_simplifiedTrack(std::make_unique<Track>(name)), m_displayTrack(m_initialTrack.get())
 {
     setBoundingRegionGranularity(0.5);
 }
@@ -33,8 +28,8 @@ QFont Ship::labelFont()
 
 void Ship::setDisplayTrack(Track *track)
 {
-    if (track == m_rawTrack.get() || track == m_simplifiedTrack.get()
-        || track == m_initialTrack.get())
+    if (track == m_rawTrack.get() || track == m_simplifiedTrack.get() ||
+        track == m_initialTrack.get())
         m_displayTrack = track;
 }
 
@@ -79,8 +74,8 @@ TrackPoint *Ship::positionAt(int t)
     if (t >= lastPoint->tstamp || m_pointCount < 2 || n < 2) {
         lastPoint->index = last;
         if (last > 0)
-            lastPoint->heading = Geo::bearingTo(track->pointAt(last - 1)->position,
-                                                lastPoint->position);
+            lastPoint->heading =
+                Geo::bearingTo(track->pointAt(last - 1)->position, lastPoint->position);
         return lastPoint;
     }
 
@@ -122,8 +117,8 @@ TrackPoint *Ship::positionAt(int t)
     const double v = Geo::distanceKm(a->position, b->position) / dt; // km/s
     m_speed = v * 3600.0 / 1.852;
     const double bearing = Geo::bearingTo(a->position, b->position);
-    const GeoPoint position = Geo::destinationPoint(
-        a->position, v * (static_cast<double>(t) - a->tstamp), bearing);
+    const GeoPoint position =
+        Geo::destinationPoint(a->position, v * (static_cast<double>(t) - a->tstamp), bearing);
     return makePoint(position, t, bearing, hi);
 }
 
@@ -217,8 +212,8 @@ void Ship::updateGeometry(const MapProjection &projection)
         const QPixmap *strip = m_spriteStrip.get();
         const int frame = SpriteStrip::frameForHeading(m_currentPoint->heading);
         const int sx = SpriteStrip::frameSize * frame;
-        if (strip && strip->width() >= sx + SpriteStrip::frameSize
-            && strip->height() >= SpriteStrip::frameSize) {
+        if (strip && strip->width() >= sx + SpriteStrip::frameSize &&
+            strip->height() >= SpriteStrip::frameSize) {
             m_sprite.fill(colour);
             QPainter p(&m_sprite);
             p.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -5,9 +5,9 @@
 
 #include <QColor>
 #include <QGraphicsItem>
+#include <QImage>
 #include <QList>
 #include <QPersistentModelIndex>
-#include <QImage>
 #include <QPixmap>
 #include <QPolygonF>
 #include <QString>

@@ -7,7 +7,8 @@
 #include <QSqlError>
 #include <QVariant>
 
-namespace {
+namespace
+{
 
 // Boat 38 is stored by the service but never shown.
 constexpr int hiddenBoatId = 38;
@@ -16,8 +17,8 @@ constexpr int hiddenBoatId = 38;
 bool flagFromText(const QVariant &value)
 {
     const QString text = value.toString().trimmed();
-    return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
-        || text == QLatin1String("1");
+    return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           text == QLatin1String("1");
 }
 
 } // namespace
@@ -86,9 +87,9 @@ bool ShipLoader::loadTrack(Ship *ship)
         m_trackQuery = std::make_unique<QSqlQuery>();
         m_trackQuery->setForwardOnly(true);
         ++m_prepareCount;
-        m_trackQueryReady = m_trackQuery->prepare(QStringLiteral(
-            "SELECT lat, lng, tstamp FROM track WHERE ship_id=:ship_id AND "
-            "regatta_id=:regatta_id ORDER BY tstamp"));
+        m_trackQueryReady = m_trackQuery->prepare(
+            QStringLiteral("SELECT lat, lng, tstamp FROM track WHERE ship_id=:ship_id AND "
+                           "regatta_id=:regatta_id ORDER BY tstamp"));
         if (!m_trackQueryReady)
             return false;
     }
@@ -125,8 +126,8 @@ TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection
                 ship->simplifyTrack(defaultSimplifyTolerance);
                 ship->setDisplayTrack(ship->simplifiedTrack());
             }
-            const QColor colour = ship->colour().isValid() ? ship->colour()
-                                                            : Ship::fallbackColour();
+            const QColor colour =
+                ship->colour().isValid() ? ship->colour() : Ship::fallbackColour();
             ship->displayTrack()->setColour(colour);
             ship->rawTrack()->setColour(colour);
             ship->setPositionKnown(false);

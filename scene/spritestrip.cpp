@@ -7,7 +7,8 @@
 
 #include <cmath>
 
-namespace SpriteStrip {
+namespace SpriteStrip
+{
 
 int frameForHeading(double heading)
 {
@@ -45,8 +46,7 @@ QImage render(const QImage &picture)
             p.setCompositionMode(QPainter::CompositionMode_Multiply);
             p.drawPixmap(0, 0, source);
         }
-        stripPainter.drawPixmap(QRect(frameSize * k, 0, frameSize, frameSize), frame,
-                                frame.rect());
+        stripPainter.drawPixmap(QRect(frameSize * k, 0, frameSize, frameSize), frame, frame.rect());
     }
     stripPainter.end();
     return strip;

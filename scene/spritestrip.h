@@ -6,7 +6,8 @@
 
 // The boat picture turned in whole degrees: 360 frames of 32 x 32 pixels side
 // by side, frame k turned k degrees clockwise, frame 0 pointing north.
-namespace SpriteStrip {
+namespace SpriteStrip
+{
 inline constexpr int frameSize = 32;
 inline constexpr int frameCount = 360;
 

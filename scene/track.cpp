@@ -3,10 +3,8 @@
 #include <cmath>
 
 TrackProjector::TrackProjector(const MapProjection &projection)
-    : m_n(projection.n()),
-      m_left(projection.visibleTiles().left()),
-      m_top(projection.visibleTiles().top()),
-      m_offset(projection.firstTileOffset())
+    : m_n(projection.n()), m_left(projection.visibleTiles().left()),
+      m_top(projection.visibleTiles().top()), m_offset(projection.firstTileOffset())
 {
     m_key.zoom = projection.zoom();
     m_key.topLeftTile = QPoint(m_left, m_top);
@@ -40,12 +38,12 @@ QPoint TrackProjector::toView(const GeoPoint &position, double mercator) const
         m_row = row;
     }
     const TileBounds &b = m_bounds;
-    const int x = static_cast<int>(256.0 * (lng - b.west) / (b.east - b.west)
-                                   + 256.0 * (column - m_left))
-                  + m_offset.x();
-    const int y = static_cast<int>(256.0 * (lat - b.north) / (b.south - b.north)
-                                   + 256.0 * (row - m_top))
-                  + m_offset.y();
+    const int x =
+        static_cast<int>(256.0 * (lng - b.west) / (b.east - b.west) + 256.0 * (column - m_left)) +
+        m_offset.x();
+    const int y =
+        static_cast<int>(256.0 * (lat - b.north) / (b.south - b.north) + 256.0 * (row - m_top)) +
+        m_offset.y();
     return QPoint(x, y);
 }
 

@@ -64,8 +64,8 @@ public:
         QPoint firstTileOffset;
         bool operator==(const Key &o) const
         {
-            return zoom == o.zoom && topLeftTile == o.topLeftTile
-                && firstTileOffset == o.firstTileOffset;
+            return zoom == o.zoom && topLeftTile == o.topLeftTile &&
+                   firstTileOffset == o.firstTileOffset;
         }
         bool operator!=(const Key &o) const { return !(*this == o); }
     };

@@ -13,7 +13,8 @@
 #include <functional>
 #include <memory>
 
-namespace SceneTest {
+namespace SceneTest
+{
 
 inline MapProjection projection(double lat, double lng, int zoom, int width, int height)
 {
@@ -60,8 +61,8 @@ inline std::function<bool(QColor)> tintedLike(const QColor &colour)
 {
     return [colour](QColor c) {
         const auto close = [](int a, int b) { return std::abs(a - b) <= 60; };
-        return c != QColor(Qt::white) && close(c.red(), colour.red())
-            && close(c.green(), colour.green()) && close(c.blue(), colour.blue());
+        return c != QColor(Qt::white) && close(c.red(), colour.red()) &&
+               close(c.green(), colour.green()) && close(c.blue(), colour.blue());
     };
 }
 

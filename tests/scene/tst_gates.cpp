@@ -9,7 +9,8 @@
 
 using namespace SceneTest;
 
-namespace {
+namespace
+{
 
 bool near6(double a, double b)
 {
@@ -152,7 +153,8 @@ void TestGates::placedGatesProjectToKnownPixels()
     for (const GateItem *g : gates) {
         for (const auto &[pos, pix] : {std::pair{g->posA(), g->pixA()}, {g->posB(), g->pixB()}}) {
             const QPointF expected = mercatorPixel(pos, centre, 10, 800, 600);
-            QVERIFY2(std::abs(pix.x() - expected.x()) <= 1.5 && std::abs(pix.y() - expected.y()) <= 1.5,
+            QVERIFY2(std::abs(pix.x() - expected.x()) <= 1.5 &&
+                         std::abs(pix.y() - expected.y()) <= 1.5,
                      qPrintable(g->name()));
         }
     }

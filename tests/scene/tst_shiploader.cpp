@@ -9,7 +9,8 @@
 
 using namespace SceneTest;
 
-namespace {
+namespace
+{
 
 const QString createShip = QStringLiteral(
     "create table ship (id INTEGER primary key,regatta_id int, name varchar(100), skipper "
@@ -216,7 +217,7 @@ void TestShipLoader::loadTrackOnePreparedQuery()
     QCOMPARE(two.pointCount(), 2);
     QCOMPARE(two.rawTrack()->pointAt(0)->tstamp, 1200);
     QCOMPARE(none.pointCount(), 4); // unchanged
-    QVERIFY(!one.hasPositions()); // the caller decides
+    QVERIFY(!one.hasPositions());   // the caller decides
 }
 
 void TestShipLoader::placeShipsTimeRange()

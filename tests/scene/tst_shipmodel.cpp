@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 // Knots for `degrees` of latitude covered in `seconds` (haversine radius).
 double knotsAlongMeridian(double degrees, int seconds)
@@ -214,16 +215,18 @@ void TestShipModel::simplify_data()
     QTest::addColumn<double>("tolerance");
     QTest::addColumn<QList<int>>("kept");
 
-    QTest::newRow("two points keep both") << QList<QPointF>{{43.0, 15.0}, {43.0, 15.1}} << 0.0005
-                                          << QList<int>{0, 1};
+    QTest::newRow("two points keep both")
+        << QList<QPointF>{{43.0, 15.0}, {43.0, 15.1}} << 0.0005 << QList<int>{0, 1};
     QTest::newRow("one point") << QList<QPointF>{{43.0, 15.0}} << 0.0005 << QList<int>{0};
     QTest::newRow("collinear keeps ends")
         << QList<QPointF>{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
         << QList<int>{0, 3};
-    QTest::newRow("only points within tolerance go")
-        << QList<QPointF>{{43.0, 15.0}, {43.0003, 15.002}, {43.0008, 15.005}, {43.0, 15.008},
-                          {43.0, 15.01}}
-        << 0.0005 << QList<int>{0, 2, 4};
+    QTest::newRow("only points within tolerance go") << QList<QPointF>{{43.0, 15.0},
+                                                                       {43.0003, 15.002},
+                                                                       {43.0008, 15.005},
+                                                                       {43.0, 15.008},
+                                                                       {43.0, 15.01}}
+                                                     << 0.0005 << QList<int>{0, 2, 4};
     QTest::newRow("exactly on tolerance goes")
         << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.5 << QList<int>{0, 2};
     QTest::newRow("just over tolerance stays")

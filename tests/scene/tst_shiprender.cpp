@@ -11,7 +11,8 @@
 
 using namespace SceneTest;
 
-namespace {
+namespace
+{
 
 const double centreLat = 43.5;
 const double centreLng = 15.9;
@@ -137,7 +138,8 @@ void TestShipRender::committedStripPointsNorthAtFrameZero()
         return best;
     };
     const QPoint north = extreme(0, 0, -1);
-    QVERIFY2(north.y() < 6 && std::abs(north.x() - 16) <= 2, qPrintable(QString::number(north.x())));
+    QVERIFY2(north.y() < 6 && std::abs(north.x() - 16) <= 2,
+             qPrintable(QString::number(north.x())));
     const QPoint east = extreme(90, 1, 0);
     QVERIFY(east.x() > 25 && std::abs(east.y() - 16) <= 2);
     const QPoint south = extreme(180, 0, 1);
@@ -167,7 +169,7 @@ void TestShipRender::projectorMatchesGeoToView()
 void TestShipRender::tail_data()
 {
     QTest::addColumn<int>("sinceLastFix"); // seconds from fix 9 to the moment
-    QTest::addColumn<QList<int>>("fixes");  // fixes after the current position
+    QTest::addColumn<QList<int>>("fixes"); // fixes after the current position
 
     // Fixes every 2000 s; segment j carries the time of fix j + 1.
     QTest::newRow("at the last fix") << 0 << QList<int>{8, 7, 6, 5, 4, 3};
@@ -194,7 +196,8 @@ void TestShipRender::tail()
     QCOMPARE(polygon.size(), fixes.size() + 1);
     QCOMPARE(polygon.first(), QPointF(p.geoToView(ship->currentPoint()->position)));
     for (int i = 0; i < fixes.size(); ++i)
-        QCOMPARE(polygon.at(i + 1), QPointF(p.geoToView(ship->rawTrack()->pointAt(fixes[i])->position)));
+        QCOMPARE(polygon.at(i + 1),
+                 QPointF(p.geoToView(ship->rawTrack()->pointAt(fixes[i])->position)));
 }
 
 void TestShipRender::tailWithCompleteTrackStopsAtFixOne()
@@ -235,7 +238,8 @@ void TestShipRender::boundingRectCoversSpriteLabelAndTrack()
     QVERIFY(bounds.contains(QRectF(s.x() - 16, s.y() - 16, 32, 32)));
     QVERIFY(bounds.contains(QRectF(s.x() - 16, s.y() - 16, 35, 35))); // follow circle
     const QFontMetricsF metrics(Ship::labelFont());
-    QVERIFY(bounds.contains(metrics.boundingRect(ship->speedText()).translated(s.x() - 7, s.y() - 16)));
+    QVERIFY(
+        bounds.contains(metrics.boundingRect(ship->speedText()).translated(s.x() - 7, s.y() - 16)));
     QVERIFY(ship->trackPolygon().size() > 2);
     for (const QPointF &point : ship->trackPolygon())
         QVERIFY(bounds.contains(point));
@@ -306,8 +310,8 @@ void TestShipRender::invalidColourDrawnInFallback()
     moveTo(*ship, 100000 + 9000);
     ship->updateGeometry(p);
     const QImage image = render(scene, QRect(0, 0, 800, 600));
-    QVERIFY(countPixels(image, around(ship->screenPos(), 16), tintedLike(Ship::fallbackColour()))
-            > 40);
+    QVERIFY(countPixels(image, around(ship->screenPos(), 16), tintedLike(Ship::fallbackColour())) >
+            40);
     // The track line too.
     QCOMPARE(ship->displayTrack()->colour(), Ship::fallbackColour());
     const QPoint fix3 = p.geoToView(ship->rawTrack()->pointAt(3)->position);
