@@ -25,7 +25,14 @@ public:
         // Boats per race; 0 keeps the built-in fleet (20+ boats, 3-4 classes).
         int boatsPerRace = 0;
         bool quiet = false; // no request log on standard error
+        // Moment the live race is anchored to (Unix seconds): it runs from three
+        // hours before to a day after. 0 takes the system clock at construction.
+        qint64 liveAnchor = 0;
     };
+
+    // The live race that is always under way: event 30, task 300.
+    static constexpr int liveEventId = 30;
+    static constexpr int liveTaskId = 300;
 
     struct Race {
         int eventId = 0;
@@ -74,6 +81,11 @@ public:
     // value: the delay in ms for Delay, the status code for HttpError.
     void setFault(const QString &endpoint, Fault fault, int value = 0);
     void clearFaults();
+    // Parses "endpoint=kind[:value]" (kind: delay, hang, error, cut, malformed,
+    // redirect) as given to --fault; false for anything else.
+    static bool parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value);
+    // "delay", "hang", ... for a fault; Fault::None for an unknown name.
+    static Fault faultFromName(const QString &name);
 
     void setVersionText(const QString &text); // body of /api/version.html, default "2.7.2"
     // Makes the feed offer this version for the running platform; empty
@@ -84,6 +96,9 @@ public:
     // Replaces the installer's bytes (to test size and hash checks) while the
     // feed keeps announcing the original length and hash.
     void setInstallerTamper(const QByteArray &replacement);
+    // The genuine installer (a small shell script) for a version, as the feed
+    // announces it.
+    static QByteArray installerBytes(const QString &version);
 
     // Serves extra documents (test fixtures such as other feeds) at a path,
     // e.g. "/downloads/setup/other.xml"; an empty body removes it.
