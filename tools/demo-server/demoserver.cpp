@@ -210,9 +210,11 @@ struct DemoServer::Private {
     {
         if (feedUser.isEmpty())
             return true;
-        const QByteArray expected =
-            "Basic " + (feedUser + QLatin1Char(':') + feedPassword).toUtf8().toBase64();
-        return headerValue(request, "Authorization") == expected;
+        // Clients encode the pair as UTF-8 (we ask for it) or as Latin-1.
+        const QString pair = feedUser + QLatin1Char(':') + feedPassword;
+        const QByteArray given = headerValue(request, "Authorization");
+        return given == "Basic " + pair.toUtf8().toBase64()
+               || given == "Basic " + pair.toLatin1().toBase64();
     }
 
     Reply boatList(const QUrlQuery &query) const
@@ -432,7 +434,7 @@ struct DemoServer::Private {
             Reply r;
             r.status = 401;
             r.body = "Anmeldung erforderlich\n";
-            r.headers.append(qMakePair(QByteArray("WWW-Authenticate"), QByteArray("Basic realm=\"Velmaro Updates\"")));
+            r.headers.append(qMakePair(QByteArray("WWW-Authenticate"), QByteArray("Basic realm=\"Velmaro Updates\", charset=\"UTF-8\"")));
             write(socket, r, method, path, false);
             return;
         }

@@ -59,10 +59,16 @@ public:
         double speed = 0;
     };
 
-    // Faults are set per endpoint: "getBoats", "getPosition", "isup",
-    // "version", "downloads", "feed", "relnotes", "installer", "tiles".
-    // A request can also ask for one with the query item fault=<name>
-    // (delay, hang, error, cut, malformed, redirect).
+    // Faults are set per endpoint: "getBoats", "getPosition", "getRaces",
+    // "isup", "version", "downloads", "feed", "relnotes", "installer",
+    // "tiles", "static" (setStaticFile paths elsewhere). A request can also
+    // ask for one with the query item fault=<name> (delay, hang, error, cut,
+    // malformed, redirect) and faultValue=<n>. Delay answers after n ms
+    // (2000), Hang never answers, HttpError answers status n (500), CutBody
+    // announces the full length, sends half and closes the connection,
+    // Malformed mixes garbage lines into CSV (the feed becomes broken XML),
+    // Redirect answers 302 to the same path (the feed to
+    // "/downloads/setup/velmaro-moved.xml"), where the fault does not apply.
     enum class Fault { None, Delay, Hang, HttpError, CutBody, Malformed, Redirect };
 
     explicit DemoServer(QObject *parent = nullptr);
@@ -76,7 +82,9 @@ public:
 
     QList<Race> races() const;
     QList<Boat> boats(int eventId) const;
-    QList<Fix> fixes(int eventId, int boatId) const; // time order
+    // All synthesized fixes in time order; for the live race also those still
+    // "in the future", which getPosition.php holds back until the clock passes.
+    QList<Fix> fixes(int eventId, int boatId) const;
 
     // value: the delay in ms for Delay, the status code for HttpError.
     void setFault(const QString &endpoint, Fault fault, int value = 0);

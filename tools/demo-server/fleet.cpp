@@ -76,6 +76,32 @@ const ClassInfo classes[] = {
 
 double knotsToKmPerSec(double knots) { return knots * 1.852 / 3600.0; }
 
+// Offsets of a few kilometres on a flat patch of sea: exact enough for tacks
+// and much cheaper than the great-circle functions for 10,000s of fixes.
+constexpr double kmPerDegreeLat = 110.574;
+constexpr double kmPerDegreeLngAtEquator = 111.320;
+
+GeoPoint offsetKm(const GeoPoint &p, double km, double bearingDeg)
+{
+    const double b = bearingDeg / Geo::degPerRad;
+    const double kx = kmPerDegreeLngAtEquator * std::cos(p.lat() / Geo::degPerRad);
+    return GeoPoint(p.lat() + km * std::cos(b) / kmPerDegreeLat,
+                    p.lng() + km * std::sin(b) / kx);
+}
+
+// Distance (km) and bearing (degrees) from a to b on the same flat patch.
+void flatVector(const GeoPoint &a, const GeoPoint &b, double *km, double *bearingDeg)
+{
+    const double kx = kmPerDegreeLngAtEquator * std::cos(a.lat() / Geo::degPerRad);
+    const double dx = (b.lng() - a.lng()) * kx;
+    const double dy = (b.lat() - a.lat()) * kmPerDegreeLat;
+    *km = std::hypot(dx, dy);
+    double deg = std::atan2(dx, dy) * Geo::degPerRad;
+    if (deg < 0)
+        deg += 360.0;
+    *bearingDeg = deg;
+}
+
 } // namespace
 
 QList<DemoServer::Boat> makeFleet(quint32 seed, int raceIndex, const DemoServer::Race &race,
@@ -198,8 +224,8 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
         if (legs.isEmpty() || sailed >= total) {
             // Finished (or nowhere to go): lying in the harbour, barely moving.
             const Waypoint &last = course.last();
-            p = Geo::destinationPoint(GeoPoint(last.lat, last.lng), dice.range(0.0, 0.08),
-                                      dice.range(0.0, 360.0));
+            p = offsetKm(GeoPoint(last.lat, last.lng), dice.range(0.0, 0.08),
+                         dice.range(0.0, 360.0));
         } else {
             while (leg + 1 < legs.size() && sailed > legs[leg].startKm + legs[leg].km)
                 ++leg;
@@ -217,8 +243,7 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
             double offset = tackAmplitude * closing * zigzag;
             if (leg == 0)
                 offset += startShift * (1.0 - closing);
-            p = Geo::destinationPoint(on, std::abs(offset),
-                                      std::fmod(legBearing + (offset >= 0 ? 90.0 : 270.0), 360.0));
+            p = offsetKm(on, std::abs(offset), legBearing + (offset >= 0 ? 90.0 : 270.0));
         }
 
         DemoServer::Fix fix;
@@ -226,13 +251,21 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
         fix.lng = p.lng();
         fix.tstamp = t;
         if (havePrevious && t > previousT) {
-            const double km = Geo::distanceKm(previous, p);
+            double km = 0, bearing = 0;
+            flatVector(previous, p, &km, &bearing);
             fix.speed = km / double(t - previousT) * 3600.0 / 1.852;
-            fix.heading = km > 0.001 ? Geo::bearingTo(previous, p) : legBearing;
+            fix.heading = km > 0.001 ? bearing : legBearing;
         } else {
             fix.speed = avgKn;
             fix.heading = legBearing;
         }
+        // Stored as served, so that the API and the CSV agree to the digit.
+        fix.lat = std::round(fix.lat * 1e6) / 1e6;
+        fix.lng = std::round(fix.lng * 1e6) / 1e6;
+        fix.heading = std::round(fix.heading * 10.0) / 10.0;
+        if (fix.heading >= 360.0)
+            fix.heading -= 360.0;
+        fix.speed = std::round(fix.speed * 100.0) / 100.0;
         fixes.append(fix);
         previous = p;
         previousT = t;
