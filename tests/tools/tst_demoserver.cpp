@@ -146,6 +146,9 @@ private slots:
 
     void delayAnswersLater();
     void hangNeverAnswers();
+    void delayedReplyToVanishedClientIsDropped();
+    void destroyingServerEndsHungAndDelayedReplies();
+    void fleetSizeOption();
     void errorGivesStatus_data();
     void errorGivesStatus();
     void cutBodyIsShorterThanAnnounced();
@@ -481,6 +484,56 @@ void TestDemoServer::hangNeverAnswers()
     QCOMPARE(f.status, 0);
     // The server keeps serving other connections.
     QCOMPARE(get(QStringLiteral("/api/isup.html")).status, 200);
+}
+
+void TestDemoServer::delayedReplyToVanishedClientIsDropped()
+{
+    QNetworkRequest request(QUrl(m_server->baseUrl()
+                                 + QStringLiteral("/api/isup.html?fault=delay&faultValue=150")));
+    QNetworkReply *reply = m_nam.get(request);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("isup")), 1, 5000);
+    reply->abort();
+    reply->deleteLater();
+    m_nam.clearConnectionCache();
+    QSignalSpy served(m_server.get(), &DemoServer::requestServed);
+    QVERIFY(!served.wait(400)); // the answer had nowhere to go
+    QCOMPARE(get(QStringLiteral("/api/isup.html")).status, 200);
+}
+
+void TestDemoServer::destroyingServerEndsHungAndDelayedReplies()
+{
+    const QString base = m_server->baseUrl();
+    QNetworkRequest hang(QUrl(base + QStringLiteral("/api/isup.html?fault=hang")));
+    QNetworkRequest delay(QUrl(base + QStringLiteral("/api/version.html?fault=delay&faultValue=60000")));
+    hang.setTransferTimeout(20000);
+    delay.setTransferTimeout(20000);
+    QNetworkReply *a = m_nam.get(hang);
+    QNetworkReply *b = m_nam.get(delay);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->requestLog().size(), 2, 5000);
+    QSignalSpy aDone(a, &QNetworkReply::finished);
+    QSignalSpy bDone(b, &QNetworkReply::finished);
+    m_server.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(aDone.count() == 1 && bDone.count() == 1, 5000);
+    QVERIFY(a->error() != QNetworkReply::NoError);
+    QVERIFY(b->error() != QNetworkReply::NoError);
+    a->deleteLater();
+    b->deleteLater();
+}
+
+void TestDemoServer::fleetSizeOption()
+{
+    DemoServer::Options options;
+    options.boatsPerRace = 5;
+    options.liveAnchor = 1800000000;
+    DemoServer server(options);
+    QSet<int> ids;
+    for (const DemoServer::Race &race : server.races()) {
+        const QList<DemoServer::Boat> boats = server.boats(race.eventId);
+        QCOMPARE(boats.size(), 5);
+        for (const DemoServer::Boat &b : boats)
+            ids.insert(b.id);
+    }
+    QCOMPARE(ids.size(), 15);
 }
 
 void TestDemoServer::errorGivesStatus_data()

@@ -107,7 +107,7 @@ QByteArray malformedCsv(const QByteArray &body, char separator)
 {
     const QList<QByteArray> garbage = separator == ';'
         ? QList<QByteArray>{"kaputt", "43.5;15.9;abc", "1;2;3;4;5;6", "#;#;#;#", ";;;;;;;;"}
-        : QList<QByteArray>{"kaputt", "A|B|C", "1|2|3|4|5|6|7|8|9|10|11", "|||", "\xff\xfe|x"};
+        : QList<QByteArray>{"kaputt", "A|B|C", "1|2|3|4|5|6|7|8|9|10|11", "|||", "M\xc3\xb6we|kaputt"};
     QByteArray out = garbage.first() + "\n";
     const QList<QByteArray> lines = body.split('\n');
     int n = 0;
@@ -429,6 +429,9 @@ struct DemoServer::Private {
         entry.userAgent = headerValue(request, "User-Agent");
         entry.trackType = headerValue(request, "Track-Type");
         log.append(entry);
+        // A long-running demo must not grow without bound.
+        if (log.size() > 20000)
+            log.remove(0, log.size() - 10000);
 
         if (endpoint == QLatin1String("feed") && !feedAuthorized(request)) {
             Reply r;

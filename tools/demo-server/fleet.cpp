@@ -108,7 +108,8 @@ QList<DemoServer::Boat> makeFleet(quint32 seed, int raceIndex, const DemoServer:
                                   int boatsPerRace)
 {
     Dice dice(mix(seed, quint64(race.eventId) * 1000 + quint64(race.taskId)));
-    const int count = boatsPerRace > 0 ? boatsPerRace : 20 + dice.below(5);
+    // At most 999: each race has a thousand ids of its own.
+    const int count = boatsPerRace > 0 ? std::min(boatsPerRace, 999) : 20 + dice.below(5);
     const int classCount = 3 + dice.below(2);
     const int firstClass = dice.below(int(std::size(classes)) - classCount + 1);
 
