@@ -78,6 +78,8 @@ VuUpdater::VuUpdater()
     : QObject(nullptr)
     , m_httpUser(QLatin1String(""))
     , m_httpPassword(QLatin1String(""))
+    , m_feedTimeoutMs(Identity::feedTimeoutMs)
+    , m_installerTimeoutMs(Identity::installerTimeoutMs)
 {
     connect(&m_manager, &QNetworkAccessManager::authenticationRequired, this,
             &VuUpdater::authenticationRequired);
@@ -98,6 +100,12 @@ void VuUpdater::setHttpCredentials(const QString &user, const QString &password)
 {
     m_httpUser = user;
     m_httpPassword = password;
+}
+
+void VuUpdater::setTransferTimeouts(int feedMs, int installerMs)
+{
+    m_feedTimeoutMs = feedMs;
+    m_installerTimeoutMs = installerMs;
 }
 
 QString VuUpdater::updateFolder()
@@ -175,7 +183,7 @@ void VuUpdater::requestFeed(const QUrl &url)
     // Redirects are followed here, so that the stored feed address moves on.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(Identity::feedTimeoutMs);
+    request.setTransferTimeout(m_feedTimeoutMs);
     m_feedReply = m_manager.get(request);
     connect(m_feedReply, &QNetworkReply::readyRead, this, &VuUpdater::httpFeedReadyRead);
     connect(m_feedReply, &QNetworkReply::downloadProgress, this,
@@ -387,7 +395,7 @@ void VuUpdater::requestReleaseNotes(const QUrl &url)
     }
     m_releaseNotes.clear();
     QNetworkRequest request(url);
-    request.setTransferTimeout(Identity::feedTimeoutMs);
+    request.setTransferTimeout(m_feedTimeoutMs);
     m_relNotesReply = m_manager.get(request);
     connect(m_relNotesReply, &QNetworkReply::readyRead, this, &VuUpdater::httpRelNotesReadyRead);
     connect(m_relNotesReply, &QNetworkReply::downloadProgress, this,
@@ -567,7 +575,7 @@ void VuUpdater::InstallUpdate()
     }
 
     QNetworkRequest request(m_proposedUpdate->enclosureUrl());
-    request.setTransferTimeout(Identity::installerTimeoutMs);
+    request.setTransferTimeout(m_installerTimeoutMs);
     QNetworkReply *reply = m_manager.get(request);
     m_installReply = reply;
     m_expectedLength = m_proposedUpdate->enclosureLength();

@@ -35,6 +35,14 @@ public:
     // Answered to an HTTP authentication challenge of the download server.
     void setHttpCredentials(const QString &user, const QString &password);
 
+    // Transfer timeouts of the feed and release notes, and of the installer;
+    // the defaults come from Identity.
+    void setTransferTimeouts(int feedMs, int installerMs);
+    // True while a feed request (with its redirects) is under way.
+    bool isChecking() const { return m_feedReply != nullptr; }
+    // True while the installer is being downloaded.
+    bool isInstalling() const { return m_installReply != nullptr; }
+
     // Deletes files named *.oldversion below folder, which must lie inside
     // the temporary location; empty means the private update folder.
     // Symbolic links are not followed.
@@ -111,6 +119,8 @@ private:
     QString m_httpUser;
     QString m_httpPassword;
     QXmlStreamReader m_xml;
+    int m_feedTimeoutMs;
+    int m_installerTimeoutMs;
 
     // The running installer download and what it must match.
     QNetworkReply *m_installReply = nullptr;
