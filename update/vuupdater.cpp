@@ -100,6 +100,8 @@ void VuUpdater::setHttpCredentials(const QString &user, const QString &password)
 {
     m_httpUser = user;
     m_httpPassword = password;
+    // Credentials accepted earlier are cached per server; new ones must count.
+    m_manager.clearAccessCache();
 }
 
 void VuUpdater::setTransferTimeouts(int feedMs, int installerMs)

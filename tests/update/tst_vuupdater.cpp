@@ -122,7 +122,6 @@ private slots:
     void tamperedDemoInstallerRefused();
     void cutOffDownloadRefused();
     void installerTimeoutRefused();
-    void installReplacesOlderFile();
     void installFolderSymlinkRefused();
 
     void removeOldVersionFiles();
@@ -558,9 +557,6 @@ void TestVuUpdater::releaseNotesAfterCloseDropped()
     QPointer<VuUpdateWindow> closed = window();
     closed->close();
     QVERIFY(!window());
-    const int before = m_server->requestCount(QStringLiteral("relnotes"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("relnotes")) > 0, 10000);
-    Q_UNUSED(before);
     // The reply lands after the window is gone: no crash, no box, and the
     // proposal still gets its notes.
     QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->proposedUpdate()->releaseNotes().isEmpty(),
@@ -725,6 +721,15 @@ void TestVuUpdater::progressBar()
 
 void TestVuUpdater::installStartsCheckedInstaller()
 {
+    // An installer left from an earlier attempt is replaced.
+    QVERIFY(Platform::makePrivateFolder(VuUpdater::updateFolder()));
+    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old installer");
+    }
+
     serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
     check(true);
     QSignalSpy started(VuUpdater::instance(), &VuUpdater::updatedFinishedSuccessfully);
@@ -743,7 +748,6 @@ void TestVuUpdater::installStartsCheckedInstaller()
     QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
 
     QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
-    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
     QCOMPARE(m_started, QStringList{path});
     QCOMPARE(m_boxes->count(), 0);
 
@@ -852,24 +856,6 @@ void TestVuUpdater::installerTimeoutRefused()
         QStringLiteral("Das Update konnte nicht geladen werden")));
     QVERIFY(m_started.isEmpty());
     QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-void TestVuUpdater::installReplacesOlderFile()
-{
-    QVERIFY(Platform::makePrivateFolder(VuUpdater::updateFolder()));
-    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old installer");
-    }
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    clickInstall();
-    QTRY_COMPARE_WITH_TIMEOUT(m_started, QStringList{path}, 10000);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), m_installer);
 }
 
 void TestVuUpdater::installFolderSymlinkRefused()
