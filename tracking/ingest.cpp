@@ -2,9 +2,18 @@
 
 #include <QByteArrayView>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+#ifdef VELMARO_NATIVE_SQLITE
+#include <sqlite3.h>
+#endif
 
 namespace Tracking {
 
@@ -162,61 +171,270 @@ BoatListResult ingestBoatList(const QByteArray &body, int eventId)
     return result;
 }
 
+namespace {
+
+// Numbers of a positions line, read as QString::toInt/toDouble would read
+// them. Plain decimal fields, which is all the service sends, take a fast
+// path; anything else goes through QString so the results stay identical.
+class FieldReader
+{
+public:
+    explicit FieldReader(bool utf8) : m_utf8(utf8) {}
+
+    int toInt(QByteArrayView field) const
+    {
+        const char *p = field.data();
+        const char *end = p + field.size();
+        bool negative = false;
+        if (p < end && *p == '-') {
+            negative = true;
+            ++p;
+        }
+        if (p < end && end - p <= 18) {
+            qint64 value = 0;
+            const char *q = p;
+            for (; q < end && *q >= '0' && *q <= '9'; ++q)
+                value = value * 10 + (*q - '0');
+            if (q == end) {
+                if (negative)
+                    value = -value;
+                if (value < std::numeric_limits<int>::min()
+                    || value > std::numeric_limits<int>::max())
+                    return 0; // as QString::toInt on overflow
+                return int(value);
+            }
+        }
+        return decoded(field).toInt();
+    }
+
+    double toDouble(QByteArrayView field) const
+    {
+        const char *p = field.data();
+        const char *end = p + field.size();
+        const char *q = p < end && *p == '-' ? p + 1 : p;
+        const char *digits = q;
+        while (q < end && *q >= '0' && *q <= '9')
+            ++q;
+        bool plain = q > digits;
+        if (plain && q < end && *q == '.') {
+            const char *fraction = ++q;
+            while (q < end && *q >= '0' && *q <= '9')
+                ++q;
+            plain = q > fraction;
+        }
+        if (plain && q == end) {
+            double value = 0;
+            const auto r = std::from_chars(p, end, value);
+            if (r.ec == std::errc() && r.ptr == end)
+                return value;
+        }
+        return decoded(field).toDouble();
+    }
+
+private:
+    QString decoded(QByteArrayView field) const
+    {
+        return m_utf8 ? QString::fromUtf8(field) : QString::fromLatin1(field);
+    }
+    bool m_utf8;
+};
+
+// Splits a line at sep into exactly Count fields.
+template<int Count>
+bool splitBytes(QByteArrayView line, char sep, QByteArrayView (&fields)[Count])
+{
+    const char *p = line.data();
+    const char *end = p + line.size();
+    for (int i = 0; i < Count - 1; ++i) {
+        const char *at = static_cast<const char *>(std::memchr(p, sep, size_t(end - p)));
+        if (!at)
+            return false;
+        fields[i] = QByteArrayView(p, at - p);
+        p = at + 1;
+    }
+    if (std::memchr(p, sep, size_t(end - p)))
+        return false;
+    fields[Count - 1] = QByteArrayView(p, end - p);
+    return true;
+}
+
+// The insert fix statement, prepared once per reply. Through the driver's
+// own sqlite3 handle where that is the library we link (the Qt statement
+// layer costs several times the insert itself), else through QSqlQuery.
+class FixInserter
+{
+public:
+    FixInserter(const QSqlDatabase &db, int shipId, int regattaId)
+        : m_query(db), m_shipId(shipId), m_regattaId(regattaId)
+    {
+#ifdef VELMARO_NATIVE_SQLITE
+        m_handle = nativeHandle(db);
+#endif
+    }
+    ~FixInserter()
+    {
+#ifdef VELMARO_NATIVE_SQLITE
+        if (m_stmt)
+            sqlite3_finalize(m_stmt);
+#endif
+    }
+    FixInserter(const FixInserter &) = delete;
+    FixInserter &operator=(const FixInserter &) = delete;
+
+    bool prepare()
+    {
+#ifdef VELMARO_NATIVE_SQLITE
+        if (m_handle) {
+            const QByteArray sql = insertFixSql.toUtf8();
+            if (sqlite3_prepare_v2(m_handle, sql.constData(), int(sql.size()), &m_stmt, nullptr)
+                != SQLITE_OK) {
+                m_error = QString::fromUtf8(sqlite3_errmsg(m_handle));
+                return false;
+            }
+            // Placeholders in statement order: ship_id, regatta_id, lat, lng, tstamp.
+            sqlite3_bind_int(m_stmt, 1, m_shipId);
+            sqlite3_bind_int(m_stmt, 2, m_regattaId);
+            return true;
+        }
+#endif
+        if (!m_query.prepare(insertFixSql)) {
+            m_error = errorText(m_query);
+            return false;
+        }
+        m_query.bindValue(0, m_shipId);
+        m_query.bindValue(1, m_regattaId);
+        return true;
+    }
+
+    bool insert(const Fix &fix)
+    {
+#ifdef VELMARO_NATIVE_SQLITE
+        if (m_stmt) {
+            sqlite3_bind_double(m_stmt, 3, fix.lat);
+            sqlite3_bind_double(m_stmt, 4, fix.lng);
+            sqlite3_bind_int(m_stmt, 5, fix.tstamp);
+            const int rc = sqlite3_step(m_stmt);
+            sqlite3_reset(m_stmt);
+            if (rc != SQLITE_DONE) {
+                m_error = QString::fromUtf8(sqlite3_errmsg(m_handle));
+                return false;
+            }
+            return true;
+        }
+#endif
+        m_query.bindValue(2, fix.lat);
+        m_query.bindValue(3, fix.lng);
+        m_query.bindValue(4, fix.tstamp);
+        if (!m_query.exec()) {
+            m_error = errorText(m_query);
+            return false;
+        }
+        return true;
+    }
+
+    QString error() const { return m_error; }
+
+private:
+#ifdef VELMARO_NATIVE_SQLITE
+    static sqlite3 *nativeHandle(const QSqlDatabase &db)
+    {
+        const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+        if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+            return nullptr;
+        sqlite3 *handle = *static_cast<sqlite3 *const *>(v.constData());
+        if (!handle || !sameLibrary(db))
+            return nullptr;
+        return handle;
+    }
+    // The driver may carry its own copy of SQLite; only one built from the
+    // same sources as ours may be handed our calls.
+    static bool sameLibrary(const QSqlDatabase &db)
+    {
+        static int known = -1;
+        if (known < 0) {
+            QSqlQuery q(db);
+            known = q.exec(QStringLiteral("SELECT sqlite_source_id()")) && q.next()
+                    && q.value(0).toString() == QLatin1String(sqlite3_sourceid());
+        }
+        return known == 1;
+    }
+    sqlite3 *m_handle = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+#endif
+    QSqlQuery m_query;
+    int m_shipId;
+    int m_regattaId;
+    QString m_error;
+};
+
+} // namespace
+
 PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &target,
                                 std::FILE *diagnostics)
 {
     PositionsResult result;
-    const QString text = decodeReplyBody(body);
+    QByteArrayView text(body);
+    const bool utf8 = text.isValidUtf8();
+    if (utf8 && text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    const FieldReader reader(utf8);
+
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
         result.error = db.lastError().text();
         return result;
     }
-    QSqlQuery insert(db);
-    if (!insert.prepare(insertFixSql)) {
-        result.error = errorText(insert);
-        db.rollback();
-        return result;
-    }
-    // Placeholders in statement order: ship_id, regatta_id, lat, lng, tstamp.
-    insert.bindValue(0, target.boatId);
-    insert.bindValue(1, target.regattaId);
-
     int previous = 0;
     bool failed = false;
-    forEachLine(text, [&](QStringView line) {
-        if (failed)
-            return;
-        QStringView f[5];
-        if (!splitExactly(line, QLatin1Char(';'), f)) {
-            ++result.malformedLines;
-            writeDiagnostic(diagnostics, target.index);
-            return;
+    {
+        FixInserter inserter(db, target.boatId, target.regattaId);
+        if (!inserter.prepare()) {
+            result.error = inserter.error();
+            db.rollback();
+            return result;
         }
-        const int t = f[2].toInt();
-        // The service repeats the fix at the since time; the track in memory
-        // must stay time-ordered and free of doubles.
-        if (t == previous || (target.hasFixes && t <= target.newestFix)) {
-            ++result.skippedLines;
-            return;
+        result.fixes.reserve(qsizetype(text.count('\n')) + 1);
+
+        // Lines end at "\n" or "\r\n"; a final line break starts no line.
+        const char *p = text.data();
+        const char *const end = p + text.size();
+        while (p < end && !failed) {
+            const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+            const char *stop = nl ? nl : end;
+            const char *next = nl ? nl + 1 : end;
+            if (stop > p && stop[-1] == '\r')
+                --stop;
+            const QByteArrayView line(p, stop - p);
+            p = next;
+
+            QByteArrayView f[5];
+            if (!splitBytes(line, ';', f)) {
+                ++result.malformedLines;
+                writeDiagnostic(diagnostics, target.index);
+                continue;
+            }
+            const int t = reader.toInt(f[2]);
+            // The service repeats the fix at the since time; the track in
+            // memory must stay time-ordered and free of doubles.
+            if (t == previous || (target.hasFixes && t <= target.newestFix)) {
+                ++result.skippedLines;
+                continue;
+            }
+            Fix fix;
+            fix.lat = reader.toDouble(f[0]);
+            fix.lng = reader.toDouble(f[1]);
+            fix.tstamp = t;
+            fix.heading = reader.toDouble(f[3]);
+            fix.extra = reader.toDouble(f[4]);
+            if (!inserter.insert(fix)) {
+                result.error = inserter.error();
+                failed = true;
+                break;
+            }
+            result.fixes.append(fix);
+            previous = t;
         }
-        Fix fix;
-        fix.lat = f[0].toDouble();
-        fix.lng = f[1].toDouble();
-        fix.tstamp = t;
-        fix.heading = f[3].toDouble();
-        fix.extra = f[4].toDouble();
-        insert.bindValue(2, fix.lat);
-        insert.bindValue(3, fix.lng);
-        insert.bindValue(4, t);
-        if (!insert.exec()) {
-            result.error = errorText(insert);
-            failed = true;
-            return;
-        }
-        result.fixes.append(fix);
-        previous = t;
-    });
+    }
     if (diagnostics)
         std::fflush(diagnostics);
 
