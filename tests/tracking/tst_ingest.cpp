@@ -117,6 +117,8 @@ private slots:
 
     void positions_data();
     void positions();
+    void numbersReadAsQStringReadsThem_data();
+    void numbersReadAsQStringReadsThem();
     void positionsDiagnosticNamesTheIndex();
     void positionsEmptyReplyKeepsLastget();
     void failedInsertRollsBackWholeReply();
@@ -390,6 +392,48 @@ void TestIngest::positions()
     QCOMPARE(m_db->scalar("SELECT lastget FROM ship WHERE id=5").toInt(),
              lastget != 0 ? lastget : 77);
     QCOMPARE(m_db->count("track", "regatta_id=21 AND ship_id=5"), stored.size());
+}
+
+void TestIngest::numbersReadAsQStringReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    for (const char *text : {"54.123456", "-0.5", "12", "007", " 12", "12 ", "+5", "1e3", "1.",
+                             ".5", "-", "", "nan", "inf", "-inf", "0x10", "1,5", "12abc",
+                             "1302905280", "2147483647", "2147483648", "-2147483648",
+                             "-2147483649", "99999999999999999999", "1.7976931348623157e308",
+                             "1e400", "0.1000000000000000055511151231257827", "Ã©",
+                             "é"})
+        QTest::newRow(text) << QByteArray(text);
+}
+
+// The fast number path must read every field exactly as QString does.
+void TestIngest::numbersReadAsQStringReadsThem()
+{
+    QFETCH(QByteArray, field);
+    QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
+    const QString asText = decodeReplyBody(field);
+    const PositionsTarget target{0, 5, 21, false, 0};
+
+    const PositionsResult doubles = ingestPositions(
+        field + ";" + field + ";100;" + field + ";" + field + "\n", target, nullptr);
+    QVERIFY(doubles.committed);
+    QCOMPARE(doubles.fixes.size(), 1);
+    const Fix &fix = doubles.fixes.first();
+    const double d = asText.toDouble();
+    QCOMPARE(qIsNaN(fix.lat), qIsNaN(d));
+    if (!qIsNaN(d)) {
+        QCOMPARE(fix.lat, d);
+        QCOMPARE(fix.lng, d);
+        QCOMPARE(fix.heading, d);
+        QCOMPARE(fix.extra, d);
+    }
+
+    const PositionsResult ints = ingestPositions("0;0;" + field + ";0;0\n", target, nullptr);
+    QVERIFY(ints.committed);
+    const int t = asText.toInt();
+    QCOMPARE(ints.fixes.size(), t == 0 ? 0 : 1);
+    if (t != 0)
+        QCOMPARE(ints.fixes.first().tstamp, t);
 }
 
 void TestIngest::positionsDiagnosticNamesTheIndex()
