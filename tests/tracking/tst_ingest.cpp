@@ -157,8 +157,9 @@ void TestIngest::requestUrls_data()
     QTest::newRow("positions boat 7 of event 21")
         << positionsUrl(base, 21, 120, 7, 1302905280)
         << base + "/api/getPosition.php?rg=21&wf=120&bo=7&h=5&la=1302905280&csv=1&lid=1302905280";
-    QTest::newRow("positions since 0") << positionsUrl(base, 10, 88, 1234, 0)
-                                       << base + "/api/getPosition.php?rg=10&wf=88&bo=1234&h=5&la=0&csv=1&lid=0";
+    QTest::newRow("positions since 0")
+        << positionsUrl(base, 10, 88, 1234, 0)
+        << base + "/api/getPosition.php?rg=10&wf=88&bo=1234&h=5&la=0&csv=1&lid=0";
     QTest::newRow("boat list") << boatListUrl(base, 21, 120)
                                << base + "/api/getBoats.php?rg=21&wf=120&csv=1";
     QTest::newRow("probe") << probeUrl(base) << base + "/api/isup.html";
@@ -233,7 +234,8 @@ void TestIngest::boatListStoresNewBoats()
     QCOMPARE(result.records, 2);
     QSqlQuery q;
     QVERIFY(q.exec(QStringLiteral("SELECT id, regatta_id, name, skipper, team, klasse, startnr, "
-                                  "farbe, lastget, show, follow, typeof(show) FROM ship ORDER BY id")));
+                                  "farbe, lastget, show, follow, typeof(show) FROM ship "
+                                  "ORDER BY id")));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 5);
     QCOMPARE(q.value(1).toInt(), 21);
@@ -475,7 +477,8 @@ void TestIngest::failedInsertRollsBackWholeReply()
 {
     QVERIFY(ingestBoatList(boatLine(5, 21, {}, "Laser", 50), 21).committed);
     QVERIFY(m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON track WHEN "
-                                       "NEW.tstamp = 160 BEGIN SELECT RAISE(ABORT, 'refused'); END")}));
+                                       "NEW.tstamp = 160 BEGIN SELECT RAISE(ABORT, 'refused'); "
+                                       "END")}));
     const QByteArray body = fixLine(100) + fixLine(130) + fixLine(160) + fixLine(190);
     const PositionsTarget target{0, 5, 21, false, 0};
     const PositionsResult failed = ingestPositions(body, target, nullptr);
@@ -570,7 +573,8 @@ void TestIngest::versionNoticeNoDoesNothing()
 
     QCOMPARE(boxes.count(), 1);
     const Seams::MessageBoxRequest &box = boxes.boxes().first();
-    QCOMPARE(box.text, QStringLiteral("Eine neue Programmversion steht am Server zum Download bereit! "));
+    QCOMPARE(box.text,
+             QStringLiteral("Eine neue Programmversion steht am Server zum Download bereit! "));
     QCOMPARE(box.informativeText,
              QStringLiteral("Möchten Sie diese nun herunterladen und installieren? "));
     QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);

@@ -364,7 +364,8 @@ void TestTrackingClient::failedStatementIsFetchedAgainByNextPoll()
     WAIT_IDLE(*m_client);
     int rolledBack = 0;
     for (const QList<QVariant> &args : handled)
-        rolledBack += args.at(1).value<TrackingClient::Outcome>() == TrackingClient::Outcome::RolledBack;
+        rolledBack += args.at(1).value<TrackingClient::Outcome>()
+            == TrackingClient::Outcome::RolledBack;
     QCOMPARE(rolledBack, 1);
     QCOMPARE(storedTimes(victim, liveEvent), before);
     QCOMPARE(m_host->fixTimes(0), before);
