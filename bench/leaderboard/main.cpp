@@ -1,0 +1,223 @@
+// Times the leaderboard for a large fleet sailing the 2011 course: the first
+// update (every fix looked at), animation ticks at each replay speed, jumps
+// of the slider back and forth, and the GPX export of the whole fleet.
+// Usage: bench_leaderboard [boats [fixes [seconds between fixes]]]
+
+#include "course.h"
+#include "gateitem.h"
+#include "gpxexport.h"
+#include "leaderboard.h"
+#include "ship.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Boats sailing from gate centre to gate centre, each at its own speed and
+// with some wander, so that they pass the gates at different times.
+QList<Ship *> makeFleet(const QList<CourseGate> &course, int boats, int fixes, int interval,
+                        int start)
+{
+    QRandomGenerator random(2011);
+    QList<Ship *> ships;
+    for (int b = 1; b <= boats; ++b) {
+        auto *ship = new Ship(b, QStringLiteral("Boot %1").arg(b), QString(), QString());
+        ship->setKlasse(QStringLiteral("Klasse %1").arg(b % 4));
+        ship->setStartnr(QString::number(b));
+        const double knots = 5.0 + 4.0 * random.generateDouble();
+        const double step = knots * 1.852 / 3600.0 * interval;
+        GeoPoint pos = Geo::destinationPoint(course.first().centre, 0.3 * random.generateDouble(),
+                                             360.0 * random.generateDouble());
+        int target = 1;
+        for (int k = 0; k < fixes; ++k) {
+            ship->rawTrack()->addPoint(pos.lat(), pos.lng(), start + k * interval, 0.0);
+            if (target < course.size()) {
+                const GeoPoint aim = course[target].centre;
+                if (Geo::distanceKm(pos, aim) < step * 1.5) {
+                    ++target;
+                    continue;
+                }
+                const double heading =
+                    Geo::bearingTo(pos, aim) + 30.0 * (random.generateDouble() - 0.5);
+                pos = Geo::destinationPoint(pos, step, heading);
+            }
+        }
+        ship->setPointCount(fixes);
+        ship->setHasPositions(true);
+        ship->setDisplayTrack(ship->rawTrack());
+        ships.append(ship);
+    }
+    return ships;
+}
+
+void placeAt(const QList<Ship *> &ships, int t)
+{
+    for (Ship *ship : ships) {
+        if (TrackPoint *p = ship->positionAt(t)) {
+            ship->setCurrentPoint(p);
+            ship->setCurrentTime(t);
+        }
+    }
+}
+
+struct Figures {
+    double meanMs = 0.0;
+    double worstMs = 0.0;
+    int updates = 0;
+};
+
+// Leaderboard work of one slider move (boats of the race, then the ranking),
+// without the placement that the slider does anyway.
+double timedUpdate(Leaderboard &board, const QList<Ship *> &ships, int t, int *finished)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const QList<LeaderboardRow> rows = board.update(Leaderboard::boatsOf(ships), t);
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (finished)
+        *finished = static_cast<int>(std::count_if(
+            rows.begin(), rows.end(), [](const LeaderboardRow &r) { return r.finished; }));
+    return ms;
+}
+
+Figures animate(Leaderboard &board, const QList<Ship *> &ships, int from, int to, int step)
+{
+    Figures f;
+    double total = 0.0;
+    for (int t = from; t <= to; t += step) {
+        placeAt(ships, t);
+        const double ms = timedUpdate(board, ships, t, nullptr);
+        total += ms;
+        f.worstMs = std::max(f.worstMs, ms);
+        ++f.updates;
+    }
+    f.meanMs = f.updates ? total / f.updates : 0.0;
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int boats = args.size() > 1 ? args.at(1).toInt() : 100;
+    const int fixes = args.size() > 2 ? args.at(2).toInt() : 10000;
+    const int interval = args.size() > 3 ? args.at(3).toInt() : 20;
+    const int start = 1302905280;
+    const int end = start + (fixes - 1) * interval;
+    QTextStream out(stdout);
+
+    const QList<GateItem *> gates = buildCourse(21, 120);
+    const QList<CourseGate> course = Leaderboard::gatesOf(gates);
+    QElapsedTimer timer;
+    timer.start();
+    const QList<Ship *> ships = makeFleet(course, boats, fixes, interval, start);
+    Leaderboard probe;
+    probe.setCourse(course);
+    const double courseKm = probe.remainingLegsKm(0);
+    out << QStringLiteral("fleet: %1 boats x %2 fixes, one every %3 s (%4 h), course of %5 gates, "
+                          "%6 km\n")
+               .arg(boats)
+               .arg(fixes)
+               .arg(interval)
+               .arg(fixes * interval / 3600.0, 0, 'f', 1)
+               .arg(course.size())
+               .arg(courseKm, 0, 'f', 1);
+    out << QStringLiteral("made in %1 ms\n\n").arg(timer.elapsed());
+
+    {
+        Leaderboard board;
+        board.setCourse(course);
+        placeAt(ships, end);
+        int finished = 0;
+        const double ms = timedUpdate(board, ships, end, &finished);
+        out << QStringLiteral("first update at the end:     %1 ms (%2 fixes looked at, %3 of %4 "
+                              "boats finished)\n")
+                   .arg(ms, 0, 'f', 2)
+                   .arg(board.fixesExamined())
+                   .arg(finished)
+                   .arg(boats);
+        const double again = timedUpdate(board, ships, end, nullptr);
+        out << QStringLiteral("same moment again:           %1 ms\n").arg(again, 0, 'f', 3);
+    }
+
+    out << "\nanimation from the start to the end, one update per tick\n";
+    for (int step : {10, 60, 300}) {
+        Leaderboard board;
+        board.setCourse(course);
+        const Figures f = animate(board, ships, start, end, step);
+        out << QStringLiteral("  %1 s per tick: %2 updates, mean %3 ms, worst %4 ms\n")
+                   .arg(step, 3)
+                   .arg(f.updates)
+                   .arg(f.meanMs, 0, 'f', 3)
+                   .arg(f.worstMs, 0, 'f', 3);
+    }
+
+    {
+        Leaderboard board;
+        board.setCourse(course);
+        placeAt(ships, end);
+        timedUpdate(board, ships, end, nullptr);
+        QRandomGenerator random(7);
+        double total = 0.0;
+        double worst = 0.0;
+        double backTotal = 0.0;
+        int backs = 0;
+        const int jumps = 200;
+        int previous = end;
+        for (int i = 0; i < jumps; ++i) {
+            const int t = start + random.bounded(end - start);
+            placeAt(ships, t);
+            const double ms = timedUpdate(board, ships, t, nullptr);
+            total += ms;
+            worst = std::max(worst, ms);
+            if (t < previous) {
+                backTotal += ms;
+                ++backs;
+            }
+            previous = t;
+        }
+        out << QStringLiteral("\nslider jumps to random moments: mean %1 ms, worst %2 ms; "
+                              "backward jumps alone: mean %3 ms (%4 of %5)\n")
+                   .arg(total / jumps, 0, 'f', 3)
+                   .arg(worst, 0, 'f', 3)
+                   .arg(backs ? backTotal / backs : 0.0, 0, 'f', 3)
+                   .arg(backs)
+                   .arg(jumps);
+    }
+
+    {
+        QTemporaryDir dir;
+        Gpx::Document doc;
+        doc.name = QStringLiteral("Bench");
+        timer.start();
+        doc.tracks = Gpx::tracksOf(ships);
+        const QString path = dir.filePath(QStringLiteral("fleet.gpx"));
+        const QString message = Gpx::write(path, doc);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        out << QStringLiteral("\nGPX export of the fleet:     %1 ms, %2 MB%3\n")
+                   .arg(ms, 0, 'f', 0)
+                   .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1)
+                   .arg(message.isEmpty() ? QString() : QStringLiteral(" (") + message + ")");
+        timer.start();
+        Gpx::Document back;
+        const bool ok = Gpx::read(path, &back);
+        out << QStringLiteral("GPX read back:               %1 ms, %2 tracks%3\n")
+                   .arg(timer.nsecsElapsed() / 1e6, 0, 'f', 0)
+                   .arg(back.tracks.size())
+                   .arg(ok ? QString() : QStringLiteral(" (failed)"));
+    }
+
+    qDeleteAll(ships);
+    qDeleteAll(gates);
+    return 0;
+}
