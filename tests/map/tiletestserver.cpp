@@ -13,12 +13,7 @@ TileTestServer::TileTestServer(QObject *parent) : QObject(parent)
                                       QHttpServerResponder &&responder) {
         const QString path = request.url().path();
         m_requests.append(path);
-        m_userAgents.append(request.value("User-Agent"));
-        bool keep = false;
-        handle(path, responder, keep);
-        if (keep)
-            m_hung.push_back(std::make_unique<QHttpServerResponder>(std::move(responder)));
-        emit requestArrived(path);
+        handle(path, responder);
     });
 }
 
@@ -68,17 +63,9 @@ void TileTestServer::release()
 void TileTestServer::clearLog()
 {
     m_requests.clear();
-    m_userAgents.clear();
 }
 
-TileTestServer::Action TileTestServer::actionFor(const QString &path, int zoom) const
-{
-    if (m_pathActions.contains(path))
-        return m_pathActions.value(path);
-    return m_zoomActions.value(zoom, Action::Serve);
-}
-
-void TileTestServer::handle(const QString &path, QHttpServerResponder &responder, bool &keep)
+void TileTestServer::handle(const QString &path, QHttpServerResponder &responder)
 {
     static const QRegularExpression tilePath(QStringLiteral("^/(\\d+)/(\\d+)/(\\d+)\\.png$"));
     const QRegularExpressionMatch m = tilePath.match(path);
@@ -89,15 +76,9 @@ void TileTestServer::handle(const QString &path, QHttpServerResponder &responder
     const int zoom = m.captured(1).toInt();
     const int column = m.captured(2).toInt();
     const int row = m.captured(3).toInt();
-    switch (actionFor(path, zoom)) {
+    switch (m_pathActions.value(path, Action::Serve)) {
     case Action::Serve:
         responder.write(pngFor(zoom, column, row), "image/png");
-        break;
-    case Action::Fail:
-        responder.write(QHttpServerResponder::StatusCode::InternalServerError);
-        break;
-    case Action::Hang:
-        keep = true;
         break;
     case Action::Hold:
         m_held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)),

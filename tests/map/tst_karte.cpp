@@ -1,3 +1,4 @@
+#include "demoserver.h"
 #include "identity.h"
 #include "karte.h"
 #include "maphost.h"
@@ -8,6 +9,7 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(TileKey)
+Q_DECLARE_METATYPE(DemoServer::Fault)
 
 namespace {
 
@@ -98,6 +101,28 @@ QColor colourAt(const QPixmap &pixmap)
     return pixmap.toImage().pixelColor(128, 128);
 }
 
+// The tile paths the demo server was asked for, in arrival order.
+QStringList demoTileRequests(const DemoServer &demo)
+{
+    QStringList paths;
+    for (const DemoServer::Request &r : demo.requestLog())
+        if (r.endpoint == QLatin1String("tiles"))
+            paths.append(r.path);
+    return paths;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+bool sameImage(const QImage &a, const QImage &b)
+{
+    return !a.isNull() && a.convertToFormat(QImage::Format_RGB32)
+                              == b.convertToFormat(QImage::Format_RGB32);
+}
+
 QColor fileColour(const QString &path)
 {
     const QImage image(path, "PNG");
@@ -135,6 +160,7 @@ class TestKarte : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -148,6 +174,7 @@ private slots:
     void tileZeroZeroFetchedAndOffGridRowsSkipped();
     void cacheFolderCreatedWhenMissing();
     void redirectCannotChangeSavePath();
+    void redirectedTilesSavedUnderTheirOwnPath();
     void failedTileEndsBlank_data();
     void failedTileEndsBlank();
 
@@ -178,15 +205,28 @@ private:
     void settle();
     QString cachePath(const TileKey &key) const { return m_cacheFolder + tilePath(key); }
 
+    std::unique_ptr<DemoServer> m_demo;
     std::unique_ptr<QTemporaryDir> m_dir;
+    // For cases the demo service cannot stage: one tile held or redirected
+    // to another, tiles whose colour tells which one they are.
     std::unique_ptr<TileTestServer> m_server;
     std::unique_ptr<RecordingHost> m_host;
     std::unique_ptr<Scheme> m_scene;
     QString m_cacheFolder;
 };
 
+void TestKarte::initTestCase()
+{
+    DemoServer::Options options;
+    options.quiet = true;
+    m_demo = std::make_unique<DemoServer>(options);
+    QVERIFY(m_demo->listen() != 0);
+}
+
 void TestKarte::init()
 {
+    m_demo->clearFaults();
+    m_demo->clearRequestLog();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_cacheFolder = m_dir->filePath(QStringLiteral("maps"));
@@ -207,7 +247,7 @@ void TestKarte::cleanup()
 std::unique_ptr<Karte> TestKarte::makeView(double lat, double lng, int zoom, QSize size)
 {
     auto view = std::make_unique<Karte>(m_scene.get(), m_host.get());
-    view->setTileServer(m_server->baseUrl());
+    view->setTileServer(m_demo->baseUrl());
     view->setTileCacheFolder(m_cacheFolder);
     view->setCenterGeo(lat, lng);
     view->setZoomLevel(zoom);
@@ -240,18 +280,17 @@ void TestKarte::requestsVisibleTilesRightColumnFirst()
     for (const QList<QVariant> &args : requested)
         order.append(args.at(0).value<TileKey>());
     QCOMPARE(order, expected);
-    QCOMPARE(m_server->requests().size(), expected.size());
+    QCOMPARE(m_demo->requestCount(QStringLiteral("tiles")), expected.size());
     QCOMPARE(m_host->ledOn, expected.size());
     QCOMPARE(m_host->ledOff, expected.size());
-    for (const QByteArray &agent : m_server->userAgents())
-        QCOMPARE(agent, QByteArray(Identity::tileUserAgent));
+    for (const DemoServer::Request &request : m_demo->requestLog())
+        QCOMPARE(request.userAgent, QByteArray(Identity::tileUserAgent));
 
     for (const TileKey &key : expected) {
         const auto pixmap = view->tileLoader()->cached(key);
         QVERIFY2(pixmap, qPrintable(key.toString()));
-        const QColor colour = TileTestServer::colourFor(key.zoom, key.column, key.row);
-        QCOMPARE(colourAt(*pixmap), colour);
-        QCOMPARE(fileColour(cachePath(key)), colour);
+        QVERIFY(!view->tileLoader()->holdsBlank(key));
+        QVERIFY(sameImage(QImage(cachePath(key), "PNG"), pixmap->toImage()));
         // One repaint rectangle per changed tile.
         const QRect rect = view->projection().tileRect(key.column, key.row);
         const auto sameRect = [&](const QList<QVariant> &a) { return a.at(0).toRect() == rect; };
@@ -266,18 +305,18 @@ void TestKarte::secondViewServedFromDisk()
         auto first = makeView();
         showAndSettle(*first);
     }
-    m_server->clearLog();
+    m_demo->clearRequestLog();
     m_host->ledOn = m_host->ledOff = 0;
 
     auto second = makeView();
     QSignalSpy repaints(second.get(), &Karte::updated);
     showAndSettle(*second);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_demo->requestLog().isEmpty());
     QCOMPARE(m_host->ledOn, 0);
     for (const TileKey &key : cornerTiles()) {
         const auto pixmap = second->tileLoader()->cached(key);
         QVERIFY(pixmap);
-        QCOMPARE(colourAt(*pixmap), TileTestServer::colourFor(key.zoom, key.column, key.row));
+        QVERIFY(sameImage(QImage(cachePath(key), "PNG"), pixmap->toImage()));
         const QRect rect = second->projection().tileRect(key.column, key.row);
         const auto sameRect = [&](const QList<QVariant> &a) { return a.at(0).toRect() == rect; };
         QCOMPARE(std::count_if(repaints.begin(), repaints.end(), sameRect), 1);
@@ -295,8 +334,9 @@ void TestKarte::unreadableFileIsFetchedAgain()
 
     auto view = makeView();
     showAndSettle(*view);
-    QVERIFY(m_server->requests().contains(tilePath(broken)));
-    QCOMPARE(fileColour(cachePath(broken)), TileTestServer::colourFor(10, 556, 372));
+    QVERIFY(demoTileRequests(*m_demo).contains(tilePath(broken)));
+    QVERIFY(!QImage(cachePath(broken), "PNG").isNull());
+    QVERIFY(!view->tileLoader()->holdsBlank(broken));
 }
 
 void TestKarte::downloadingOffGivesBlanksWithoutTraffic()
@@ -311,7 +351,7 @@ void TestKarte::downloadingOffGivesBlanksWithoutTraffic()
     m_host->loadMaps = false;
     auto view = makeView();
     showAndSettle(*view);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_demo->requestLog().isEmpty());
     QCOMPARE(m_host->ledOn, 0);
     const TileLoader *tiles = view->tileLoader();
     QCOMPARE(tiles->cachedCount(), cornerTiles().size());
@@ -330,21 +370,18 @@ void TestKarte::blankTilesRefetchedOnlyAfterLeavingRetention()
     m_host->loadMaps = true;
     view->relayout();
     settle();
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_demo->requestLog().isEmpty());
 
     // Far enough east that every old tile leaves the retention rectangle.
     view->panBy(-256 * 8, 0);
     settle();
-    m_server->clearLog();
+    m_demo->clearRequestLog();
     view->panBy(256 * 8, 0);
     settle();
     QStringList expected;
     for (const TileKey &key : cornerTiles())
         expected.append(tilePath(key));
-    QStringList got = m_server->requests();
-    got.sort();
-    expected.sort();
-    QCOMPARE(got, expected);
+    QCOMPARE(sorted(demoTileRequests(*m_demo)), sorted(expected));
 }
 
 void TestKarte::memoryStaysWithinRetentionRect()
@@ -382,6 +419,7 @@ void TestKarte::lateReplyOfOtherZoomNotShown()
     m_server->setAction(QStringLiteral("/4/1/1.png"), TileTestServer::Action::Hold);
     m_server->setAction(QStringLiteral("/4/2/0.png"), TileTestServer::Action::Hold);
     auto view = makeView(worldCornerLat, worldCornerLng, 4);
+    view->setTileServer(m_server->baseUrl());
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
     QTRY_COMPARE(m_server->heldCount(), 2);
@@ -425,13 +463,11 @@ void TestKarte::tileZeroZeroFetchedAndOffGridRowsSkipped()
     for (int c = visible.right() + 1; c >= 0; --c)
         for (int r = 0; r <= visible.bottom() + 1; ++r)
             expected.append(tilePath({4, c, r}));
-    QCOMPARE(m_server->requests().size(), expected.size());
-    QStringList got = m_server->requests();
-    got.sort();
-    expected.sort();
-    QCOMPARE(got, expected);
+    const QStringList got = demoTileRequests(*m_demo);
+    QCOMPARE(got.size(), expected.size());
+    QCOMPARE(sorted(got), sorted(expected));
     QVERIFY(got.contains(QStringLiteral("/4/0/0.png")));
-    QCOMPARE(fileColour(cachePath({4, 0, 0})), TileTestServer::colourFor(4, 0, 0));
+    QVERIFY(!QImage(cachePath({4, 0, 0}), "PNG").isNull());
     QVERIFY(!view->tileLoader()->cached({4, 0, -1}));
 }
 
@@ -451,40 +487,67 @@ void TestKarte::redirectCannotChangeSavePath()
     const TileKey elsewhere{cornerZoom, 1, 1};
     m_server->setRedirect(tilePath(asked), tilePath(elsewhere));
     auto view = makeView();
+    view->setTileServer(m_server->baseUrl());
     showAndSettle(*view);
     QVERIFY(m_server->requests().contains(tilePath(elsewhere)));
     QCOMPARE(fileColour(cachePath(asked)), TileTestServer::colourFor(10, 1, 1));
     QVERIFY(!QFile::exists(cachePath(elsewhere)));
 }
 
+void TestKarte::redirectedTilesSavedUnderTheirOwnPath()
+{
+    // The demo service redirects to the same path with a query added; the
+    // reply's URL then no longer names a file of the cache.
+    m_demo->setFault(QStringLiteral("tiles"), DemoServer::Fault::Redirect);
+    auto view = makeView();
+    showAndSettle(*view);
+    QCOMPARE(m_demo->requestCount(QStringLiteral("tiles")), 2 * cornerTiles().size());
+    QStringList expected;
+    for (const TileKey &key : cornerTiles()) {
+        QVERIFY(!view->tileLoader()->holdsBlank(key));
+        QVERIFY(!QImage(cachePath(key), "PNG").isNull());
+        expected.append(key.toString() + QStringLiteral(".png"));
+    }
+    QStringList files;
+    QDirIterator it(m_cacheFolder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(m_cacheFolder).relativeFilePath(it.next()));
+    QCOMPARE(sorted(files), sorted(expected));
+}
+
 void TestKarte::failedTileEndsBlank_data()
 {
-    QTest::addColumn<TileTestServer::Action>("action");
-    QTest::newRow("server error") << TileTestServer::Action::Fail;
-    QTest::newRow("no answer before the timeout") << TileTestServer::Action::Hang;
+    QTest::addColumn<DemoServer::Fault>("fault");
+    QTest::newRow("server error") << DemoServer::Fault::HttpError;
+    QTest::newRow("no answer before the timeout") << DemoServer::Fault::Hang;
+    QTest::newRow("body cut short") << DemoServer::Fault::CutBody;
+    QTest::newRow("not an image") << DemoServer::Fault::Malformed;
 }
 
 void TestKarte::failedTileEndsBlank()
 {
-    QFETCH(TileTestServer::Action, action);
-    const TileKey bad{cornerZoom, 555, 373};
-    m_server->setAction(tilePath(bad), action);
+    QFETCH(DemoServer::Fault, fault);
+    m_demo->setFault(QStringLiteral("tiles"), fault, fault == DemoServer::Fault::HttpError ? 503 : 0);
     auto view = makeView();
     view->setTileTimeout(300);
     showAndSettle(*view);
 
     QCOMPARE(m_host->ledOn, cornerTiles().size());
     QCOMPARE(m_host->ledOff, cornerTiles().size());
-    QVERIFY(view->tileLoader()->holdsBlank(bad));
-    QVERIFY(!QFile::exists(cachePath(bad)));
-    for (const TileKey &key : cornerTiles())
-        QCOMPARE(QFile::exists(cachePath(key)), key != bad);
+    for (const TileKey &key : cornerTiles()) {
+        QVERIFY(view->tileLoader()->holdsBlank(key));
+        QVERIFY(!QFile::exists(cachePath(key)));
+    }
 
-    // Within the retention rectangle it is not asked for again.
-    m_server->clearLog();
+    // Within the retention rectangle they are not asked for again.
+    m_demo->clearFaults();
+    m_demo->clearRequestLog();
     view->panBy(10, 10);
     settle();
-    QVERIFY(!m_server->requests().contains(tilePath(bad)));
+    const QStringList again = demoTileRequests(*m_demo);
+    QVERIFY(!again.isEmpty()); // the newly uncovered row and column
+    for (const TileKey &key : cornerTiles())
+        QVERIFY(!again.contains(tilePath(key)));
 }
 
 void TestKarte::zoomLimitsStillReportZoom_data()
@@ -659,7 +722,7 @@ void TestKarte::shiftMoveOnlyTransformsView()
 {
     auto view = makeView();
     showAndSettle(*view);
-    m_server->clearLog();
+    m_demo->clearRequestLog();
     const GeoPoint centre = view->projection().centre();
     const int refreshes = m_host->geometryUpdates;
 
@@ -669,7 +732,7 @@ void TestKarte::shiftMoveOnlyTransformsView()
     QCOMPARE(view->projection().centre(), centre);
     QVERIFY(m_host->xy.isEmpty());
     QCOMPARE(m_host->geometryUpdates, refreshes);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_demo->requestLog().isEmpty());
 }
 
 void TestKarte::panningWhileAnimatingStopsFollowing_data()
