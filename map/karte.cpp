@@ -13,7 +13,8 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
-namespace {
+namespace
+{
 const QString attribution = QStringLiteral("\u00a9 OpenStreetMap contributors");
 }
 

@@ -19,10 +19,7 @@ struct TileKey {
     bool operator!=(const TileKey &o) const { return !(*this == o); }
 
     // "zoom/column/row", as in the tile server's and the disk cache's paths.
-    QString toString() const
-    {
-        return QStringLiteral("%1/%2/%3").arg(zoom).arg(column).arg(row);
-    }
+    QString toString() const { return QStringLiteral("%1/%2/%3").arg(zoom).arg(column).arg(row); }
 };
 
 inline size_t qHash(const TileKey &key, size_t seed = 0)

@@ -10,11 +10,8 @@
 #include <QUrl>
 
 TileLoader::TileLoader(MapHost *host, QObject *parent)
-    : QObject(parent),
-      m_host(host),
-      m_network(new QNetworkAccessManager(this)),
-      m_timeoutMs(Identity::tileTimeoutMs),
-      m_blank(Geo::tileSize, Geo::tileSize)
+    : QObject(parent), m_host(host), m_network(new QNetworkAccessManager(this)),
+      m_timeoutMs(Identity::tileTimeoutMs), m_blank(Geo::tileSize, Geo::tileSize)
 {
     Q_ASSERT(m_host);
     m_blank.fill(Qt::lightGray);
@@ -121,8 +118,7 @@ void TileLoader::fetch(const TileKey &key)
     m_host->setNetLedOn();
     ++m_openRequests;
     QNetworkReply *reply = m_network->get(request);
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, key] { handleReply(reply, key); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, key] { handleReply(reply, key); });
     // Placeholder, so the next choice passes over this tile.
     m_cache.insert(key, m_blank);
     emit tileRequested(key);

@@ -20,7 +20,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
 class QuietHost : public MapHost
 {
@@ -52,7 +53,8 @@ QImage fakeTile(int column, int row)
         p.drawLine(rng.bounded(256), rng.bounded(256), rng.bounded(256), rng.bounded(256));
     }
     p.setPen(Qt::darkGray);
-    p.drawText(QRect(0, 0, 256, 256), Qt::AlignCenter, QStringLiteral("%1/%2").arg(column).arg(row));
+    p.drawText(QRect(0, 0, 256, 256), Qt::AlignCenter,
+               QStringLiteral("%1/%2").arg(column).arg(row));
     return image;
 }
 
@@ -86,7 +88,8 @@ int main(int argc, char **argv)
     for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
         QDir().mkpath(QStringLiteral("%1/%2/%3").arg(cache).arg(zoom).arg(c));
         for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r) {
-            const QString path = QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(zoom).arg(c).arg(r);
+            const QString path =
+                QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(zoom).arg(c).arg(r);
             fakeTile(c, r).save(path, "PNG");
             bytes += QFileInfo(path).size();
             ++files;
@@ -112,7 +115,8 @@ int main(int argc, char **argv)
         fresh.viewport()->repaint();
         fromDisk.push_back(t.nsecsElapsed() / 1e6);
         if (fresh.tileLoader()->cachedCount() != files)
-            std::printf("warning: %d of %d tiles in memory\n", fresh.tileLoader()->cachedCount(), files);
+            std::printf("warning: %d of %d tiles in memory\n", fresh.tileLoader()->cachedCount(),
+                        files);
     }
     std::printf("1920x1080 view from the disk cache (%d runs): median %.2f ms, best %.2f ms\n",
                 runs, median(fromDisk), *std::min_element(fromDisk.begin(), fromDisk.end()));

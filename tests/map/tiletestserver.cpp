@@ -9,12 +9,12 @@
 
 TileTestServer::TileTestServer(QObject *parent) : QObject(parent)
 {
-    m_server.setMissingHandler([this](const QHttpServerRequest &request,
-                                      QHttpServerResponder &&responder) {
-        const QString path = request.url().path();
-        m_requests.append(path);
-        handle(path, responder);
-    });
+    m_server.setMissingHandler(
+        [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            const QString path = request.url().path();
+            m_requests.append(path);
+            handle(path, responder);
+        });
 }
 
 TileTestServer::~TileTestServer() = default;

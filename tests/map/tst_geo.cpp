@@ -85,8 +85,8 @@ void TestGeo::tileIndexAt_data()
     QTest::newRow("south edge") << -85.0511 << 0.0 << 15 << QPoint(16384, 32767);
     QTest::newRow("beyond south edge") << -85.06 << 0.0 << 10 << QPoint(512, 1024);
     // Truncation toward zero: half a tile west of the grid is still column 0.
-    QTest::newRow("half a tile west") << 10.0 << -180.0 - 0.5 * 360.0 / 1024 << 10
-                                      << QPoint(0, 483);
+    QTest::newRow("half a tile west")
+        << 10.0 << -180.0 - 0.5 * 360.0 / 1024 << 10 << QPoint(0, 483);
     // ... and just north of the grid is still row 0.
     QTest::newRow("beyond north edge") << 85.06 << 0.0 << 10 << QPoint(512, 0);
 }
@@ -179,15 +179,15 @@ void TestGeo::layout_data()
     QTest::newRow("513 gets a third column")
         << 513 << 512 << cornerLat << cornerLng << 10 << QPoint(0, 0)
         << QRect(QPoint(554, 372), QPoint(556, 373));
-    QTest::newRow("800x600 start view") << 800 << 600 << 42.986766 << 16.0203 << 10
-                                        << QPoint(-2, -38)
-                                        << QRect(QPoint(556, 375), QPoint(559, 377));
+    QTest::newRow("800x600 start view")
+        << 800 << 600 << 42.986766 << 16.0203 << 10 << QPoint(-2, -38)
+        << QRect(QPoint(556, 375), QPoint(559, 377));
     QTest::newRow("1920x1080") << 1920 << 1080 << 42.986766 << 16.0203 << 10 << QPoint(-210, -54)
                                << QRect(QPoint(553, 374), QPoint(561, 378));
     QTest::newRow("one pixel") << 1 << 1 << 42.986766 << 16.0203 << 10 << QPoint(-145, -81)
                                << QRect(QPoint(557, 376), QPoint(557, 376));
-    QTest::newRow("null island z4") << 300 << 200 << 0.0 << 0.0 << 4 << QPoint(-106, -156)
-                                    << QRect(QPoint(7, 7), QPoint(8, 8));
+    QTest::newRow("null island z4")
+        << 300 << 200 << 0.0 << 0.0 << 4 << QPoint(-106, -156) << QRect(QPoint(7, 7), QPoint(8, 8));
     QTest::newRow("far north-east z15") << 256 << 256 << 85.0 << 179.9 << 15 << QPoint(-101, -43)
                                         << QRect(QPoint(32758, 53), QPoint(32759, 54));
 }
@@ -329,9 +329,10 @@ void TestGeo::roundTripWithinAPixel()
         for (int px = 0; px < width; px += width / 9 + 1) {
             const GeoPoint g = p.viewToGeo(px, py);
             const QPoint v = p.geoToView(g);
-            QVERIFY2(std::abs(v.x() - px) <= tolerance && std::abs(v.y() - py) <= tolerance,
-                     qPrintable(QStringLiteral("(%1,%2) -> (%3,%4)")
-                                    .arg(px).arg(py).arg(v.x()).arg(v.y())));
+            QVERIFY2(
+                std::abs(v.x() - px) <= tolerance && std::abs(v.y() - py) <= tolerance,
+                qPrintable(
+                    QStringLiteral("(%1,%2) -> (%3,%4)").arg(px).arg(py).arg(v.x()).arg(v.y())));
             // Back again: the geographic point of that pixel is within a pixel's width.
             const GeoPoint back = p.viewToGeo(v.x(), v.y());
             const double degPerPixel = 360.0 / p.n() / 256.0;
@@ -375,8 +376,7 @@ void TestGeo::distance_data()
     QTest::newRow("identical") << GeoPoint(44.1, 15.2) << GeoPoint(44.1, 15.2) << 0.0;
     QTest::newRow("degree of meridian") << GeoPoint(43, 15) << GeoPoint(44, 15) << degree;
     QTest::newRow("degree of equator") << GeoPoint(0, 15) << GeoPoint(0, 16) << degree;
-    QTest::newRow("across the antimeridian") << GeoPoint(0, 179.5) << GeoPoint(0, -179.5)
-                                             << degree;
+    QTest::newRow("across the antimeridian") << GeoPoint(0, 179.5) << GeoPoint(0, -179.5) << degree;
     QTest::newRow("antipodes") << GeoPoint(0, 0) << GeoPoint(0, 180) << 6371.0 * 3.141592653589793;
 }
 
@@ -400,12 +400,12 @@ void TestGeo::destination_data()
     QTest::addColumn<GeoPoint>("end");
 
     const GeoPoint dugiOtok(44.188733, 14.845183);
-    QTest::newRow("Dugi Otok North 5 km north") << dugiOtok << 5.0 << 0.0
-                                                << GeoPoint(44.233731, 14.845183);
+    QTest::newRow("Dugi Otok North 5 km north")
+        << dugiOtok << 5.0 << 0.0 << GeoPoint(44.233731, 14.845183);
     QTest::newRow("distance 0") << dugiOtok << 0.0 << 123.0 << dugiOtok;
     QTest::newRow("5 km east") << dugiOtok << 5.0 << 90.0 << GeoPoint(44.188716, 14.907938);
-    QTest::newRow("equator 1 km south") << GeoPoint(0, 10) << 1.0 << 180.0
-                                        << GeoPoint(-0.009043691, 10.0);
+    QTest::newRow("equator 1 km south")
+        << GeoPoint(0, 10) << 1.0 << 180.0 << GeoPoint(-0.009043691, 10.0);
 }
 
 void TestGeo::destination()
@@ -415,8 +415,9 @@ void TestGeo::destination()
     QFETCH(double, bearing);
     QFETCH(GeoPoint, end);
     const GeoPoint got = Geo::destinationPoint(start, km, bearing);
-    QVERIFY2(std::abs(got.lat() - end.lat()) < 5e-7 && std::abs(got.lng() - end.lng()) < 5e-7,
-             qPrintable(QStringLiteral("%1, %2").arg(got.lat(), 0, 'f', 9).arg(got.lng(), 0, 'f', 9)));
+    QVERIFY2(
+        std::abs(got.lat() - end.lat()) < 5e-7 && std::abs(got.lng() - end.lng()) < 5e-7,
+        qPrintable(QStringLiteral("%1, %2").arg(got.lat(), 0, 'f', 9).arg(got.lng(), 0, 'f', 9)));
     if (bearing == 0.0 || km == 0.0)
         QVERIFY(std::abs(got.lng() - start.lng()) < 1e-12);
 }
@@ -441,8 +442,9 @@ void TestGeo::midpoint()
     QFETCH(GeoPoint, b);
     QFETCH(GeoPoint, mid);
     const GeoPoint got = Geo::midpointOf(a, b);
-    QVERIFY2(std::abs(got.lat() - mid.lat()) < 1e-7 && std::abs(got.lng() - mid.lng()) < 1e-7,
-             qPrintable(QStringLiteral("%1, %2").arg(got.lat(), 0, 'f', 9).arg(got.lng(), 0, 'f', 9)));
+    QVERIFY2(
+        std::abs(got.lat() - mid.lat()) < 1e-7 && std::abs(got.lng() - mid.lng()) < 1e-7,
+        qPrintable(QStringLiteral("%1, %2").arg(got.lat(), 0, 'f', 9).arg(got.lng(), 0, 'f', 9)));
     // Equally far from both ends.
     QVERIFY(std::abs(Geo::distanceKm(a, got) - Geo::distanceKm(got, b)) < 1e-9);
 }

@@ -20,7 +20,8 @@
 Q_DECLARE_METATYPE(TileKey)
 Q_DECLARE_METATYPE(DemoServer::Fault)
 
-namespace {
+namespace
+{
 
 class RecordingHost : public MapHost
 {
@@ -119,8 +120,8 @@ QStringList sorted(QStringList list)
 
 bool sameImage(const QImage &a, const QImage &b)
 {
-    return !a.isNull() && a.convertToFormat(QImage::Format_RGB32)
-                              == b.convertToFormat(QImage::Format_RGB32);
+    return !a.isNull() &&
+           a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
 }
 
 QColor fileColour(const QString &path)
@@ -389,9 +390,9 @@ void TestKarte::memoryStaysWithinRetentionRect()
     auto view = makeView();
     showAndSettle(*view);
     const QList<std::function<void()>> moves = {
-        [&] { view->panBy(300, -200); },    [&] { view->panBy(-700, 50); },
-        [&] { view->stepZoom(+1); },        [&] { view->panBy(1000, 1000); },
-        [&] { view->stepZoom(-2); },        [&] { QTest::keyClick(view.get(), Qt::Key_Right); },
+        [&] { view->panBy(300, -200); }, [&] { view->panBy(-700, 50); },
+        [&] { view->stepZoom(+1); },     [&] { view->panBy(1000, 1000); },
+        [&] { view->stepZoom(-2); },     [&] { QTest::keyClick(view.get(), Qt::Key_Right); },
         [&] { view->resize(900, 300); },
     };
     for (const auto &move : moves) {
@@ -527,7 +528,8 @@ void TestKarte::failedTileEndsBlank_data()
 void TestKarte::failedTileEndsBlank()
 {
     QFETCH(DemoServer::Fault, fault);
-    m_demo->setFault(QStringLiteral("tiles"), fault, fault == DemoServer::Fault::HttpError ? 503 : 0);
+    m_demo->setFault(QStringLiteral("tiles"), fault,
+                     fault == DemoServer::Fault::HttpError ? 503 : 0);
     auto view = makeView();
     view->setTileTimeout(300);
     showAndSettle(*view);
@@ -726,8 +728,7 @@ void TestKarte::shiftMoveOnlyTransformsView()
     const GeoPoint centre = view->projection().centre();
     const int refreshes = m_host->geometryUpdates;
 
-    sendMouse(*view, QEvent::MouseMove, {50, 60}, Qt::NoButton, Qt::NoButton,
-              Qt::ShiftModifier);
+    sendMouse(*view, QEvent::MouseMove, {50, 60}, Qt::NoButton, Qt::NoButton, Qt::ShiftModifier);
     QVERIFY(!view->transform().isIdentity());
     QCOMPARE(view->projection().centre(), centre);
     QVERIFY(m_host->xy.isEmpty());
