@@ -1,0 +1,3 @@
+#include "vuavailableupdate.h"
+
+VuAvailableUpdate::VuAvailableUpdate(QObject *parent) : QObject(parent) {}
