@@ -1,1 +1,0 @@
-// replaced as the update code arrives

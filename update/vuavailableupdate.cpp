@@ -1,0 +1,6 @@
+#include "vuavailableupdate.h"
+
+VuAvailableUpdate::VuAvailableUpdate(QObject *parent)
+    : QObject(parent)
+{
+}
