@@ -1,23 +1,155 @@
 #include "startup.h"
 
+#include "config.h"
 #include "identity.h"
+#include "paths.h"
+#include "seams.h"
 
 #include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QMainWindow>
+#include <QSettings>
 
 namespace Startup {
+
+void setIdentity()
+{
+    QCoreApplication::setApplicationName(
+        QCoreApplication::translate("main", Identity::applicationName));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(Identity::version));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(Identity::organizationName));
+    QCoreApplication::setOrganizationDomain(QString::fromLatin1(Identity::organizationDomain));
+}
+
+QString updateFeedUrl()
+{
+    return Config::downloadUrl() + QStringLiteral("/downloads/setup/velmaro.xml");
+}
+
+void configureUpdater()
+{
+    // Updater call site: the shared VuUpdater instance (update/) is set up
+    // here, before the data folder and the database:
+    //     VuUpdater *updater = VuUpdater::instance();
+    //     updater->setFeedURL(updateFeedUrl());
+    //     updater->setSkipAllowed(false);
+    //     updater->setRemindLaterAllowed(true);
+    //     updater->removeOldVersionFiles(QString());
+}
+
+QString prepareDataFolder()
+{
+    const QString folder = Paths::dataFolder();
+    if (!Paths::ensureFolder(folder))
+        qWarning().noquote() << "Cannot create the data folder" << folder;
+    return folder;
+}
+
+QString loadStyleSheet(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray bytes = file.readAll();
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return QString::fromUtf8(bytes);
+}
+
+void applyStyleSheet()
+{
+    qApp->setStyleSheet(loadStyleSheet(Paths::asset(QStringLiteral("css/velmaro.qss"))));
+}
+
+DatabaseStatus openDatabase(const QString &path, const Database::StatementHook &hook)
+{
+    const Database::OpenResult opened = Database::open(path);
+    bool usable = opened.ok;
+    if (!opened.ok)
+        qWarning().noquote() << "Cannot open database" << path << "-" << opened.error;
+    else
+        usable = Database::ensureSchema(opened.existed, hook) != Database::SchemaResult::Failed;
+
+    if (!usable) {
+        Database::close();
+        Seams::critical(Database::cannotOpenTitle(),
+                        Database::cannotOpenText(QDir::toNativeSeparators(path)),
+                        QMessageBox::Cancel);
+        return DatabaseStatus::CannotOpen;
+    }
+    Database::ensureIndexes();
+    return DatabaseStatus::Ready;
+}
+
+std::unique_ptr<QMainWindow> createMainWindow()
+{
+    // Placeholder until the real MainWindow (ui/) takes its place here.
+    return std::make_unique<QMainWindow>();
+}
+
+void applyWindowGeometry(QWidget *window, const QSettings &settings)
+{
+    const QVariant geometry = settings.value(QStringLiteral("geomMainwindow"));
+    if (!geometry.isValid())
+        window->setGeometry(50, 50, 738, 664);
+    else
+        window->restoreGeometry(geometry.toByteArray());
+}
+
+StartRace startRace(const QSettings &settings)
+{
+    StartRace race;
+    race.eventId = settings.value(QStringLiteral("eventId"), race.eventId).toInt();
+    race.taskId = settings.value(QStringLiteral("taskId"), race.taskId).toInt();
+    return race;
+}
+
+QString initialTitle()
+{
+    return QStringLiteral("%1 %2 Initialisierung")
+        .arg(QString::fromLatin1(Identity::applicationName), QString::fromLatin1(Identity::version));
+}
+
+void checkForUpdatesAtStart(bool lookForUpdate)
+{
+    if (!lookForUpdate)
+        return;
+    // Updater call site: VuUpdater::instance()->CheckForUpdatesSilent();
+}
 
 int run(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(Identity::applicationName));
-    QApplication::setApplicationVersion(QString::fromLatin1(Identity::version));
-    QApplication::setOrganizationName(QString::fromLatin1(Identity::organizationName));
-    QApplication::setOrganizationDomain(QString::fromLatin1(Identity::organizationDomain));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Velmaro 2.7.2 Initialisierung"));
-    window.show();
-    return app.exec();
+    setIdentity();
+    configureUpdater();
+    prepareDataFolder();
+    applyStyleSheet();
+    std::unique_ptr<QSettings> settings(Config::windowSettings());
+
+    if (openDatabase(Paths::databasePath()) != DatabaseStatus::Ready)
+        return 1;
+
+    std::unique_ptr<QMainWindow> window = createMainWindow();
+    applyWindowGeometry(window.get(), *settings);
+    // Side panel call site: when settings->value("splitterOpen").toBool(),
+    // the main window's splitter toggle runs once.
+    const StartRace race = startRace(*settings);
+    window->setWindowTitle(initialTitle());
+    QCoreApplication::processEvents();
+    window->show();
+
+    // Current-race call site: new Regatta(window, race.eventId, race.taskId)
+    // loads the race list and preferences and selects the start race; then
+    // checkForUpdatesAtStart() with the window's `lookforupdate` preference.
+    Q_UNUSED(race);
+
+    const int status = app.exec();
+    window.reset();
+    Database::close();
+    return status;
 }
 
 } // namespace Startup

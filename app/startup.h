@@ -1,10 +1,69 @@
 #ifndef VELMARO_APP_STARTUP_H
 #define VELMARO_APP_STARTUP_H
 
+#include "database.h"
+
+#include <QString>
+
+#include <memory>
+
+class QMainWindow;
+class QSettings;
+class QWidget;
+
+// The program's start-up, in the order it happens, as small steps that tests
+// can run one by one inside their own process.
 namespace Startup {
-// The whole program: identity, folders, style sheet, database, window, event
-// loop. Returns the process exit status.
+
+// The race selected when the settings name none: the first seeded race.
+struct StartRace {
+    int eventId = 10;
+    int taskId = 88;
+};
+
+enum class DatabaseStatus { Ready, CannotOpen };
+
+// Application name (translated in context "main"), version, organization
+// name and domain, in that order. Needs the application object.
+void setIdentity();
+
+// Where the updater looks for its feed.
+QString updateFeedUrl();
+// Updater set-up before anything else runs; no network activity.
+void configureUpdater();
+
+// The per-user data folder, created when missing. Start-up goes on when it
+// cannot be created (the database step reports it).
+QString prepareDataFolder();
+
+// The style sheet's text up to the first NUL byte; empty when the file is
+// missing or unreadable.
+QString loadStyleSheet(const QString &path);
+// Installs css/velmaro.qss (found like every asset) as the application style sheet.
+void applyStyleSheet();
+
+// Opens the database at path, creates or migrates its schema and its
+// indexes. When the file cannot be used it shows the critical
+// "Cannot open database" box naming the file, removes the connection and
+// returns CannotOpen; the program then ends with status 1.
+DatabaseStatus openDatabase(const QString &path, const Database::StatementHook &hook = {});
+
+// The main window, not yet shown.
+std::unique_ptr<QMainWindow> createMainWindow();
+
+// Stored geometry (`geomMainwindow`), or 50,50 738x664 when there is none.
+void applyWindowGeometry(QWidget *window, const QSettings &settings);
+// `eventId` and `taskId` from the settings, defaults 10 and 88.
+StartRace startRace(const QSettings &settings);
+// "Velmaro 2.7.2 Initialisierung"; selecting a race replaces it.
+QString initialTitle();
+
+// The silent update check, when the preference `lookforupdate` is on.
+void checkForUpdatesAtStart(bool lookForUpdate);
+
+// The whole program. Returns the process exit status.
 int run(int argc, char *argv[]);
+
 } // namespace Startup
 
 #endif

@@ -30,7 +30,14 @@ struct MessageBoxRequest {
 using MessageBoxHandler = std::function<QMessageBox::StandardButton(const MessageBoxRequest &)>;
 
 // Shows a modal box (or asks the installed handler) and returns the answer.
+// Without a handler and with VELMARO_MESSAGEBOX_LOG naming a file, the box is
+// appended to that file as one line instead and answered with defaultAnswer():
+//   icon TAB title TAB text TAB informativeText TAB buttons TAB answer
+// (icon and buttons as enum key names, buttons joined by "|"; backslash, tab,
+// newline and carriage return in texts escaped as \\, \t, \n, \r).
 QMessageBox::StandardButton showMessage(const MessageBoxRequest &request);
+// The request's default button, else the first of its buttons.
+QMessageBox::StandardButton defaultAnswer(const MessageBoxRequest &request);
 // An empty handler restores real boxes.
 void setMessageBoxHandler(MessageBoxHandler handler);
 
