@@ -1,6 +1,7 @@
 #include "iconselector.h"
 
 #include "seams.h"
+#include "ship.h"
 #include "treeviewmodel.h"
 
 #include <QHeaderView>
@@ -61,6 +62,26 @@ QList<QModelIndex> IconSelector::addGroup(const QString &className,
         indexes.append(addShip(boat, group));
     m_tree->setFirstColumnSpanned(row, QModelIndex(), true);
     return indexes;
+}
+
+void IconSelector::addGroup(const QString &className, const QList<Ship *> &boats, int row)
+{
+    QList<LegendBoat> rows;
+    rows.reserve(boats.size());
+    for (const Ship *ship : boats) {
+        LegendBoat boat;
+        boat.id = ship->id();
+        boat.startnr = ship->startnr();
+        boat.name = ship->name();
+        boat.skipper = ship->skipper();
+        boat.team = ship->team();
+        boat.colour = ship->colour();
+        boat.show = ship->isShown();
+        rows.append(boat);
+    }
+    const QList<QModelIndex> indexes = addGroup(className, rows, row);
+    for (int i = 0; i < boats.size(); ++i)
+        boats.at(i)->setLegendIndex(indexes.at(i));
 }
 
 QModelIndex IconSelector::addShip(const LegendBoat &boat, QStandardItem *group)

@@ -11,6 +11,7 @@
 #include <QString>
 
 class QTreeView;
+class Ship;
 class TreeViewModel;
 
 // What the legend shows of one boat.
@@ -42,6 +43,8 @@ public:
     // list order. Returns the column-0 index of each boat's row.
     QList<QModelIndex> addGroup(const QString &className, const QList<LegendBoat> &boats,
                                 int row);
+    // The same for boats of the race; each boat learns its row's index.
+    void addGroup(const QString &className, const QList<Ship *> &boats, int row);
 
     QTreeView *treeView() const { return m_tree; }
     TreeViewModel *model() const { return m_model; }

