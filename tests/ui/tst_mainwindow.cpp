@@ -140,7 +140,7 @@ void TestMainWindow::init()
     QDir(MainWindow::movieFolder()).removeRecursively();
     QFile::remove(MainWindow::movieFolder());
     m_window = std::make_unique<MainWindow>();
-    m_window->tracking()->setBaseUrl(UiTest::closedPortUrl());
+    UiTest::isolate(m_window.get());
     m_window->resize(900, 600);
 }
 

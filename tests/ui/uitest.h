@@ -2,6 +2,9 @@
 #define VELMARO_TESTS_UI_UITEST_H
 
 #include "database.h"
+#include "karte.h"
+#include "mainwindow.h"
+#include "trackingclient.h"
 #include "messagerecorder.h"
 #include "testdatabase.h"
 
@@ -22,6 +25,15 @@ inline bool createSchema(TestDatabase &)
 inline QString closedPortUrl()
 {
     return QStringLiteral("http://127.0.0.1:1");
+}
+
+// Keeps a window's traffic on loopback ports nothing listens on, and its
+// tile cache in the test's own folder.
+inline void isolate(MainWindow *window)
+{
+    window->tracking()->setBaseUrl(closedPortUrl());
+    window->karte()->setTileServer(closedPortUrl());
+    window->karte()->setTileCacheFolder(QDir::current().filePath(QStringLiteral("maps")));
 }
 
 // Copies the asset folders of the source tree into the working directory,
