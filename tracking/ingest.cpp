@@ -27,7 +27,8 @@ const char *const colours[ColourCount] = {
 const QString insertFixSql = QStringLiteral(
     "INSERT INTO track (ship_id, regatta_id, lat, lng, tstamp) "
     "VALUES (:ship_id, :regatta_id, :lat, :lng, :tstamp)");
-const QString storeLastgetSql = QStringLiteral("UPDATE ship SET lastget=:lastget WHERE id=:ship_id");
+const QString storeLastgetSql =
+    QStringLiteral("UPDATE ship SET lastget=:lastget WHERE id=:ship_id");
 const QString findBoatSql =
     QStringLiteral("SELECT id FROM ship WHERE id=:id AND regatta_id=:regatta_id");
 const QString insertBoatSql = QStringLiteral(

@@ -206,8 +206,10 @@ TrackingClient::Outcome TrackingClient::handleBoatList(QNetworkReply *reply)
         return Outcome::Stored;
     m_host->clearShips();
     m_host->loadShips(race.eventId);
-    // As choosing the race again would do: the new boats get their history.
-    requestMissingTracks(race);
+    // As choosing the race again would do, the new boats get their history;
+    // before the start there is none, and polling fetches it later.
+    if (Seams::nowSecs() >= race.start)
+        requestMissingTracks(race);
     return Outcome::Applied;
 }
 

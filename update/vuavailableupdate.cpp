@@ -1,6 +1,3 @@
 #include "vuavailableupdate.h"
 
-VuAvailableUpdate::VuAvailableUpdate(QObject *parent)
-    : QObject(parent)
-{
-}
+VuAvailableUpdate::VuAvailableUpdate(QObject *parent) : QObject(parent) {}

@@ -5,7 +5,8 @@
 #include <QCoreApplication>
 #include <QSettings>
 
-namespace {
+namespace
+{
 QString runningVersion()
 {
     return QCoreApplication::applicationVersion();
@@ -18,12 +19,12 @@ bool VUIgnoredVersions::isIgnored(const QString &version)
         return true;
 
     const QSettings settings;
-    if (settings.contains(QLatin1String(settingsKey))
-        && settings.value(QLatin1String(settingsKey)).toString() == version)
+    if (settings.contains(QLatin1String(settingsKey)) &&
+        settings.value(QLatin1String(settingsKey)).toString() == version)
         return true;
 
-    return VuVersionComparator::compareVersions(runningVersion().toLatin1(), version.toLatin1())
-           != -1;
+    return VuVersionComparator::compareVersions(runningVersion().toLatin1(), version.toLatin1()) !=
+           -1;
 }
 
 void VUIgnoredVersions::ignore(const QString &version)
@@ -39,6 +40,5 @@ bool VUIgnoredVersions::meetsMinimumVersion(const QString &minPrevVersion)
     if (minPrevVersion == runningVersion())
         return true;
     return VuVersionComparator::compareVersions(runningVersion().toLatin1(),
-                                                minPrevVersion.toLatin1())
-           != -1;
+                                                minPrevVersion.toLatin1()) != -1;
 }

@@ -6,8 +6,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-VuUpdateDownloadProgress::VuUpdateDownloadProgress(QWidget *parent)
-    : QDialog(parent)
+VuUpdateDownloadProgress::VuUpdateDownloadProgress(QWidget *parent) : QDialog(parent)
 {
     setupUi();
 }

@@ -25,12 +25,13 @@
 
 #include <atomic>
 
-namespace {
+namespace
+{
 
 bool isWebUrl(const QUrl &url)
 {
-    return url.isValid()
-           && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
 // Release notes are UTF-8 HTML; older pages were written in Latin-1.
@@ -75,11 +76,8 @@ VuUpdater *VuUpdater::instance()
 }
 
 VuUpdater::VuUpdater()
-    : QObject(nullptr)
-    , m_httpUser(QLatin1String(""))
-    , m_httpPassword(QLatin1String(""))
-    , m_feedTimeoutMs(Identity::feedTimeoutMs)
-    , m_installerTimeoutMs(Identity::installerTimeoutMs)
+    : QObject(nullptr), m_httpUser(QLatin1String("")), m_httpPassword(QLatin1String("")),
+      m_feedTimeoutMs(Identity::feedTimeoutMs), m_installerTimeoutMs(Identity::installerTimeoutMs)
 {
     connect(&m_manager, &QNetworkAccessManager::authenticationRequired, this,
             &VuUpdater::authenticationRequired);
@@ -100,6 +98,8 @@ void VuUpdater::setHttpCredentials(const QString &user, const QString &password)
 {
     m_httpUser = user;
     m_httpPassword = password;
+    // Credentials accepted earlier are cached per server; new ones must count.
+    m_manager.clearAccessCache();
 }
 
 void VuUpdater::setTransferTimeouts(int feedMs, int installerMs)
@@ -215,10 +215,10 @@ void VuUpdater::httpFeedDownloadFinished()
             refusal = tr("Too many redirects");
         else if (!isWebUrl(next))
             refusal = tr("Redirect to an unsupported address %1").arg(next.toDisplayString());
-        else if (reply->url().scheme() == QLatin1String("https")
-                 && next.scheme() != QLatin1String("https"))
-            refusal = tr("Redirect from https to an insecure address %1")
-                          .arg(next.toDisplayString());
+        else if (reply->url().scheme() == QLatin1String("https") &&
+                 next.scheme() != QLatin1String("https"))
+            refusal =
+                tr("Redirect from https to an insecure address %1").arg(next.toDisplayString());
         if (!refusal.isEmpty()) {
             reportError(tr("Feed download failed: %1.").arg(refusal));
             return;
@@ -266,8 +266,8 @@ bool VuUpdater::parseFeed()
             currentField.clear();
             if (m_xml.qualifiedName() == QLatin1String("update:releaseNotesLink"))
                 currentField = QStringLiteral("releaseNotesLink");
-            else if (name == QLatin1String("title") || name == QLatin1String("link")
-                     || name == QLatin1String("pubDate"))
+            else if (name == QLatin1String("title") || name == QLatin1String("link") ||
+                     name == QLatin1String("pubDate"))
                 currentField = name.toString();
 
             if (name == QLatin1String("item")) {
@@ -276,8 +276,8 @@ bool VuUpdater::parseFeed()
                 const QXmlStreamAttributes attributes = m_xml.attributes();
                 const QString enclosurePlatform =
                     attributes.value(QLatin1String("velmaro:platform")).toString().trimmed();
-                if (attributes.hasAttribute(QLatin1String("velmaro:platform"))
-                    && VuPlatform::matchesCurrentPlatform(enclosurePlatform)) {
+                if (attributes.hasAttribute(QLatin1String("velmaro:platform")) &&
+                    VuPlatform::matchesCurrentPlatform(enclosurePlatform)) {
                     auto text = [&](const char *attribute) {
                         return attributes.value(QLatin1String(attribute)).toString().trimmed();
                     };
@@ -303,8 +303,8 @@ bool VuUpdater::parseFeed()
             if (m_xml.name() == QLatin1String("item")) {
                 bool suitable = false;
                 if (!minPrevVersion.isEmpty()) {
-                    suitable = VUIgnoredVersions::meetsMinimumVersion(minPrevVersion)
-                               && (programType.isEmpty() || programType == QLatin1String("FULL"));
+                    suitable = VUIgnoredVersions::meetsMinimumVersion(minPrevVersion) &&
+                               (programType.isEmpty() || programType == QLatin1String("FULL"));
                 } else {
                     suitable = programType == QLatin1String("FULL");
                 }
@@ -344,16 +344,17 @@ bool VuUpdater::proposeItem(const QString &title, const QString &link,
         reportError(tr("Feed error: \"release notes\" link is empty"));
         return false;
     }
-    if (!notesLink.startsWith(QLatin1String("http://"))
-        && !notesLink.startsWith(QLatin1String("https://"))) {
+    if (!notesLink.startsWith(QLatin1String("http://")) &&
+        !notesLink.startsWith(QLatin1String("https://"))) {
         reportError(tr("Feed error: invalid \"release notes\" link"));
         return false;
     }
     // The installer must come from the web, and a digest, when given, must
     // be one.
-    const QByteArray digest = sha256.isEmpty() ? QByteArray() : parseSha256(QString::fromLatin1(sha256));
-    if (url.isEmpty() || version.isEmpty() || platform.isEmpty() || !isWebUrl(QUrl(url))
-        || (!sha256.isEmpty() && digest.isEmpty())) {
+    const QByteArray digest =
+        sha256.isEmpty() ? QByteArray() : parseSha256(QString::fromLatin1(sha256));
+    if (url.isEmpty() || version.isEmpty() || platform.isEmpty() || !isWebUrl(QUrl(url)) ||
+        (!sha256.isEmpty() && digest.isEmpty())) {
         reportError(tr("Feed error: invalid \"enclosure\" with the download link"));
         return false;
     }
@@ -481,8 +482,7 @@ void VuUpdater::removeOldVersionFiles(const QString &folder)
     if (!info.exists())
         return;
     if (info.isSymLink() || !info.isDir()) {
-        qWarning("Old-version clean-up: %s is not a plain folder, left alone",
-                 qPrintable(root));
+        qWarning("Old-version clean-up: %s is not a plain folder, left alone", qPrintable(root));
         return;
     }
     // Our own folder must still be private; a folder we do not own is
@@ -493,9 +493,8 @@ void VuUpdater::removeOldVersionFiles(const QString &folder)
     }
     const QString canonicalTemp = QFileInfo(temp).canonicalFilePath();
     const QString canonicalRoot = info.canonicalFilePath();
-    if (canonicalTemp.isEmpty()
-        || (canonicalRoot != canonicalTemp
-            && !canonicalRoot.startsWith(canonicalTemp + QLatin1Char('/')))) {
+    if (canonicalTemp.isEmpty() || (canonicalRoot != canonicalTemp &&
+                                    !canonicalRoot.startsWith(canonicalTemp + QLatin1Char('/')))) {
         qWarning("Old-version clean-up: %s is outside the temporary folder, refused",
                  qPrintable(root));
         return;
@@ -594,11 +593,11 @@ void VuUpdater::InstallUpdate()
         return;
 
     auto *progress = new VuUpdateDownloadProgress(nullptr);
-    progress->setWindowFlags((progress->windowFlags() | Qt::CustomizeWindowHint)
-                             & ~Qt::WindowCloseButtonHint & ~Qt::WindowContextHelpButtonHint);
-    progress->setText(tr("Download von %1 Version %2")
-                          .arg(QCoreApplication::applicationName(),
-                               m_proposedUpdate->enclosureVersion()));
+    progress->setWindowFlags((progress->windowFlags() | Qt::CustomizeWindowHint) &
+                             ~Qt::WindowCloseButtonHint & ~Qt::WindowContextHelpButtonHint);
+    progress->setText(
+        tr("Download von %1 Version %2")
+            .arg(QCoreApplication::applicationName(), m_proposedUpdate->enclosureVersion()));
     connect(reply, &QNetworkReply::downloadProgress, progress,
             &VuUpdateDownloadProgress::downloadProgress);
     // Only this download closes it; release notes finishing meanwhile do not.
@@ -641,8 +640,8 @@ void VuUpdater::httpUpdateDownloadFinished()
                     true);
         return;
     }
-    if (!m_expectedSha256.isEmpty()
-        && QCryptographicHash::hash(data, QCryptographicHash::Sha256) != m_expectedSha256) {
+    if (!m_expectedSha256.isEmpty() &&
+        QCryptographicHash::hash(data, QCryptographicHash::Sha256) != m_expectedSha256) {
         reportError(tr("Die Prüfsumme des geladenen Updates stimmt nicht. Es wird nicht "
                        "installiert."),
                     true);
@@ -673,9 +672,9 @@ void VuUpdater::httpUpdateDownloadFinished()
 void VuUpdater::launchInstaller(const QString &path)
 {
     if (!Platform::makeExecutable(path) || !Seams::startProcess(path)) {
-        reportError(tr("Das Update %1 konnte nicht gestartet werden.")
-                        .arg(QDir::toNativeSeparators(path)),
-                    true);
+        reportError(
+            tr("Das Update %1 konnte nicht gestartet werden.").arg(QDir::toNativeSeparators(path)),
+            true);
         return;
     }
     Seams::exitProcess(0);

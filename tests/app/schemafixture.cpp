@@ -98,14 +98,19 @@ QStringList statements(const QString &kind)
 bool write(const QString &path, const QStringList &statements)
 {
     return withConnection(path, [&](QSqlDatabase &db) {
+        // One transaction: a sync per statement would make the fixtures slow.
+        db.transaction();
         QSqlQuery query(db);
         for (const QString &sql : statements) {
             if (!query.exec(sql)) {
                 qWarning() << "fixture:" << sql << query.lastError().text();
+                query.finish();
+                db.rollback();
                 return false;
             }
         }
-        return true;
+        query.finish();
+        return db.commit();
     });
 }
 

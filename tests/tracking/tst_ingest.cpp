@@ -117,6 +117,8 @@ private slots:
 
     void positions_data();
     void positions();
+    void numbersReadAsQStringReadsThem_data();
+    void numbersReadAsQStringReadsThem();
     void positionsDiagnosticNamesTheIndex();
     void positionsEmptyReplyKeepsLastget();
     void failedInsertRollsBackWholeReply();
@@ -155,8 +157,9 @@ void TestIngest::requestUrls_data()
     QTest::newRow("positions boat 7 of event 21")
         << positionsUrl(base, 21, 120, 7, 1302905280)
         << base + "/api/getPosition.php?rg=21&wf=120&bo=7&h=5&la=1302905280&csv=1&lid=1302905280";
-    QTest::newRow("positions since 0") << positionsUrl(base, 10, 88, 1234, 0)
-                                       << base + "/api/getPosition.php?rg=10&wf=88&bo=1234&h=5&la=0&csv=1&lid=0";
+    QTest::newRow("positions since 0")
+        << positionsUrl(base, 10, 88, 1234, 0)
+        << base + "/api/getPosition.php?rg=10&wf=88&bo=1234&h=5&la=0&csv=1&lid=0";
     QTest::newRow("boat list") << boatListUrl(base, 21, 120)
                                << base + "/api/getBoats.php?rg=21&wf=120&csv=1";
     QTest::newRow("probe") << probeUrl(base) << base + "/api/isup.html";
@@ -231,7 +234,8 @@ void TestIngest::boatListStoresNewBoats()
     QCOMPARE(result.records, 2);
     QSqlQuery q;
     QVERIFY(q.exec(QStringLiteral("SELECT id, regatta_id, name, skipper, team, klasse, startnr, "
-                                  "farbe, lastget, show, follow, typeof(show) FROM ship ORDER BY id")));
+                                  "farbe, lastget, show, follow, typeof(show) FROM ship "
+                                  "ORDER BY id")));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 5);
     QCOMPARE(q.value(1).toInt(), 21);
@@ -392,6 +396,48 @@ void TestIngest::positions()
     QCOMPARE(m_db->count("track", "regatta_id=21 AND ship_id=5"), stored.size());
 }
 
+void TestIngest::numbersReadAsQStringReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    for (const char *text : {"54.123456", "-0.5", "12", "007", " 12", "12 ", "+5", "1e3", "1.",
+                             ".5", "-", "", "nan", "inf", "-inf", "0x10", "1,5", "12abc",
+                             "1302905280", "2147483647", "2147483648", "-2147483648",
+                             "-2147483649", "99999999999999999999", "1.7976931348623157e308",
+                             "1e400", "0.1000000000000000055511151231257827", "Ã©",
+                             "é"})
+        QTest::newRow(text) << QByteArray(text);
+}
+
+// The fast number path must read every field exactly as QString does.
+void TestIngest::numbersReadAsQStringReadsThem()
+{
+    QFETCH(QByteArray, field);
+    QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
+    const QString asText = decodeReplyBody(field);
+    const PositionsTarget target{0, 5, 21, false, 0};
+
+    const PositionsResult doubles = ingestPositions(
+        field + ";" + field + ";100;" + field + ";" + field + "\n", target, nullptr);
+    QVERIFY(doubles.committed);
+    QCOMPARE(doubles.fixes.size(), 1);
+    const Fix &fix = doubles.fixes.first();
+    const double d = asText.toDouble();
+    QCOMPARE(qIsNaN(fix.lat), qIsNaN(d));
+    if (!qIsNaN(d)) {
+        QCOMPARE(fix.lat, d);
+        QCOMPARE(fix.lng, d);
+        QCOMPARE(fix.heading, d);
+        QCOMPARE(fix.extra, d);
+    }
+
+    const PositionsResult ints = ingestPositions("0;0;" + field + ";0;0\n", target, nullptr);
+    QVERIFY(ints.committed);
+    const int t = asText.toInt();
+    QCOMPARE(ints.fixes.size(), t == 0 ? 0 : 1);
+    if (t != 0)
+        QCOMPARE(ints.fixes.first().tstamp, t);
+}
+
 void TestIngest::positionsDiagnosticNamesTheIndex()
 {
     QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
@@ -431,7 +477,8 @@ void TestIngest::failedInsertRollsBackWholeReply()
 {
     QVERIFY(ingestBoatList(boatLine(5, 21, {}, "Laser", 50), 21).committed);
     QVERIFY(m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON track WHEN "
-                                       "NEW.tstamp = 160 BEGIN SELECT RAISE(ABORT, 'refused'); END")}));
+                                       "NEW.tstamp = 160 BEGIN SELECT RAISE(ABORT, 'refused'); "
+                                       "END")}));
     const QByteArray body = fixLine(100) + fixLine(130) + fixLine(160) + fixLine(190);
     const PositionsTarget target{0, 5, 21, false, 0};
     const PositionsResult failed = ingestPositions(body, target, nullptr);
@@ -526,7 +573,8 @@ void TestIngest::versionNoticeNoDoesNothing()
 
     QCOMPARE(boxes.count(), 1);
     const Seams::MessageBoxRequest &box = boxes.boxes().first();
-    QCOMPARE(box.text, QStringLiteral("Eine neue Programmversion steht am Server zum Download bereit! "));
+    QCOMPARE(box.text,
+             QStringLiteral("Eine neue Programmversion steht am Server zum Download bereit! "));
     QCOMPARE(box.informativeText,
              QStringLiteral("Möchten Sie diese nun herunterladen und installieren? "));
     QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);

@@ -20,7 +20,8 @@
 #include <QTextBrowser>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 const char feedPath[] = "/downloads/setup/test-feed.xml";
 const char notesPath[] = "/downloads/setup/notes.html";
@@ -39,17 +40,18 @@ struct Enclosure {
 
 QString attribute(const char *name, const QString &value)
 {
-    return value.isNull() ? QString() : QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), value);
+    return value.isNull() ? QString()
+                          : QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), value);
 }
 
 QString enclosureXml(const Enclosure &e)
 {
-    return QStringLiteral("<enclosure") + attribute("url", e.url)
-           + attribute("velmaro:platform", e.platform) + attribute("velmaro:version", e.version)
-           + attribute("update:version", e.updateVersion)
-           + attribute("velmaro:minPrevVersion", e.minPrevVersion)
-           + attribute("velmaro:programType", e.programType) + attribute("length", e.length)
-           + attribute("sha256", e.sha256) + QStringLiteral(" type=\"application/octet-stream\"/>");
+    return QStringLiteral("<enclosure") + attribute("url", e.url) +
+           attribute("velmaro:platform", e.platform) + attribute("velmaro:version", e.version) +
+           attribute("update:version", e.updateVersion) +
+           attribute("velmaro:minPrevVersion", e.minPrevVersion) +
+           attribute("velmaro:programType", e.programType) + attribute("length", e.length) +
+           attribute("sha256", e.sha256) + QStringLiteral(" type=\"application/octet-stream\"/>");
 }
 
 QString itemXml(const QString &title, const QString &notesLink, const Enclosure &e,
@@ -59,7 +61,8 @@ QString itemXml(const QString &title, const QString &notesLink, const Enclosure 
     if (!link.isNull())
         xml += QStringLiteral("<link>%1</link>").arg(link);
     if (!notesLink.isNull())
-        xml += QStringLiteral("<update:releaseNotesLink>%1</update:releaseNotesLink>").arg(notesLink);
+        xml +=
+            QStringLiteral("<update:releaseNotesLink>%1</update:releaseNotesLink>").arg(notesLink);
     xml += QStringLiteral("<pubDate>Sat, 01 Mar 2025 10:00:00 +0000</pubDate>");
     return xml + enclosureXml(e) + QStringLiteral("</item>");
 }
@@ -69,16 +72,15 @@ QByteArray rss(const QStringList &items)
     return (QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                            "<rss version=\"2.0\" xmlns:velmaro=\"https://velmaro.org/xmlns/feed\" "
                            "xmlns:update=\"https://velmaro.org/xmlns/update\">\n"
-                           "<channel><title>Velmaro</title><link>https://velmaro.org</link>\n")
-            + items.join(QLatin1Char('\n')) + QStringLiteral("\n</channel></rss>\n"))
+                           "<channel><title>Velmaro</title><link>https://velmaro.org</link>\n") +
+            items.join(QLatin1Char('\n')) + QStringLiteral("\n</channel></rss>\n"))
         .toUtf8();
 }
 
 QString otherPlatform()
 {
-    return Platform::feedPlatformId() == QLatin1String("Q_OS_LINUX")
-               ? QStringLiteral("Q_OS_WIN32")
-               : QStringLiteral("Q_OS_LINUX");
+    return Platform::feedPlatformId() == QLatin1String("Q_OS_LINUX") ? QStringLiteral("Q_OS_WIN32")
+                                                                     : QStringLiteral("Q_OS_LINUX");
 }
 
 } // namespace
@@ -122,7 +124,6 @@ private slots:
     void tamperedDemoInstallerRefused();
     void cutOffDownloadRefused();
     void installerTimeoutRefused();
-    void installReplacesOlderFile();
     void installFolderSymlinkRefused();
 
     void removeOldVersionFiles();
@@ -177,10 +178,9 @@ void TestVuUpdater::init()
     m_server->setOfferedVersion(QString());
     m_server->setFeedCredentials(QString(), QString());
     m_server->setInstallerTamper(QByteArray());
-    m_server->setStaticFile(QLatin1String(notesPath),
-                            "<h1>Velmaro 2.8</h1><p>Neue Karten</p>", "text/html");
-    m_server->setStaticFile(QLatin1String(installerPath), m_installer,
-                            "application/octet-stream");
+    m_server->setStaticFile(QLatin1String(notesPath), "<h1>Velmaro 2.8</h1><p>Neue Karten</p>",
+                            "text/html");
+    m_server->setStaticFile(QLatin1String(installerPath), m_installer, "application/octet-stream");
     QSettings().remove(QLatin1String(VUIgnoredVersions::settingsKey));
     if (QFileInfo(VuUpdater::updateFolder()).isSymLink())
         QFile::remove(VuUpdater::updateFolder());
@@ -307,10 +307,12 @@ void TestVuUpdater::itemSelection_data()
     QTest::addColumn<QString>("programType");
     QTest::addColumn<bool>("proposed");
 
-    QTest::newRow("minimum 2.8 passed over") << "2.8" << "FULL" << false;
+    QTest::newRow("minimum 2.8 passed over") << "2.8"
+                                             << "FULL" << false;
     QTest::newRow("minimum 2.7.2 without type") << "2.7.2" << QString() << true;
     QTest::newRow("minimum 2.7 without type") << "2.7" << QString() << true;
-    QTest::newRow("minimum 2.7 with other type") << "2.7" << "PATCH" << false;
+    QTest::newRow("minimum 2.7 with other type") << "2.7"
+                                                 << "PATCH" << false;
     QTest::newRow("neither minimum nor type") << QString() << QString() << false;
     QTest::newRow("type FULL only") << QString() << "FULL" << true;
     QTest::newRow("type full in lower case") << QString() << "full" << false;
@@ -343,12 +345,10 @@ void TestVuUpdater::feedErrors_data()
 
     QTest::newRow("download failed") << QByteArray() << "/downloads/setup/missing.xml"
                                      << "Feed download failed: ";
-    QTest::newRow("parsing failed")
-        << QByteArray("<rss><channel><item><title>x</channel></rss>") << QString()
-        << "Feed parsing failed: 1 ";
-    QTest::newRow("release notes link empty")
-        << rss({itemXml("x", QString(), e)}) << QString()
-        << "Feed error: \"release notes\" link is empty";
+    QTest::newRow("parsing failed") << QByteArray("<rss><channel><item><title>x</channel></rss>")
+                                    << QString() << "Feed parsing failed: 1 ";
+    QTest::newRow("release notes link empty") << rss({itemXml("x", QString(), e)}) << QString()
+                                              << "Feed error: \"release notes\" link is empty";
     QTest::newRow("release notes link ftp")
         << rss({itemXml("x", "ftp://127.0.0.1/notes.html", e)}) << QString()
         << "Feed error: invalid \"release notes\" link";
@@ -377,12 +377,12 @@ void TestVuUpdater::feedErrors_data()
         << "Feed error: invalid \"enclosure\" with the download link";
     Enclosure old = e;
     old.version = QStringLiteral("2.7.1");
-    QTest::newRow("older version") << rss({itemXml("x", notes, old)}) << QString()
-                                   << "No updates were found.";
+    QTest::newRow("older version")
+        << rss({itemXml("x", notes, old)}) << QString() << "No updates were found.";
     Enclosure same = e;
     same.version = QStringLiteral("2.7.2");
-    QTest::newRow("running version") << rss({itemXml("x", notes, same)}) << QString()
-                                     << "No updates were found.";
+    QTest::newRow("running version")
+        << rss({itemXml("x", notes, same)}) << QString() << "No updates were found.";
 }
 
 void TestVuUpdater::feedErrors()
@@ -558,9 +558,6 @@ void TestVuUpdater::releaseNotesAfterCloseDropped()
     QPointer<VuUpdateWindow> closed = window();
     closed->close();
     QVERIFY(!window());
-    const int before = m_server->requestCount(QStringLiteral("relnotes"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("relnotes")) > 0, 10000);
-    Q_UNUSED(before);
     // The reply lands after the window is gone: no crash, no box, and the
     // proposal still gets its notes.
     QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->proposedUpdate()->releaseNotes().isEmpty(),
@@ -594,8 +591,8 @@ void TestVuUpdater::releaseNotesUmlautsNotGarbled()
 
 void TestVuUpdater::releaseNotesErrorKeepsWindow()
 {
-    serveFeed({itemXml("Velmaro 2.8", url("/downloads/setup/no-notes.html"),
-                       installerEnclosure())});
+    serveFeed(
+        {itemXml("Velmaro 2.8", url("/downloads/setup/no-notes.html"), installerEnclosure())});
     check(false);
     QVERIFY(window());
     QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), 1, 10000);
@@ -653,8 +650,10 @@ void TestVuUpdater::credentials_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("accepted");
 
-    QTest::newRow("right") << "segler" << "geheim" << true;
-    QTest::newRow("wrong password") << "segler" << "falsch" << false;
+    QTest::newRow("right") << "segler"
+                           << "geheim" << true;
+    QTest::newRow("wrong password") << "segler"
+                                    << "falsch" << false;
     QTest::newRow("none") << QString() << QString() << false;
 }
 
@@ -725,6 +724,15 @@ void TestVuUpdater::progressBar()
 
 void TestVuUpdater::installStartsCheckedInstaller()
 {
+    // An installer left from an earlier attempt is replaced.
+    QVERIFY(Platform::makePrivateFolder(VuUpdater::updateFolder()));
+    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old installer");
+    }
+
     serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
     check(true);
     QSignalSpy started(VuUpdater::instance(), &VuUpdater::updatedFinishedSuccessfully);
@@ -743,7 +751,6 @@ void TestVuUpdater::installStartsCheckedInstaller()
     QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
 
     QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
-    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
     QCOMPARE(m_started, QStringList{path});
     QCOMPARE(m_boxes->count(), 0);
 
@@ -752,9 +759,10 @@ void TestVuUpdater::installStartsCheckedInstaller()
     QCOMPARE(file.readAll(), m_installer);
     QVERIFY(file.permissions() & QFileDevice::ExeOwner);
 #ifndef Q_OS_WIN
-    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-                        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    QCOMPARE(QFileInfo(VuUpdater::updateFolder()).permissions() & others, QFileDevice::Permissions());
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFileInfo(VuUpdater::updateFolder()).permissions() & others,
+             QFileDevice::Permissions());
 #endif
     // Only the installer itself is in the folder: no temporary leftovers.
     QCOMPARE(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
@@ -784,9 +792,9 @@ void TestVuUpdater::installRefused_data()
     QTest::newRow("length too small") << QString::number(m_installer.size() - 1) << rightHash;
     QTest::newRow("sha256 mismatch")
         << QString::number(m_installer.size())
-        << QString::fromLatin1(QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex());
-    QTest::newRow("sha256 mismatch without length")
-        << QString() << QString(64, QLatin1Char('0'));
+        << QString::fromLatin1(
+               QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex());
+    QTest::newRow("sha256 mismatch without length") << QString() << QString(64, QLatin1Char('0'));
 }
 
 void TestVuUpdater::installRefused()
@@ -854,24 +862,6 @@ void TestVuUpdater::installerTimeoutRefused()
     QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
-void TestVuUpdater::installReplacesOlderFile()
-{
-    QVERIFY(Platform::makePrivateFolder(VuUpdater::updateFolder()));
-    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old installer");
-    }
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    clickInstall();
-    QTRY_COMPARE_WITH_TIMEOUT(m_started, QStringList{path}, 10000);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), m_installer);
-}
-
 void TestVuUpdater::installFolderSymlinkRefused()
 {
 #ifdef Q_OS_WIN
@@ -893,7 +883,8 @@ void TestVuUpdater::installFolderSymlinkRefused()
 
 // --- old-version clean-up -------------------------------------------------------
 
-namespace {
+namespace
+{
 void touch(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -945,8 +936,8 @@ void TestVuUpdater::removeOldVersionFilesOutsideTempRefused()
     // Nor does a path that only looks as if it were inside.
     const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("outside the temporary folder"));
-    VuUpdater::instance()->removeOldVersionFiles(temp + "/../"
-                                                 + QFileInfo(outside.path()).fileName());
+    VuUpdater::instance()->removeOldVersionFiles(temp + "/../" +
+                                                 QFileInfo(outside.path()).fileName());
     QVERIFY(QFile::exists(outside.path() + "/sub/x.oldversion"));
 }
 

@@ -72,8 +72,8 @@ void TestVuVersions::compareVersions_data()
     QTest::newRow("high bytes are text") << QByteArray("1.0\xe4") << QByteArray("1.0") << -1;
     QTest::newRow("upper before lower") << QByteArray("1.0B") << QByteArray("1.0a") << -1;
     // Numbers far beyond 32 bits still order by value instead of wrapping.
-    QTest::newRow("huge numbers")
-        << QByteArray("1.99999999999999999999") << QByteArray("1.100000000000000000000") << -1;
+    QTest::newRow("huge numbers") << QByteArray("1.99999999999999999999")
+                                  << QByteArray("1.100000000000000000000") << -1;
     QTest::newRow("major wins") << QByteArray("10.0") << QByteArray("9.99.99") << 1;
 }
 
@@ -92,8 +92,7 @@ void TestVuVersions::splitVersion_data()
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<QList<QByteArray>>("parts");
 
-    QTest::newRow("dotted") << QByteArray("2.7.2")
-                            << QList<QByteArray>{"2", ".", "7", ".", "2"};
+    QTest::newRow("dotted") << QByteArray("2.7.2") << QList<QByteArray>{"2", ".", "7", ".", "2"};
     QTest::newRow("beta") << QByteArray("2.8b12") << QList<QByteArray>{"2", ".", "8", "b", "12"};
     QTest::newRow("blank rc") << QByteArray("3.0 rc2")
                               << QList<QByteArray>{"3", ".", "0", " ", "rc", "2"};
@@ -142,8 +141,10 @@ void TestVuVersions::isIgnored_data()
     QTest::newRow("running version") << QString() << "2.7.2" << true;
     QTest::newRow("older") << QString() << "2.7.1" << true;
     QTest::newRow("newer") << QString() << "2.8" << false;
-    QTest::newRow("newer but skipped") << "2.8" << "2.8" << true;
-    QTest::newRow("newer than the skipped one") << "2.8" << "2.8.1" << false;
+    QTest::newRow("newer but skipped") << "2.8"
+                                       << "2.8" << true;
+    QTest::newRow("newer than the skipped one") << "2.8"
+                                                << "2.8.1" << false;
     QTest::newRow("beta of the running version") << QString() << "2.7.2b" << true;
 }
 

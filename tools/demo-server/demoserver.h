@@ -25,7 +25,14 @@ public:
         // Boats per race; 0 keeps the built-in fleet (20+ boats, 3-4 classes).
         int boatsPerRace = 0;
         bool quiet = false; // no request log on standard error
+        // Moment the live race is anchored to (Unix seconds): it runs from three
+        // hours before to a day after. 0 takes the system clock at construction.
+        qint64 liveAnchor = 0;
     };
+
+    // The live race that is always under way: event 30, task 300.
+    static constexpr int liveEventId = 30;
+    static constexpr int liveTaskId = 300;
 
     struct Race {
         int eventId = 0;
@@ -52,10 +59,16 @@ public:
         double speed = 0;
     };
 
-    // Faults are set per endpoint: "getBoats", "getPosition", "isup",
-    // "version", "downloads", "feed", "relnotes", "installer", "tiles".
-    // A request can also ask for one with the query item fault=<name>
-    // (delay, hang, error, cut, malformed, redirect).
+    // Faults are set per endpoint: "getBoats", "getPosition", "getRaces",
+    // "isup", "version", "downloads", "feed", "relnotes", "installer",
+    // "tiles", "static" (setStaticFile paths elsewhere). A request can also
+    // ask for one with the query item fault=<name> (delay, hang, error, cut,
+    // malformed, redirect) and faultValue=<n>. Delay answers after n ms
+    // (2000), Hang never answers, HttpError answers status n (500), CutBody
+    // announces the full length, sends half and closes the connection,
+    // Malformed mixes garbage lines into CSV (the feed becomes broken XML),
+    // Redirect answers 302 to the same path (the feed to
+    // "/downloads/setup/velmaro-moved.xml"), where the fault does not apply.
     enum class Fault { None, Delay, Hang, HttpError, CutBody, Malformed, Redirect };
 
     explicit DemoServer(QObject *parent = nullptr);
@@ -69,11 +82,18 @@ public:
 
     QList<Race> races() const;
     QList<Boat> boats(int eventId) const;
-    QList<Fix> fixes(int eventId, int boatId) const; // time order
+    // All synthesized fixes in time order; for the live race also those still
+    // "in the future", which getPosition.php holds back until the clock passes.
+    QList<Fix> fixes(int eventId, int boatId) const;
 
     // value: the delay in ms for Delay, the status code for HttpError.
     void setFault(const QString &endpoint, Fault fault, int value = 0);
     void clearFaults();
+    // Parses "endpoint=kind[:value]" (kind: delay, hang, error, cut, malformed,
+    // redirect) as given to --fault; false for anything else.
+    static bool parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value);
+    // "delay", "hang", ... for a fault; Fault::None for an unknown name.
+    static Fault faultFromName(const QString &name);
 
     void setVersionText(const QString &text); // body of /api/version.html, default "2.7.2"
     // Makes the feed offer this version for the running platform; empty
@@ -84,6 +104,9 @@ public:
     // Replaces the installer's bytes (to test size and hash checks) while the
     // feed keeps announcing the original length and hash.
     void setInstallerTamper(const QByteArray &replacement);
+    // The genuine installer (a small shell script) for a version, as the feed
+    // announces it.
+    static QByteArray installerBytes(const QString &version);
 
     // Serves extra documents (test fixtures such as other feeds) at a path,
     // e.g. "/downloads/setup/other.xml"; an empty body removes it.

@@ -1,0 +1,679 @@
+#include "demoserver.h"
+
+#include "downloads.h"
+#include "fleet.h"
+#include "tilerenderer.h"
+
+#include <QAbstractHttpServer>
+#include <QCache>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QHash>
+#include <QHttpServerRequest>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrlQuery>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// QAbstractHttpServer hands over the socket of each parsed request; writing
+// the reply ourselves gives full control over delayed, hung and cut replies.
+class HttpFront : public QAbstractHttpServer
+{
+public:
+    std::function<void(const QHttpServerRequest &, QTcpSocket *)> handler;
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override
+    {
+        if (handler)
+            handler(request, socket);
+        return true;
+    }
+    void missingHandler(const QHttpServerRequest &, QTcpSocket *) override {}
+};
+
+struct Reply {
+    int status = 200;
+    QByteArray contentType = "text/plain; charset=utf-8";
+    QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers;
+};
+
+struct FaultSetting {
+    DemoServer::Fault fault = DemoServer::Fault::None;
+    int value = 0;
+};
+
+struct RaceData {
+    DemoServer::Race race;
+    QList<DemoServer::Boat> boats;
+    QVector<DemoFleet::Waypoint> course;
+    bool tracksBuilt = false;
+    QHash<int, QVector<DemoServer::Fix>> tracks;
+};
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+    }
+}
+
+QString methodName(const QHttpServerRequest &request)
+{
+    switch (request.method()) {
+    case QHttpServerRequest::Method::Get: return QStringLiteral("GET");
+    case QHttpServerRequest::Method::Head: return QStringLiteral("HEAD");
+    case QHttpServerRequest::Method::Post: return QStringLiteral("POST");
+    case QHttpServerRequest::Method::Put: return QStringLiteral("PUT");
+    case QHttpServerRequest::Method::Delete: return QStringLiteral("DELETE");
+    default: return QStringLiteral("OTHER");
+    }
+}
+
+QByteArray headerValue(const QHttpServerRequest &request, const QByteArray &name)
+{
+    const auto headers = request.headers();
+    for (const auto &h : headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return {};
+}
+
+const QRegularExpression &tilePattern()
+{
+    static const QRegularExpression re(QStringLiteral("^/(\\d{1,2})/(\\d{1,9})/(\\d{1,9})\\.png$"));
+    return re;
+}
+
+// Lines that are not records of either CSV format.
+QByteArray malformedCsv(const QByteArray &body, char separator)
+{
+    const QList<QByteArray> garbage = separator == ';'
+        ? QList<QByteArray>{"kaputt", "43.5;15.9;abc", "1;2;3;4;5;6", "#;#;#;#", ";;;;;;;;"}
+        : QList<QByteArray>{"kaputt", "A|B|C", "1|2|3|4|5|6|7|8|9|10|11", "|||", "M\xc3\xb6we|kaputt"};
+    QByteArray out = garbage.first() + "\n";
+    const QList<QByteArray> lines = body.split('\n');
+    int n = 0;
+    for (const QByteArray &line : lines) {
+        if (line.isEmpty())
+            continue;
+        out += line + "\n";
+        if (++n % 3 == 0)
+            out += garbage[n / 3 % garbage.size()] + "\n";
+    }
+    out += garbage.last() + "\n";
+    return out;
+}
+
+} // namespace
+
+struct DemoServer::Private {
+    DemoServer *q = nullptr;
+    Options options;
+    std::unique_ptr<HttpFront> front;
+    quint16 port = 0;
+    mutable QList<RaceData> races;
+    QHash<QString, FaultSetting> faults;
+    QString versionText = QStringLiteral("2.7.2");
+    QString offeredVersion;
+    QString feedUser;
+    QString feedPassword;
+    bool tampered = false;
+    QByteArray tamper;
+    QHash<QString, QPair<QByteArray, QByteArray>> staticFiles;
+    std::function<qint64()> clock;
+    QHash<QString, int> counts;
+    QList<Request> log;
+    QCache<QString, QByteArray> tiles{400}; // about 400 tiles of 10-30 kB
+    QList<QPointer<QTcpSocket>> hung;
+
+    qint64 now() const { return clock ? clock() : QDateTime::currentSecsSinceEpoch(); }
+
+    const RaceData *race(int eventId, int taskId) const
+    {
+        for (const RaceData &r : races) {
+            if (r.race.eventId == eventId && (taskId < 0 || r.race.taskId == taskId))
+                return &r;
+        }
+        return nullptr;
+    }
+
+    const RaceData *withTracks(const RaceData *r) const
+    {
+        if (r && !r->tracksBuilt) {
+            auto *data = const_cast<RaceData *>(r);
+            for (const Boat &b : data->boats) {
+                data->tracks.insert(b.id, DemoFleet::makeTrack(options.seed, data->race, b,
+                                                               data->course,
+                                                               options.fixIntervalMin,
+                                                               options.fixIntervalMax));
+            }
+            data->tracksBuilt = true;
+        }
+        return r;
+    }
+
+    QString endpointOf(const QString &path) const
+    {
+        static const QHash<QString, QString> fixed = {
+            {QStringLiteral("/api/getBoats.php"), QStringLiteral("getBoats")},
+            {QStringLiteral("/api/getPosition.php"), QStringLiteral("getPosition")},
+            {QStringLiteral("/api/getRaces.php"), QStringLiteral("getRaces")},
+            {QStringLiteral("/api/isup.html"), QStringLiteral("isup")},
+            {QStringLiteral("/api/version.html"), QStringLiteral("version")},
+            {QStringLiteral("/downloads"), QStringLiteral("downloads")},
+            {QStringLiteral("/downloads/"), QStringLiteral("downloads")},
+            {QStringLiteral("/downloads/index.html"), QStringLiteral("downloads")},
+            {QString::fromLatin1(DemoDownloads::feedPath), QStringLiteral("feed")},
+            {QString::fromLatin1(DemoDownloads::movedFeedPath), QStringLiteral("feed")},
+        };
+        const auto it = fixed.constFind(path);
+        if (it != fixed.constEnd())
+            return it.value();
+        if (!DemoDownloads::versionOfReleaseNotesPath(path).isEmpty())
+            return QStringLiteral("relnotes");
+        if (!DemoDownloads::versionOfInstallerPath(path).isEmpty())
+            return QStringLiteral("installer");
+        if (tilePattern().match(path).hasMatch())
+            return QStringLiteral("tiles");
+        if (staticFiles.contains(path))
+            return QStringLiteral("static");
+        return QStringLiteral("unknown");
+    }
+
+    static Reply notFound()
+    {
+        Reply r;
+        r.status = 404;
+        r.body = "Nicht gefunden\n";
+        return r;
+    }
+
+    bool feedAuthorized(const QHttpServerRequest &request) const
+    {
+        if (feedUser.isEmpty())
+            return true;
+        // Clients encode the pair as UTF-8 (we ask for it) or as Latin-1.
+        const QString pair = feedUser + QLatin1Char(':') + feedPassword;
+        const QByteArray given = headerValue(request, "Authorization");
+        return given == "Basic " + pair.toUtf8().toBase64()
+               || given == "Basic " + pair.toLatin1().toBase64();
+    }
+
+    Reply boatList(const QUrlQuery &query) const
+    {
+        Reply r;
+        const RaceData *data = race(query.queryItemValue(QStringLiteral("rg")).toInt(),
+                                    query.queryItemValue(QStringLiteral("wf")).toInt());
+        if (!data)
+            return r;
+        QString text;
+        for (const Boat &b : data->boats) {
+            // Field 3 carries the task, field 8 the sail number's country.
+            text += QStringList{b.klasse, QString::number(b.id), QString::number(data->race.taskId),
+                                b.startnr, b.name, b.team, b.skipper,
+                                b.startnr.section(QLatin1Char(' '), 0, 0),
+                                QString::number(data->race.start),
+                                QString::number(data->race.eventId)}
+                        .join(QLatin1Char('|'))
+                    + QLatin1Char('\n');
+        }
+        r.body = text.toUtf8();
+        return r;
+    }
+
+    Reply positions(const QUrlQuery &query) const
+    {
+        Reply r;
+        const RaceData *data = withTracks(race(query.queryItemValue(QStringLiteral("rg")).toInt(),
+                                               query.queryItemValue(QStringLiteral("wf")).toInt()));
+        if (!data)
+            return r;
+        const auto it = data->tracks.constFind(query.queryItemValue(QStringLiteral("bo")).toInt());
+        if (it == data->tracks.constEnd())
+            return r;
+        const qint64 since = query.queryItemValue(QStringLiteral("la")).toLongLong();
+        // The live race only knows the fixes sent so far.
+        const qint64 until = data->race.eventId == liveEventId ? now() : data->race.end;
+        const QVector<Fix> &track = it.value();
+        auto from = std::lower_bound(track.cbegin(), track.cend(), since,
+                                     [](const Fix &f, qint64 t) { return f.tstamp < t; });
+        QByteArray out;
+        out.reserve(int(track.cend() - from) * 44);
+        for (auto f = from; f != track.cend() && f->tstamp <= until; ++f) {
+            out += QByteArray::number(f->lat, 'f', 6) + ';' + QByteArray::number(f->lng, 'f', 6)
+                   + ';' + QByteArray::number(f->tstamp) + ';'
+                   + QByteArray::number(f->heading, 'f', 1) + ';'
+                   + QByteArray::number(f->speed, 'f', 2) + '\n';
+        }
+        r.body = out;
+        return r;
+    }
+
+    Reply raceList() const
+    {
+        Reply r;
+        QString text;
+        for (const RaceData &data : races) {
+            text += QStringLiteral("%1|%2|%3|%4|%5\n")
+                        .arg(data.race.eventId)
+                        .arg(data.race.taskId)
+                        .arg(data.race.name)
+                        .arg(data.race.start)
+                        .arg(data.race.end);
+        }
+        r.body = text.toUtf8();
+        return r;
+    }
+
+    Reply tile(const QString &path)
+    {
+        const QRegularExpressionMatch m = tilePattern().match(path);
+        const int z = m.captured(1).toInt();
+        const int x = m.captured(2).toInt();
+        const int y = m.captured(3).toInt();
+        if (!TileRenderer::isValidTile(z, x, y))
+            return notFound();
+        Reply r;
+        r.contentType = "image/png";
+        if (const QByteArray *cached = tiles.object(path)) {
+            r.body = *cached;
+        } else {
+            r.body = TileRenderer::renderPng(z, x, y);
+            tiles.insert(path, new QByteArray(r.body));
+        }
+        return r;
+    }
+
+    Reply produce(const QString &endpoint, const QString &path, const QUrlQuery &query)
+    {
+        Reply r;
+        const auto fixture = staticFiles.constFind(path);
+        if (fixture != staticFiles.constEnd()) {
+            r.body = fixture->first;
+            r.contentType = fixture->second;
+            return r;
+        }
+        const QString base = q->baseUrl();
+        if (endpoint == QLatin1String("getBoats"))
+            return boatList(query);
+        if (endpoint == QLatin1String("getPosition"))
+            return positions(query);
+        if (endpoint == QLatin1String("getRaces"))
+            return raceList();
+        if (endpoint == QLatin1String("isup")) {
+            r.body = "up\n";
+            return r;
+        }
+        if (endpoint == QLatin1String("version")) {
+            r.body = versionText.toUtf8();
+            return r;
+        }
+        if (endpoint == QLatin1String("downloads")) {
+            r.contentType = "text/html; charset=utf-8";
+            r.body = DemoDownloads::downloadPage(base);
+            return r;
+        }
+        if (endpoint == QLatin1String("feed")) {
+            r.contentType = "application/rss+xml; charset=utf-8";
+            r.body = DemoDownloads::feed(base, offeredVersion);
+            return r;
+        }
+        if (endpoint == QLatin1String("relnotes")) {
+            r.contentType = "text/html; charset=iso-8859-1";
+            r.body = DemoDownloads::releaseNotes(DemoDownloads::versionOfReleaseNotesPath(path));
+            return r;
+        }
+        if (endpoint == QLatin1String("installer")) {
+            r.contentType = "application/octet-stream";
+            r.body = tampered ? tamper
+                              : installerBytes(DemoDownloads::versionOfInstallerPath(path));
+            return r;
+        }
+        if (endpoint == QLatin1String("tiles"))
+            return tile(path);
+        return notFound();
+    }
+
+    QByteArray malform(const QString &endpoint, const QByteArray &body) const
+    {
+        if (endpoint == QLatin1String("getPosition"))
+            return malformedCsv(body, ';');
+        if (endpoint == QLatin1String("getBoats") || endpoint == QLatin1String("getRaces"))
+            return malformedCsv(body, '|');
+        if (endpoint == QLatin1String("feed"))
+            return DemoDownloads::brokenFeed(q->baseUrl(), offeredVersion);
+        if (endpoint == QLatin1String("tiles"))
+            return QByteArrayLiteral("\x89PNG\r\n\x1a\n kein Bild");
+        return body + "\n\x01\xff<<< kaputt >>>\n";
+    }
+
+    void logServed(const QString &method, const QString &path, int status)
+    {
+        if (!options.quiet) {
+            const QByteArray line = (method + QLatin1Char(' ') + path + QLatin1Char(' ')
+                                     + (status > 0 ? QString::number(status)
+                                                   : QStringLiteral("(hang, no answer)"))
+                                     + QLatin1Char('\n'))
+                                        .toUtf8();
+            std::fputs(line.constData(), stderr);
+            std::fflush(stderr);
+        }
+        if (status > 0)
+            emit q->requestServed(method, path, status);
+    }
+
+    void write(QTcpSocket *socket, const Reply &r, const QString &method, const QString &path,
+               bool cut)
+    {
+        QByteArray body = r.body;
+        qint64 announced = body.size();
+        if (cut) {
+            // Stop in the middle of a record, then hang up: the client sees a
+            // body shorter than announced.
+            int at = body.size() / 2;
+            if (at > 0 && body.at(at - 1) == '\n')
+                at = std::min<int>(body.size() - 1, at + 3);
+            body.truncate(std::max(0, at));
+            if (announced <= body.size())
+                announced = body.size() + 100;
+        }
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' '
+                          + reasonPhrase(r.status) + "\r\n";
+        head += "Content-Type: " + r.contentType + "\r\n";
+        for (const auto &h : r.headers)
+            head += h.first + ": " + h.second + "\r\n";
+        head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
+        if (cut)
+            head += "Connection: close\r\n";
+        head += "\r\n";
+        socket->write(head);
+        if (method != QLatin1String("HEAD"))
+            socket->write(body);
+        if (cut) {
+            socket->flush();
+            socket->disconnectFromHost();
+        }
+        logServed(method, path, r.status);
+    }
+
+    void handle(const QHttpServerRequest &request, QTcpSocket *socket)
+    {
+        const QString method = methodName(request);
+        const QString path = request.url().path();
+        const QUrlQuery query = request.query();
+        const QString endpoint = endpointOf(path);
+
+        counts[endpoint] += 1;
+        Request entry;
+        entry.endpoint = endpoint;
+        entry.path = path;
+        entry.query = query.toString(QUrl::FullyDecoded);
+        entry.userAgent = headerValue(request, "User-Agent");
+        entry.trackType = headerValue(request, "Track-Type");
+        log.append(entry);
+        // A long-running demo must not grow without bound.
+        if (log.size() > 20000)
+            log.remove(0, log.size() - 10000);
+
+        if (endpoint == QLatin1String("feed") && !feedAuthorized(request)) {
+            Reply r;
+            r.status = 401;
+            r.body = "Anmeldung erforderlich\n";
+            r.headers.append(qMakePair(QByteArray("WWW-Authenticate"), QByteArray("Basic realm=\"Velmaro Updates\", charset=\"UTF-8\"")));
+            write(socket, r, method, path, false);
+            return;
+        }
+
+        FaultSetting fault;
+        const QString asked = query.queryItemValue(QStringLiteral("fault"));
+        if (!asked.isEmpty()) {
+            fault.fault = faultFromName(asked);
+            fault.value = query.queryItemValue(QStringLiteral("faultValue")).toInt();
+        } else if (!query.hasQueryItem(QStringLiteral("moved"))
+                   && path != QLatin1String(DemoDownloads::movedFeedPath)) {
+            // A request that arrives through a redirect is not redirected again.
+            fault = faults.value(endpoint);
+        }
+
+        switch (fault.fault) {
+        case Fault::Hang:
+            // Never answered; the connection stays open until the server goes.
+            hung.append(QPointer<QTcpSocket>(socket));
+            logServed(method, path, 0);
+            return;
+        case Fault::HttpError: {
+            Reply r;
+            r.status = fault.value >= 100 && fault.value <= 599 ? fault.value : 500;
+            r.body = "Fehler " + QByteArray::number(r.status) + "\n";
+            write(socket, r, method, path, false);
+            return;
+        }
+        case Fault::Redirect: {
+            QUrlQuery rest(query);
+            rest.removeAllQueryItems(QStringLiteral("fault"));
+            rest.removeAllQueryItems(QStringLiteral("faultValue"));
+            QString target = path;
+            if (path == QLatin1String(DemoDownloads::feedPath))
+                target = QString::fromLatin1(DemoDownloads::movedFeedPath);
+            else
+                rest.addQueryItem(QStringLiteral("moved"), QStringLiteral("1"));
+            QUrl url(q->baseUrl() + target);
+            url.setQuery(rest);
+            Reply r;
+            r.status = 302;
+            r.body = "Verschoben\n";
+            r.headers.append(qMakePair(QByteArray("Location"), url.toEncoded()));
+            write(socket, r, method, path, false);
+            return;
+        }
+        default:
+            break;
+        }
+
+        Reply r = produce(endpoint, path, query);
+        if (fault.fault == Fault::Malformed && r.status == 200)
+            r.body = malform(endpoint, r.body);
+        if (fault.fault == Fault::Delay) {
+            const int ms = fault.value > 0 ? fault.value : 2000;
+            QPointer<QTcpSocket> guard(socket);
+            QTimer::singleShot(ms, front.get(), [this, guard, r, method, path] {
+                if (guard && guard->state() == QAbstractSocket::ConnectedState)
+                    write(guard, r, method, path, false);
+            });
+            return;
+        }
+        write(socket, r, method, path, fault.fault == Fault::CutBody);
+    }
+};
+
+DemoServer::DemoServer(QObject *parent) : DemoServer(Options(), parent) {}
+
+DemoServer::DemoServer(const Options &options, QObject *parent)
+    : QObject(parent), d(std::make_unique<Private>())
+{
+    d->q = this;
+    d->options = options;
+    const qint64 anchor =
+        options.liveAnchor > 0 ? options.liveAnchor : QDateTime::currentSecsSinceEpoch();
+    const QList<Race> races = {
+        {10, 88, QStringLiteral("Dorur Izadidiva Dazidevire 2010"), 1270458000, 1270764000},
+        {21, 120, QStringLiteral("Vudav Avazavava Zerevudeva 2011"), 1302905280, 1303509600},
+        {liveEventId, liveTaskId, QStringLiteral("Velmaro Live Demo"), anchor - 3 * 3600,
+         anchor + 24 * 3600},
+    };
+    for (int i = 0; i < races.size(); ++i) {
+        RaceData data;
+        data.race = races[i];
+        data.boats = DemoFleet::makeFleet(options.seed, i, races[i], options.boatsPerRace);
+        data.course = DemoFleet::courseWaypoints(races[i].eventId, races[i].taskId);
+        d->races.append(data);
+    }
+    d->front = std::make_unique<HttpFront>();
+    d->front->handler = [this](const QHttpServerRequest &request, QTcpSocket *socket) {
+        d->handle(request, socket);
+    };
+}
+
+DemoServer::~DemoServer()
+{
+    for (const QPointer<QTcpSocket> &socket : std::as_const(d->hung)) {
+        if (socket)
+            socket->abort();
+    }
+    d->front.reset();
+}
+
+quint16 DemoServer::listen(quint16 port)
+{
+    d->port = d->front->listen(QHostAddress::LocalHost, port);
+    return d->port;
+}
+
+quint16 DemoServer::port() const
+{
+    return d->port;
+}
+
+QString DemoServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(d->port);
+}
+
+QList<DemoServer::Race> DemoServer::races() const
+{
+    QList<Race> list;
+    for (const RaceData &data : d->races)
+        list.append(data.race);
+    return list;
+}
+
+QList<DemoServer::Boat> DemoServer::boats(int eventId) const
+{
+    const RaceData *data = d->race(eventId, -1);
+    return data ? data->boats : QList<Boat>();
+}
+
+QList<DemoServer::Fix> DemoServer::fixes(int eventId, int boatId) const
+{
+    const RaceData *data = d->withTracks(d->race(eventId, -1));
+    return data ? data->tracks.value(boatId) : QList<Fix>();
+}
+
+void DemoServer::setFault(const QString &endpoint, Fault fault, int value)
+{
+    if (fault == Fault::None)
+        d->faults.remove(endpoint);
+    else
+        d->faults.insert(endpoint, {fault, value});
+}
+
+void DemoServer::clearFaults()
+{
+    d->faults.clear();
+}
+
+DemoServer::Fault DemoServer::faultFromName(const QString &name)
+{
+    static const QHash<QString, Fault> names = {
+        {QStringLiteral("delay"), Fault::Delay},     {QStringLiteral("hang"), Fault::Hang},
+        {QStringLiteral("error"), Fault::HttpError}, {QStringLiteral("cut"), Fault::CutBody},
+        {QStringLiteral("malformed"), Fault::Malformed},
+        {QStringLiteral("redirect"), Fault::Redirect},
+    };
+    return names.value(name.trimmed().toLower(), Fault::None);
+}
+
+bool DemoServer::parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^([A-Za-z]+)=([a-z]+)(?::(\\d{1,9}))?$"));
+    const QRegularExpressionMatch m = re.match(spec.trimmed());
+    if (!m.hasMatch())
+        return false;
+    const Fault f = faultFromName(m.captured(2));
+    if (f == Fault::None)
+        return false;
+    if (endpoint)
+        *endpoint = m.captured(1);
+    if (fault)
+        *fault = f;
+    if (value)
+        *value = m.captured(3).toInt();
+    return true;
+}
+
+void DemoServer::setVersionText(const QString &text)
+{
+    d->versionText = text;
+}
+
+void DemoServer::setOfferedVersion(const QString &version)
+{
+    // Anything else would end up inside paths and XML attributes.
+    d->offeredVersion = DemoDownloads::isSafeVersion(version) ? version : QString();
+}
+
+void DemoServer::setFeedCredentials(const QString &user, const QString &password)
+{
+    d->feedUser = user;
+    d->feedPassword = password;
+}
+
+void DemoServer::setInstallerTamper(const QByteArray &replacement)
+{
+    d->tampered = !replacement.isNull();
+    d->tamper = replacement;
+}
+
+QByteArray DemoServer::installerBytes(const QString &version)
+{
+    return DemoDownloads::installerScript(version);
+}
+
+void DemoServer::setStaticFile(const QString &path, const QByteArray &body,
+                               const QByteArray &contentType)
+{
+    if (body.isEmpty())
+        d->staticFiles.remove(path);
+    else
+        d->staticFiles.insert(path, {body, contentType});
+}
+
+void DemoServer::setClock(std::function<qint64()> clock)
+{
+    d->clock = std::move(clock);
+}
+
+int DemoServer::requestCount(const QString &endpoint) const
+{
+    return d->counts.value(endpoint);
+}
+
+QList<DemoServer::Request> DemoServer::requestLog() const
+{
+    return d->log;
+}
+
+void DemoServer::clearRequestLog()
+{
+    d->log.clear();
+    d->counts.clear();
+}

@@ -1,0 +1,35 @@
+#ifndef VELMARO_TOOLS_DEMOSERVER_DOWNLOADS_H
+#define VELMARO_TOOLS_DEMOSERVER_DOWNLOADS_H
+
+#include <QByteArray>
+#include <QString>
+
+// Documents of the demo download server: download page, update feed,
+// release notes and installers.
+namespace DemoDownloads {
+inline constexpr const char *currentVersion = "2.7.2";
+inline constexpr const char *feedPath = "/downloads/setup/velmaro.xml";
+inline constexpr const char *movedFeedPath = "/downloads/setup/velmaro-moved.xml";
+
+// Only these characters make it into paths and the feed.
+bool isSafeVersion(const QString &version);
+
+QString installerPath(const QString &version);    // "/downloads/setup/velmaro-setup-V.sh"
+QString releaseNotesPath(const QString &version); // "/downloads/setup/releasenotes-V.html"
+// The version named by an installer or release-notes path, empty for others.
+QString versionOfInstallerPath(const QString &path);
+QString versionOfReleaseNotesPath(const QString &path);
+
+QByteArray installerScript(const QString &version);
+QByteArray releaseNotes(const QString &version);
+QByteArray downloadPage(const QString &baseUrl);
+
+// The feed: an item offering offeredVersion for the running platform first
+// (when not empty), then the running version for the running platform, then
+// an item for another platform.
+QByteArray feed(const QString &baseUrl, const QString &offeredVersion);
+// A feed that breaks off with mismatched tags, for parser error paths.
+QByteArray brokenFeed(const QString &baseUrl, const QString &offeredVersion);
+} // namespace DemoDownloads
+
+#endif
