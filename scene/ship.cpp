@@ -107,6 +107,11 @@ TrackPoint *Ship::positionAt(int t)
         hi = lo + 1;
 
     TrackPoint *a = track->pointAt(lo);
+    // The search never looks at fix 0 itself.
+    if (a->tstamp == t) {
+        a->index = lo;
+        return a;
+    }
     const TrackPoint *b = track->pointAt(hi);
     const int dt = b->tstamp - a->tstamp;
     if (dt <= 0) {
@@ -207,7 +212,7 @@ void Ship::updateGeometry(const MapProjection &projection)
     if (m_positionKnown) {
         const QSize size(SpriteStrip::frameSize, SpriteStrip::frameSize);
         if (m_sprite.size() != size)
-            m_sprite = QPixmap(size);
+            m_sprite = QImage(size, QImage::Format_ARGB32_Premultiplied);
         const QColor colour = m_colour.isValid() ? m_colour : fallbackColour();
         const QPixmap *strip = m_spriteStrip.get();
         const int frame = SpriteStrip::frameForHeading(m_currentPoint->heading);
@@ -307,7 +312,7 @@ void Ship::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
     if (m_positionKnown) {
         painter->setRenderHint(QPainter::Antialiasing, true);
         if (!m_sprite.isNull())
-            painter->drawPixmap(x - m_spriteHotSpot.x(), y - m_spriteHotSpot.y(), m_sprite);
+            painter->drawImage(x - m_spriteHotSpot.x(), y - m_spriteHotSpot.y(), m_sprite);
         if (m_follow) {
             pen.setWidth(2);
             pen.setColor(Qt::red);

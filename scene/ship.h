@@ -7,6 +7,7 @@
 #include <QGraphicsItem>
 #include <QList>
 #include <QPersistentModelIndex>
+#include <QImage>
 #include <QPixmap>
 #include <QPolygonF>
 #include <QString>
@@ -110,7 +111,8 @@ public:
     // Shared by every ship of one load; kept alive by each of them.
     const QPixmap *spriteStrip() const { return m_spriteStrip.get(); }
     void setSpriteStrip(std::shared_ptr<const QPixmap> strip) { m_spriteStrip = std::move(strip); }
-    QPixmap sprite() const { return m_sprite; }
+    // The tinted frame; an image so that ships need no GUI application until drawn.
+    QImage sprite() const { return m_sprite; }
     QPoint spriteHotSpot() const { return m_spriteHotSpot; }
     bool simplifyPending() const { return m_simplifyPending; }
     void setSimplifyPending(bool pending) { m_simplifyPending = pending; }
@@ -168,7 +170,7 @@ private:
     std::unique_ptr<TrackPoint> m_currentMadePoint;
     QPoint m_screenPos;
     std::shared_ptr<const QPixmap> m_spriteStrip;
-    QPixmap m_sprite;
+    QImage m_sprite;
     QPoint m_spriteHotSpot{16, 16};
     QRectF m_bounds;
     bool m_simplifyPending = false;
