@@ -2,12 +2,12 @@
 #define VELMARO_APP_STARTUP_H
 
 #include "database.h"
+#include "mainwindow.h"
 
 #include <QString>
 
 #include <memory>
 
-class MainWindow;
 class QSettings;
 class QWidget;
 

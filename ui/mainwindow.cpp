@@ -11,8 +11,8 @@
 #include "seams.h"
 #include "trackingclient.h"
 #include "versionnotice.h"
-#include "vuupdatewindow.h" // vuupdater.h needs it complete
 #include "vuupdater.h"
+#include "vuupdatewindow.h" // vuupdater.h needs it complete
 
 #include <QAction>
 #include <QCheckBox>
@@ -42,7 +42,8 @@
 #include <memory>
 #include <optional>
 
-namespace {
+namespace
+{
 constexpr int animationIntervalMs = 30;
 constexpr int animationStep = 10; // seconds of race time per tick
 constexpr int sliderPageStep = 120;
@@ -59,8 +60,8 @@ QIcon iconFromAsset(const char *file)
 void storePreference(const char *column, bool on)
 {
     QSqlQuery query;
-    const QString sql = QStringLiteral("UPDATE prefs SET %1=:%1 WHERE id=1")
-                            .arg(QString::fromLatin1(column));
+    const QString sql =
+        QStringLiteral("UPDATE prefs SET %1=:%1 WHERE id=1").arg(QString::fromLatin1(column));
     if (query.prepare(sql)) {
         query.bindValue(QLatin1Char(':') + QString::fromLatin1(column), on ? 1 : 0);
         query.exec();
@@ -71,9 +72,9 @@ void storePreference(const char *column, bool on)
 std::optional<int> readPreference(const char *column)
 {
     QSqlQuery query;
-    if (!query.exec(QStringLiteral("SELECT %1 FROM prefs WHERE id=1")
-                        .arg(QString::fromLatin1(column)))
-        || !query.next())
+    if (!query.exec(
+            QStringLiteral("SELECT %1 FROM prefs WHERE id=1").arg(QString::fromLatin1(column))) ||
+        !query.next())
         return std::nullopt;
     return query.value(0).toInt();
 }
@@ -118,8 +119,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     auto *boats = new QGroupBox(tr("Boote"));
     auto *boatsForm = new QFormLayout;
     m_completeTracksBox = new QCheckBox;
-    connect(m_completeTracksBox, &QCheckBox::clicked, this,
-            &MainWindow::toggleShowCompleteTracks);
+    connect(m_completeTracksBox, &QCheckBox::clicked, this, &MainWindow::toggleShowCompleteTracks);
     m_completeTracksBox->setChecked(m_showCompleteTracks);
     boatsForm->addRow(QStringLiteral("komplette Tracks anzeigen"), m_completeTracksBox);
     boats->setLayout(boatsForm);
@@ -301,8 +301,7 @@ void MainWindow::setUhrzeit(int tstamp)
 {
     if (tstamp == 0)
         tstamp = m_slider->value();
-    const QDateTime shown =
-        tstamp == 0 ? Seams::now() : QDateTime::fromSecsSinceEpoch(tstamp);
+    const QDateTime shown = tstamp == 0 ? Seams::now() : QDateTime::fromSecsSinceEpoch(tstamp);
     const QString text = shown.toString(QString::fromLatin1(clockFormat));
 
     m_clockLabel->setText(text);
@@ -341,8 +340,7 @@ void MainWindow::writeFrame(int tstamp)
         image.fill(Qt::white);
         {
             QPainter painter(&image);
-            m_karte->render(&painter, QRectF(image.rect()), m_karte->rect(),
-                            Qt::KeepAspectRatio);
+            m_karte->render(&painter, QRectF(image.rect()), m_karte->rect(), Qt::KeepAspectRatio);
         }
         QSaveFile file(path);
         QImageWriter writer(&file, "jpg");

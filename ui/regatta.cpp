@@ -20,7 +20,8 @@
 #include <QSqlQuery>
 #include <QTreeView>
 
-namespace {
+namespace
+{
 // The show and follow columns hold the words, not numbers.
 QString flagText(bool on)
 {
@@ -80,9 +81,9 @@ bool Regatta::prepareStatements()
     auto show = std::make_unique<QSqlQuery>();
     auto clear = std::make_unique<QSqlQuery>();
     auto follow = std::make_unique<QSqlQuery>();
-    if (!show->prepare(QStringLiteral("UPDATE ship SET show=:show, follow=:follow WHERE id=:id"))
-        || !clear->prepare(QStringLiteral("UPDATE ship SET follow='false' WHERE regatta_id=:id"))
-        || !follow->prepare(QStringLiteral("UPDATE ship SET follow=:follow WHERE id=:id")))
+    if (!show->prepare(QStringLiteral("UPDATE ship SET show=:show, follow=:follow WHERE id=:id")) ||
+        !clear->prepare(QStringLiteral("UPDATE ship SET follow='false' WHERE regatta_id=:id")) ||
+        !follow->prepare(QStringLiteral("UPDATE ship SET follow=:follow WHERE id=:id")))
         return false; // tried again at the next use
     m_storeShowFollow = std::move(show);
     m_clearFollow = std::move(clear);
@@ -370,8 +371,8 @@ void Regatta::followAt(int x, int y)
     const QRect square(x - 10, y - 10, 20, 20); // (x-10, y-10) .. (x+9, y+9)
     Ship *hit = nullptr;
     for (Ship *ship : std::as_const(m_ships)) {
-        if (ship->pointCount() > 0 && ship->currentPoint() && ship->isShown()
-            && square.contains(ship->screenPos())) {
+        if (ship->pointCount() > 0 && ship->currentPoint() && ship->isShown() &&
+            square.contains(ship->screenPos())) {
             hit = ship;
             break;
         }
@@ -406,11 +407,10 @@ void Regatta::selectLegendRow(const Ship *ship)
         return;
     QTreeView *tree = m_window->legend()->treeView();
     const int lastColumn = tree->model()->columnCount(index.parent()) - 1;
-    const QItemSelection row(index.sibling(index.row(), 0),
-                             index.sibling(index.row(), lastColumn));
+    const QItemSelection row(index.sibling(index.row(), 0), index.sibling(index.row(), lastColumn));
     // One followed boat, one selected row.
-    tree->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect
-                                            | QItemSelectionModel::Current);
+    tree->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Current);
 }
 
 void Regatta::storeFollow(const Ship *ship)

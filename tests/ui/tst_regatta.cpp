@@ -26,7 +26,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 constexpr qint64 fixedNow = 1400000000; // after both seeded races
 constexpr int race2010 = 1270458000;
 constexpr int race2011 = 1302906000;
@@ -139,9 +140,10 @@ private:
     Ship *ship(int id) const { return m_regatta->shipById(id); }
     QString stored(int id, const char *column) const
     {
-        return m_db->scalar(QStringLiteral("SELECT %1 FROM ship WHERE id=%2")
-                                .arg(QString::fromLatin1(column))
-                                .arg(id))
+        return m_db
+            ->scalar(QStringLiteral("SELECT %1 FROM ship WHERE id=%2")
+                         .arg(QString::fromLatin1(column))
+                         .arg(id))
             .toString();
     }
     int followedInDb(int event) const
@@ -188,10 +190,10 @@ void TestRegatta::legendListsClassesThenStartNumbers()
     QCOMPARE(model->rowCount(), 3);
     const QStringList classes{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
                               QStringLiteral("Charlie")};
-    const QList<QStringList> numbers{{QStringLiteral("1"), QStringLiteral("2")},
-                                     {QStringLiteral("5")},
-                                     {QStringLiteral("3"), QStringLiteral("4"),
-                                      QStringLiteral("7")}};
+    const QList<QStringList> numbers{
+        {QStringLiteral("1"), QStringLiteral("2")},
+        {QStringLiteral("5")},
+        {QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("7")}};
     for (int row = 0; row < 3; ++row) {
         const QModelIndex group = model->index(row, 0);
         QCOMPARE(group.data().toString(), classes.at(row));
@@ -349,17 +351,16 @@ void TestRegatta::legendClickOnHiddenBoatReselectsFollowed()
     legend->curItem(rowOf(4));
     QVERIFY(ship(4)->follow());
     legend->model()->setData(rowOf(7), Qt::Unchecked, Qt::CheckStateRole);
-    const QString before = m_db->scalar(QStringLiteral(
-                                            "SELECT group_concat(id||show||follow) FROM ship"))
-                               .toString();
+    const QString before =
+        m_db->scalar(QStringLiteral("SELECT group_concat(id||show||follow) FROM ship")).toString();
     legend->treeView()->selectionModel()->clearSelection();
 
     legend->curItem(rowOf(7));
     QVERIFY(!ship(7)->follow());
     QVERIFY(ship(4)->follow());
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT group_concat(id||show||follow) FROM ship"))
-                 .toString(),
-             before);
+    QCOMPARE(
+        m_db->scalar(QStringLiteral("SELECT group_concat(id||show||follow) FROM ship")).toString(),
+        before);
     QItemSelectionModel *selection = legend->treeView()->selectionModel();
     QVERIFY(selection->isRowSelected(rowOf(4).row(), rowOf(4).parent()));
     QVERIFY(!selection->isRowSelected(rowOf(7).row(), rowOf(7).parent()));
@@ -474,12 +475,12 @@ void TestRegatta::completeTracksBoxStoresPerRace()
     QCheckBox *box = m_window->completeTracksBox();
     QVERIFY(!box->isChecked());
     box->click();
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT showcompletetracks FROM regatta WHERE id=1"))
-                 .toInt(),
-             1);
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT showcompletetracks FROM regatta WHERE id=2"))
-                 .toInt(),
-             0);
+    QCOMPARE(
+        m_db->scalar(QStringLiteral("SELECT showcompletetracks FROM regatta WHERE id=1")).toInt(),
+        1);
+    QCOMPARE(
+        m_db->scalar(QStringLiteral("SELECT showcompletetracks FROM regatta WHERE id=2")).toInt(),
+        0);
     for (Ship *s : m_regatta->ships())
         QVERIFY(s->completeTrack());
 

@@ -4,15 +4,16 @@
 #include "database.h"
 #include "karte.h"
 #include "mainwindow.h"
-#include "trackingclient.h"
 #include "messagerecorder.h"
 #include "testdatabase.h"
+#include "trackingclient.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringList>
 
-namespace UiTest {
+namespace UiTest
+{
 
 // The newest schema with its seed rows, as a new database file has them.
 inline bool createSchema(TestDatabase &)
