@@ -139,7 +139,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_splitter->addWidget(m_karte);
     m_splitter->addWidget(m_sidePanel);
     m_splitter->setMinimumWidth(25);
-    m_splitter->setSizes({width(), 25});
+    // Closed: the tab widget would claim its minimum width for any size above 0.
+    m_splitter->setSizes(panelSizes(false, width()));
     m_panelOpen = false;
     mainLayout->addWidget(m_splitter);
 
