@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
@@ -125,6 +126,7 @@ private slots:
     void timePastMaximumLeavesBoats();
     void completeTracksBoxStoresPerRace();
     void stopFollowingClearsMemoryOnly();
+    void frameShowsTheMomentItIsNamedAfter();
     void raceOfOnlySkippedBoatsShowsInitBox();
 
 private:
@@ -503,6 +505,49 @@ void TestRegatta::stopFollowingClearsMemoryOnly()
     m_window->stopFollowing();
     QVERIFY(!ship(4)->follow());
     QCOMPARE(stored(4, "follow"), QStringLiteral("true"));
+}
+
+void TestRegatta::frameShowsTheMomentItIsNamedAfter()
+{
+    start();
+    MainWindow *w = m_window.get();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    // only boat 4, close up: a minute of its course is some 50 pixels
+    TreeViewModel *model = w->legend()->model();
+    for (int row = 1; row < model->rowCount(); ++row)
+        model->setData(model->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+    model->setData(rowOf(5), Qt::Unchecked, Qt::CheckStateRole);
+    const int t1 = race2010 + 300;
+    const int t2 = t1 + 60;
+    w->karte()->setZoomLevel(15);
+    w->karte()->setCenterGeo(ship(4)->positionAt(t1 + 30)->position);
+    w->setSliderValue(t1);
+
+    w->captureOnOff();
+    w->setSliderValue(t2);
+    w->captureOnOff();
+    const QPoint then = ship(4)->screenPos();
+    QImage frame(MainWindow::frameFileName(t2));
+    QVERIFY(!frame.isNull());
+    QDir(MainWindow::movieFolder()).removeRecursively();
+
+    // the boat is drawn where it is at t2 (its sprite in #ff008a)
+    auto boatLike = [&](const QPoint &p) {
+        int hits = 0;
+        for (int dy = -6; dy <= 6; ++dy) {
+            for (int dx = -6; dx <= 6; ++dx) {
+                const QColor c = frame.pixelColor(p + QPoint(dx, dy));
+                hits += c.red() > 180 && c.green() < 90 && c.blue() > 80;
+            }
+        }
+        return hits;
+    };
+    w->setSliderValue(t1);
+    const QPoint before = ship(4)->screenPos();
+    QVERIFY((then - before).manhattanLength() > 40);
+    QVERIFY2(boatLike(then) > 20, qPrintable(QString::number(boatLike(then))));
+    QCOMPARE(boatLike(before), 0);
 }
 
 void TestRegatta::raceOfOnlySkippedBoatsShowsInitBox()

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace UiTest
@@ -44,6 +45,8 @@ inline void installAssets()
     const QDir source(qEnvironmentVariable("VELMARO_SOURCE_DIR"));
     for (const QString &folder : {QStringLiteral("img"), QStringLiteral("sprites")}) {
         const QDir from(source.filePath(folder));
+        if (QFileInfo(from.path()).canonicalFilePath() == QFileInfo(folder).canonicalFilePath())
+            continue; // run from the source tree: the assets are already here
         QDir().mkpath(folder);
         const QStringList files = from.entryList(QDir::Files);
         for (const QString &file : files) {
