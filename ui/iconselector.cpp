@@ -1,6 +1,7 @@
 #include "iconselector.h"
 
 #include "seams.h"
+#include "ship.h"
 #include "treeviewmodel.h"
 
 #include <QHeaderView>
@@ -31,9 +32,9 @@ IconSelector::IconSelector(QWidget *parent) : QDialog(parent, Qt::WindowFlags())
                      "itemClicked not connected");
     reportConnection(connect(m_model, &TreeViewModel::shipOnOff, this, &IconSelector::shipOnOff),
                      "shipOnOff not connected");
-    reportConnection(connect(m_tree->header(), &QHeaderView::sectionMoved, this,
-                             &IconSelector::sectionMoved),
-                     "sectionMoved not connected");
+    reportConnection(
+        connect(m_tree->header(), &QHeaderView::sectionMoved, this, &IconSelector::sectionMoved),
+        "sectionMoved not connected");
     setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -48,8 +49,8 @@ void IconSelector::clearShips()
     m_model->removeRows(0, m_model->rowCount(QModelIndex()));
 }
 
-QList<QModelIndex> IconSelector::addGroup(const QString &className,
-                                          const QList<LegendBoat> &boats, int row)
+QList<QModelIndex> IconSelector::addGroup(const QString &className, const QList<LegendBoat> &boats,
+                                          int row)
 {
     auto *group = new TreeShipItem(className, true);
     group->setData(m_folderIcon, Qt::DecorationRole);
@@ -63,12 +64,31 @@ QList<QModelIndex> IconSelector::addGroup(const QString &className,
     return indexes;
 }
 
+void IconSelector::addGroup(const QString &className, const QList<Ship *> &boats, int row)
+{
+    QList<LegendBoat> rows;
+    rows.reserve(boats.size());
+    for (const Ship *ship : boats) {
+        LegendBoat boat;
+        boat.id = ship->id();
+        boat.startnr = ship->startnr();
+        boat.name = ship->name();
+        boat.skipper = ship->skipper();
+        boat.team = ship->team();
+        boat.colour = ship->colour();
+        boat.show = ship->isShown();
+        rows.append(boat);
+    }
+    const QList<QModelIndex> indexes = addGroup(className, rows, row);
+    for (int i = 0; i < boats.size(); ++i)
+        boats.at(i)->setLegendIndex(indexes.at(i));
+}
+
 QModelIndex IconSelector::addShip(const LegendBoat &boat, QStandardItem *group)
 {
     auto *item = new TreeShipItem(boat.startnr, boat.name, boat.skipper, boat.team, boat.colour,
                                   boat.id, boat.show);
-    const QList<QStandardItem *> row{item, item->teamItem(), item->nameItem(),
-                                     item->skipperItem()};
+    const QList<QStandardItem *> row{item, item->teamItem(), item->nameItem(), item->skipperItem()};
     group->insertRow(group->rowCount(), row);
     return m_model->indexFromItem(item);
 }
@@ -104,8 +124,8 @@ void IconSelector::sectionMoved(int logicalIndex, int oldVisualIndex, int newVis
 
 bool IconSelector::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {
         emit toggleLegende();
         return true; // the tree would toggle the current check box
     }

@@ -11,6 +11,7 @@
 #include <QString>
 
 class QTreeView;
+class Ship;
 class TreeViewModel;
 
 // What the legend shows of one boat.
@@ -34,14 +35,14 @@ public:
 
     // Connects toggleLegende, shipClicked and shipChecked to the window's
     // slots of the same purpose; a connection that fails is reported.
-    template <typename Window>
-    void connectToMainWindow(Window *window);
+    template <typename Window> void connectToMainWindow(Window *window);
 
     void clearShips();
     // Adds a class row at top-level row `row` with the boats beneath it, in
     // list order. Returns the column-0 index of each boat's row.
-    QList<QModelIndex> addGroup(const QString &className, const QList<LegendBoat> &boats,
-                                int row);
+    QList<QModelIndex> addGroup(const QString &className, const QList<LegendBoat> &boats, int row);
+    // The same for boats of the race; each boat learns its row's index.
+    void addGroup(const QString &className, const QList<Ship *> &boats, int row);
 
     QTreeView *treeView() const { return m_tree; }
     TreeViewModel *model() const { return m_model; }
@@ -69,8 +70,7 @@ private:
     QIcon m_folderIcon;
 };
 
-template <typename Window>
-void IconSelector::connectToMainWindow(Window *window)
+template <typename Window> void IconSelector::connectToMainWindow(Window *window)
 {
     reportConnection(connect(this, &IconSelector::toggleLegende, window, &Window::toggleLegende),
                      "toggleLegende not connected");

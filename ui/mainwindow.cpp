@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "config.h"
+#include "gateitem.h"
 #include "iconselector.h"
 #include "identity.h"
 #include "karte.h"
@@ -8,6 +9,10 @@
 #include "regatta.h"
 #include "scheme.h"
 #include "seams.h"
+#include "trackingclient.h"
+#include "versionnotice.h"
+#include "vuupdater.h"
+#include "vuupdatewindow.h" // vuupdater.h needs it complete
 
 #include <QAction>
 #include <QCheckBox>
@@ -37,7 +42,8 @@
 #include <memory>
 #include <optional>
 
-namespace {
+namespace
+{
 constexpr int animationIntervalMs = 30;
 constexpr int animationStep = 10; // seconds of race time per tick
 constexpr int sliderPageStep = 120;
@@ -54,8 +60,8 @@ QIcon iconFromAsset(const char *file)
 void storePreference(const char *column, bool on)
 {
     QSqlQuery query;
-    const QString sql = QStringLiteral("UPDATE prefs SET %1=:%1 WHERE id=1")
-                            .arg(QString::fromLatin1(column));
+    const QString sql =
+        QStringLiteral("UPDATE prefs SET %1=:%1 WHERE id=1").arg(QString::fromLatin1(column));
     if (query.prepare(sql)) {
         query.bindValue(QLatin1Char(':') + QString::fromLatin1(column), on ? 1 : 0);
         query.exec();
@@ -66,9 +72,9 @@ void storePreference(const char *column, bool on)
 std::optional<int> readPreference(const char *column)
 {
     QSqlQuery query;
-    if (!query.exec(QStringLiteral("SELECT %1 FROM prefs WHERE id=1")
-                        .arg(QString::fromLatin1(column)))
-        || !query.next())
+    if (!query.exec(
+            QStringLiteral("SELECT %1 FROM prefs WHERE id=1").arg(QString::fromLatin1(column))) ||
+        !query.next())
         return std::nullopt;
     return query.value(0).toInt();
 }
@@ -76,6 +82,7 @@ std::optional<int> readPreference(const char *column)
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
+    m_tracking = new TrackingClient(this, this);
     m_scene = new Scheme(this);
     m_scene->setSceneRect(0, 0, 1000, 1000);
     m_karte = new Karte(m_scene, this);
@@ -112,8 +119,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     auto *boats = new QGroupBox(tr("Boote"));
     auto *boatsForm = new QFormLayout;
     m_completeTracksBox = new QCheckBox;
-    connect(m_completeTracksBox, &QCheckBox::clicked, this,
-            &MainWindow::toggleShowCompleteTracks);
+    connect(m_completeTracksBox, &QCheckBox::clicked, this, &MainWindow::toggleShowCompleteTracks);
     m_completeTracksBox->setChecked(m_showCompleteTracks);
     boatsForm->addRow(QStringLiteral("komplette Tracks anzeigen"), m_completeTracksBox);
     boats->setLayout(boatsForm);
@@ -133,7 +139,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_splitter->addWidget(m_karte);
     m_splitter->addWidget(m_sidePanel);
     m_splitter->setMinimumWidth(25);
-    m_splitter->setSizes({width(), 25});
+    // Closed: the tab widget would claim its minimum width for any size above 0.
+    m_splitter->setSizes(panelSizes(false, width()));
     m_panelOpen = false;
     mainLayout->addWidget(m_splitter);
 
@@ -158,7 +165,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_fetchButton->setIconSize(playPicture.size());
     m_fetchButton->setIcon(m_idleIcon);
     m_fetchButton->setToolTip(QStringLiteral("neueste Positionsdaten holen"));
-    m_loading = false;
     m_clockLabel = new QLabel(this);
     m_clockLabel->setObjectName(QStringLiteral("uhrzeit"));
 
@@ -263,7 +269,7 @@ void MainWindow::setNetLedOff()
         return;
     m_pendingRequests = 0;
     showLampIdle();
-    m_loading = false;
+    m_tracking->setLoading(false);
 }
 
 void MainWindow::showLampLoading()
@@ -296,8 +302,7 @@ void MainWindow::setUhrzeit(int tstamp)
 {
     if (tstamp == 0)
         tstamp = m_slider->value();
-    const QDateTime shown =
-        tstamp == 0 ? Seams::now() : QDateTime::fromSecsSinceEpoch(tstamp);
+    const QDateTime shown = tstamp == 0 ? Seams::now() : QDateTime::fromSecsSinceEpoch(tstamp);
     const QString text = shown.toString(QString::fromLatin1(clockFormat));
 
     m_clockLabel->setText(text);
@@ -336,8 +341,7 @@ void MainWindow::writeFrame(int tstamp)
         image.fill(Qt::white);
         {
             QPainter painter(&image);
-            m_karte->render(&painter, QRectF(image.rect()), m_karte->rect(),
-                            Qt::KeepAspectRatio);
+            m_karte->render(&painter, QRectF(image.rect()), m_karte->rect(), Qt::KeepAspectRatio);
         }
         QSaveFile file(path);
         QImageWriter writer(&file, "jpg");
@@ -450,10 +454,10 @@ void MainWindow::toggleAutoLoad()
     if (m_autoload) {
         m_pollTimer->stop();
         m_pollTimer->start(pollIntervalMs());
-        m_fetchButton->setIcon(m_loading ? m_loadAutoIcon : m_idleAutoIcon);
+        m_fetchButton->setIcon(isLoading() ? m_loadAutoIcon : m_idleAutoIcon);
     } else {
         m_pollTimer->stop();
-        m_fetchButton->setIcon(m_loading ? m_loadIcon : m_idleIcon);
+        m_fetchButton->setIcon(isLoading() ? m_loadIcon : m_idleIcon);
     }
     focusMap();
 }
@@ -518,20 +522,6 @@ void MainWindow::toggleLegende()
     focusMap();
 }
 
-MainWindow::StartRace MainWindow::restoreWindowState()
-{
-    std::unique_ptr<QSettings> settings(Config::windowSettings());
-    const QVariant geometry = settings->value(QStringLiteral("geomMainwindow"));
-    if (!geometry.isValid() || !restoreGeometry(geometry.toByteArray()))
-        setGeometry(50, 50, 738, 664);
-    if (settings->value(QStringLiteral("splitterOpen"), false).toBool())
-        toggleLegende();
-    StartRace race;
-    race.eventId = settings->value(QStringLiteral("eventId"), 10).toInt();
-    race.taskId = settings->value(QStringLiteral("taskId"), 88).toInt();
-    return race;
-}
-
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Space)
@@ -570,14 +560,28 @@ void MainWindow::aboutOsm()
 
 void MainWindow::checkForUpdates()
 {
-    // Wired to the updater once it is available.
+    VuUpdater::instance()->CheckForUpdatesNotSilent();
 }
 
 void MainWindow::getData()
 {
     m_karte->setFocus(Qt::OtherFocusReason);
-    if (m_regatta)
-        m_regatta->getData();
+    m_tracking->getData();
+}
+
+void MainWindow::newVersionIsAvailable()
+{
+    Tracking::showNewVersionNotice();
+}
+
+bool MainWindow::isLoading() const
+{
+    return m_tracking->isLoading();
+}
+
+void MainWindow::setLoading(bool loading)
+{
+    m_tracking->setLoading(loading);
 }
 
 void MainWindow::focusMap()
@@ -632,7 +636,7 @@ void MainWindow::fillGateMenu(const QList<GateItem *> &gates)
     m_gates = gates;
     m_gateMenu->clear();
     for (GateItem *gate : gates) {
-        QAction *action = m_gateMenu->addAction(Regatta::gateName(gate));
+        QAction *action = m_gateMenu->addAction(gate->name());
         connect(action, &QAction::triggered, this, &MainWindow::chooseGate);
     }
 }
@@ -644,9 +648,9 @@ void MainWindow::chooseGate()
         return;
     const QString text = action->text();
     for (GateItem *gate : std::as_const(m_gates)) {
-        if (!text.startsWith(Regatta::gateName(gate)))
+        if (!text.startsWith(gate->name()))
             continue;
-        m_karte->setCenterGeo(Regatta::gateCentre(gate));
+        m_karte->setCenterGeo(gate->centre());
         m_karte->relayout();
     }
 }
@@ -679,4 +683,68 @@ void MainWindow::updateShipGeometry(const MapProjection &projection)
 {
     if (m_regatta)
         m_regatta->updateGeometry(projection);
+}
+
+// --- tracking host --------------------------------------------------------
+
+Tracking::RaceInfo MainWindow::currentRace() const
+{
+    return m_regatta ? m_regatta->raceInfo() : Tracking::RaceInfo();
+}
+
+int MainWindow::boatCount() const
+{
+    return m_regatta ? int(m_regatta->ships().size()) : 0;
+}
+
+Tracking::BoatInfo MainWindow::boat(int index) const
+{
+    return m_regatta ? m_regatta->boatInfo(index) : Tracking::BoatInfo();
+}
+
+void MainWindow::clearShips()
+{
+    if (m_regatta)
+        m_regatta->clearShips();
+}
+
+int MainWindow::loadShips(int eventId)
+{
+    return m_regatta ? m_regatta->loadShips(eventId) : 0;
+}
+
+bool MainWindow::loadTrack(int index)
+{
+    return m_regatta && m_regatta->loadTrack(index);
+}
+
+void MainWindow::setLastget(int index, int lastget)
+{
+    if (m_regatta)
+        m_regatta->setLastget(index, lastget);
+}
+
+void MainWindow::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget)
+{
+    if (m_regatta)
+        m_regatta->appendFixes(index, fixes, lastget);
+}
+
+void MainWindow::placeShips()
+{
+    if (m_regatta)
+        m_regatta->placeShips();
+    else
+        setNetLedOff();
+}
+
+void MainWindow::setLastFetchText(const QString &text)
+{
+    m_lastFetchLabel->setText(text);
+}
+
+void MainWindow::restartPollTimer()
+{
+    m_pollTimer->stop();
+    m_pollTimer->start(pollIntervalMs());
 }

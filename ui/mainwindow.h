@@ -2,6 +2,7 @@
 #define VELMARO_UI_MAINWINDOW_H
 
 #include "maphost.h"
+#include "trackinghost.h"
 
 #include <QIcon>
 #include <QList>
@@ -22,6 +23,7 @@ class QTabWidget;
 class QTimer;
 class Regatta;
 class Scheme;
+class TrackingClient;
 class TreeShipItem;
 struct RegattaEntry;
 class GateItem;
@@ -30,7 +32,7 @@ class GateItem;
 // in a splitter, the bottom bar with clock, play button, time slider and
 // fetch button, the menus and the status bar. It receives every user action
 // and is the map view's host.
-class MainWindow : public QMainWindow, public MapHost
+class MainWindow : public QMainWindow, public MapHost, public TrackingHost
 {
     Q_OBJECT
 public:
@@ -58,6 +60,7 @@ public:
     QMenu *gateMenu() const { return m_gateMenu; }
     QAction *captureAction() const { return m_captureAction; }
 
+    TrackingClient *tracking() const { return m_tracking; }
     Regatta *regatta() const { return m_regatta; }
     void setRegatta(Regatta *regatta) { m_regatta = regatta; }
 
@@ -66,30 +69,20 @@ public:
     int pollIntervalMs() const { return m_pollInterval * 60000; }
 
     bool loadMaps() const { return m_loadMaps; }
-    bool autoload() const { return m_autoload; }
     void setAutoload(bool on) { m_autoload = on; }
     bool showCompleteTracks() const { return m_showCompleteTracks; }
     bool lookForUpdate() const { return m_lookForUpdate; }
     bool isCapturing() const { return m_capture; }
     bool isPanelOpen() const { return m_panelOpen; }
     int pendingRequests() const { return m_pendingRequests; }
-    bool isLoading() const { return m_loading; }
-    void setLoading(bool loading) { m_loading = loading; }
+    bool isLoading() const;
+    void setLoading(bool loading);
 
     // Time slider set-up: range in Unix seconds, page step 120, step 1.
     void setSliderRange(int minimum, int maximum);
     void setSliderValue(int value);
     // Stops a running animation; nothing when it is stopped.
     void stopAnimation();
-
-    // Geometry and side panel from the window-state settings (defaults: 50, 50,
-    // 738 x 664, panel closed); returns the stored race, event 10 task 88
-    // when none is stored.
-    struct StartRace {
-        int eventId = 10;
-        int taskId = 88;
-    };
-    StartRace restoreWindowState();
 
     // Reads table prefs into the flags and boxes (once, after the window is shown).
     void loadPreferences();
@@ -117,6 +110,20 @@ public:
     void updateShipGeometry(const MapProjection &projection) override;
     bool loadMapsEnabled() const override { return m_loadMaps; }
 
+    // TrackingHost: the race parts go to the current race.
+    Tracking::RaceInfo currentRace() const override;
+    int boatCount() const override;
+    Tracking::BoatInfo boat(int index) const override;
+    void clearShips() override;
+    int loadShips(int eventId) override;
+    bool loadTrack(int index) override;
+    void setLastget(int index, int lastget) override;
+    void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget) override;
+    void placeShips() override;
+    void setLastFetchText(const QString &text) override;
+    bool autoload() const override { return m_autoload; }
+    void restartPollTimer() override;
+
 public slots:
     void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom) override;
     void setZoomStatus(int zoom) override;
@@ -132,6 +139,7 @@ public slots:
     void getData();
     void setNetLedOn() override;
     void setNetLedOff() override;
+    void newVersionIsAvailable() override;
 
 private slots:
     void load();
@@ -197,7 +205,7 @@ private:
     QLabel *m_latLabel = nullptr;
     QLabel *m_lngLabel = nullptr;
     QLabel *m_zoomLabel = nullptr;
-    bool m_loading = false;
+    TrackingClient *m_tracking = nullptr;
     int m_pendingRequests = 0;
     bool m_loadMaps = false;
     bool m_autoload = false;

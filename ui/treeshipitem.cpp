@@ -3,7 +3,8 @@
 #include <QFont>
 #include <QPixmap>
 
-namespace {
+namespace
+{
 constexpr Qt::ItemFlags classRowFlags = Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
 constexpr Qt::ItemFlags boatRowFlags =
     Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;

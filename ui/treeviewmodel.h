@@ -12,8 +12,7 @@ class TreeViewModel : public QStandardItemModel
 public:
     TreeViewModel(QObject *parent, const QStringList &headers);
 
-    bool setData(const QModelIndex &index, const QVariant &value,
-                 int role = Qt::EditRole) override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
     int headerCount() const { return m_columns; }
 

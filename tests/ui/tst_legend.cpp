@@ -8,7 +8,8 @@
 #include <QTest>
 #include <QTreeView>
 
-namespace {
+namespace
+{
 // Stands in for the main window's three slots.
 class Receiver : public QObject
 {
@@ -83,10 +84,9 @@ void TestLegend::fillThreeClasses()
                                       {boat(4, QStringLiteral("11"), QStringLiteral("#ff008a")),
                                        boat(9, QStringLiteral("12"), QStringLiteral("#00ffcc"))},
                                       0);
-    m_indexes[1] = m_legend->addGroup(QStringLiteral("Regatta"),
-                                      {boat(2, QStringLiteral("3"), QStringLiteral("#9000ff"),
-                                            false)},
-                                      1);
+    m_indexes[1] =
+        m_legend->addGroup(QStringLiteral("Regatta"),
+                           {boat(2, QStringLiteral("3"), QStringLiteral("#9000ff"), false)}, 1);
     m_indexes[2] = m_legend->addGroup(QStringLiteral("Yacht"),
                                       {boat(7, QStringLiteral("21"), QStringLiteral("#00ff00")),
                                        boat(8, QStringLiteral("22"), QStringLiteral("#ffff00")),
@@ -200,8 +200,7 @@ void TestLegend::boatCheckReportsOnlyThatBoat()
     QCOMPARE(spy.at(0).at(1).toBool(), true);
     // other roles and columns report nothing
     m_legend->model()->setData(m_indexes[1].at(0), QStringLiteral("x"), Qt::EditRole);
-    m_legend->model()->setData(m_indexes[1].at(0).sibling(0, 2), Qt::Checked,
-                               Qt::CheckStateRole);
+    m_legend->model()->setData(m_indexes[1].at(0).sibling(0, 2), Qt::Checked, Qt::CheckStateRole);
     QCOMPARE(spy.count(), 1);
 }
 
@@ -323,9 +322,8 @@ void TestLegend::clearShipsRemovesAllRows()
     QCOMPARE(m_legend->model()->rowCount(), 0);
     QCOMPARE(m_legend->model()->columnCount(), 5);
     // a new race fills it again from row 0
-    m_legend->addGroup(QStringLiteral("Yacht"), {boat(1, QStringLiteral("1"),
-                                                      QStringLiteral("#ff0000"))},
-                       0);
+    m_legend->addGroup(QStringLiteral("Yacht"),
+                       {boat(1, QStringLiteral("1"), QStringLiteral("#ff0000"))}, 0);
     QCOMPARE(m_legend->model()->rowCount(), 1);
 }
 

