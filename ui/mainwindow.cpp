@@ -83,6 +83,7 @@ std::optional<int> readPreference(const char *column)
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     m_tracking = new TrackingClient(this, this);
+    setWindowIcon(iconFromAsset("img/velmaro.png"));
     m_scene = new Scheme(this);
     m_scene->setSceneRect(0, 0, 1000, 1000);
     m_karte = new Karte(m_scene, this);

@@ -160,6 +160,7 @@ void TestMainWindow::widgetTreeAndObjectNames()
 {
     MainWindow *w = m_window.get();
     QCOMPARE(w->findChild<QLabel *>(QStringLiteral("uhrzeit")), w->clockLabel());
+    QVERIFY(!w->windowIcon().isNull());
     auto *dank = w->findChild<QLabel *>(QStringLiteral("danklabel"));
     QVERIFY(dank);
     QVERIFY(dank->text().contains(QStringLiteral("OpenStreetMap")));
