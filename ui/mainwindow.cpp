@@ -614,6 +614,19 @@ void MainWindow::fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, i
     m_karte->relayout();
 }
 
+void MainWindow::detachRegatta(const Regatta *regatta)
+{
+    if (m_regatta != regatta)
+        return;
+    stopAnimation();
+    m_regatta = nullptr;
+    m_races.clear();
+    m_raceMenu->clear();
+    fillGateMenu({});
+    m_karte->setGateItems({});
+    m_legend->clearShips();
+}
+
 void MainWindow::chooseRace()
 {
     auto *action = qobject_cast<QAction *>(sender());

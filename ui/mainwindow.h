@@ -63,6 +63,9 @@ public:
     TrackingClient *tracking() const { return m_tracking; }
     Regatta *regatta() const { return m_regatta; }
     void setRegatta(Regatta *regatta) { m_regatta = regatta; }
+    // The race object is going: drop every reference to its races, gates and
+    // boats (menus, legend rows, the map view's gates).
+    void detachRegatta(const Regatta *regatta);
 
     int pollInterval() const { return m_pollInterval; }
     void setPollInterval(int minutes) { m_pollInterval = minutes; }

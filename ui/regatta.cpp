@@ -63,12 +63,7 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
 
 Regatta::~Regatta()
 {
-    if (m_window->regatta() == this)
-        m_window->setRegatta(nullptr);
-    m_window->karte()->setGateItems({});
-    m_window->fillGateMenu({});
-    m_window->fillRaceMenu({}, 0, 0);
-    m_window->legend()->clearShips();
+    m_window->detachRegatta(this);
     qDeleteAll(m_ships);
     qDeleteAll(m_gates);
     qDeleteAll(m_races);
@@ -128,7 +123,6 @@ void Regatta::select(const RegattaEntry &entry)
     placeShips();
 
     m_window->setRaceFinished(entry.end < Seams::nowSecs());
-    m_end = entry.end;
 }
 
 void Regatta::rebuildCourse()

@@ -549,8 +549,11 @@ void TestMainWindow::storedTwoCountsAsOff()
     QVERIFY(!w->updateBox()->isChecked());
 
     m_regatta.reset();
+    QVERIFY(!w->regatta());
+    QVERIFY(w->raceMenu()->actions().isEmpty());
     m_db->exec({QStringLiteral("UPDATE prefs SET loadmaps=1, lookforupdate=1")});
     makeRegatta();
+    QCOMPARE(w->raceMenu()->actions().size(), 2);
     QVERIFY(w->loadMaps());
     QVERIFY(w->tileBox()->isChecked());
     QVERIFY(w->lookForUpdate());
