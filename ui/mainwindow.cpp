@@ -2,13 +2,19 @@
 
 #include "config.h"
 #include "gateitem.h"
+#include "gpxexport.h"
 #include "iconselector.h"
 #include "identity.h"
 #include "karte.h"
+#include "leaderboardpanel.h"
 #include "paths.h"
 #include "regatta.h"
+#include "replayclock.h"
 #include "scheme.h"
 #include "seams.h"
+#include "ship.h"
+#include "treeshipitem.h"
+#include "treeviewmodel.h"
 #include "trackingclient.h"
 #include "versionnotice.h"
 #include "vuupdater.h"
@@ -17,7 +23,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,11 +38,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 #include <QSlider>
 #include <QSplitter>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -45,12 +56,18 @@
 namespace
 {
 constexpr int animationIntervalMs = 30;
-constexpr int animationStep = 10; // seconds of race time per tick
 constexpr int sliderPageStep = 120;
 constexpr int frameQuality = 95;
 constexpr int statusMessageMs = 8000;
 
 const char *const clockFormat = "dd.MM.yyyy hh:mm";
+const char *const replaySpeedKey = "replaySpeed";
+
+MainWindow::SaveFileChooser &saveFileChooser()
+{
+    static MainWindow::SaveFileChooser chooser;
+    return chooser;
+}
 
 QIcon iconFromAsset(const char *file)
 {
@@ -135,6 +152,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_sidePanel = new QTabWidget;
     m_sidePanel->addTab(m_legend, QStringLiteral("Teilnehmer"));
     m_sidePanel->addTab(m_settingsPage, QStringLiteral("Einstellungen"));
+    m_leaderboard = new LeaderboardPanel;
+    m_leaderboard->setShipSource(
+        [this] { return m_regatta ? m_regatta->ships() : QList<Ship *>(); });
+    m_sidePanel->addTab(m_leaderboard, QStringLiteral("Rangliste"));
+    connect(m_leaderboard, &LeaderboardPanel::shipClicked, this,
+            &MainWindow::followFromLeaderboard);
 
     m_splitter = new QSplitter(Qt::Horizontal);
     m_splitter->addWidget(m_karte);
@@ -169,8 +192,25 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_clockLabel = new QLabel(this);
     m_clockLabel->setObjectName(QStringLiteral("uhrzeit"));
 
+    m_replayClock = std::make_unique<ReplayClock>();
+    m_speedBox = new QComboBox;
+    m_speedBox->setObjectName(QStringLiteral("replaySpeed"));
+    m_speedBox->setToolTip(QStringLiteral("Rennzeit je Animationsschritt"));
+    for (int speed : ReplayClock::choices())
+        m_speedBox->addItem(ReplayClock::label(speed), speed);
+    {
+        std::unique_ptr<QSettings> settings(Config::windowSettings());
+        const int stored = ReplayClock::fromKey(
+            settings->value(QString::fromLatin1(replaySpeedKey)).toString());
+        m_replayClock->setSecondsPerTick(stored);
+        m_speedBox->setCurrentIndex(m_speedBox->findData(stored));
+    }
+    connect(m_speedBox, &QComboBox::activated, this,
+            [this](int index) { setReplaySpeed(m_speedBox->itemData(index).toInt()); });
+
     bottomBar->addWidget(m_clockLabel);
     bottomBar->addWidget(m_playButton);
+    bottomBar->addWidget(m_speedBox);
     bottomBar->addWidget(m_slider);
     bottomBar->addWidget(m_spareLabel);
     bottomBar->addWidget(m_fetchButton);
@@ -233,6 +273,8 @@ void MainWindow::buildMenus()
     connect(updates, &QAction::triggered, this, &MainWindow::checkForUpdates);
     QAction *osm = file->addAction(tr("OpenStreetMap im Browser öffnen"));
     connect(osm, &QAction::triggered, this, &MainWindow::aboutOsm);
+    m_gpxExportAction = file->addAction(tr("Als GPX exportieren..."));
+    connect(m_gpxExportAction, &QAction::triggered, this, &MainWindow::exportGpx);
     file->addSeparator();
     QAction *quitAction = file->addAction(tr("&Beenden"));
     connect(quitAction, &QAction::triggered, this, &MainWindow::quit);
@@ -311,6 +353,7 @@ void MainWindow::setUhrzeit(int tstamp)
         if (m_regatta)
             m_regatta->showMoment(tstamp);
         m_karte->relayout();
+        m_leaderboard->showMoment(tstamp, m_animating);
     }
     // After the boats moved, so that a frame shows the moment it is named after.
     if (m_capture)
@@ -372,8 +415,10 @@ void MainWindow::animOnOff()
         m_animationTimer->stop();
         m_playButton->setIcon(m_playIcon);
         m_playButton->setToolTip(QStringLiteral("Animation starten"));
+        m_leaderboard->flush();
     } else {
         m_animating = true;
+        m_replayClock->restart();
         m_animationTimer->start(animationIntervalMs);
         m_playButton->setIcon(m_pauseIcon);
         m_playButton->setToolTip(QStringLiteral("Animation beenden"));
@@ -384,12 +429,33 @@ void MainWindow::animOnOff()
 void MainWindow::advanceFrame()
 {
     const int value = m_slider->value();
-    if (value + animationStep >= m_slider->maximum()) {
+    const int step = m_replayClock->nextStep();
+    // Live replay: a tick shorter than a second moves nothing yet.
+    if (step <= 0 && value < m_slider->maximum())
+        return;
+    if (qint64(value) + step >= m_slider->maximum()) {
         stopAnimation();
         m_slider->setValue(m_slider->maximum());
     } else {
-        m_slider->setValue(value + animationStep);
+        m_slider->setValue(value + step);
     }
+}
+
+int MainWindow::replaySpeed() const
+{
+    return m_replayClock->secondsPerTick();
+}
+
+void MainWindow::setReplaySpeed(int secondsPerTick)
+{
+    m_replayClock->setSecondsPerTick(secondsPerTick);
+    const int speed = m_replayClock->secondsPerTick();
+    const int index = m_speedBox->findData(speed);
+    if (index != m_speedBox->currentIndex())
+        m_speedBox->setCurrentIndex(index);
+    std::unique_ptr<QSettings> settings(Config::windowSettings());
+    settings->setValue(QString::fromLatin1(replaySpeedKey), ReplayClock::key(speed));
+    focusMap();
 }
 
 void MainWindow::stopAnimation()
@@ -400,6 +466,7 @@ void MainWindow::stopAnimation()
     m_playButton->setIcon(m_playIcon);
     m_playButton->setToolTip(QStringLiteral("Animation starten"));
     m_animating = false;
+    m_leaderboard->flush();
 }
 
 void MainWindow::captureOnOff()
@@ -648,6 +715,7 @@ void MainWindow::chooseRace()
 void MainWindow::fillGateMenu(const QList<GateItem *> &gates)
 {
     m_gates = gates;
+    m_leaderboard->setCourse(gates);
     m_gateMenu->clear();
     for (GateItem *gate : gates) {
         QAction *action = m_gateMenu->addAction(gate->name());
@@ -673,6 +741,7 @@ void MainWindow::shiponoff(TreeShipItem *item, bool on)
 {
     if (m_regatta)
         m_regatta->shipOnOff(item, on);
+    m_leaderboard->showMoment(m_slider->value(), m_animating);
 }
 
 void MainWindow::checkship(TreeShipItem *item)
@@ -718,8 +787,65 @@ Tracking::BoatInfo MainWindow::boat(int index) const
 
 void MainWindow::clearShips()
 {
+    m_leaderboard->forgetShips();
     if (m_regatta)
         m_regatta->clearShips();
+}
+
+// --- leaderboard and GPX export --------------------------------------------
+
+void MainWindow::followFromLeaderboard(int shipId)
+{
+    const Ship *ship = m_regatta ? m_regatta->shipById(shipId) : nullptr;
+    if (!ship)
+        return;
+    QStandardItem *item = m_legend->model()->itemFromIndex(ship->legendIndex());
+    if (TreeShipItem *row = TreeShipItem::cast(item))
+        checkship(row);
+}
+
+void MainWindow::setSaveFileChooser(SaveFileChooser chooser)
+{
+    saveFileChooser() = std::move(chooser);
+}
+
+void MainWindow::exportGpx()
+{
+    const QString title = tr("Als GPX exportieren");
+    const QList<Gpx::Track> tracks =
+        m_regatta ? Gpx::tracksOf(m_regatta->ships()) : QList<Gpx::Track>();
+    if (tracks.isEmpty()) {
+        Seams::information(title, tr("Keine angezeigten Boote mit Positionsdaten."));
+        return;
+    }
+    QString name = m_regatta->name();
+    name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("_"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested =
+        QDir(folder).filePath((name.trimmed().isEmpty() ? QStringLiteral("regatta") : name) +
+                              QStringLiteral(".gpx"));
+    const QString filter = tr("GPX-Dateien (*.gpx)");
+    QString path = saveFileChooser()
+                       ? saveFileChooser()(this, title, suggested, filter)
+                       : QFileDialog::getSaveFileName(this, title, suggested, filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".gpx");
+
+    Gpx::Document document;
+    document.name = m_regatta->name();
+    document.time = Seams::now();
+    document.tracks = tracks;
+    const QString problem = Gpx::write(path, document);
+    if (!problem.isEmpty()) {
+        Seams::critical(title, problem, QMessageBox::Ok);
+        return;
+    }
+    const QString boats = tracks.size() == 1 ? tr("1 Boot")
+                                             : tr("%1 Boote").arg(tracks.size());
+    statusBar()->showMessage(
+        tr("%1 nach %2 exportiert").arg(boats, QDir::toNativeSeparators(path)), statusMessageMs);
 }
 
 int MainWindow::loadShips(int eventId)

@@ -9,7 +9,13 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 class IconSelector;
+class LeaderboardPanel;
+class QComboBox;
+class ReplayClock;
 class Karte;
 class QAction;
 class QCheckBox;
@@ -59,6 +65,20 @@ public:
     QMenu *raceMenu() const { return m_raceMenu; }
     QMenu *gateMenu() const { return m_gateMenu; }
     QAction *captureAction() const { return m_captureAction; }
+    QAction *gpxExportAction() const { return m_gpxExportAction; }
+    // Race time per animation tick, next to the play button.
+    QComboBox *speedBox() const { return m_speedBox; }
+    ReplayClock *replayClock() const { return m_replayClock.get(); }
+    // Seconds per tick, ReplayClock::live for real time.
+    int replaySpeed() const;
+    LeaderboardPanel *leaderboard() const { return m_leaderboard; }
+
+    // Asks for the file to export to; empty means cancelled. Tests replace
+    // it; an empty function restores QFileDialog::getSaveFileName.
+    using SaveFileChooser = std::function<QString(QWidget *parent, const QString &caption,
+                                                  const QString &suggested,
+                                                  const QString &filter)>;
+    static void setSaveFileChooser(SaveFileChooser chooser);
 
     TrackingClient *tracking() const { return m_tracking; }
     Regatta *regatta() const { return m_regatta; }
@@ -143,6 +163,11 @@ public slots:
     void setNetLedOn() override;
     void setNetLedOff() override;
     void newVersionIsAvailable() override;
+    void setReplaySpeed(int secondsPerTick);
+    // Writes the tracks of the shown boats of the race as GPX.
+    void exportGpx();
+    // A leaderboard row was clicked: as a click on the boat's legend row.
+    void followFromLeaderboard(int shipId);
 
 private slots:
     void load();
@@ -196,6 +221,10 @@ private:
     QMenu *m_raceMenu = nullptr;
     QMenu *m_gateMenu = nullptr;
     QAction *m_captureAction = nullptr;
+    QAction *m_gpxExportAction = nullptr;
+    QComboBox *m_speedBox = nullptr;
+    std::unique_ptr<ReplayClock> m_replayClock;
+    LeaderboardPanel *m_leaderboard = nullptr;
     QTimer *m_animationTimer = nullptr;
     QTimer *m_pollTimer = nullptr;
     bool m_capture = false;

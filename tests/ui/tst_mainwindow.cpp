@@ -1,5 +1,6 @@
 #include "iconselector.h"
 #include "karte.h"
+#include "leaderboardpanel.h"
 #include "mainwindow.h"
 #include "messagerecorder.h"
 #include "regatta.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -173,10 +175,12 @@ void TestMainWindow::widgetTreeAndObjectNames()
     QCOMPARE(splitter->widget(1), static_cast<QWidget *>(w->sidePanel()));
 
     QTabWidget *panel = w->sidePanel();
-    QCOMPARE(panel->count(), 2);
+    QCOMPARE(panel->count(), 3);
     QCOMPARE(panel->tabText(0), QStringLiteral("Teilnehmer"));
     QCOMPARE(panel->widget(0), static_cast<QWidget *>(w->legend()));
     QCOMPARE(panel->tabText(1), QStringLiteral("Einstellungen"));
+    QCOMPARE(panel->tabText(2), QStringLiteral("Rangliste"));
+    QCOMPARE(panel->widget(2), static_cast<QWidget *>(w->leaderboard()));
     QVERIFY(w->legend()->isWindow() == false);
 
     // bottom bar, left to right
@@ -185,12 +189,13 @@ void TestMainWindow::widgetTreeAndObjectNames()
     QCOMPARE(main->itemAt(0)->widget(), static_cast<QWidget *>(splitter));
     auto *bar = qobject_cast<QHBoxLayout *>(main->itemAt(1)->layout());
     QVERIFY(bar);
-    QCOMPARE(bar->count(), 5);
+    QCOMPARE(bar->count(), 6);
     QCOMPARE(bar->itemAt(0)->widget(), static_cast<QWidget *>(w->clockLabel()));
     QCOMPARE(bar->itemAt(1)->widget(), static_cast<QWidget *>(w->playButton()));
-    QCOMPARE(bar->itemAt(2)->widget(), static_cast<QWidget *>(w->timeSlider()));
-    QVERIFY(qobject_cast<QLabel *>(bar->itemAt(3)->widget()));
-    QCOMPARE(bar->itemAt(4)->widget(), static_cast<QWidget *>(w->fetchButton()));
+    QCOMPARE(bar->itemAt(2)->widget(), static_cast<QWidget *>(w->speedBox()));
+    QCOMPARE(bar->itemAt(3)->widget(), static_cast<QWidget *>(w->timeSlider()));
+    QVERIFY(qobject_cast<QLabel *>(bar->itemAt(4)->widget()));
+    QCOMPARE(bar->itemAt(5)->widget(), static_cast<QWidget *>(w->fetchButton()));
     QCOMPARE(w->playButton()->iconSize(), QSize(32, 32));
     QCOMPARE(w->fetchButton()->iconSize(), QSize(32, 32));
 

@@ -1,0 +1,238 @@
+#include "leaderboardpanel.h"
+
+#include "gateitem.h"
+#include "ship.h"
+
+#include <QDateTime>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+constexpr int idRole = Qt::UserRole;
+
+void setTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
+{
+    if (item->text(column) != text)
+        item->setText(column, text);
+}
+
+// Whether the children of `parent` (or the top level) are `wanted`, in order.
+bool sameOrder(const QList<QTreeWidgetItem *> &present, const QList<QTreeWidgetItem *> &wanted)
+{
+    return present == wanted;
+}
+
+} // namespace
+
+LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
+{
+    m_tree = new QTreeWidget;
+    m_tree->setObjectName(QStringLiteral("rangliste"));
+    m_tree->setColumnCount(ColumnCount);
+    m_tree->setHeaderLabels({tr("Rang"), tr("Nr."), tr("Boot"), tr("nächste Marke"),
+                             tr("Dist. nächste Marke"), tr("Dist. Ziel"), tr("Speed"),
+                             tr("Abstand")});
+    m_tree->setUniformRowHeights(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setAllColumnsShowFocus(true);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->header()->setStretchLastSection(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_tree);
+
+    m_delay = new QTimer(this);
+    m_delay->setSingleShot(true);
+    connect(m_delay, &QTimer::timeout, this, &LeaderboardPanel::flush);
+    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) {
+        const QVariant id = item ? item->data(0, idRole) : QVariant();
+        if (id.isValid())
+            emit shipClicked(id.toInt());
+    });
+}
+
+void LeaderboardPanel::setCourse(const QList<GateItem *> &gates)
+{
+    m_board.setCourse(Leaderboard::gatesOf(gates));
+    m_rows.clear();
+    m_boatItems.clear();
+    m_classItems.clear();
+    m_tree->clear();
+    m_pending = true;
+}
+
+void LeaderboardPanel::forgetShips()
+{
+    // Boats of a new load may reuse ids and even track addresses.
+    m_board.setCourse(m_board.course());
+    m_pending = true;
+}
+
+void LeaderboardPanel::showMoment(int t, bool animating)
+{
+    m_pendingTime = t;
+    m_pending = true;
+    if (!isVisible())
+        return; // caught up in showEvent
+    const qint64 age = m_sinceUpdate.isValid() ? m_sinceUpdate.elapsed() : updateIntervalMs;
+    if (!animating || age >= updateIntervalMs) {
+        updateNow();
+    } else if (!m_delay->isActive()) {
+        m_delay->start(static_cast<int>(updateIntervalMs - age));
+    }
+}
+
+void LeaderboardPanel::flush()
+{
+    if (m_pending && isVisible())
+        updateNow();
+}
+
+void LeaderboardPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    flush();
+}
+
+void LeaderboardPanel::updateNow()
+{
+    m_delay->stop();
+    m_pending = false;
+    const QList<Ship *> ships = m_source ? m_source() : QList<Ship *>();
+    m_rows = m_board.update(Leaderboard::boatsOf(ships), m_pendingTime);
+    m_shownTime = m_pendingTime;
+    fill();
+    ++m_updates;
+    m_sinceUpdate.start();
+}
+
+QString LeaderboardPanel::distanceText(double km)
+{
+    if (!std::isfinite(km))
+        return QString();
+    return QStringLiteral("%1 km").arg(km, 0, 'f', 1);
+}
+
+QString LeaderboardPanel::gapText(double km)
+{
+    if (!std::isfinite(km))
+        return QString();
+    return QStringLiteral("%1%2 km (%3 sm)")
+        .arg(km < 0 ? QStringLiteral("\u2212") : QStringLiteral("+"))
+        .arg(std::abs(km), 0, 'f', 1)
+        .arg(std::abs(km) / 1.852, 0, 'f', 1);
+}
+
+QTreeWidgetItem *LeaderboardPanel::classItem(const QString &klasse)
+{
+    QTreeWidgetItem *item = m_classItems.value(klasse);
+    if (!item) {
+        item = new QTreeWidgetItem;
+        item->setText(0, klasse);
+        QFont bold = item->font(0);
+        bold.setBold(true);
+        item->setFont(0, bold);
+        item->setFlags(Qt::ItemIsEnabled);
+        m_classItems.insert(klasse, item);
+    }
+    return item;
+}
+
+void LeaderboardPanel::fill()
+{
+    QList<QTreeWidgetItem *> classOrder;
+    QHash<QTreeWidgetItem *, QList<QTreeWidgetItem *>> children;
+    QHash<int, QTreeWidgetItem *> seen;
+    for (const LeaderboardRow &row : std::as_const(m_rows)) {
+        QTreeWidgetItem *group = classItem(row.klasse);
+        if (classOrder.isEmpty() || classOrder.last() != group)
+            classOrder.append(group);
+        QTreeWidgetItem *item = m_boatItems.value(row.id);
+        if (!item) {
+            item = new QTreeWidgetItem;
+            item->setData(0, idRole, row.id);
+            for (int c : {RankColumn, NextDistanceColumn, FinishDistanceColumn, SpeedColumn,
+                          GapColumn})
+                item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        seen.insert(row.id, item);
+        children[group].append(item);
+
+        setTextIfChanged(item, RankColumn, row.rank > 0 ? QString::number(row.rank) : QString());
+        setTextIfChanged(item, NumberColumn, row.startnr);
+        setTextIfChanged(item, NameColumn, row.name);
+        QString next = row.nextGateName;
+        if (row.finished)
+            next = tr("im Ziel %1").arg(QDateTime::fromSecsSinceEpoch(row.finishTime)
+                                            .toString(QStringLiteral("dd.MM. hh:mm")));
+        setTextIfChanged(item, NextGateColumn, next);
+        setTextIfChanged(item, NextDistanceColumn,
+                         row.finished ? QString() : distanceText(row.distanceNextKm));
+        setTextIfChanged(item, FinishDistanceColumn,
+                         row.finished ? QString() : distanceText(row.distanceFinishKm));
+        setTextIfChanged(item, SpeedColumn,
+                         row.hasPosition ? QStringLiteral("%1 kn").arg(row.speedKnots, 0, 'f', 1)
+                                         : QString());
+        QString gap;
+        if (row.rank == 1)
+            gap = QStringLiteral("\u2013");
+        else if (!row.finished)
+            gap = gapText(row.gapKm);
+        setTextIfChanged(item, GapColumn, gap);
+    }
+
+    // Rows of boats no longer listed (hidden, or gone with their race).
+    for (auto it = m_boatItems.begin(); it != m_boatItems.end(); ++it) {
+        if (!seen.contains(it.key()))
+            delete it.value();
+    }
+    m_boatItems = seen;
+    for (auto it = m_classItems.begin(); it != m_classItems.end();) {
+        if (!children.contains(it.value())) {
+            delete it.value();
+            it = m_classItems.erase(it);
+        } else {
+            ++it;
+        }
+    }
+
+    // Reorder only what changed, so that selection and scrolling stay put.
+    for (QTreeWidgetItem *group : std::as_const(classOrder)) {
+        const QList<QTreeWidgetItem *> &wanted = children[group];
+        QList<QTreeWidgetItem *> present;
+        present.reserve(group->childCount());
+        for (int i = 0; i < group->childCount(); ++i)
+            present.append(group->child(i));
+        if (!sameOrder(present, wanted)) {
+            const bool expanded = group->treeWidget() ? group->isExpanded() : true;
+            group->takeChildren();
+            for (QTreeWidgetItem *item : wanted) {
+                if (QTreeWidgetItem *parent = item->parent())
+                    parent->removeChild(item);
+            }
+            group->addChildren(wanted);
+            group->setExpanded(expanded);
+        }
+    }
+    QList<QTreeWidgetItem *> top;
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+        top.append(m_tree->topLevelItem(i));
+    if (!sameOrder(top, classOrder)) {
+        QHash<QTreeWidgetItem *, bool> expanded;
+        for (QTreeWidgetItem *group : std::as_const(classOrder))
+            expanded.insert(group, group->treeWidget() ? group->isExpanded() : true);
+        while (m_tree->topLevelItemCount() > 0)
+            m_tree->takeTopLevelItem(0);
+        m_tree->addTopLevelItems(classOrder);
+        for (QTreeWidgetItem *group : std::as_const(classOrder)) {
+            group->setFirstColumnSpanned(true);
+            group->setExpanded(expanded.value(group, true));
+        }
+    }
+}

@@ -1,0 +1,95 @@
+#ifndef VELMARO_UI_LEADERBOARDPANEL_H
+#define VELMARO_UI_LEADERBOARDPANEL_H
+
+#include "leaderboard.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+
+class GateItem;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+class Ship;
+
+// The "Rangliste" tab: the shown boats of the race ranked along the course,
+// grouped by class as in the legend. Updated for each shown moment, but while
+// the animation runs at most every updateIntervalMs, so that it never costs a
+// frame; hidden, it only remembers that it is out of date.
+class LeaderboardPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int updateIntervalMs = 250;
+
+    enum Column {
+        RankColumn,
+        NumberColumn,
+        NameColumn,
+        NextGateColumn,
+        NextDistanceColumn,
+        FinishDistanceColumn,
+        SpeedColumn,
+        GapColumn,
+        ColumnCount
+    };
+
+    explicit LeaderboardPanel(QWidget *parent = nullptr);
+
+    // Where the boats of the current race come from, asked at every update
+    // (boats are rebuilt on a race change, so none are kept here).
+    using ShipSource = std::function<QList<Ship *>()>;
+    void setShipSource(ShipSource source) { m_source = std::move(source); }
+
+    // A new course (race change); forgets every boat.
+    void setCourse(const QList<GateItem *> &gates);
+    // The boats were deleted or rebuilt.
+    void forgetShips();
+
+    // The moment t is shown: update at once when paused, else when the last
+    // update is at least updateIntervalMs old (or a timer does it later).
+    void showMoment(int t, bool animating);
+    // Runs an update still owed.
+    void flush();
+
+    QTreeWidget *tree() const { return m_tree; }
+    const QList<LeaderboardRow> &rows() const { return m_rows; }
+    int updateCount() const { return m_updates; }
+    int shownMoment() const { return m_shownTime; }
+    // The row of a boat, or nullptr.
+    QTreeWidgetItem *itemForShip(int id) const { return m_boatItems.value(id); }
+
+    static QString distanceText(double km);
+    static QString gapText(double km);
+
+signals:
+    // A boat's row was clicked.
+    void shipClicked(int id);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void updateNow();
+    void fill();
+    QTreeWidgetItem *classItem(const QString &klasse);
+
+    QTreeWidget *m_tree = nullptr;
+    QTimer *m_delay = nullptr;
+    ShipSource m_source;
+    Leaderboard m_board;
+    QList<LeaderboardRow> m_rows;
+    QHash<int, QTreeWidgetItem *> m_boatItems;
+    QHash<QString, QTreeWidgetItem *> m_classItems;
+    QElapsedTimer m_sinceUpdate;
+    int m_pendingTime = 0;
+    bool m_pending = false;
+    int m_shownTime = 0;
+    int m_updates = 0;
+};
+
+#endif
