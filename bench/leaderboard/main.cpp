@@ -1,20 +1,23 @@
 // Times the leaderboard for a large fleet sailing the 2011 course: the first
 // update (every fix looked at), animation ticks at each replay speed, jumps
-// of the slider back and forth, and the GPX export of the whole fleet.
+// of the slider back and forth, the "Rangliste" tab's update (ranking and
+// tree) and the GPX export of the whole fleet.
 // Usage: bench_leaderboard [boats [fixes [seconds between fixes]]]
 
 #include "course.h"
 #include "gateitem.h"
 #include "gpxexport.h"
 #include "leaderboard.h"
+#include "leaderboardpanel.h"
 #include "ship.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTreeWidget>
 
 #include <algorithm>
 #include <vector>
@@ -107,7 +110,9 @@ Figures animate(Leaderboard &board, const QList<Ship *> &ships, int from, int to
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int boats = args.size() > 1 ? args.at(1).toInt() : 100;
     const int fixes = args.size() > 2 ? args.at(2).toInt() : 10000;
@@ -193,6 +198,44 @@ int main(int argc, char *argv[])
                    .arg(backs ? backTotal / backs : 0.0, 0, 'f', 3)
                    .arg(backs)
                    .arg(jumps);
+    }
+
+    {
+        // The tab as the window drives it when paused: every moment updates
+        // the ranking and the tree (while animating it is at most every 250 ms).
+        LeaderboardPanel panel;
+        panel.setShipSource([&ships] { return ships; });
+        panel.setCourse(gates);
+        panel.resize(600, 800);
+        panel.show();
+        QCoreApplication::processEvents();
+        placeAt(ships, start);
+        panel.showMoment(start, false);
+        QElapsedTimer clock;
+        double total = 0.0;
+        double worst = 0.0;
+        int updates = 0;
+        for (int t = start; t <= end; t += 60) {
+            placeAt(ships, t);
+            clock.start();
+            panel.showMoment(t, false);
+            const double ms = clock.nsecsElapsed() / 1e6;
+            total += ms;
+            worst = std::max(worst, ms);
+            ++updates;
+        }
+        clock.start();
+        const int repaints = 50;
+        for (int i = 0; i < repaints; ++i) {
+            panel.tree()->viewport()->repaint();
+        }
+        const double paint = clock.nsecsElapsed() / 1e6 / repaints;
+        out << QStringLiteral("\n\"Rangliste\" tab, one update per minute of race: %1 updates, "
+                              "mean %2 ms, worst %3 ms (ranking and tree); tree repaint %4 ms\n")
+                   .arg(updates)
+                   .arg(total / updates, 0, 'f', 3)
+                   .arg(worst, 0, 'f', 3)
+                   .arg(paint, 0, 'f', 3);
     }
 
     {
