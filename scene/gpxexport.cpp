@@ -12,14 +12,19 @@
 
 #include <cmath>
 
-namespace Gpx {
+namespace Gpx
+{
 
-namespace {
+namespace
+{
 
 const QString gpxNamespace = QStringLiteral("http://www.topografix.com/GPX/1/1");
 const QString xsiNamespace = QStringLiteral("http://www.w3.org/2001/XMLSchema-instance");
 
-QString number(double v) { return QString::number(v, 'f', 6); }
+QString number(double v)
+{
+    return QString::number(v, 'f', 6);
+}
 
 // GPX longitudes lie in [-180, 180).
 double normalLongitude(double lon)
@@ -40,7 +45,10 @@ bool usable(const Point &p)
     return std::isfinite(p.lat) && std::isfinite(p.lon) && p.lat >= -90.0 && p.lat <= 90.0;
 }
 
-QString tr(const char *text) { return QCoreApplication::translate("Gpx", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Gpx", text);
+}
 
 } // namespace
 
@@ -117,9 +125,9 @@ QString write(const QString &path, const Document &document)
     xml.writeNamespace(xsiNamespace, QStringLiteral("xsi"));
     xml.writeStartElement(gpxNamespace, QStringLiteral("gpx"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-    xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("%1 %2").arg(
-                                                      QLatin1String(Identity::applicationName),
-                                                      QLatin1String(Identity::version)));
+    xml.writeAttribute(QStringLiteral("creator"),
+                       QStringLiteral("%1 %2").arg(QLatin1String(Identity::applicationName),
+                                                   QLatin1String(Identity::version)));
     xml.writeAttribute(xsiNamespace, QStringLiteral("schemaLocation"),
                        gpxNamespace + QStringLiteral(" ") + gpxNamespace +
                            QStringLiteral("/gpx.xsd"));
@@ -176,7 +184,8 @@ QString write(const QString &path, const Document &document)
     return QString();
 }
 
-namespace {
+namespace
+{
 
 bool fail(QString *error, const QString &message)
 {

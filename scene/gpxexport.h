@@ -8,7 +8,8 @@
 class Ship;
 
 // Tracks of a race as GPX 1.1 (https://www.topografix.com/GPX/1/1).
-namespace Gpx {
+namespace Gpx
+{
 
 struct Point {
     double lat = 0.0;

@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 constexpr double kmPerDegree = Geo::earthRadiusKm * Geo::pi / 180.0;
 
@@ -16,7 +17,10 @@ struct Vec {
     double y;
 };
 
-double cross(const Vec &a, const Vec &b) { return a.x * b.y - a.y * b.x; }
+double cross(const Vec &a, const Vec &b)
+{
+    return a.x * b.y - a.y * b.x;
+}
 
 // Distance from p to the segment a..b, with the fraction along a..b of the
 // nearest point.
@@ -33,7 +37,10 @@ double pointSegment(const Vec &p, const Vec &a, const Vec &b, double *fraction)
     return std::hypot(p.x - (a.x + u * dx), p.y - (a.y + u * dy));
 }
 
-bool finite(const GeoPoint &p) { return std::isfinite(p.lat()) && std::isfinite(p.lng()); }
+bool finite(const GeoPoint &p)
+{
+    return std::isfinite(p.lat()) && std::isfinite(p.lng());
+}
 
 } // namespace
 
@@ -171,8 +178,8 @@ void Leaderboard::advance(BoatState &state, const Track *track, int t)
         if (finite(fix->position) && finite(prev->position)) {
             while (state.passFix.size() < gates) {
                 double fraction = 0.0;
-                const double d = legDistance(state.passFix.size(), prev->position,
-                                             fix->position, &fraction);
+                const double d =
+                    legDistance(state.passFix.size(), prev->position, fix->position, &fraction);
                 if (!(d <= passRadiusKm))
                     break;
                 double when = prev->tstamp + fraction * (fix->tstamp - prev->tstamp);
@@ -214,8 +221,7 @@ QList<LeaderboardRow> Leaderboard::update(const QList<LeaderboardBoat> &boats, i
                         if (!(legDistance(passed, fix->position, boat.position, &fraction) <=
                               passRadiusKm))
                             break;
-                        lastPass =
-                            std::max(lastPass, fix->tstamp + fraction * (t - fix->tstamp));
+                        lastPass = std::max(lastPass, fix->tstamp + fraction * (t - fix->tstamp));
                         ++passed;
                     }
                 }
@@ -237,28 +243,28 @@ QList<LeaderboardRow> Leaderboard::update(const QList<LeaderboardBoat> &boats, i
     }
 
     const bool ranked = gates > 0;
-    std::stable_sort(rows.begin(), rows.end(), [ranked](const LeaderboardRow &a,
-                                                        const LeaderboardRow &b) {
-        if (a.klasse != b.klasse)
-            return a.klasse < b.klasse;
-        if (ranked) {
-            if (a.hasPosition != b.hasPosition)
-                return a.hasPosition;
-            if (a.hasPosition) {
-                if (a.finished != b.finished)
-                    return a.finished;
-                if (a.finished && a.finishTime != b.finishTime)
-                    return a.finishTime < b.finishTime;
-                if (a.gatesPassed != b.gatesPassed)
-                    return a.gatesPassed > b.gatesPassed;
-                if (a.distanceFinishKm != b.distanceFinishKm)
-                    return a.distanceFinishKm < b.distanceFinishKm;
-            }
-        }
-        if (a.startnr != b.startnr)
-            return startnrLess(a.startnr, b.startnr);
-        return a.id < b.id;
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [ranked](const LeaderboardRow &a, const LeaderboardRow &b) {
+                         if (a.klasse != b.klasse)
+                             return a.klasse < b.klasse;
+                         if (ranked) {
+                             if (a.hasPosition != b.hasPosition)
+                                 return a.hasPosition;
+                             if (a.hasPosition) {
+                                 if (a.finished != b.finished)
+                                     return a.finished;
+                                 if (a.finished && a.finishTime != b.finishTime)
+                                     return a.finishTime < b.finishTime;
+                                 if (a.gatesPassed != b.gatesPassed)
+                                     return a.gatesPassed > b.gatesPassed;
+                                 if (a.distanceFinishKm != b.distanceFinishKm)
+                                     return a.distanceFinishKm < b.distanceFinishKm;
+                             }
+                         }
+                         if (a.startnr != b.startnr)
+                             return startnrLess(a.startnr, b.startnr);
+                         return a.id < b.id;
+                     });
 
     if (ranked) {
         int rank = 0;
@@ -305,8 +311,8 @@ QList<LeaderboardBoat> Leaderboard::boatsOf(const QList<Ship *> &ships)
         boat.name = ship->name();
         boat.track = ship->rawTrack();
         const TrackPoint *point = ship->currentPoint();
-        boat.hasPosition = ship->hasPositions() && ship->positionKnown() && point &&
-                           boat.track && !boat.track->isEmpty();
+        boat.hasPosition = ship->hasPositions() && ship->positionKnown() && point && boat.track &&
+                           !boat.track->isEmpty();
         if (point)
             boat.position = point->position;
         boat.speedKnots = ship->speed();

@@ -105,13 +105,13 @@ public:
 private:
     struct Frame {
         GeoPoint origin;
-        double kx = 0.0; // km per degree of longitude at the origin
-        double ky = 0.0; // km per degree of latitude
+        double kx = 0.0;                               // km per degree of longitude at the origin
+        double ky = 0.0;                               // km per degree of latitude
         double ax = 0.0, ay = 0.0, bx = 0.0, by = 0.0; // gate ends in km
     };
     struct BoatState {
         const Track *track = nullptr;
-        int consumed = 0; // fixes 0 .. consumed-1 are accounted for
+        int consumed = 0;         // fixes 0 .. consumed-1 are accounted for
         QVector<int> passFix;     // per passed gate: the fix whose consumption passed it
         QVector<double> passTime; // per passed gate: the moment it was passed
     };

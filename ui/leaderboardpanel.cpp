@@ -11,7 +11,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 constexpr int idRole = Qt::UserRole;
 
@@ -157,8 +158,8 @@ void LeaderboardPanel::fill()
         if (!item) {
             item = new QTreeWidgetItem;
             item->setData(0, idRole, row.id);
-            for (int c : {RankColumn, NextDistanceColumn, FinishDistanceColumn, SpeedColumn,
-                          GapColumn})
+            for (int c :
+                 {RankColumn, NextDistanceColumn, FinishDistanceColumn, SpeedColumn, GapColumn})
                 item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
         seen.insert(row.id, item);
@@ -169,8 +170,9 @@ void LeaderboardPanel::fill()
         setTextIfChanged(item, NameColumn, row.name);
         QString next = row.nextGateName;
         if (row.finished)
-            next = tr("im Ziel %1").arg(QDateTime::fromSecsSinceEpoch(row.finishTime)
-                                            .toString(QStringLiteral("dd.MM. hh:mm")));
+            next = tr("im Ziel %1")
+                       .arg(QDateTime::fromSecsSinceEpoch(row.finishTime)
+                                .toString(QStringLiteral("dd.MM. hh:mm")));
         setTextIfChanged(item, NextGateColumn, next);
         setTextIfChanged(item, NextDistanceColumn,
                          row.finished ? QString() : distanceText(row.distanceNextKm));

@@ -13,9 +13,9 @@
 #include "scheme.h"
 #include "seams.h"
 #include "ship.h"
+#include "trackingclient.h"
 #include "treeshipitem.h"
 #include "treeviewmodel.h"
-#include "trackingclient.h"
 #include "versionnotice.h"
 #include "vuupdater.h"
 #include "vuupdatewindow.h" // vuupdater.h needs it complete
@@ -200,8 +200,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
         m_speedBox->addItem(ReplayClock::label(speed), speed);
     {
         std::unique_ptr<QSettings> settings(Config::windowSettings());
-        const int stored = ReplayClock::fromKey(
-            settings->value(QString::fromLatin1(replaySpeedKey)).toString());
+        const int stored =
+            ReplayClock::fromKey(settings->value(QString::fromLatin1(replaySpeedKey)).toString());
         m_replayClock->setSecondsPerTick(stored);
         m_speedBox->setCurrentIndex(m_speedBox->findData(stored));
     }
@@ -821,13 +821,11 @@ void MainWindow::exportGpx()
     QString name = m_regatta->name();
     name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("_"));
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested =
-        QDir(folder).filePath((name.trimmed().isEmpty() ? QStringLiteral("regatta") : name) +
-                              QStringLiteral(".gpx"));
+    const QString suggested = QDir(folder).filePath(
+        (name.trimmed().isEmpty() ? QStringLiteral("regatta") : name) + QStringLiteral(".gpx"));
     const QString filter = tr("GPX-Dateien (*.gpx)");
-    QString path = saveFileChooser()
-                       ? saveFileChooser()(this, title, suggested, filter)
-                       : QFileDialog::getSaveFileName(this, title, suggested, filter);
+    QString path = saveFileChooser() ? saveFileChooser()(this, title, suggested, filter)
+                                     : QFileDialog::getSaveFileName(this, title, suggested, filter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -842,10 +840,9 @@ void MainWindow::exportGpx()
         Seams::critical(title, problem, QMessageBox::Ok);
         return;
     }
-    const QString boats = tracks.size() == 1 ? tr("1 Boot")
-                                             : tr("%1 Boote").arg(tracks.size());
-    statusBar()->showMessage(
-        tr("%1 nach %2 exportiert").arg(boats, QDir::toNativeSeparators(path)), statusMessageMs);
+    const QString boats = tracks.size() == 1 ? tr("1 Boot") : tr("%1 Boote").arg(tracks.size());
+    statusBar()->showMessage(tr("%1 nach %2 exportiert").arg(boats, QDir::toNativeSeparators(path)),
+                             statusMessageMs);
 }
 
 int MainWindow::loadShips(int eventId)

@@ -76,8 +76,7 @@ public:
     // Asks for the file to export to; empty means cancelled. Tests replace
     // it; an empty function restores QFileDialog::getSaveFileName.
     using SaveFileChooser = std::function<QString(QWidget *parent, const QString &caption,
-                                                  const QString &suggested,
-                                                  const QString &filter)>;
+                                                  const QString &suggested, const QString &filter)>;
     static void setSaveFileChooser(SaveFileChooser chooser);
 
     TrackingClient *tracking() const { return m_tracking; }

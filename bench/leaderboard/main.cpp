@@ -22,7 +22,8 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Boats sailing from gate centre to gate centre, each at its own speed and
 // with some wander, so that they pass the gates at different times.

@@ -15,7 +15,8 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace {
+namespace
+{
 
 QString schemaPath()
 {
@@ -36,7 +37,10 @@ QString validate(const QString &file)
     return lint.exitCode() == 0 ? QString() : out;
 }
 
-bool haveXmllint() { return !QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty(); }
+bool haveXmllint()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty();
+}
 
 Gpx::Document sampleDocument()
 {
@@ -47,7 +51,8 @@ Gpx::Document sampleDocument()
     a.name = Gpx::trackName(QStringLiteral("GER 123"), QStringLiteral("Möwe ß Ärger"));
     a.desc = QStringLiteral("Klasse: ORC <1> & \"Cruiser\"");
     a.type = QStringLiteral("ORC");
-    a.points = {{43.98, 15.366, 1302000000}, {43.123456789, 15.9876543, 1302000060},
+    a.points = {{43.98, 15.366, 1302000000},
+                {43.123456789, 15.9876543, 1302000060},
                 {-12.5, -0.000001, 1302003600}};
     Gpx::Track b;
     b.name = QStringLiteral("CRO 7 – Jadran");
@@ -213,8 +218,8 @@ void TestGpxExport::unusableFixesLeftOutAndLongitudeWrapped()
     Gpx::Document doc;
     Gpx::Track t;
     t.name = QStringLiteral("X");
-    t.points = {{10.0, 180.0, 100},      {std::nan(""), 1.0, 200}, {95.0, 1.0, 300},
-                {-90.0, 190.5, 400},     {1.0, -540.0, 500},       {2.0, 179.9999999, 600},
+    t.points = {{10.0, 180.0, 100},  {std::nan(""), 1.0, 200}, {95.0, 1.0, 300},
+                {-90.0, 190.5, 400}, {1.0, -540.0, 500},       {2.0, 179.9999999, 600},
                 {3.0, HUGE_VAL, 700}};
     doc.tracks = {t};
     const QString path = m_dir.filePath(QStringLiteral("wrapped.gpx"));
@@ -313,8 +318,8 @@ void TestGpxExport::readerRejectsNonGpx_data()
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("other root") << QByteArray("<kml><trk/></kml>");
     QTest::newRow("not closed") << QByteArray("<gpx version=\"1.1\"><trk><name>a</name>");
-    QTest::newRow("bad latitude")
-        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"x\" lon=\"1\"/></trkseg></trk></gpx>");
+    QTest::newRow("bad latitude") << QByteArray(
+        "<gpx><trk><trkseg><trkpt lat=\"x\" lon=\"1\"/></trkseg></trk></gpx>");
     QTest::newRow("empty file") << QByteArray();
 }
 

@@ -11,7 +11,8 @@
 #include <cmath>
 #include <memory>
 
-namespace {
+namespace
+{
 
 constexpr double legKm = 111.19492664455873;
 
@@ -63,8 +64,8 @@ bool sameRows(const QList<LeaderboardRow> &a, const QList<LeaderboardRow> &b)
     if (a.size() != b.size())
         return false;
     for (int i = 0; i < a.size(); ++i) {
-        if (a[i].id != b[i].id || a[i].gatesPassed != b[i].gatesPassed || a[i].rank != b[i].rank
-            || std::abs(a[i].distanceFinishKm - b[i].distanceFinishKm) > 1e-9)
+        if (a[i].id != b[i].id || a[i].gatesPassed != b[i].gatesPassed || a[i].rank != b[i].rank ||
+            std::abs(a[i].distanceFinishKm - b[i].distanceFinishKm) > 1e-9)
             return false;
     }
     return true;
@@ -108,8 +109,8 @@ void TestLeaderboard::gatesAndDistances_data()
     QTest::addColumn<QString>("next");
     QTest::addColumn<double>("toNext");
 
-    QTest::newRow("before the start") << Fixes{{-0.6, 0.0}, {-0.5, 0.0}} << 0 << "Start"
-                                      << 55.59746332227937;
+    QTest::newRow("before the start")
+        << Fixes{{-0.6, 0.0}, {-0.5, 0.0}} << 0 << "Start" << 55.59746332227937;
     QTest::newRow("one leg over start and first mark")
         << Fixes{{-0.1, 0.0}, {1.5, 0.0}} << 2 << "Zwei" << 0.5 * legKm;
     QTest::newRow("mark passed 16 km wide of its end")
@@ -142,7 +143,8 @@ void TestLeaderboard::gatesAndDistances()
     QCOMPARE(row.gatesPassed, passed);
     QCOMPARE(row.nextGateName, next);
     QCOMPARE(row.finished, passed == 4);
-    QVERIFY2(qAbs(row.distanceNextKm - toNext) < 0.01, qPrintable(QString::number(row.distanceNextKm)));
+    QVERIFY2(qAbs(row.distanceNextKm - toNext) < 0.01,
+             qPrintable(QString::number(row.distanceNextKm)));
     const double remaining = passed < 4 ? (3 - passed) * legKm : 0.0;
     QVERIFY(qAbs(row.distanceFinishKm - (toNext + remaining)) < 0.01);
     QCOMPARE(row.rank, 1);

@@ -20,7 +20,8 @@
 #include <cmath>
 #include <memory>
 
-namespace {
+namespace
+{
 constexpr qint64 fixedNow = 1400000000; // the 2011 race is over
 }
 
@@ -124,7 +125,7 @@ void TestReplayDemo::leaderboardPlausibleThroughoutRace()
         QHash<QString, int> ranks;
         for (const LeaderboardRow &row : rows) {
             QVERIFY(row.hasPosition);
-            QCOMPARE(row.rank, ++ranks[row.klasse]); // 1, 2, ... within each class
+            QCOMPARE(row.rank, ++ranks[row.klasse]);          // 1, 2, ... within each class
             QVERIFY(row.gatesPassed >= passed.value(row.id)); // never loses a gate
             QVERIFY(std::isfinite(row.distanceFinishKm) && row.distanceFinishKm >= 0.0);
             QVERIFY(row.distanceFinishKm <= 700.0); // the course is about 660 km

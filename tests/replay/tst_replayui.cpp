@@ -30,7 +30,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 
 constexpr qint64 fixedNow = 1400000000; // after the seeded races
 constexpr int raceStart = 1302906000;   // the 2011 race, course of 11 gates
@@ -254,8 +255,7 @@ void TestReplayUi::speedStoredAndRestored()
     const int index = w->speedBox()->findData(ReplayClock::fromKey(stored));
     emit w->speedBox()->activated(index);
     QSettings settings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"));
-    QCOMPARE(settings.value(QStringLiteral("replaySpeed")).toString(),
-             ReplayClock::key(expected));
+    QCOMPARE(settings.value(QStringLiteral("replaySpeed")).toString(), ReplayClock::key(expected));
 
     settings.setValue(QStringLiteral("replaySpeed"), stored);
     settings.sync();
@@ -400,11 +400,11 @@ void TestReplayUi::exportWritesValidFileOfShownBoats()
     MainWindow *w = m_window.get();
     QTemporaryDir dir;
     QString asked;
-    MainWindow::setSaveFileChooser([&](QWidget *, const QString &, const QString &suggested,
-                                       const QString &) {
-        asked = suggested;
-        return dir.filePath(QStringLiteral("rennen")); // no suffix: ".gpx" is added
-    });
+    MainWindow::setSaveFileChooser(
+        [&](QWidget *, const QString &, const QString &suggested, const QString &) {
+            asked = suggested;
+            return dir.filePath(QStringLiteral("rennen")); // no suffix: ".gpx" is added
+        });
     Ship *hidden = m_regatta->shipById(22);
     w->shiponoff(TreeShipItem::cast(w->legend()->model()->itemFromIndex(hidden->legendIndex())),
                  false);
@@ -448,11 +448,11 @@ void TestReplayUi::exportCancelledOrUnwritable()
     MainWindow *w = m_window.get();
     int asked = 0;
     QString answer;
-    MainWindow::setSaveFileChooser([&](QWidget *, const QString &, const QString &,
-                                       const QString &) {
-        ++asked;
-        return answer;
-    });
+    MainWindow::setSaveFileChooser(
+        [&](QWidget *, const QString &, const QString &, const QString &) {
+            ++asked;
+            return answer;
+        });
     // No race: nothing to export, and no dialog.
     w->gpxExportAction()->trigger();
     QCOMPARE(asked, 0);
