@@ -8,6 +8,7 @@
 #include "paths.h"
 #include "regatta.h"
 #include "scheme.h"
+#include "tileloader.h"
 #include "seams.h"
 #include "trackingclient.h"
 #include "versionnotice.h"
@@ -424,6 +425,10 @@ void MainWindow::loadPreferences()
     if (const auto value = readPreference("loadmaps")) {
         m_loadMaps = *value == 1;
         m_tileBox->setChecked(m_loadMaps);
+        // The window was laid out before the preferences were known, with
+        // downloading still off; those blanks would stay grey until panned away.
+        if (m_loadMaps)
+            m_karte->tileLoader()->forgetOfflineBlanks();
     }
     if (const auto value = readPreference("autoload")) {
         m_autoload = *value == 1;
