@@ -11,6 +11,7 @@
 #include "regatta.h"
 #include "replayclock.h"
 #include "scheme.h"
+#include "tileloader.h"
 #include "seams.h"
 #include "ship.h"
 #include "trackingclient.h"
@@ -491,6 +492,10 @@ void MainWindow::loadPreferences()
     if (const auto value = readPreference("loadmaps")) {
         m_loadMaps = *value == 1;
         m_tileBox->setChecked(m_loadMaps);
+        // The window was laid out before the preferences were known, with
+        // downloading still off; those blanks would stay grey until panned away.
+        if (m_loadMaps)
+            m_karte->tileLoader()->forgetOfflineBlanks();
     }
     if (const auto value = readPreference("autoload")) {
         m_autoload = *value == 1;
