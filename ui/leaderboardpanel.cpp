@@ -4,6 +4,7 @@
 #include "ship.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QTimer>
 #include <QTreeWidget>
@@ -41,8 +42,25 @@ LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
     m_tree->setUniformRowHeights(true);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setAllColumnsShowFocus(true);
-    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_tree->header()->setStretchLastSection(false);
+    // Widths fixed from sample texts: sizing columns to their contents makes
+    // every changed cell measure the whole column again.
+    QHeaderView *header = m_tree->header();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    const QFontMetrics metrics(m_tree->font());
+    const auto fit = [&](int column, const QString &sample) {
+        const int text = metrics.horizontalAdvance(sample) + 24;
+        const int title = metrics.horizontalAdvance(m_tree->headerItem()->text(column)) + 24;
+        header->resizeSection(column, qMax(text, title));
+    };
+    fit(RankColumn, QStringLiteral("999"));
+    fit(NumberColumn, QStringLiteral("GER 1234"));
+    fit(NameColumn, QStringLiteral("Boot mit langem Namen"));
+    fit(NextGateColumn, QStringLiteral("im Ziel 30.12. 23:59"));
+    fit(NextDistanceColumn, QStringLiteral("9999.9 km"));
+    fit(FinishDistanceColumn, QStringLiteral("9999.9 km"));
+    fit(SpeedColumn, QStringLiteral("99.9 kn"));
+    fit(GapColumn, QStringLiteral("+999.9 km (999.9 sm)"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

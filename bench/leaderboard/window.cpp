@@ -1,0 +1,174 @@
+// Animation ticks of the main window with 100 boats on the 2011 course, once
+// with the legend tab in front and once with "Rangliste", to show what the
+// leaderboard costs a running animation. Runs offscreen in a temporary
+// folder; prints its figures.
+// Usage: bench_leaderboard_window [ticks [paused moves]]
+
+#include "database.h"
+#include "karte.h"
+#include "leaderboardpanel.h"
+#include "mainwindow.h"
+#include "regatta.h"
+#include "seams.h"
+#include "trackingclient.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSlider>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace
+{
+
+constexpr int boats = 100;
+constexpr int fixesPerBoat = 1440; // one a minute for a day
+constexpr int raceStart = 1302906000;
+
+// Boats leaving the start line towards Dugi Otok North at their own speeds.
+bool fillRace()
+{
+    const GeoPoint start(43.978650, 15.362750);
+    const GeoPoint mark(44.188733, 14.845183);
+    const double bearing = Geo::bearingTo(start, mark);
+    QSqlDatabase db = QSqlDatabase::database();
+    db.transaction();
+    QSqlQuery ship;
+    ship.prepare(QStringLiteral(
+        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
+        "lastget, show, follow) VALUES (:id, 21, :name, 'S', 'T', :klasse, :nr, '#3060c0', 0, "
+        "'true', 'false')"));
+    QSqlQuery fix;
+    fix.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
+                               "VALUES (:id, 21, :t, :lat, :lng)"));
+    for (int b = 101; b < 101 + boats; ++b) {
+        ship.bindValue(QStringLiteral(":id"), b);
+        ship.bindValue(QStringLiteral(":name"), QStringLiteral("Boot %1").arg(b));
+        ship.bindValue(QStringLiteral(":klasse"), QStringLiteral("ORC %1").arg(b % 4));
+        ship.bindValue(QStringLiteral(":nr"), QString::number(b));
+        if (!ship.exec())
+            return false;
+        const double kmPerMinute = (4.0 + (b % 17) * 0.3) * 1.852 / 60.0;
+        const GeoPoint from = Geo::destinationPoint(start, 1.0 + (b % 5) * 0.1, 150.0);
+        for (int k = 0; k < fixesPerBoat; ++k) {
+            const GeoPoint p = Geo::destinationPoint(from, kmPerMinute * k, bearing);
+            fix.bindValue(QStringLiteral(":id"), b);
+            fix.bindValue(QStringLiteral(":t"), raceStart + 60 * k);
+            fix.bindValue(QStringLiteral(":lat"), p.lat());
+            fix.bindValue(QStringLiteral(":lng"), p.lng());
+            if (!fix.exec())
+                return false;
+        }
+    }
+    return db.commit();
+}
+
+struct Figures {
+    double meanMs = 0.0;
+    double worstMs = 0.0;
+    int leaderboardUpdates = 0;
+};
+
+// Animation ticks from the slider minimum, each with the repaint it asked for.
+Figures run(MainWindow &window, int ticks)
+{
+    Figures f;
+    window.setSliderValue(window.timeSlider()->minimum());
+    window.animOnOff();
+    window.animationTimer()->stop(); // ticks back to back, each timed
+    const int updates = window.leaderboard()->updateCount();
+    QElapsedTimer all;
+    all.start();
+    QElapsedTimer one;
+    for (int i = 0; i < ticks && window.isAnimating(); ++i) {
+        one.start();
+        window.advanceFrame();
+        QCoreApplication::processEvents();
+        f.worstMs = std::max(f.worstMs, one.nsecsElapsed() / 1e6);
+    }
+    f.meanMs = all.nsecsElapsed() / 1e6 / ticks;
+    f.leaderboardUpdates = window.leaderboard()->updateCount() - updates;
+    if (window.isAnimating())
+        window.animOnOff();
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &) { return QMessageBox::Ok; });
+    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(1400000000); });
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("velmaro.db")));
+    if (!db.open() || Database::ensureSchema(false) != Database::SchemaResult::Created ||
+        !fillRace()) {
+        std::fprintf(stderr, "cannot prepare the database\n");
+        return 1;
+    }
+    QSqlQuery(QStringLiteral("UPDATE prefs SET loadmaps=0, autoload=0"));
+
+    {
+        MainWindow window;
+        window.tracking()->setBaseUrl(QStringLiteral("http://127.0.0.1:1"));
+        window.karte()->setTileServer(QStringLiteral("http://127.0.0.1:1"));
+        window.karte()->setTileCacheFolder(QDir(dir.path()).filePath(QStringLiteral("maps")));
+        window.resize(1920, 1200);
+        window.show();
+        Regatta regatta(&window, 21, 120);
+        window.toggleLegende();
+        QCoreApplication::processEvents();
+        window.setReplaySpeed(60);
+        std::printf("boats %lld, fixes per boat %d, map view %dx%d, 60 s per tick\n",
+                    qlonglong(regatta.ships().size()), fixesPerBoat, window.karte()->width(),
+                    window.karte()->height());
+
+        const int ticks = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 600;
+        run(window, 50); // warm-up
+        window.sidePanel()->setCurrentIndex(0);
+        const Figures legend = run(window, ticks);
+        window.sidePanel()->setCurrentWidget(window.leaderboard());
+        QCoreApplication::processEvents();
+        const Figures ranked = run(window, ticks);
+        std::printf("legend in front:     %.2f ms per tick (worst %.2f)\n", legend.meanMs,
+                    legend.worstMs);
+        std::printf("Rangliste in front:  %.2f ms per tick (worst %.2f), %d leaderboard updates "
+                    "in %d ticks\n",
+                    ranked.meanMs, ranked.worstMs, ranked.leaderboardUpdates, ticks);
+
+        // Paused, every slider move updates the tab.
+        const int moves = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 200;
+        const auto paused = [&](int offset) {
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < moves; ++i) {
+                window.setSliderValue(raceStart + offset + i * 300);
+                QCoreApplication::processEvents();
+            }
+            return clock.nsecsElapsed() / 1e6 / moves;
+        };
+        const double withRanking = paused(120);
+        window.sidePanel()->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        const double withLegend = paused(180);
+        std::printf("paused slider moves: %.2f ms each with Rangliste in front, %.2f ms with "
+                    "the legend\n",
+                    withRanking, withLegend);
+    }
+    db.close();
+    return 0;
+}
