@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -82,6 +83,13 @@ QStringList fleetSql()
         }
     }
     return sql;
+}
+
+// A point of the row in the boat name column, which is in view.
+QPoint inNameColumn(QTreeWidget *tree, const QRect &row)
+{
+    return QPoint(tree->header()->sectionViewportPosition(LeaderboardPanel::NameColumn) + 8,
+                  row.center().y());
 }
 
 QString schemaPath()
@@ -317,7 +325,7 @@ void TestReplayUi::leaderboardClickFollowsBoatAsLegendClick()
     tree->scrollToItem(item);
     const QRect rect = tree->visualItemRect(item);
     QVERIFY(rect.isValid());
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, inNameColumn(tree, rect));
 
     Ship *ship = m_regatta->shipById(22);
     QVERIFY(ship->follow());
@@ -329,12 +337,12 @@ void TestReplayUi::leaderboardClickFollowsBoatAsLegendClick()
 
     // Another boat takes over, as from the legend.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(w->leaderboard()->itemForShip(20)).center());
+                      inNameColumn(tree, tree->visualItemRect(w->leaderboard()->itemForShip(20))));
     QVERIFY(m_regatta->shipById(20)->follow());
     QVERIFY(!ship->follow());
     // A class row follows nothing.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(tree->topLevelItem(1)).center());
+                      inNameColumn(tree, tree->visualItemRect(tree->topLevelItem(1))));
     QVERIFY(m_regatta->shipById(20)->follow());
 }
 
