@@ -105,6 +105,7 @@ private:
 
 } // namespace Tracking
 
+Q_DECLARE_METATYPE(Tracking::RaceRecord)
 Q_DECLARE_METATYPE(Tracking::RaceListResult)
 
 #endif
