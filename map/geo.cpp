@@ -96,8 +96,8 @@ GeoPoint midpointOf(const GeoPoint &a, const GeoPoint &b)
     const double dLambda = (b.lng() - a.lng()) * pi / 180.0;
     const double bx = std::cos(phi2) * std::cos(dLambda);
     const double by = std::cos(phi2) * std::sin(dLambda);
-    const double phiM = std::atan2(std::sin(phi1) + std::sin(phi2),
-                                   std::sqrt((std::cos(phi1) + bx) * (std::cos(phi1) + bx) + by * by));
+    const double cx = std::cos(phi1) + bx;
+    const double phiM = std::atan2(std::sin(phi1) + std::sin(phi2), std::sqrt(cx * cx + by * by));
     const double lambdaM = lambda1 + std::atan2(by, std::cos(phi1) + bx);
     return GeoPoint(phiM * degPerRad, lambdaM * degPerRad);
 }

@@ -1,0 +1,297 @@
+// Times the race scene with a large fleet: loading 100 boats x 10,000 fixes
+// from a database file, placing every boat for one moment, and whole frames
+// (placement and painting of the scene into a 1920 x 1080 image).
+// Usage: bench_scene [boats [fixes [seconds between fixes]]]
+
+#include "course.h"
+#include "gateitem.h"
+#include "geo.h"
+#include "ship.h"
+#include "shiploader.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+
+const int eventId = 21;
+const int viewWidth = 1920;
+const int viewHeight = 1080;
+
+QString residentMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("n/a");
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return QString::fromLatin1(line.mid(6).trimmed());
+    return QStringLiteral("n/a");
+}
+
+// Boats sailing slow circles with a little position noise, scattered over
+// the Biograd area, so the whole fleet stays inside the view.
+bool generate(int boats, int fixes, int interval, int start)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    QSqlQuery q;
+    if (!q.exec(QStringLiteral(
+            "create table ship (id INTEGER primary key,regatta_id int, name varchar(100), "
+            "skipper varchar(100), team varchar(100), klasse varchar(100), startnr "
+            "varchar(100), farbe varchar(7), lastget int, show boolean, follow boolean)")) ||
+        !q.exec(QStringLiteral(
+            "create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, regatta_id int, "
+            "tstamp int, lat numeric(9,6), lng numeric(9,6))")))
+        return false;
+    QRandomGenerator random(2011);
+    db.transaction();
+    QSqlQuery ship;
+    ship.prepare(QStringLiteral(
+        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
+        "lastget, show, follow) VALUES (:id, :r, :name, '', '', :klasse, :startnr, :farbe, 0, "
+        "'true', :follow)"));
+    QSqlQuery fix;
+    fix.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
+                               "VALUES (:s, :r, :t, :lat, :lng)"));
+    for (int b = 1; b <= boats; ++b) {
+        const int id = b < 38 ? b : b + 1; // boat 38 is never shown
+        ship.bindValue(QStringLiteral(":id"), id);
+        ship.bindValue(QStringLiteral(":r"), eventId);
+        ship.bindValue(QStringLiteral(":name"), QStringLiteral("Boot %1").arg(id));
+        ship.bindValue(QStringLiteral(":klasse"), QStringLiteral("Klasse %1").arg(b % 4));
+        ship.bindValue(QStringLiteral(":startnr"), QString::number(b));
+        ship.bindValue(QStringLiteral(":farbe"), QColor::fromHsv((b * 37) % 360, 230, 220).name());
+        ship.bindValue(QStringLiteral(":follow"), QStringLiteral("false"));
+        if (!ship.exec())
+            return false;
+
+        GeoPoint pos(43.2 + 0.8 * random.generateDouble(), 15.0 + 1.4 * random.generateDouble());
+        double heading = 360.0 * random.generateDouble();
+        const double turn =
+            (random.bounded(2) ? 1.0 : -1.0) * (0.05 + 0.1 * random.generateDouble());
+        const double knots = 5.0 + 4.0 * random.generateDouble();
+        const double step = knots * 1.852 / 3600.0 * interval;
+        for (int k = 0; k < fixes; ++k) {
+            fix.bindValue(QStringLiteral(":s"), id);
+            fix.bindValue(QStringLiteral(":r"), eventId);
+            fix.bindValue(QStringLiteral(":t"), start + k * interval);
+            fix.bindValue(QStringLiteral(":lat"),
+                          pos.lat() + 0.00004 * (random.generateDouble() - 0.5));
+            fix.bindValue(QStringLiteral(":lng"),
+                          pos.lng() + 0.00004 * (random.generateDouble() - 0.5));
+            if (!fix.exec())
+                return false;
+            heading =
+                std::fmod(heading + turn + 2.0 * (random.generateDouble() - 0.5) + 360.0, 360.0);
+            pos = Geo::destinationPoint(pos, step, heading);
+        }
+    }
+    if (!db.commit())
+        return false;
+    // The viewer creates this index at start-up.
+    return q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS track_regatta_ship_tstamp ON "
+                                 "track (regatta_id, ship_id, tstamp)"));
+}
+
+// What the time slider does for one moment, for every boat.
+void placeAt(const QList<Ship *> &ships, int t, MapProjection &projection, bool followFirst)
+{
+    for (Ship *ship : ships) {
+        if (!ship->hasPositions() || ship->pointCount() <= 0)
+            continue;
+        TrackPoint *p = ship->positionAt(t);
+        if (!p)
+            continue;
+        ship->setPositionKnown(true);
+        ship->setShowTrack(true);
+        ship->setCurrentPoint(p);
+        ship->setCurrentTime(t);
+        if (followFirst && ship == ships.first())
+            projection.setCentre(p->position);
+    }
+    projection.layout(viewWidth, viewHeight);
+    for (Ship *ship : ships)
+        ship->updateGeometry(projection);
+}
+
+struct Figures {
+    double placementMs = 0.0;
+    double frameMs = 0.0;
+    double worstFrameMs = 0.0;
+    qint64 tailPoints = 0;
+};
+
+Figures run(const QList<Ship *> &ships, QGraphicsScene &scene, MapProjection projection, int latest,
+            bool follow, int frames)
+{
+    Figures f;
+    QImage image(viewWidth, viewHeight, QImage::Format_ARGB32_Premultiplied);
+    QElapsedTimer timer;
+    // Warm-up (first tint, font set-up, cached Mercator rows).
+    placeAt(ships, latest - 30 * frames, projection, follow);
+
+    double placement = 0.0;
+    for (int i = 0; i < frames; ++i) {
+        const int t = latest - 30 * (frames - i);
+        timer.start();
+        placeAt(ships, t, projection, follow);
+        placement += timer.nsecsElapsed() / 1e6;
+    }
+    f.placementMs = placement / frames;
+
+    double total = 0.0;
+    for (int i = 0; i < frames; ++i) {
+        const int t = latest - 30 * (frames - i);
+        timer.start();
+        placeAt(ships, t, projection, follow);
+        image.fill(QColor(170, 211, 223)); // stands in for the tiles
+        QPainter painter(&image);
+        scene.render(&painter, QRectF(image.rect()), QRectF(0, 0, viewWidth, viewHeight));
+        painter.end();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        total += ms;
+        f.worstFrameMs = std::max(f.worstFrameMs, ms);
+    }
+    f.frameMs = total / frames;
+    for (const Ship *ship : ships)
+        f.tailPoints += ship->trackPolygon().size();
+    if (qEnvironmentVariableIsSet("BENCH_SCENE_SAVE"))
+        image.save(qEnvironmentVariable("BENCH_SCENE_SAVE"));
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int boats = args.size() > 1 ? args.at(1).toInt() : 100;
+    const int fixes = args.size() > 2 ? args.at(2).toInt() : 10000;
+    const int interval = args.size() > 3 ? args.at(3).toInt() : 10;
+    const int start = 1302905280;
+    QTextStream out(stdout);
+
+    QTemporaryDir dir;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(dir.filePath(QStringLiteral("velmaro.db")));
+    if (!db.open())
+        return 1;
+
+    QElapsedTimer timer;
+    timer.start();
+    if (!generate(boats, fixes, interval, start)) {
+        out << "cannot generate the race\n";
+        return 1;
+    }
+    out << QStringLiteral("fleet: %1 boats x %2 fixes, one every %3 s (%4 h of race)\n")
+               .arg(boats)
+               .arg(fixes)
+               .arg(interval)
+               .arg(fixes * interval / 3600.0, 0, 'f', 1);
+    out << QStringLiteral("generate database:       %1 ms\n").arg(timer.elapsed());
+    out << QStringLiteral("memory before loading:   %1\n").arg(residentMemory());
+
+    const auto strip = ShipLoader::loadSpriteStrip();
+    if (strip->isNull())
+        out << "(sprites/shipstrip.png not found: boats are drawn as dots)\n";
+    QList<Ship *> ships;
+    {
+        ShipLoader loader;
+        timer.start();
+        ships = loader.loadShips(eventId, strip);
+        for (Ship *ship : ships)
+            if (loader.loadTrack(ship))
+                ship->setHasPositions(true);
+        out << QStringLiteral("load from database:      %1 ms (%2 ships)\n")
+                   .arg(timer.elapsed())
+                   .arg(ships.size());
+    }
+    out << QStringLiteral("memory after loading:    %1\n").arg(residentMemory());
+
+    QGraphicsScene scene(0, 0, viewWidth, viewHeight);
+    // Every item changes its bounds on every refresh; an index only costs.
+    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+    const QList<GateItem *> gates = buildCourse(21, 120);
+    MapProjection projection;
+    projection.setZoom(10);
+    projection.setCentre(43.6, 15.7);
+    projection.layout(viewWidth, viewHeight);
+    placeGates(gates, projection, &scene);
+
+    timer.start();
+    const TimeRange range = placeShips(ships, projection, &scene);
+    out << QStringLiteral("placeShips (first):      %1 ms\n")
+               .arg(timer.nsecsElapsed() / 1e6, 0, 'f', 1);
+    timer.start();
+    placeShips(ships, projection, &scene);
+    out << QStringLiteral("placeShips (again):      %1 ms\n")
+               .arg(timer.nsecsElapsed() / 1e6, 0, 'f', 1);
+    {
+        MapProjection other = projection;
+        other.setZoom(11);
+        other.layout(viewWidth, viewHeight);
+        timer.start();
+        for (Ship *ship : ships)
+            ship->rawTrack()->projectSegments(other);
+        out << QStringLiteral("reproject all segments:  %1 ms (after a zoom)\n")
+                   .arg(timer.nsecsElapsed() / 1e6, 0, 'f', 1);
+    }
+    if (!ships.isEmpty())
+        ships.first()->setFollow(true);
+
+    const int frames = 60;
+    const auto report = [&](const char *label, bool complete, bool follow) {
+        for (Ship *ship : ships)
+            ship->setCompleteTrack(complete);
+        const Figures f = run(ships, scene, projection, range.latest, follow, frames);
+        out << QStringLiteral("%1 placement %2 ms, frame %3 ms (worst %4), %5 tail points\n")
+                   .arg(QString::fromLatin1(label), -34)
+                   .arg(f.placementMs, 6, 'f', 2)
+                   .arg(f.frameMs, 6, 'f', 2)
+                   .arg(f.worstFrameMs, 6, 'f', 2)
+                   .arg(f.tailPoints);
+        out.flush();
+    };
+
+    out << "\nraw tracks (" << fixes << " fixes per boat)\n";
+    report("  three-hour tails", false, false);
+    report("  three-hour tails, following", false, true);
+    report("  complete tracks", true, false);
+    report("  complete tracks, following", true, true);
+
+    timer.start();
+    for (Ship *ship : ships)
+        ship->setSimplifyPending(true);
+    placeShips(ships, projection, &scene);
+    qint64 kept = 0;
+    for (const Ship *ship : ships)
+        kept += ship->simplifiedTrack()->count();
+    out << QStringLiteral("\nsimplified tracks (0.0005 deg): %1 ms, %2 of %3 fixes kept\n")
+               .arg(timer.elapsed())
+               .arg(kept)
+               .arg(qint64(ships.size()) * fixes);
+    report("  three-hour tails", false, false);
+    report("  three-hour tails, following", false, true);
+    report("  complete tracks", true, false);
+    report("  complete tracks, following", true, true);
+
+    qDeleteAll(ships);
+    qDeleteAll(gates);
+    return 0;
+}

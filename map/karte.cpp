@@ -1,0 +1,260 @@
+#include "karte.h"
+
+#include "config.h"
+#include "maphost.h"
+#include "paths.h"
+#include "scheme.h"
+#include "tileloader.h"
+
+#include <QDir>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+namespace
+{
+const QString attribution = QStringLiteral("\u00a9 OpenStreetMap contributors");
+}
+
+Karte::Karte(Scheme *scene, MapHost *host, QWidget *parent)
+    : QGraphicsView(scene, parent), m_host(host), m_tiles(new TileLoader(host, this))
+{
+    Q_ASSERT(m_host);
+    m_tiles->setTileServer(Config::tileUrl());
+    m_tiles->setCacheFolder(QDir(Paths::dataFolder()).filePath(QStringLiteral("maps")));
+
+    setRenderHint(QPainter::Antialiasing, false);
+    setDragMode(QGraphicsView::ScrollHandDrag);
+    setAttribute(Qt::WA_MouseTracking);
+    viewport()->setMouseTracking(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Without a frame the viewport is the whole widget, so view pixels and
+    // scene coordinates coincide.
+    setFrameShape(QFrame::NoFrame);
+
+    connect(m_tiles, &TileLoader::updated, this, &Karte::updated);
+    connect(this, &Karte::updated, this, &Karte::updateMap);
+}
+
+Karte::~Karte() = default;
+
+void Karte::setCenterGeo(double lat, double lng)
+{
+    m_projection.setCentre(lat, lng);
+}
+
+void Karte::setCenterGeo(const GeoPoint &centre)
+{
+    m_projection.setCentre(centre);
+}
+
+void Karte::setZoomLevel(int zoom)
+{
+    m_projection.setZoom(zoom);
+}
+
+void Karte::setGateItems(const QList<ProjectedItem *> &gates)
+{
+    m_gates = gates;
+}
+
+void Karte::setTileServer(const QString &baseUrl)
+{
+    m_tiles->setTileServer(baseUrl);
+}
+
+void Karte::setTileCacheFolder(const QString &folder)
+{
+    m_tiles->setCacheFolder(folder);
+}
+
+void Karte::setTileTimeout(int ms)
+{
+    m_tiles->setTransferTimeout(ms);
+}
+
+void Karte::relayout()
+{
+    const int w = width();
+    const int h = height();
+    setSceneRect(0, 0, w, h);
+    if (w <= 0 || h <= 0)
+        return;
+    m_projection.layout(w, h);
+    m_tiles->setProjection(m_projection);
+    m_tiles->download();
+    for (ProjectedItem *gate : std::as_const(m_gates))
+        gate->reproject(m_projection);
+    m_host->updateShipGeometry(m_projection);
+    emit updated(QRect(0, 0, w, h));
+}
+
+void Karte::panBy(int dx, int dy)
+{
+    const QPointF t = Geo::tilePosition(m_projection.centre().lat(), m_projection.centre().lng(),
+                                        m_projection.n());
+    if (m_host->isAnimating())
+        m_host->stopFollowing();
+    const double n = m_projection.n();
+    m_projection.setCentre(Geo::tileLatitude(t.y() - dy / 256.0, n),
+                           (t.x() - dx / 256.0) / n * 360.0 - 180.0);
+    relayout();
+}
+
+void Karte::stepZoom(int step)
+{
+    const int z = m_projection.zoom() + step;
+    if (z < minZoom || z > maxZoom)
+        return;
+    m_projection.setZoom(z);
+    relayout();
+}
+
+void Karte::reportCursor(int x, int y)
+{
+    const GeoPoint g = m_projection.viewToGeo(x, y);
+    m_host->setXYStatus(x, y, g.lat(), g.lng(), m_projection.zoom());
+}
+
+void Karte::updateMap(const QRect &rect)
+{
+    viewport()->update(rect);
+}
+
+void Karte::mousePressEvent(QMouseEvent *event)
+{
+    if (event->buttons() != Qt::LeftButton)
+        return;
+    m_lastDragPos = event->position().toPoint();
+    QWidget::mousePressEvent(event);
+}
+
+void Karte::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_dragged) {
+        m_dragged = false;
+    } else {
+        const QPoint p = event->position().toPoint();
+        m_host->mapClicked(p.x(), p.y());
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void Karte::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->modifiers() & Qt::ShiftModifier) {
+        const QPointF p = mapToScene(pos);
+        translate(p.x(), p.y());
+        centerOn(p);
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    m_lastMousePos = pos;
+    if (event->buttons() == Qt::NoButton) {
+        reportCursor(pos.x(), pos.y());
+        return;
+    }
+    if (event->buttons() != Qt::LeftButton)
+        return;
+    const QPoint delta = pos - m_lastDragPos;
+    m_lastDragPos = pos;
+    m_dragged = true;
+    panBy(delta.x(), delta.y());
+    QWidget::mouseMoveEvent(event);
+}
+
+void Karte::wheelEvent(QWheelEvent *event)
+{
+    // A sideways touchpad swipe has no vertical step and must not zoom.
+    const int dy = event->angleDelta().y();
+    if (dy != 0) {
+        stepZoom(dy > 0 ? 1 : -1);
+        m_host->setZoomStatus(m_projection.zoom());
+    }
+    QWidget::wheelEvent(event);
+}
+
+void Karte::zoomKey(int step)
+{
+    stepZoom(step);
+    m_host->setZoomStatus(m_projection.zoom());
+}
+
+void Karte::keyPressEvent(QKeyEvent *event)
+{
+    const int tile = Geo::tileSize;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        panBy(tile, 0);
+        break;
+    case Qt::Key_Right:
+        panBy(-tile, 0);
+        break;
+    case Qt::Key_Up:
+        panBy(0, tile);
+        break;
+    case Qt::Key_Down:
+        panBy(0, -tile);
+        break;
+    case Qt::Key_Plus:
+        zoomKey(+1);
+        break;
+    case Qt::Key_Minus:
+        zoomKey(-1);
+        break;
+    case Qt::Key_PageUp:
+        m_host->advanceFrame();
+        break;
+    default:
+        break;
+    }
+    reportCursor(m_lastMousePos.x(), m_lastMousePos.y());
+    // Keys not handled here go on to the window.
+    QWidget::keyPressEvent(event);
+}
+
+void Karte::resizeEvent(QResizeEvent *event)
+{
+    setSceneRect(0, 0, event->size().width(), event->size().height());
+    relayout();
+    QWidget::resizeEvent(event);
+}
+
+void Karte::drawBackground(QPainter *painter, const QRectF &rect)
+{
+    if (m_projection.width() <= 0 || m_projection.height() <= 0)
+        return;
+    const QRect tiles = m_projection.visibleTiles();
+    for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
+        for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r) {
+            const QRect target = m_projection.tileRect(c, r);
+            if (rect.intersects(target))
+                painter->drawPixmap(target, m_tiles->tile(c, r));
+        }
+    }
+}
+
+void Karte::drawForeground(QPainter *painter, const QRectF &rect)
+{
+    Q_UNUSED(rect);
+    // The tile licence asks for the credit on every map; it stays in the
+    // viewport's corner whatever the view transformation.
+    painter->save();
+    painter->resetTransform();
+    QFont font = painter->font();
+    font.setPointSizeF(8);
+    painter->setFont(font);
+    const QFontMetrics metrics(font);
+    const QRect text = metrics.boundingRect(attribution);
+    const QRect area = viewport()->rect();
+    QRect box(0, 0, text.width() + 8, metrics.height() + 2);
+    box.moveBottomRight(area.bottomRight());
+    painter->fillRect(box, QColor(255, 255, 255, 190));
+    painter->setPen(QColor(40, 40, 40));
+    painter->drawText(box, Qt::AlignCenter, attribution);
+    painter->restore();
+}

@@ -1,0 +1,84 @@
+#ifndef VELMARO_MAP_KARTE_H
+#define VELMARO_MAP_KARTE_H
+
+#include "geo.h"
+
+#include <QGraphicsView>
+#include <QList>
+#include <QPoint>
+
+class MapHost;
+class ProjectedItem;
+class Scheme;
+class TileLoader;
+
+// The map widget: tiles as the background, boats and gates as scene items
+// on top. Not a scrolling view: the scene rectangle is the widget's size, so
+// scene coordinates are view pixels, and panning or zooming moves the
+// geographic centre and recomputes every pixel (relayout).
+class Karte : public QGraphicsView
+{
+    Q_OBJECT
+public:
+    static constexpr int minZoom = 4;
+    static constexpr int maxZoom = 15;
+
+    // host is not owned and must outlive the view. No layout and no tile
+    // traffic happen before the first relayout (at the latest when shown).
+    Karte(Scheme *scene, MapHost *host, QWidget *parent = nullptr);
+    ~Karte() override;
+
+    const MapProjection &projection() const { return m_projection; }
+
+    // Store only; relayout() shows the change.
+    void setCenterGeo(double lat, double lng);
+    void setCenterGeo(const GeoPoint &centre);
+    void setZoomLevel(int zoom); // no range check
+    int zoom() const { return m_projection.zoom(); }
+
+    // The gates reprojected on every refresh; not owned.
+    void setGateItems(const QList<ProjectedItem *> &gates);
+
+    // Default: Config::tileUrl() and "maps" in the data folder.
+    void setTileServer(const QString &baseUrl);
+    void setTileCacheFolder(const QString &folder);
+    void setTileTimeout(int ms);
+    TileLoader *tileLoader() const { return m_tiles; }
+
+public slots:
+    // Lays the map out for the widget's size, supplies missing tiles,
+    // reprojects gates and boats and repaints the whole view.
+    void relayout();
+    void panBy(int dx, int dy);
+    void stepZoom(int step); // ignored when the result leaves minZoom..maxZoom
+    void reportCursor(int x, int y);
+    void updateMap(const QRect &rect);
+
+signals:
+    void updated(const QRect &rect);
+
+protected:
+    // The handlers bypass QGraphicsView's own mouse, wheel, key and resize
+    // behaviour (scrolling, hand dragging, item interaction).
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void drawBackground(QPainter *painter, const QRectF &rect) override;
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
+
+private:
+    void zoomKey(int step);
+
+    MapHost *m_host;
+    TileLoader *m_tiles;
+    MapProjection m_projection;
+    QList<ProjectedItem *> m_gates;
+    bool m_dragged = false;
+    QPoint m_lastMousePos;
+    QPoint m_lastDragPos;
+};
+
+#endif

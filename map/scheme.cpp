@@ -1,0 +1,3 @@
+#include "scheme.h"
+
+Scheme::Scheme(QObject *parent) : QGraphicsScene(parent) {}

@@ -1,0 +1,32 @@
+#ifndef VELMARO_MAP_TILEDISKCACHE_H
+#define VELMARO_MAP_TILEDISKCACHE_H
+
+#include "tilekey.h"
+
+#include <QImage>
+#include <QString>
+
+// Tiles on disk as <folder>/<zoom>/<column>/<row>.png. Files are never
+// expired: once a tile is on disk it is shown from there.
+class TileDiskCache
+{
+public:
+    explicit TileDiskCache(const QString &folder = QString());
+
+    void setFolder(const QString &folder) { m_folder = folder; }
+    QString folder() const { return m_folder; }
+
+    QString pathFor(const TileKey &key) const;
+
+    // Null when the file is missing or does not decode.
+    QImage load(const TileKey &key) const;
+
+    // Creates the folders as needed (the cache folder included) and replaces
+    // the file atomically, so an interrupted write never leaves a broken tile.
+    bool save(const TileKey &key, const QImage &image) const;
+
+private:
+    QString m_folder;
+};
+
+#endif

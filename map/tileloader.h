@@ -1,0 +1,100 @@
+#ifndef VELMARO_MAP_TILELOADER_H
+#define VELMARO_MAP_TILELOADER_H
+
+#include "geo.h"
+#include "tilediskcache.h"
+#include "tilekey.h"
+
+#include <QHash>
+#include <QSet>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+class MapHost;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The tile supply of a map view: tiles in memory around the visible area,
+// the disk cache, and downloads of what is on neither. Memory holds only the
+// tiles of the current zoom level within the retention rectangle (the
+// visible tiles widened by two on every side).
+class TileLoader : public QObject
+{
+    Q_OBJECT
+public:
+    // host is not owned and must outlive the loader; it counts the open
+    // transfers and says whether downloading is allowed.
+    explicit TileLoader(MapHost *host, QObject *parent = nullptr);
+    ~TileLoader() override;
+
+    void setTileServer(const QString &baseUrl); // a trailing slash is dropped
+    QString tileServer() const { return m_server; }
+    void setCacheFolder(const QString &folder) { m_disk.setFolder(folder); }
+    QString cacheFolder() const { return m_disk.folder(); }
+    void setTransferTimeout(int ms) { m_timeoutMs = ms; }
+    int transferTimeout() const { return m_timeoutMs; }
+
+    // Takes over the layout the view has just computed and drops the tiles
+    // that fell out of the retention rectangle.
+    void setProjection(const MapProjection &projection);
+    const MapProjection &projection() const { return m_projection; }
+    QRect retentionRect() const;
+
+    // What to draw for a tile of the current zoom level: the tile in memory,
+    // else the light-grey blank.
+    const QPixmap &tile(int column, int row) const;
+    const QPixmap &blankTile() const { return m_blank; }
+
+    std::optional<QPixmap> cached(const TileKey &key) const;
+    bool holdsBlank(const TileKey &key) const; // placeholder or failed tile
+    QList<TileKey> cachedKeys() const { return m_cache.keys(); }
+    int cachedCount() const { return int(m_cache.size()); }
+    int openRequests() const { return m_openRequests; }
+
+    // Forgets the blanks stored while downloading was off, so the next pass
+    // looks them up again. Used once the stored preferences are known: the
+    // first layout happens before they are loaded.
+    void forgetOfflineBlanks();
+
+public slots:
+    // Handles every missing tile of the view, in this order: right-most
+    // column first, each column top to bottom, one column and one row beyond
+    // the visible tiles. Disk hits are loaded at once, misses are requested
+    // (or blanked when downloading is off). A requested tile holds the blank
+    // until its reply arrives, so it is asked for only once while it stays
+    // within the retention rectangle.
+    void download();
+
+signals:
+    // A view rectangle to repaint: one per tile that changed.
+    void updated(const QRect &rect);
+    // A request for the tile has just been sent.
+    void tileRequested(const TileKey &key);
+
+private:
+    std::optional<TileKey> nextMissing() const;
+    void fetch(const TileKey &key);
+    void handleReply(QNetworkReply *reply, const TileKey &key);
+    void store(const TileKey &key, const QPixmap &pixmap);
+    void prune();
+    bool isCurrent(const TileKey &key) const { return key.zoom == m_projection.zoom(); }
+
+    MapHost *m_host;
+    QNetworkAccessManager *m_network;
+    TileDiskCache m_disk;
+    QString m_server;
+    int m_timeoutMs;
+    MapProjection m_projection;
+    QHash<TileKey, QPixmap> m_cache;
+    QSet<TileKey> m_offlineBlanks;
+    QPixmap m_blank;
+    int m_openRequests = 0;
+    bool m_inPass = false;
+};
+
+#endif

@@ -1,0 +1,301 @@
+#include "scenetest.h"
+#include "ship.h"
+#include "shiploader.h"
+#include "testdatabase.h"
+
+#include <QGraphicsScene>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace SceneTest;
+
+namespace
+{
+
+const QString createShip = QStringLiteral(
+    "create table ship (id INTEGER primary key,regatta_id int, name varchar(100), skipper "
+    "varchar(100), team varchar(100), klasse varchar(100), startnr varchar(100), farbe "
+    "varchar(7), lastget int, show boolean, follow boolean)");
+const QString createTrack = QStringLiteral(
+    "create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, regatta_id int, tstamp int, "
+    "lat numeric(9,6), lng numeric(9,6))");
+
+bool insertShip(int id, int regatta, const QString &klasse, const QString &startnr,
+                const QString &farbe = QStringLiteral("#102030"),
+                const QString &show = QStringLiteral("true"),
+                const QString &follow = QStringLiteral("false"))
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral(
+        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, lastget, "
+        "show, follow) VALUES (:id, :r, :name, :skipper, :team, :klasse, :startnr, :farbe, "
+        ":lastget, :show, :follow)"));
+    q.bindValue(QStringLiteral(":id"), id);
+    q.bindValue(QStringLiteral(":r"), regatta);
+    q.bindValue(QStringLiteral(":name"), QStringLiteral("Boat %1").arg(id));
+    q.bindValue(QStringLiteral(":skipper"), QStringLiteral("Skipper %1").arg(id));
+    q.bindValue(QStringLiteral(":team"), QStringLiteral("Team %1").arg(id));
+    q.bindValue(QStringLiteral(":klasse"), klasse);
+    q.bindValue(QStringLiteral(":startnr"), startnr);
+    q.bindValue(QStringLiteral(":farbe"), farbe);
+    q.bindValue(QStringLiteral(":lastget"), 1000 + id);
+    q.bindValue(QStringLiteral(":show"), show);
+    q.bindValue(QStringLiteral(":follow"), follow);
+    return q.exec();
+}
+
+bool insertFix(int ship, int regatta, int t, double lat, double lng)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
+                             "(:s, :r, :t, :lat, :lng)"));
+    q.bindValue(QStringLiteral(":s"), ship);
+    q.bindValue(QStringLiteral(":r"), regatta);
+    q.bindValue(QStringLiteral(":t"), t);
+    q.bindValue(QStringLiteral(":lat"), lat);
+    q.bindValue(QStringLiteral(":lng"), lng);
+    return q.exec();
+}
+
+QList<int> ids(const QList<Ship *> &ships)
+{
+    QList<int> out;
+    for (const Ship *s : ships)
+        out.append(s->id());
+    return out;
+}
+
+} // namespace
+
+class TestShipLoader : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loadShipsOrderAndFields();
+    void loadShipsFlagsFromText_data();
+    void loadShipsFlagsFromText();
+    void loadShipsEmptyOrOnlySkipped();
+    void loadShipsWithoutTableIsEmpty();
+    void loadTrackOnePreparedQuery();
+    void placeShipsTimeRange();
+    void placeShipsSimplifiesWhenPending();
+    void placeShipsWithoutPositions();
+};
+
+void TestShipLoader::loadShipsOrderAndFields()
+{
+    TestDatabase db;
+    QVERIFY(db.exec({createShip, createTrack}));
+    QVERIFY(insertShip(5, 21, QStringLiteral("B"), QStringLiteral("2")));
+    QVERIFY(insertShip(3, 21, QStringLiteral("A"), QStringLiteral("10")));
+    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
+    QVERIFY(insertShip(7, 21, QString(), QStringLiteral("3"), QStringLiteral("#ABCDEF")));
+    QVERIFY(insertShip(9, 21, QStringLiteral("A"), QStringLiteral("2"), QStringLiteral("blau?")));
+    QVERIFY(insertShip(11, 10, QStringLiteral("A"), QStringLiteral("0")));
+
+    ShipLoader loader;
+    const auto strip = committedStrip();
+    int rows = -1;
+    const QList<Ship *> ships = loader.loadShips(21, strip, &rows);
+    // Empty class first; start numbers compare as text; boat 38 never appears.
+    QCOMPARE(ids(ships), (QList<int>{7, 3, 9, 5}));
+    QCOMPARE(rows, 5);
+
+    const Ship *s = ships.at(0);
+    QCOMPARE(s->name(), QStringLiteral("Boat 7"));
+    QCOMPARE(s->skipper(), QStringLiteral("Skipper 7"));
+    QCOMPARE(s->team(), QStringLiteral("Team 7"));
+    QCOMPARE(s->klasse(), QString());
+    QCOMPARE(s->startnr(), QStringLiteral("3"));
+    QCOMPARE(s->regattaId(), 21);
+    QCOMPARE(s->lastget(), 1007);
+    QCOMPARE(s->colour(), QColor(0xab, 0xcd, 0xef));
+    QCOMPARE(s->originalColour(), s->colour());
+    QVERIFY(!s->hasPositions());
+    QVERIFY(!s->completeTrack());
+    QCOMPARE(s->sourceKind(), QString());
+    QCOMPARE(s->pointCount(), 0);
+    // One strip for the whole load.
+    for (const Ship *ship : ships)
+        QCOMPARE(ship->spriteStrip(), strip.get());
+    // An unreadable colour is replaced by the visible fallback.
+    QCOMPARE(ships.at(2)->colour(), Ship::fallbackColour());
+    QCOMPARE(ships.at(2)->originalColour(), Ship::fallbackColour());
+    qDeleteAll(ships);
+}
+
+void TestShipLoader::loadShipsFlagsFromText_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("true") << QStringLiteral("true") << true;
+    QTest::newRow("false") << QStringLiteral("false") << false;
+    QTest::newRow("1") << QStringLiteral("1") << true;
+    QTest::newRow("0") << QStringLiteral("0") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestShipLoader::loadShipsFlagsFromText()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, expected);
+    TestDatabase db;
+    QVERIFY(db.exec({createShip}));
+    QVERIFY(insertShip(1, 21, QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("#000000"),
+                       stored, QStringLiteral("false")));
+    QVERIFY(insertShip(2, 21, QStringLiteral("A"), QStringLiteral("2"), QStringLiteral("#000000"),
+                       QStringLiteral("false"), stored));
+    // Integers written by other tools read the same.
+    if (stored == QLatin1String("1"))
+        QVERIFY(db.exec({QStringLiteral("UPDATE ship SET show=1 WHERE id=1"),
+                         QStringLiteral("UPDATE ship SET follow=1 WHERE id=2")}));
+    ShipLoader loader;
+    const QList<Ship *> ships = loader.loadShips(21, std::make_shared<QPixmap>());
+    QCOMPARE(ships.size(), 2);
+    QCOMPARE(ships.at(0)->isShown(), expected);
+    QCOMPARE(ships.at(1)->follow(), expected);
+    QVERIFY(!ships.at(0)->follow());
+    QVERIFY(!ships.at(1)->isShown());
+    qDeleteAll(ships);
+}
+
+void TestShipLoader::loadShipsEmptyOrOnlySkipped()
+{
+    TestDatabase db;
+    QVERIFY(db.exec({createShip}));
+    ShipLoader loader;
+    int rows = -1;
+    QVERIFY(loader.loadShips(21, std::make_shared<QPixmap>(), &rows).isEmpty());
+    QCOMPARE(rows, 0);
+    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
+    QVERIFY(loader.loadShips(21, std::make_shared<QPixmap>(), &rows).isEmpty());
+    QCOMPARE(rows, 1);
+}
+
+void TestShipLoader::loadShipsWithoutTableIsEmpty()
+{
+    TestDatabase db;
+    ShipLoader loader;
+    int rows = -1;
+    QVERIFY(loader.loadShips(21, std::make_shared<QPixmap>(), &rows).isEmpty());
+    QCOMPARE(rows, 0);
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    QVERIFY(!loader.loadTrack(&ship));
+}
+
+void TestShipLoader::loadTrackOnePreparedQuery()
+{
+    TestDatabase db;
+    QVERIFY(db.exec({createShip, createTrack}));
+    // Out of order on purpose; other boats and races share the table.
+    QVERIFY(insertFix(1, 21, 3000, 43.3, 15.3));
+    QVERIFY(insertFix(1, 21, 1000, 43.1, 15.1));
+    QVERIFY(insertFix(2, 21, 1500, 44.0, 16.0));
+    QVERIFY(insertFix(1, 10, 500, 40.0, 10.0));
+    QVERIFY(insertFix(1, 21, 2000, 43.2, 15.2));
+    QVERIFY(insertFix(2, 21, 1200, 44.1, 16.1));
+
+    ShipLoader loader;
+    Ship one(1, QStringLiteral("one"), QString(), QString());
+    Ship two(2, QStringLiteral("two"), QString(), QString());
+    Ship none(3, QStringLiteral("none"), QString(), QString());
+    for (Ship *s : {&one, &two, &none})
+        s->setRegattaId(21);
+    none.setPointCount(4);
+
+    QVERIFY(loader.loadTrack(&one));
+    QVERIFY(loader.loadTrack(&two));
+    QVERIFY(!loader.loadTrack(&none));
+    QCOMPARE(loader.trackQueryPrepareCount(), 1);
+
+    QCOMPARE(one.pointCount(), 3);
+    QCOMPARE(one.rawTrack()->count(), 3);
+    QCOMPARE(one.rawTrack()->pointAt(0)->tstamp, 1000);
+    QCOMPARE(one.rawTrack()->pointAt(2)->tstamp, 3000);
+    QCOMPARE(one.rawTrack()->pointAt(1)->position, GeoPoint(43.2, 15.2));
+    QCOMPARE(one.rawTrack()->pointAt(1)->heading, 0.0);
+    QCOMPARE(two.pointCount(), 2);
+    QCOMPARE(two.rawTrack()->pointAt(0)->tstamp, 1200);
+    QCOMPARE(none.pointCount(), 4); // unchanged
+    QVERIFY(!one.hasPositions());   // the caller decides
+}
+
+void TestShipLoader::placeShipsTimeRange()
+{
+    Ship a(1, QStringLiteral("a"), QString(), QString());
+    Ship b(2, QStringLiteral("b"), QString(), QString());
+    Ship c(3, QStringLiteral("c"), QString(), QString()); // no positions yet
+    for (int t : {5000, 6000, 9000})
+        a.rawTrack()->addPoint(43.0, 15.0 + t * 1e-6, t, 0.0);
+    for (int t : {4000, 7000})
+        b.rawTrack()->addPoint(43.1, 15.0 + t * 1e-6, t, 0.0);
+    c.rawTrack()->addPoint(43.1, 15.0, 100, 0.0);
+    c.rawTrack()->addPoint(43.1, 15.0, 20000, 0.0);
+    a.setPointCount(3);
+    b.setPointCount(2);
+    c.setPointCount(2);
+    a.setHasPositions(true);
+    b.setHasPositions(true);
+    a.setNamedColour(QStringLiteral("#00ff00"));
+    b.setNamedColour(QStringLiteral("#0000ff"));
+
+    QGraphicsScene scene;
+    const MapProjection p = projection(43.0, 15.0, 10, 800, 600);
+    const QList<Ship *> ships{&a, &b, &c};
+    const TimeRange range = placeShips(ships, p, &scene);
+    QCOMPARE(range.earliest, 4000);
+    QCOMPARE(range.latest, 9000);
+    QCOMPARE(a.scene(), &scene);
+    QCOMPARE(b.scene(), &scene);
+    QCOMPARE(c.scene(), nullptr);
+    QCOMPARE(a.displayTrack(), a.rawTrack());
+    QCOMPARE(a.displayTrack()->colour(), QColor(0, 255, 0));
+    QCOMPARE(b.rawTrack()->colour(), QColor(0, 0, 255));
+    QCOMPARE(a.currentPoint(), a.rawTrack()->pointAt(0));
+    QVERIFY(!a.positionKnown());
+    QCOMPARE(a.allShips(), ships);
+    const TrackSegment &s = a.rawTrack()->segmentAt(1);
+    QCOMPARE(s.startPixel, p.geoToView(s.start));
+    QCOMPARE(s.endPixel, p.geoToView(s.end));
+
+    // Again after new fixes: still one item per ship, the range grows.
+    a.rawTrack()->addPoint(43.0, 15.2, 12000, 0.0);
+    a.setPointCount(4);
+    const TimeRange again = placeShips(ships, p, &scene);
+    QCOMPARE(again.latest, 12000);
+    QCOMPARE(scene.items().size(), 2);
+    QCOMPARE(a.rawTrack()->segmentAt(2).startPixel, p.geoToView(a.rawTrack()->segmentAt(2).start));
+    scene.removeItem(&a);
+    scene.removeItem(&b);
+}
+
+void TestShipLoader::placeShipsSimplifiesWhenPending()
+{
+    Ship a(1, QStringLiteral("a"), QString(), QString());
+    for (int i = 0; i < 100; ++i)
+        a.rawTrack()->addPoint(43.0, 15.0 + i * 1e-4, 1000 + i, 0.0);
+    a.setPointCount(100);
+    a.setHasPositions(true);
+    a.setSimplifyPending(true);
+    const TimeRange range = placeShips({&a}, projection(43.0, 15.0, 10, 800, 600), nullptr);
+    QCOMPARE(a.displayTrack(), a.simplifiedTrack());
+    QCOMPARE(a.simplifiedTrack()->count(), 2);
+    QCOMPARE(a.simplifyTolerance(), defaultSimplifyTolerance);
+    QCOMPARE(range.earliest, 1000);
+    QCOMPARE(range.latest, 1099);
+}
+
+void TestShipLoader::placeShipsWithoutPositions()
+{
+    Ship a(1, QStringLiteral("a"), QString(), QString());
+    a.rawTrack()->addPoint(43.0, 15.0, 1000, 0.0);
+    a.setPointCount(1);
+    QGraphicsScene scene;
+    const TimeRange range = placeShips({&a}, projection(43.0, 15.0, 10, 800, 600), &scene);
+    QCOMPARE(range.earliest, 0);
+    QCOMPARE(range.latest, 0);
+    QVERIFY(scene.items().isEmpty());
+}
+
+QTEST_MAIN(TestShipLoader)
+#include "tst_shiploader.moc"

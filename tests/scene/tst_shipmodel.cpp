@@ -1,0 +1,324 @@
+#include "ship.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace
+{
+
+// Knots for `degrees` of latitude covered in `seconds` (haversine radius).
+double knotsAlongMeridian(double degrees, int seconds)
+{
+    const double km = degrees * Geo::pi / 180.0 * 6371.0;
+    return km / seconds * 3600.0 / 1.852;
+}
+
+struct Fix {
+    double lat;
+    double lng;
+    int t;
+};
+
+void fill(Ship &ship, const QList<Fix> &fixes)
+{
+    for (const Fix &f : fixes)
+        ship.rawTrack()->addPoint(f.lat, f.lng, f.t, 0.0);
+    ship.setPointCount(fixes.size());
+    ship.setDisplayTrack(ship.rawTrack());
+}
+
+} // namespace
+
+class TestShipModel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void trackAddPointBuildsSegmentsAndBox();
+    void positionBetweenFixes();
+    void positionBeforeFirstFix_data();
+    void positionBeforeFirstFix();
+    void positionOnFixKeepsStoredHeading();
+    void positionAfterLastFix();
+    void positionSingleFix();
+    void positionEqualTimeStampsReturnsEarlierFix();
+    void positionMadePointSurvivesWhileCurrent();
+    void positionEmptyTrackIsNull();
+    void simplify_data();
+    void simplify();
+    void simplifySharesPointsWithRawTrack();
+    void resetMarksRestoresAllShips();
+    void speedTextOneDecimal();
+    void invalidColourTextGivesFallback();
+};
+
+void TestShipModel::trackAddPointBuildsSegmentsAndBox()
+{
+    Track track(QStringLiteral("t"));
+    QCOMPARE(track.colour(), QColor(QStringLiteral("#FFFFFF")));
+    track.addPoint(43.0, 15.0, 100, 0.0);
+    QCOMPARE(track.segmentCount(), 0);
+    track.addPoint(43.2, 14.8, 200, 0.0);
+    track.addPoint(42.9, 15.1, 300, 0.0);
+    QCOMPARE(track.count(), 3);
+    QCOMPARE(track.segmentCount(), 2);
+    const TrackSegment &s = track.segmentAt(1);
+    QCOMPARE(s.start, GeoPoint(43.2, 14.8));
+    QCOMPARE(s.end, GeoPoint(42.9, 15.1));
+    QCOMPARE(s.tstamp, 300);
+    QCOMPARE(track.minCorner(), GeoPoint(42.9, 14.8));
+    QCOMPARE(track.maxCorner(), GeoPoint(43.2, 15.1));
+
+    // A shared point stays owned by its first track.
+    Track shared;
+    shared.addPoint(track.pointAt(0));
+    shared.addPoint(track.pointAt(2));
+    QCOMPARE(shared.pointAt(1), track.pointAt(2));
+    QCOMPARE(shared.segmentCount(), 1);
+}
+
+void TestShipModel::positionBetweenFixes()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    fill(ship, {{43.0, 15.0, 1000}, {43.1, 15.0, 2000}, {43.1, 15.2, 3000}});
+
+    TrackPoint *p = ship.positionAt(1500);
+    QVERIFY(p);
+    QVERIFY(p != ship.rawTrack()->pointAt(0) && p != ship.rawTrack()->pointAt(1));
+    QCOMPARE(p->tstamp, 1500);
+    QCOMPARE(p->index, 1);
+    QCOMPARE(p->heading, 0.0);
+    // Half-way north; the destination uses the local radius, the distance the
+    // mean one, hence the small tolerance.
+    QVERIFY(std::abs(p->position.lat() - 43.05) < 1e-4);
+    QVERIFY(std::abs(p->position.lng() - 15.0) < 1e-9);
+    QVERIFY(std::abs(ship.speed() - knotsAlongMeridian(0.1, 1000)) < 1e-6);
+
+    // Second leg, due east-ish; index is the later fix.
+    p = ship.positionAt(2999);
+    QCOMPARE(p->index, 2);
+    QVERIFY(p->heading > 89.0 && p->heading < 90.0);
+    QVERIFY(p->position.lng() > 15.19 && p->position.lng() < 15.2);
+    QCOMPARE(ship.speedText(), QString::number(ship.speed(), 'f', 1));
+}
+
+void TestShipModel::positionBeforeFirstFix_data()
+{
+    QTest::addColumn<int>("fixes");
+    QTest::newRow("two fixes") << 2;
+    QTest::newRow("three fixes") << 3;
+    QTest::newRow("five fixes") << 5;
+}
+
+void TestShipModel::positionBeforeFirstFix()
+{
+    QFETCH(int, fixes);
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    QList<Fix> list;
+    for (int i = 0; i < fixes; ++i)
+        list.append({43.0 + 0.1 * i, 15.0, 1000 + 1000 * i});
+    fill(ship, list);
+
+    TrackPoint *p = ship.positionAt(500);
+    QVERIFY(p);
+    QCOMPARE(p->tstamp, 500);
+    QCOMPARE(p->index, 1);
+    // Behind the first fix, on the extension of the first leg (southwards).
+    QVERIFY(std::abs(p->position.lat() - 42.95) < 1e-4);
+    QVERIFY(std::abs(p->position.lng() - 15.0) < 1e-9);
+    QCOMPARE(p->heading, 0.0);
+    QVERIFY(std::abs(ship.speed() - knotsAlongMeridian(0.1, 1000)) < 1e-6);
+}
+
+void TestShipModel::positionOnFixKeepsStoredHeading()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    fill(ship, {{43.0, 15.0, 1000}, {43.1, 15.0, 2000}, {43.2, 15.0, 3000}, {43.3, 15.0, 4000}});
+    for (int i = 0; i < 4; ++i)
+        ship.rawTrack()->pointAt(i)->heading = 100.0 + i;
+    for (int i = 0; i < 3; ++i) {
+        TrackPoint *p = ship.positionAt(1000 + 1000 * i);
+        QCOMPARE(p, ship.rawTrack()->pointAt(i));
+        QCOMPARE(p->heading, 100.0 + i);
+        QCOMPARE(p->index, i);
+    }
+}
+
+void TestShipModel::positionAfterLastFix()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    fill(ship, {{43.0, 15.0, 1000}, {43.0, 15.1, 2000}, {43.0, 15.2, 3000}});
+    ship.rawTrack()->pointAt(2)->heading = 7.0;
+    for (int t : {3000, 3001, 900000}) {
+        TrackPoint *p = ship.positionAt(t);
+        QCOMPARE(p, ship.rawTrack()->pointAt(2));
+        QCOMPARE(p->index, 2);
+        // Eastwards, recomputed from the last two fixes.
+        QVERIFY(p->heading > 89.9 && p->heading < 90.0);
+    }
+}
+
+void TestShipModel::positionSingleFix()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    fill(ship, {{43.0, 15.0, 1000}});
+    ship.rawTrack()->pointAt(0)->heading = 42.0;
+    for (int t : {0, 999, 1000, 5000}) {
+        TrackPoint *p = ship.positionAt(t);
+        QCOMPARE(p, ship.rawTrack()->pointAt(0));
+        QCOMPARE(p->heading, 42.0);
+    }
+}
+
+void TestShipModel::positionEqualTimeStampsReturnsEarlierFix()
+{
+    // A download that stored the first fix twice.
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    fill(ship, {{43.0, 15.0, 1000}, {43.0, 15.0, 1000}, {43.1, 15.0, 2000}});
+    ship.rawTrack()->pointAt(0)->heading = 33.0;
+    ship.setSpeed(5.0);
+    TrackPoint *p = ship.positionAt(500);
+    QCOMPARE(p, ship.rawTrack()->pointAt(0));
+    QCOMPARE(p->heading, 33.0);
+    QCOMPARE(p->position, GeoPoint(43.0, 15.0));
+    QCOMPARE(ship.speed(), 5.0);
+    QVERIFY(std::isfinite(p->position.lat()));
+}
+
+void TestShipModel::positionMadePointSurvivesWhileCurrent()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    fill(ship, {{43.0, 15.0, 1000}, {43.1, 15.0, 2000}});
+    TrackPoint *first = ship.positionAt(1200);
+    ship.setCurrentPoint(first);
+    ship.setCurrentTime(1200);
+    // A second query must not free the point still shown.
+    TrackPoint *second = ship.positionAt(1700);
+    QVERIFY(second != first);
+    QCOMPARE(ship.currentPoint()->tstamp, 1200);
+    QCOMPARE(second->tstamp, 1700);
+    ship.setCurrentPoint(second);
+    TrackPoint *third = ship.positionAt(1800);
+    QCOMPARE(ship.currentPoint()->tstamp, 1700);
+    QCOMPARE(third->tstamp, 1800);
+}
+
+void TestShipModel::positionEmptyTrackIsNull()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    QCOMPARE(ship.positionAt(1000), nullptr);
+}
+
+void TestShipModel::simplify_data()
+{
+    QTest::addColumn<QList<QPointF>>("points"); // (lat, lng)
+    QTest::addColumn<double>("tolerance");
+    QTest::addColumn<QList<int>>("kept");
+
+    QTest::newRow("two points keep both")
+        << QList<QPointF>{{43.0, 15.0}, {43.0, 15.1}} << 0.0005 << QList<int>{0, 1};
+    QTest::newRow("one point") << QList<QPointF>{{43.0, 15.0}} << 0.0005 << QList<int>{0};
+    QTest::newRow("collinear keeps ends")
+        << QList<QPointF>{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
+        << QList<int>{0, 3};
+    QTest::newRow("only points within tolerance go") << QList<QPointF>{{43.0, 15.0},
+                                                                       {43.0003, 15.002},
+                                                                       {43.0008, 15.005},
+                                                                       {43.0, 15.008},
+                                                                       {43.0, 15.01}}
+                                                     << 0.0005 << QList<int>{0, 2, 4};
+    QTest::newRow("exactly on tolerance goes")
+        << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.5 << QList<int>{0, 2};
+    QTest::newRow("just over tolerance stays")
+        << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.49 << QList<int>{0, 1, 2};
+    // Behind the start the distance is to the start itself, not to the line.
+    QTest::newRow("behind the start measured to the end point")
+        << QList<QPointF>{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
+    QTest::newRow("zig-zag keeps the corners")
+        << QList<QPointF>{{0.0, 0.0}, {1.0, 1.0}, {0.0, 2.0}, {1.0, 3.0}, {0.0, 4.0}} << 0.1
+        << QList<int>{0, 1, 2, 3, 4};
+    QTest::newRow("start and end equal")
+        << QList<QPointF>{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5
+        << QList<int>{0, 2, 3};
+}
+
+void TestShipModel::simplify()
+{
+    QFETCH(QList<QPointF>, points);
+    QFETCH(double, tolerance);
+    QFETCH(QList<int>, kept);
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    for (int i = 0; i < points.size(); ++i)
+        ship.rawTrack()->addPoint(points[i].x(), points[i].y(), 1000 + i, 0.0);
+    ship.setPointCount(points.size());
+    ship.simplifyTrack(tolerance);
+    QCOMPARE(ship.simplifyTolerance(), tolerance);
+    QList<int> got;
+    for (TrackPoint *p : ship.simplifiedTrack()->points())
+        got.append(ship.rawTrack()->points().indexOf(p));
+    QCOMPARE(got, kept);
+    QCOMPARE(ship.simplifiedTrack()->segmentCount(), std::max(0, int(kept.size()) - 1));
+
+    // Running it again (a later placement) gives the same track, not a longer one.
+    ship.simplifyTrack(tolerance);
+    QCOMPARE(ship.simplifiedTrack()->count(), kept.size());
+}
+
+void TestShipModel::simplifySharesPointsWithRawTrack()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    for (int i = 0; i < 5000; ++i)
+        ship.rawTrack()->addPoint(43.0, 15.0 + i * 1e-5, i, 0.0);
+    ship.setPointCount(5000);
+    ship.simplifyTrack(0.0005);
+    QCOMPARE(ship.simplifiedTrack()->count(), 2);
+    QCOMPARE(ship.simplifiedTrack()->pointAt(1), ship.rawTrack()->pointAt(4999));
+    // Positions come from the display track.
+    ship.setDisplayTrack(ship.simplifiedTrack());
+    QCOMPARE(ship.positionAt(2500)->index, 1);
+}
+
+void TestShipModel::resetMarksRestoresAllShips()
+{
+    Ship a(1, QStringLiteral("a"), QString(), QString());
+    Ship b(2, QStringLiteral("b"), QString(), QString());
+    a.setNamedColour(QStringLiteral("#112233"));
+    a.saveColour();
+    b.setNamedColour(QStringLiteral("#445566"));
+    b.saveColour();
+    a.setColour(Qt::red);
+    b.setColour(Qt::red);
+    a.setFollow(true);
+    b.setFollow(true);
+    const QList<Ship *> all{&a, &b};
+    a.setAllShips(all);
+    a.resetMarks();
+    QVERIFY(!a.follow());
+    QVERIFY(!b.follow());
+    QCOMPARE(a.colour(), QColor(0x11, 0x22, 0x33));
+    QCOMPARE(b.colour(), QColor(0x44, 0x55, 0x66));
+}
+
+void TestShipModel::speedTextOneDecimal()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    ship.setSpeed(7.44);
+    QCOMPARE(ship.speedText(), QStringLiteral("7.4"));
+    ship.setSpeed(0.0);
+    QCOMPARE(ship.speedText(), QStringLiteral("0.0"));
+}
+
+void TestShipModel::invalidColourTextGivesFallback()
+{
+    Ship ship(1, QStringLiteral("a"), QString(), QString());
+    ship.setNamedColour(QStringLiteral("#12345"));
+    QVERIFY(ship.colour().isValid());
+    QCOMPARE(ship.colour(), Ship::fallbackColour());
+    ship.setNamedColour(QString());
+    QCOMPARE(ship.colour(), Ship::fallbackColour());
+    ship.setNamedColour(QStringLiteral("#1E90FF"));
+    QCOMPARE(ship.colour(), QColor(0x1e, 0x90, 0xff));
+}
+
+QTEST_APPLESS_MAIN(TestShipModel)
+#include "tst_shipmodel.moc"
