@@ -198,9 +198,11 @@ bool MainWindow::removeRaceWithId(int id)
     if (Seams::showMessage(ask) != QMessageBox::Yes)
         return false;
 
+    const RaceStore::StoredRace stored = RaceStore::race(id);
     const RaceStore::RemoveResult result = RaceStore::remove(id);
     switch (result.status) {
     case RaceStore::RemoveResult::Removed:
+        m_tracking->discardRace(stored.race.eventId, stored.race.taskId);
         break;
     case RaceStore::RemoveResult::Seeded:
         statusBar()->showMessage(tr("Die mitgelieferten Regatten können nicht entfernt werden."),

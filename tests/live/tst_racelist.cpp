@@ -71,6 +71,8 @@ private slots:
     void onlyNewestFetchReports();
 
     void liveRaceFromListPolledTwiceStoresEachFixOnce();
+    void repliesOfDiscardedRaceAreDroppedUnread_data();
+    void repliesOfDiscardedRaceAreDroppedUnread();
 
 private:
     RaceListResult fetch(const QString &base, int timeoutMs = 5000);
@@ -355,6 +357,40 @@ void TestRaceList::liveRaceFromListPolledTwiceStoresEachFixOnce()
                           "ship_id, tstamp HAVING COUNT(*) > 1)")
                  .toInt(),
              0);
+}
+
+void TestRaceList::repliesOfDiscardedRaceAreDroppedUnread_data()
+{
+    QTest::addColumn<int>("discardEvent");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("boats");
+    QTest::newRow("the removed race") << DemoServer::liveEventId
+                                      << int(TrackingClient::Outcome::Dropped) << 0;
+    QTest::newRow("another race") << 21 << int(TrackingClient::Outcome::Applied) << 3;
+}
+
+void TestRaceList::repliesOfDiscardedRaceAreDroppedUnread()
+{
+    QFETCH(int, discardEvent);
+    QFETCH(int, outcome);
+    QFETCH(int, boats);
+    m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 200);
+    FakeHost host;
+    TrackingClient client(&host);
+    host.client = &client;
+    client.setBaseUrl(m_server->baseUrl());
+    host.setRace(DemoServer::liveEventId, DemoServer::liveTaskId, anchor - 3 * 3600,
+                 anchor + 86400);
+    QSignalSpy handled(&client, &TrackingClient::replyHandled);
+    client.loadRace();
+    QCOMPARE(host.pending, 1);
+    client.discardRace(discardEvent, discardEvent == 21 ? 120 : DemoServer::liveTaskId);
+    QVERIFY(handled.wait(10000));
+    QCOMPARE(int(handled.first().at(1).value<TrackingClient::Outcome>()), outcome);
+    QCOMPARE(m_db->count("ship", QStringLiteral("regatta_id=%1").arg(DemoServer::liveEventId)),
+             boats);
+    QTRY_VERIFY_WITH_TIMEOUT(idle(client), 20000);
+    QCOMPARE(host.pending, 0);
 }
 
 QTEST_GUILESS_MAIN(TestRaceList)
