@@ -10,7 +10,8 @@
 
 #include <limits>
 
-namespace Tracking {
+namespace Tracking
+{
 
 qint64 parsePositiveInteger(QStringView text, qint64 maxValue)
 {
@@ -29,9 +30,9 @@ qint64 parsePositiveInteger(QStringView text, qint64 maxValue)
 
 bool isWellFormed(const RaceRecord &race)
 {
-    return race.eventId > 0 && race.taskId > 0 && !race.name.trimmed().isEmpty()
-           && race.start > 0 && race.start <= maxRaceTime && race.end <= maxRaceTime
-           && race.end > race.start;
+    return race.eventId > 0 && race.taskId > 0 && !race.name.trimmed().isEmpty() &&
+           race.start > 0 && race.start <= maxRaceTime && race.end <= maxRaceTime &&
+           race.end > race.start;
 }
 
 QString raceListUrl(const QString &base)
@@ -112,8 +113,7 @@ QString raceListStatusText(const RaceListResult &result, int added)
 }
 
 RaceListFetcher::RaceListFetcher(QObject *parent)
-    : QObject(parent),
-      m_manager(new QNetworkAccessManager(this)),
+    : QObject(parent), m_manager(new QNetworkAccessManager(this)),
       m_timeoutMs(Identity::trackingTimeoutMs)
 {
     qRegisterMetaType<Tracking::RaceListResult>();

@@ -13,7 +13,8 @@ class QNetworkReply;
 // The tracking service's list of races ("/api/getRaces.php?csv=1"): the
 // request, the parser and a small fetcher. One race a line, fields separated
 // by "|": event number, task number, name, start, end (Unix seconds).
-namespace Tracking {
+namespace Tracking
+{
 
 // A race as the service and the race dialog describe it.
 struct RaceRecord {
@@ -25,8 +26,8 @@ struct RaceRecord {
 
     bool operator==(const RaceRecord &o) const
     {
-        return eventId == o.eventId && taskId == o.taskId && name == o.name
-               && start == o.start && end == o.end;
+        return eventId == o.eventId && taskId == o.taskId && name == o.name && start == o.start &&
+               end == o.end;
     }
 };
 

@@ -8,9 +8,11 @@
 
 #include <limits>
 
-namespace RaceStore {
+namespace RaceStore
+{
 
-namespace {
+namespace
+{
 
 using Tracking::RaceRecord;
 
@@ -52,8 +54,8 @@ bool pairStored(QSqlDatabase &db, int eventId, int taskId, bool *exists, QString
 bool insertRow(QSqlDatabase &db, const RaceRecord &race, StoredRace *stored, QString *error)
 {
     QSqlQuery next(db);
-    if (!next.exec(QStringLiteral("SELECT coalesce(max(id), 0) + 1 FROM regatta"))
-        || !next.next()) {
+    if (!next.exec(QStringLiteral("SELECT coalesce(max(id), 0) + 1 FROM regatta")) ||
+        !next.next()) {
         *error = next.lastError().text();
         return false;
     }
@@ -92,8 +94,7 @@ bool commitOrRollback(QSqlDatabase &db, QString *error)
 }
 
 // Runs a DELETE with one bound value; the number of rows, -1 on failure.
-int deleteRows(QSqlDatabase &db, const QString &sql, const QString &name, int value,
-               QString *error)
+int deleteRows(QSqlDatabase &db, const QString &sql, const QString &name, int value, QString *error)
 {
     QSqlQuery q(db);
     if (!q.prepare(sql)) {
@@ -112,8 +113,8 @@ int deleteRows(QSqlDatabase &db, const QString &sql, const QString &name, int va
 
 bool isSeeded(int id, int eventId, int taskId)
 {
-    return id == 1 || id == 2 || (eventId == 10 && taskId == 88)
-           || (eventId == 21 && taskId == 120);
+    return id == 1 || id == 2 || (eventId == 10 && taskId == 88) ||
+           (eventId == 21 && taskId == 120);
 }
 
 bool isSeeded(const StoredRace &race)
@@ -274,8 +275,8 @@ RemoveResult remove(int id)
     }
 
     QSqlQuery others(db);
-    if (!others.prepare(QStringLiteral(
-            "SELECT count(*) FROM regatta WHERE event_id=:event_id AND id<>:id"))) {
+    if (!others.prepare(
+            QStringLiteral("SELECT count(*) FROM regatta WHERE event_id=:event_id AND id<>:id"))) {
         result.error = others.lastError().text();
         return fail();
     }
@@ -299,8 +300,7 @@ RemoveResult remove(int id)
             return fail();
     }
     if (deleteRows(db, QStringLiteral("DELETE FROM regatta WHERE id=:id"), QStringLiteral(":id"),
-                   id, &result.error)
-        != 1)
+                   id, &result.error) != 1)
         return fail();
     if (!commitOrRollback(db, &result.error))
         return fail();
@@ -359,8 +359,8 @@ Validation validate(const RaceInput &input, const QList<RacePair> &known)
         v.messages.append(timeRangeMessage());
     else if (input.end <= input.start)
         v.messages.append(endBeforeStartMessage());
-    if (v.race.eventId > 0 && v.race.taskId > 0
-        && known.contains(RacePair{v.race.eventId, v.race.taskId}))
+    if (v.race.eventId > 0 && v.race.taskId > 0 &&
+        known.contains(RacePair{v.race.eventId, v.race.taskId}))
         v.messages.append(duplicateMessage(v.race.eventId, v.race.taskId));
     return v;
 }

@@ -12,7 +12,8 @@
 // The races of table regatta on the default connection: listing them, adding
 // races by hand or from the service's list and removing the ones a user
 // added. The two races every new database is seeded with stay.
-namespace RaceStore {
+namespace RaceStore
+{
 
 // Event and task number: what tells two races apart.
 using RacePair = QPair<int, int>;
@@ -82,7 +83,7 @@ struct RaceInput {
 };
 
 struct Validation {
-    QStringList messages; // one German sentence per problem, empty when fine
+    QStringList messages;      // one German sentence per problem, empty when fine
     Tracking::RaceRecord race; // the parsed input (trimmed name)
     bool ok() const { return messages.isEmpty(); }
 };

@@ -17,7 +17,8 @@
 #include <QMenu>
 #include <QStatusBar>
 
-namespace {
+namespace
+{
 
 constexpr int raceMessageMs = 8000;
 
@@ -106,8 +107,8 @@ void MainWindow::addRace()
     if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
         return;
     refreshRaces(dialog.addedRace().id);
-    statusBar()->showMessage(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().race.name)),
-                             raceMessageMs);
+    statusBar()->showMessage(
+        tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().race.name)), raceMessageMs);
 }
 
 void MainWindow::fetchRaces()
@@ -153,8 +154,8 @@ void MainWindow::removeRace()
             current = entry;
     }
     if (candidates.isEmpty()) {
-        statusBar()->showMessage(tr("Es gibt keine hinzugefügte Regatta, die entfernt werden kann."),
-                                 raceMessageMs);
+        statusBar()->showMessage(
+            tr("Es gibt keine hinzugefügte Regatta, die entfernt werden kann."), raceMessageMs);
         return;
     }
     const RegattaEntry *chosen = current;
@@ -212,10 +213,10 @@ bool MainWindow::removeRaceWithId(int id)
         refreshRaces(0);
         return false;
     case RaceStore::RemoveResult::Failed:
-        Seams::critical(tr("Regatta entfernen"),
-                        tr("Die Regatta %1 konnte nicht entfernt werden.\n%2")
-                            .arg(quoted(name), result.error),
-                        QMessageBox::Ok);
+        Seams::critical(
+            tr("Regatta entfernen"),
+            tr("Die Regatta %1 konnte nicht entfernt werden.\n%2").arg(quoted(name), result.error),
+            QMessageBox::Ok);
         return false;
     }
 

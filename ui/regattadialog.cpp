@@ -10,7 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 QDateTimeEdit *makeTimeEdit(const QDateTime &value, QWidget *parent)
 {
@@ -27,8 +28,7 @@ QDateTimeEdit *makeTimeEdit(const QDateTime &value, QWidget *parent)
 
 } // namespace
 
-RegattaDialog::RegattaDialog(QWidget *parent)
-    : QDialog(parent)
+RegattaDialog::RegattaDialog(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(tr("Regatta hinzufügen"));
 

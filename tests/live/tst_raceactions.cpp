@@ -33,7 +33,8 @@
 #include <functional>
 #include <memory>
 
-namespace {
+namespace
+{
 
 constexpr qint64 anchor = 1700000000; // the demo's live race runs 3 h before to a day after
 qint64 g_now = anchor;
@@ -48,8 +49,7 @@ QStringList actionTexts(const QList<QAction *> &actions)
 
 // Runs f on the first top-level or child widget of type T once a modal loop
 // shows it; the loop the action opens is then ended by f.
-template<typename T>
-void whenShown(QWidget *parent, std::function<void(T *)> f)
+template <typename T> void whenShown(QWidget *parent, std::function<void(T *)> f)
 {
     auto *timer = new QTimer(parent);
     timer->setInterval(10);
@@ -136,8 +136,7 @@ void TestRaceActions::cleanup()
     m_server.reset();
 }
 
-int TestRaceActions::addRace(const QString &name, int eventId, int taskId, qint64 start,
-                             qint64 end)
+int TestRaceActions::addRace(const QString &name, int eventId, int taskId, qint64 start, qint64 end)
 {
     const RaceStore::InsertResult r = RaceStore::insert({eventId, taskId, name, start, end});
     return r.status == RaceStore::InsertResult::Inserted ? r.stored.id : 0;
@@ -148,8 +147,8 @@ bool TestRaceActions::waitIdle()
     // The probe's reply counts the lamp down too, so the lamp alone does not
     // tell that every reply is in.
     QNetworkAccessManager *manager = m_window->tracking()->networkManager();
-    return QTest::qWaitFor(
-        [manager] { return manager->findChildren<QNetworkReply *>().isEmpty(); }, 20000);
+    return QTest::qWaitFor([manager] { return manager->findChildren<QNetworkReply *>().isEmpty(); },
+                           20000);
 }
 
 void TestRaceActions::actionsFollowTheRaces()
@@ -159,10 +158,9 @@ void TestRaceActions::actionsFollowTheRaces()
     const QList<QAction *> all = menu->actions();
     QCOMPARE(all.size(), 2 + 1 + 3);
     QVERIFY(all.at(2)->isSeparator());
-    QCOMPARE(actionTexts(all.mid(3)),
-             (QStringList{QStringLiteral("Regatta hinzufügen..."),
-                          QStringLiteral("Regatten vom Server holen"),
-                          QStringLiteral("Regatta entfernen...")}));
+    QCOMPARE(actionTexts(all.mid(3)), (QStringList{QStringLiteral("Regatta hinzufügen..."),
+                                                   QStringLiteral("Regatten vom Server holen"),
+                                                   QStringLiteral("Regatta entfernen...")}));
     // Only the seeded races: nothing to remove.
     QVERIFY(!m_window->removeRaceAction()->isEnabled());
     m_window->removeRaceAction()->trigger();
@@ -320,9 +318,10 @@ void TestRaceActions::raceToRemoveIsChosenFromList()
     QCOMPARE(m_db->count("regatta", QStringLiteral("id=%1").arg(b)), 0);
     QCOMPARE(m_db->count("regatta", QStringLiteral("id=%1").arg(a)), 1);
     QCOMPARE(m_db->count("ship", "regatta_id=72"), 0);
-    QCOMPARE(actionTexts(m_window->raceActions()),
-             (QStringList{QStringLiteral("Erste"), QStringLiteral("Vudav Avazavava Zerevudeva 2011"),
-                          QStringLiteral("Dorur Izadidiva Dazidevire 2010")}));
+    QCOMPARE(
+        actionTexts(m_window->raceActions()),
+        (QStringList{QStringLiteral("Erste"), QStringLiteral("Vudav Avazavava Zerevudeva 2011"),
+                     QStringLiteral("Dorur Izadidiva Dazidevire 2010")}));
     QCOMPARE(m_regatta->id(), 1); // the current race stays
     QVERIFY(waitIdle());
 }

@@ -22,7 +22,8 @@
 using Tracking::RaceListResult;
 using Tracking::RaceRecord;
 
-namespace {
+namespace
+{
 
 constexpr qint64 anchor = 1700000000;
 qint64 g_now = anchor;
@@ -124,37 +125,41 @@ void TestRaceList::parse_data()
     QTest::addColumn<int>("skipped");
 
     const RaceRecord live{30, 300, QStringLiteral("Live"), 1699989200, 1700086400};
+    const RaceRecord woche{5, 1, QStringLiteral("Kieler Wöche"), 10, 20};
     QTest::newRow("empty") << QByteArray() << QList<RaceRecord>{} << 0;
     QTest::newRow("one line") << QByteArray("30|300|Live|1699989200|1700086400\n")
                               << QList<RaceRecord>{live} << 0;
     QTest::newRow("no final break, CRLF, blank lines")
         << QByteArray("\r\n30|300|Live|1699989200|1700086400\r\n\r\n  \n10|88|A|1|2")
         << QList<RaceRecord>{live, {10, 88, QStringLiteral("A"), 1, 2}} << 0;
-    QTest::newRow("fields trimmed") << QByteArray(" 30 | 300 |  Live |1699989200 | 1700086400")
-                                    << QList<RaceRecord>{live} << 0;
-    QTest::newRow("UTF-8 name")
-        << QByteArray("\xEF\xBB\xBF" "5|1|Kieler W\xC3\xB6" "che|10|20\n")
-        << QList<RaceRecord>{{5, 1, QStringLiteral("Kieler Wöche"), 10, 20}} << 0;
-    QTest::newRow("Latin-1 name") << QByteArray("5|1|Kieler W\xF6" "che|10|20\n")
-                                  << QList<RaceRecord>{{5, 1, QStringLiteral("Kieler Wöche"), 10, 20}}
+    QTest::newRow("fields trimmed")
+        << QByteArray(" 30 | 300 |  Live |1699989200 | 1700086400") << QList<RaceRecord>{live} << 0;
+    QTest::newRow("UTF-8 name") << QByteArray("\xEF\xBB\xBF"
+                                              "5|1|Kieler W\xC3\xB6"
+                                              "che|10|20\n")
+                                << QList<RaceRecord>{woche} << 0;
+    QTest::newRow("Latin-1 name") << QByteArray("5|1|Kieler W\xF6"
+                                                "che|10|20\n")
+                                  << QList<RaceRecord>{{5, 1, QStringLiteral("Kieler Wöche"), 10,
+                                                        20}}
                                   << 0;
 
     const char *const bad[] = {
-        "30|300|Live|1699989200",              // four fields
-        "30|300|Live|1699989200|1700086400|x", // six fields
-        "30|300|Li|ve|1699989200|1700086400",  // "|" in the name
-        "0|300|Live|1699989200|1700086400",    // event 0
-        "-30|300|Live|1699989200|1700086400",  // negative event
-        "30|3.5|Live|1699989200|1700086400",   // fractional task
-        "30|x|Live|1699989200|1700086400",     // task not a number
-        "30||Live|1699989200|1700086400",      // empty task
-        "30|300||1699989200|1700086400",       // empty name
-        "30|300|   |1699989200|1700086400",    // blank name
-        "30|300|Live|0|1700086400",            // start 0
-        "30|300|Live|1699989200|1699989200",   // end at start
-        "30|300|Live|1700086400|1699989200",   // end before start
-        "30|300|Live|1e9|1700086400",          // exponent
-        "30|300|Live|1699989200|99999999999",  // after 2038
+        "30|300|Live|1699989200",                     // four fields
+        "30|300|Live|1699989200|1700086400|x",        // six fields
+        "30|300|Li|ve|1699989200|1700086400",         // "|" in the name
+        "0|300|Live|1699989200|1700086400",           // event 0
+        "-30|300|Live|1699989200|1700086400",         // negative event
+        "30|3.5|Live|1699989200|1700086400",          // fractional task
+        "30|x|Live|1699989200|1700086400",            // task not a number
+        "30||Live|1699989200|1700086400",             // empty task
+        "30|300||1699989200|1700086400",              // empty name
+        "30|300|   |1699989200|1700086400",           // blank name
+        "30|300|Live|0|1700086400",                   // start 0
+        "30|300|Live|1699989200|1699989200",          // end at start
+        "30|300|Live|1700086400|1699989200",          // end before start
+        "30|300|Live|1e9|1700086400",                 // exponent
+        "30|300|Live|1699989200|99999999999",         // after 2038
         "99999999999|300|Live|1699989200|1700086400", // event beyond int
     };
     for (const char *line : bad) {
@@ -260,8 +265,8 @@ void TestRaceList::failure()
     QCOMPARE(result.status, RaceListResult::Failed);
     QVERIFY(result.races.isEmpty());
     QVERIFY(!result.error.isEmpty());
-    QVERIFY(Tracking::raceListStatusText(result, 0)
-                .startsWith(QStringLiteral("Die Regattaliste konnte nicht geholt werden: ")));
+    QVERIFY(Tracking::raceListStatusText(result, 0).startsWith(
+        QStringLiteral("Die Regattaliste konnte nicht geholt werden: ")));
 }
 
 void TestRaceList::refusedConnectionFails()
@@ -338,8 +343,8 @@ void TestRaceList::liveRaceFromListPolledTwiceStoresEachFixOnce()
             const int id = host.ships.at(i).info.id;
             QList<int> expected;
             for (const DemoServer::Fix &f : m_server->fixes(live.race.eventId, id)) {
-                if (f.tstamp >= live.race.start && f.tstamp <= g_now
-                    && (expected.isEmpty() || expected.last() != f.tstamp))
+                if (f.tstamp >= live.race.start && f.tstamp <= g_now &&
+                    (expected.isEmpty() || expected.last() != f.tstamp))
                     expected.append(int(f.tstamp));
             }
             // Exactly the service's fixes so far: nothing lost, nothing twice.
@@ -364,8 +369,8 @@ void TestRaceList::repliesOfDiscardedRaceAreDroppedUnread_data()
     QTest::addColumn<int>("discardEvent");
     QTest::addColumn<int>("outcome");
     QTest::addColumn<int>("boats");
-    QTest::newRow("the removed race") << DemoServer::liveEventId
-                                      << int(TrackingClient::Outcome::Dropped) << 0;
+    QTest::newRow("the removed race")
+        << DemoServer::liveEventId << int(TrackingClient::Outcome::Dropped) << 0;
     QTest::newRow("another race") << 21 << int(TrackingClient::Outcome::Applied) << 3;
 }
 

@@ -19,7 +19,8 @@ using RaceStore::RacePair;
 using RaceStore::StoredRace;
 using Tracking::RaceRecord;
 
-namespace {
+namespace
+{
 
 const RaceRecord liveRace{30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800,
                           1700000000 + 86400};
@@ -109,7 +110,8 @@ void TestRaceStore::listIsNewestStartFirst()
 void TestRaceStore::insertTakesNextIdAndNoTrackOption()
 {
     // A gap below the highest id is not reused.
-    QVERIFY(m_db->exec({QStringLiteral("INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)")}));
+    QVERIFY(
+        m_db->exec({QStringLiteral("INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)")}));
     RaceRecord named = liveRace;
     named.name = QStringLiteral("  Kieler Woche Live  ");
     const RaceStore::InsertResult r = RaceStore::insert(named);
@@ -201,8 +203,9 @@ void TestRaceStore::importAddsOnlyUnknownWellFormedRaces()
 
 void TestRaceStore::importFailureAddsNothing()
 {
-    QVERIFY(m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON regatta WHEN "
-                                       "NEW.event_id = 31 BEGIN SELECT RAISE(ABORT, 'voll'); END")}));
+    QVERIFY(
+        m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON regatta WHEN "
+                                   "NEW.event_id = 31 BEGIN SELECT RAISE(ABORT, 'voll'); END")}));
     RaceRecord second{31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
     const RaceStore::ImportResult r = RaceStore::importRaces({liveRace, second});
     QVERIFY(!r.ok);

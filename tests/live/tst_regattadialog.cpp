@@ -16,7 +16,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 constexpr qint64 clockNow = 1781949630; // 20 June 2026, 10:00:30 UTC
 }
 
@@ -36,8 +37,8 @@ private slots:
     void okButtonStoresOnlyWhenValid();
 
 private:
-    void fill(RegattaDialog &dialog, const QString &name, const QString &event,
-              const QString &task, const QDateTime &start, const QDateTime &end);
+    void fill(RegattaDialog &dialog, const QString &name, const QString &event, const QString &task,
+              const QDateTime &start, const QDateTime &end);
 
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<MessageRecorder> m_boxes;
@@ -92,30 +93,44 @@ void TestRegattaDialog::badInputStoresNothing_data()
     QTest::addColumn<int>("endAfterStart"); // minutes
     QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("empty name") << "" << "30" << "300" << 60
-                                << QStringList{RaceStore::emptyNameMessage()};
-    QTest::newRow("blank name") << "   " << "30" << "300" << 60
-                                << QStringList{RaceStore::emptyNameMessage()};
-    QTest::newRow("event letters") << "Live" << "abc" << "300" << 60
-                                   << QStringList{RaceStore::badEventMessage()};
-    QTest::newRow("event zero") << "Live" << "0" << "300" << 60
-                                << QStringList{RaceStore::badEventMessage()};
-    QTest::newRow("task negative") << "Live" << "30" << "-300" << 60
-                                   << QStringList{RaceStore::badTaskMessage()};
-    QTest::newRow("task fraction") << "Live" << "30" << "3,5" << 60
-                                   << QStringList{RaceStore::badTaskMessage()};
-    QTest::newRow("task empty") << "Live" << "30" << "" << 60
-                                << QStringList{RaceStore::badTaskMessage()};
-    QTest::newRow("end at start") << "Live" << "30" << "300" << 0
-                                  << QStringList{RaceStore::endBeforeStartMessage()};
-    QTest::newRow("end before start") << "Live" << "30" << "300" << -90
-                                      << QStringList{RaceStore::endBeforeStartMessage()};
-    QTest::newRow("known pair") << "Noch einmal" << "21" << "120" << 60
-                                << QStringList{RaceStore::duplicateMessage(21, 120)};
-    QTest::newRow("all at once")
-        << "" << "x" << "0" << -1
-        << QStringList{RaceStore::emptyNameMessage(), RaceStore::badEventMessage(),
-                       RaceStore::badTaskMessage(), RaceStore::endBeforeStartMessage()};
+    QTest::newRow("empty name") << ""
+                                << "30"
+                                << "300" << 60 << QStringList{RaceStore::emptyNameMessage()};
+    QTest::newRow("blank name") << "   "
+                                << "30"
+                                << "300" << 60 << QStringList{RaceStore::emptyNameMessage()};
+    QTest::newRow("event letters") << "Live"
+                                   << "abc"
+                                   << "300" << 60 << QStringList{RaceStore::badEventMessage()};
+    QTest::newRow("event zero") << "Live"
+                                << "0"
+                                << "300" << 60 << QStringList{RaceStore::badEventMessage()};
+    QTest::newRow("task negative") << "Live"
+                                   << "30"
+                                   << "-300" << 60 << QStringList{RaceStore::badTaskMessage()};
+    QTest::newRow("task fraction") << "Live"
+                                   << "30"
+                                   << "3,5" << 60 << QStringList{RaceStore::badTaskMessage()};
+    QTest::newRow("task empty") << "Live"
+                                << "30"
+                                << "" << 60 << QStringList{RaceStore::badTaskMessage()};
+    QTest::newRow("end at start") << "Live"
+                                  << "30"
+                                  << "300" << 0 << QStringList{RaceStore::endBeforeStartMessage()};
+    QTest::newRow("end before start")
+        << "Live"
+        << "30"
+        << "300" << -90 << QStringList{RaceStore::endBeforeStartMessage()};
+    QTest::newRow("known pair") << "Noch einmal"
+                                << "21"
+                                << "120" << 60 << QStringList{RaceStore::duplicateMessage(21, 120)};
+    QTest::newRow("all at once") << ""
+                                 << "x"
+                                 << "0" << -1
+                                 << QStringList{RaceStore::emptyNameMessage(),
+                                                RaceStore::badEventMessage(),
+                                                RaceStore::badTaskMessage(),
+                                                RaceStore::endBeforeStartMessage()};
 }
 
 void TestRegattaDialog::badInputStoresNothing()
