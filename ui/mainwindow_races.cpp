@@ -5,6 +5,7 @@
 
 #include "iconselector.h"
 #include "identity.h"
+#include "leaderboardpanel.h"
 #include "racelist.h"
 #include "racestore.h"
 #include "regatta.h"
@@ -228,6 +229,7 @@ bool MainWindow::removeRaceWithId(int id)
     } else if (wasCurrent) {
         m_regatta->clearShips();
         m_legend->clearShips();
+        m_leaderboard->setCourse({});
     }
     statusBar()->showMessage(tr("Regatta %1 entfernt.").arg(quoted(name)), raceMessageMs);
     return true;
