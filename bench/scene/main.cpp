@@ -10,12 +10,12 @@
 #include "course.h"
 #include "gateitem.h"
 #include "geo.h"
+#include "platform.h"
 #include "ship.h"
 #include "shiploader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
@@ -36,17 +36,6 @@ namespace
 const int eventId = 21;
 const int viewWidth = 1920;
 const int viewHeight = 1080;
-
-QString residentMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("n/a");
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    return QStringLiteral("n/a");
-}
 
 // Boats sailing slow circles with a little position noise, scattered over
 // the Biograd area, so the whole fleet stays inside the view.
@@ -232,7 +221,7 @@ int main(int argc, char *argv[])
                .arg(interval)
                .arg(fixes * interval / 3600.0, 0, 'f', 1);
     out << QStringLiteral("generate database:       %1 ms\n").arg(timer.elapsed());
-    out << QStringLiteral("memory before loading:   %1\n").arg(residentMemory());
+    out << QStringLiteral("memory before loading:   %1\n").arg(Platform::residentMemory());
 
     const auto strip = ShipLoader::loadSpriteStrip();
     if (strip->isNull())
@@ -262,7 +251,7 @@ int main(int argc, char *argv[])
         BenchResult::print(figure.c_str(), loadMs, "ms", "one plain query over the same rows",
                            floorMs);
     }
-    out << QStringLiteral("memory after loading:    %1\n").arg(residentMemory());
+    out << QStringLiteral("memory after loading:    %1\n").arg(Platform::residentMemory());
 
     QGraphicsScene scene(0, 0, viewWidth, viewHeight);
     // Every item changes its bounds on every refresh; an index only costs.
