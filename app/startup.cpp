@@ -2,8 +2,13 @@
 
 #include "config.h"
 #include "identity.h"
+#include "mainwindow.h"
 #include "paths.h"
+#include "regatta.h"
 #include "seams.h"
+#include "trackingclient.h"
+#include "vuupdatewindow.h" // vuupdater.h needs it complete
+#include "vuupdater.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -30,13 +35,11 @@ QString updateFeedUrl()
 
 void configureUpdater()
 {
-    // Updater call site: the shared VuUpdater instance (update/) is set up
-    // here, before the data folder and the database:
-    //     VuUpdater *updater = VuUpdater::instance();
-    //     updater->setFeedURL(updateFeedUrl());
-    //     updater->setSkipAllowed(false);
-    //     updater->setRemindLaterAllowed(true);
-    //     updater->removeOldVersionFiles(QString());
+    VuUpdater *updater = VuUpdater::instance();
+    updater->setFeedURL(updateFeedUrl());
+    updater->setSkipAllowed(false);
+    updater->setRemindLaterAllowed(true);
+    updater->removeOldVersionFiles(QString());
 }
 
 QString prepareDataFolder()
@@ -84,10 +87,15 @@ DatabaseStatus openDatabase(const QString &path, const Database::StatementHook &
     return DatabaseStatus::Ready;
 }
 
-std::unique_ptr<QMainWindow> createMainWindow()
+std::unique_ptr<MainWindow> createMainWindow()
 {
-    // Placeholder until the real MainWindow (ui/) takes its place here.
-    return std::make_unique<QMainWindow>();
+    return std::make_unique<MainWindow>();
+}
+
+void applyPanelState(MainWindow *window, const QSettings &settings)
+{
+    if (settings.value(QStringLiteral("splitterOpen"), false).toBool())
+        window->toggleLegende();
 }
 
 void applyWindowGeometry(QWidget *window, const QSettings &settings)
@@ -117,7 +125,7 @@ void checkForUpdatesAtStart(bool lookForUpdate)
 {
     if (!lookForUpdate)
         return;
-    // Updater call site: VuUpdater::instance()->CheckForUpdatesSilent();
+    VuUpdater::instance()->CheckForUpdatesSilent();
 }
 
 int run(int argc, char *argv[])
@@ -132,21 +140,21 @@ int run(int argc, char *argv[])
     if (openDatabase(Paths::databasePath()) != DatabaseStatus::Ready)
         return 1;
 
-    std::unique_ptr<QMainWindow> window = createMainWindow();
+    std::unique_ptr<MainWindow> window = createMainWindow();
     applyWindowGeometry(window.get(), *settings);
-    // Side panel call site: when settings->value("splitterOpen").toBool(),
-    // the main window's splitter toggle runs once.
+    applyPanelState(window.get(), *settings);
     const StartRace race = startRace(*settings);
     window->setWindowTitle(initialTitle());
     QCoreApplication::processEvents();
     window->show();
 
-    // Current-race call site: new Regatta(window, race.eventId, race.taskId)
-    // loads the race list and preferences and selects the start race; then
-    // checkForUpdatesAtStart() with the window's `lookforupdate` preference.
-    Q_UNUSED(race);
+    // Loads the race list and the preferences and selects the start race.
+    auto regatta = std::make_unique<Regatta>(window.get(), race.eventId, race.taskId);
+    checkForUpdatesAtStart(window->lookForUpdate());
+    window->tracking()->checkVersion();
 
     const int status = app.exec();
+    regatta.reset();
     window.reset();
     Database::close();
     return status;

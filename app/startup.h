@@ -2,12 +2,12 @@
 #define VELMARO_APP_STARTUP_H
 
 #include "database.h"
+#include "mainwindow.h"
 
 #include <QString>
 
 #include <memory>
 
-class QMainWindow;
 class QSettings;
 class QWidget;
 
@@ -49,10 +49,12 @@ void applyStyleSheet();
 DatabaseStatus openDatabase(const QString &path, const Database::StatementHook &hook = {});
 
 // The main window, not yet shown.
-std::unique_ptr<QMainWindow> createMainWindow();
+std::unique_ptr<MainWindow> createMainWindow();
 
 // Stored geometry (`geomMainwindow`), or 50,50 738x664 when there is none.
 void applyWindowGeometry(QWidget *window, const QSettings &settings);
+// Opens the side panel once when `splitterOpen` is stored as true.
+void applyPanelState(MainWindow *window, const QSettings &settings);
 // `eventId` and `taskId` from the settings, defaults 10 and 88.
 StartRace startRace(const QSettings &settings);
 // "Velmaro 2.7.2 Initialisierung"; selecting a race replaces it.

@@ -77,6 +77,7 @@ void TileLoader::download()
             if (!image.isNull()) {
                 store(*key, QPixmap::fromImage(image));
             } else if (!m_host->loadMapsEnabled()) {
+                m_offlineBlanks.insert(*key);
                 store(*key, m_blank);
             } else {
                 fetch(*key);
@@ -157,14 +158,24 @@ void TileLoader::store(const TileKey &key, const QPixmap &pixmap)
     emit updated(m_projection.tileRect(key.column, key.row));
 }
 
+void TileLoader::forgetOfflineBlanks()
+{
+    for (const TileKey &key : std::as_const(m_offlineBlanks)) {
+        if (holdsBlank(key))
+            m_cache.remove(key);
+    }
+    m_offlineBlanks.clear();
+}
+
 void TileLoader::prune()
 {
     const QRect keep = retentionRect();
     const int zoom = m_projection.zoom();
     for (auto it = m_cache.begin(); it != m_cache.end();) {
-        if (it.key().zoom != zoom || !keep.contains(it.key().column, it.key().row))
+        if (it.key().zoom != zoom || !keep.contains(it.key().column, it.key().row)) {
+            m_offlineBlanks.remove(it.key());
             it = m_cache.erase(it);
-        else
+        } else
             ++it;
     }
 }

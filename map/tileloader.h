@@ -6,6 +6,7 @@
 #include "tilekey.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
@@ -55,6 +56,11 @@ public:
     int cachedCount() const { return int(m_cache.size()); }
     int openRequests() const { return m_openRequests; }
 
+    // Forgets the blanks stored while downloading was off, so the next pass
+    // looks them up again. Used once the stored preferences are known: the
+    // first layout happens before they are loaded.
+    void forgetOfflineBlanks();
+
 public slots:
     // Handles every missing tile of the view, in this order: right-most
     // column first, each column top to bottom, one column and one row beyond
@@ -85,6 +91,7 @@ private:
     int m_timeoutMs;
     MapProjection m_projection;
     QHash<TileKey, QPixmap> m_cache;
+    QSet<TileKey> m_offlineBlanks;
     QPixmap m_blank;
     int m_openRequests = 0;
     bool m_inPass = false;

@@ -77,6 +77,11 @@ public:
         m_env.insert("XDG_RUNTIME_DIR", QDir(home).filePath("runtime"));
         m_env.insert("QT_QPA_PLATFORM", "offscreen");
         m_env.insert("VELMARO_MESSAGEBOX_LOG", logPath());
+        // The running window fetches tiles, the version and the update feed:
+        // keep all of it on a loopback port nothing listens on.
+        for (const char *server :
+             {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
+            m_env.insert(QString::fromLatin1(server), QStringLiteral("http://127.0.0.1:1"));
         m_process.setProcessEnvironment(m_env);
         m_process.setWorkingDirectory(QDir(home).filePath("work"));
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -169,6 +169,7 @@ private slots:
     void secondViewServedFromDisk();
     void unreadableFileIsFetchedAgain();
     void downloadingOffGivesBlanksWithoutTraffic();
+    void blanksOfStartBeforePreferencesAreFetchedOnceKnown();
     void blankTilesRefetchedOnlyAfterLeavingRetention();
     void memoryStaysWithinRetentionRect();
     void lateReplyOfOtherZoomNotShown();
@@ -360,6 +361,25 @@ void TestKarte::downloadingOffGivesBlanksWithoutTraffic()
         QCOMPARE(tiles->holdsBlank(key), key != onDisk);
     QCOMPARE(colourAt(*tiles->cached(onDisk)), TileTestServer::colourFor(10, 555, 373));
     QCOMPARE(colourAt(tiles->blankTile()), QColor(Qt::lightGray));
+}
+
+// The window is laid out before the stored preferences are loaded; those
+// blanks must not keep the start view grey once downloading turns out to be on.
+void TestKarte::blanksOfStartBeforePreferencesAreFetchedOnceKnown()
+{
+    m_host->loadMaps = false;
+    auto view = makeView();
+    showAndSettle(*view);
+    QVERIFY(m_demo->requestLog().isEmpty());
+
+    m_host->loadMaps = true;
+    view->tileLoader()->forgetOfflineBlanks();
+    view->relayout();
+    QTRY_COMPARE_WITH_TIMEOUT(view->tileLoader()->openRequests(), 0, 5000);
+    QCOMPARE(m_demo->requestLog().size(), cornerTiles().size());
+    for (const TileKey &key : cornerTiles())
+        QVERIFY(!view->tileLoader()->holdsBlank(key));
+    QCOMPARE(m_host->ledOn, m_host->ledOff);
 }
 
 void TestKarte::blankTilesRefetchedOnlyAfterLeavingRetention()

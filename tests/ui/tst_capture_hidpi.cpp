@@ -1,0 +1,50 @@
+// Frames on a screen scaled by 2 have the map view's size in logical pixels,
+// the same as on any other screen.
+
+#include "karte.h"
+#include "mainwindow.h"
+#include "messagerecorder.h"
+#include "seams.h"
+#include "uitest.h"
+
+#include <QApplication>
+#include <QImageReader>
+#include <QTest>
+
+class TestCaptureHiDpi : public QObject
+{
+    Q_OBJECT
+private slots:
+    void frameSizeIsIndependentOfScreenScale();
+};
+
+void TestCaptureHiDpi::frameSizeIsIndependentOfScreenScale()
+{
+    QCOMPARE(qApp->devicePixelRatio(), 2.0);
+    TestDatabase db;
+    QVERIFY(UiTest::createSchema(db));
+    MainWindow window;
+    UiTest::isolate(&window);
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.karte()->grab().devicePixelRatio(), 2.0);
+
+    window.setSliderRange(1000, 2000);
+    window.captureOnOff();
+    window.setSliderValue(1500);
+    QImageReader reader(MainWindow::frameFileName(1500));
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), window.karte()->size());
+    QDir(MainWindow::movieFolder()).removeRecursively();
+}
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    TestCaptureHiDpi test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_capture_hidpi.moc"

@@ -1,0 +1,129 @@
+// The window over the loopback demo service: a race without stored boats is
+// fetched, listed and placed; the update menu entry asks the feed.
+
+#include "demoserver.h"
+#include "iconselector.h"
+#include "mainwindow.h"
+#include "messagerecorder.h"
+#include "regatta.h"
+#include "seams.h"
+#include "ship.h"
+#include "startup.h"
+#include "testdatabase.h"
+#include "trackingclient.h"
+#include "treeviewmodel.h"
+#include "uitest.h"
+#include "vuupdater.h"
+#include "vuupdatewindow.h" // vuupdater.h needs it complete
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSet>
+#include <QSlider>
+#include <QTest>
+
+#include <memory>
+
+namespace
+{
+constexpr qint64 fixedNow = 1400000000; // both seeded races are over
+}
+
+class TestIntegration : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void raceWithoutStoredBoatsIsFetchedListedAndPlaced();
+    void updateMenuEntryAsksTheFeed();
+
+private:
+    std::unique_ptr<DemoServer> m_server;
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<MessageRecorder> m_boxes;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<Regatta> m_regatta;
+};
+
+void TestIntegration::initTestCase()
+{
+    Startup::setIdentity();
+    UiTest::installAssets();
+    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(fixedNow); });
+}
+
+void TestIntegration::init()
+{
+    DemoServer::Options options;
+    options.quiet = true;
+    options.boatsPerRace = 6;
+    m_server = std::make_unique<DemoServer>(options);
+    QVERIFY(m_server->listen(0) != 0);
+    m_db = std::make_unique<TestDatabase>();
+    QVERIFY(UiTest::createSchema(*m_db));
+    QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadmaps=0")}));
+    m_boxes = std::make_unique<MessageRecorder>();
+    m_window = std::make_unique<MainWindow>();
+    UiTest::isolate(m_window.get());
+    m_window->tracking()->setBaseUrl(m_server->baseUrl());
+}
+
+void TestIntegration::cleanup()
+{
+    m_regatta.reset();
+    m_window.reset();
+    m_boxes.reset();
+    m_db.reset();
+    m_server.reset();
+}
+
+void TestIntegration::raceWithoutStoredBoatsIsFetchedListedAndPlaced()
+{
+    const QList<DemoServer::Boat> fleet = m_server->boats(10);
+    QCOMPARE(fleet.size(), 6);
+    QSet<QString> classes;
+    for (const DemoServer::Boat &boat : fleet)
+        classes.insert(boat.klasse);
+
+    m_regatta = std::make_unique<Regatta>(m_window.get(), 10, 88);
+    QTRY_COMPARE_WITH_TIMEOUT(m_regatta->ships().size(), fleet.size(), 10000);
+    QCOMPARE(m_window->legend()->model()->rowCount(), classes.size());
+    QCOMPARE(m_db->count(QStringLiteral("ship"), QStringLiteral("regatta_id=10")), 6);
+
+    // the boats' history follows, and the slider spans it
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->timeSlider()->maximum() < fixedNow, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingRequests(), 0, 10000);
+    QVERIFY(m_window->timeSlider()->minimum() > 1270458000);
+    QVERIFY(m_window->timeSlider()->maximum() <= 1270764000);
+    for (Ship *ship : m_regatta->ships())
+        QVERIFY(ship->hasPositions());
+    QCOMPARE(m_window->fetchButton()->toolTip(), QStringLiteral("neueste Positionsdaten holen"));
+    QVERIFY(m_db->count(QStringLiteral("track")) > 0);
+    QCOMPARE(m_boxes->count(), 0);
+}
+
+void TestIntegration::updateMenuEntryAsksTheFeed()
+{
+    VuUpdater::instance()->setFeedURL(m_server->baseUrl() +
+                                      QStringLiteral("/downloads/setup/velmaro.xml"));
+    QAction *check = nullptr;
+    for (QAction *menu : m_window->menuBar()->actions()) {
+        for (QAction *action : menu->menu()->actions()) {
+            if (action->text() == QStringLiteral("Nach Updates suchen..."))
+                check = action;
+        }
+    }
+    QVERIFY(check);
+    check->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("feed")), 1, 10000);
+    // nothing newer: the interactive check says so
+    QTRY_VERIFY_WITH_TIMEOUT(m_boxes->count() > 0, 10000);
+}
+
+QTEST_MAIN(TestIntegration)
+#include "tst_integration.moc"

@@ -1,0 +1,427 @@
+#include "regatta.h"
+
+#include "course.h"
+#include "gateitem.h"
+#include "iconselector.h"
+#include "karte.h"
+#include "mainwindow.h"
+#include "scheme.h"
+#include "seams.h"
+#include "ship.h"
+#include "shiploader.h"
+#include "trackingclient.h"
+#include "treeshipitem.h"
+#include "treeviewmodel.h"
+
+#include <QDebug>
+#include <QItemSelectionModel>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTreeView>
+
+namespace
+{
+// The show and follow columns hold the words, not numbers.
+QString flagText(bool on)
+{
+    return on ? QStringLiteral("true") : QStringLiteral("false");
+}
+} // namespace
+
+QList<RegattaEntry *> loadRaceList()
+{
+    QList<RegattaEntry *> races;
+    QSqlQuery query;
+    if (!query.exec(QStringLiteral("SELECT id, event_id, task_id, name, von, bis, "
+                                   "showcompletetracks FROM regatta ORDER BY von DESC")))
+        return races;
+    while (query.next()) {
+        auto *entry = new RegattaEntry;
+        entry->id = query.value(0).toInt();
+        entry->eventId = query.value(1).toInt();
+        entry->taskId = query.value(2).toInt();
+        entry->name = query.value(3).toString();
+        entry->start = query.value(4).toLongLong();
+        entry->end = query.value(5).toLongLong();
+        entry->showCompleteTracks = query.value(6).toInt() == 1;
+        races.append(entry);
+    }
+    return races;
+}
+
+Regatta::Regatta(MainWindow *window, int eventId, int taskId)
+    : m_window(window), m_eventId(eventId), m_taskId(taskId),
+      m_loader(std::make_unique<ShipLoader>())
+{
+    prepareStatements();
+    m_window->setRegatta(this);
+    m_races = loadRaceList();
+    m_window->loadPreferences();
+    m_window->fillRaceMenu(m_races, eventId, taskId);
+}
+
+Regatta::~Regatta()
+{
+    m_window->detachRegatta(this);
+    qDeleteAll(m_ships);
+    qDeleteAll(m_gates);
+    qDeleteAll(m_races);
+}
+
+bool Regatta::prepareStatements()
+{
+    if (m_storeShowFollow && m_clearFollow && m_storeFollow)
+        return true;
+    auto show = std::make_unique<QSqlQuery>();
+    auto clear = std::make_unique<QSqlQuery>();
+    auto follow = std::make_unique<QSqlQuery>();
+    if (!show->prepare(QStringLiteral("UPDATE ship SET show=:show, follow=:follow WHERE id=:id")) ||
+        !clear->prepare(QStringLiteral("UPDATE ship SET follow='false' WHERE regatta_id=:id")) ||
+        !follow->prepare(QStringLiteral("UPDATE ship SET follow=:follow WHERE id=:id")))
+        return false; // tried again at the next use
+    m_storeShowFollow = std::move(show);
+    m_clearFollow = std::move(clear);
+    m_storeFollow = std::move(follow);
+    return true;
+}
+
+Ship *Regatta::shipById(int id) const
+{
+    for (Ship *ship : m_ships) {
+        if (ship->id() == id)
+            return ship;
+    }
+    return nullptr;
+}
+
+// --- race change ----------------------------------------------------------
+
+void Regatta::select(const RegattaEntry &entry)
+{
+    m_window->legend()->clearShips();
+    m_name = entry.name;
+    m_id = entry.id;
+    m_eventId = entry.eventId;
+    m_taskId = entry.taskId;
+    m_start = entry.start;
+    // Known before the boats load, so the client never sees the previous end.
+    m_end = entry.end;
+    m_completeTracks = entry.showCompleteTracks;
+    m_selected = true;
+
+    rebuildCourse();
+    m_window->fillGateMenu(m_gates);
+    ::placeGates(m_gates, m_window->karte()->projection(), m_window->scene());
+    QList<ProjectedItem *> projected;
+    projected.reserve(m_gates.size());
+    for (GateItem *gate : std::as_const(m_gates))
+        projected.append(gate);
+    m_window->karte()->setGateItems(projected);
+
+    m_window->tracking()->loadRace();
+    placeShips();
+
+    m_window->setRaceFinished(entry.end < Seams::nowSecs());
+}
+
+void Regatta::rebuildCourse()
+{
+    // No view or menu may keep pointers to the gates about to go.
+    m_window->karte()->setGateItems({});
+    m_window->fillGateMenu({});
+    qDeleteAll(m_gates);
+    m_gates = buildCourse(m_eventId, m_taskId);
+}
+
+// --- boats for the tracking client ----------------------------------------
+
+Tracking::RaceInfo Regatta::raceInfo() const
+{
+    Tracking::RaceInfo race;
+    race.valid = m_selected;
+    race.eventId = m_eventId;
+    race.taskId = m_taskId;
+    race.start = m_start;
+    race.end = m_end;
+    return race;
+}
+
+Tracking::BoatInfo Regatta::boatInfo(int index) const
+{
+    Tracking::BoatInfo info;
+    if (index < 0 || index >= m_ships.size())
+        return info;
+    const Ship *ship = m_ships.at(index);
+    info.id = ship->id();
+    info.regattaId = ship->regattaId();
+    info.lastget = ship->lastget();
+    const Track *raw = ship->rawTrack();
+    info.hasFixes = raw && !raw->isEmpty();
+    if (info.hasFixes)
+        info.newestFix = raw->last()->tstamp;
+    return info;
+}
+
+void Regatta::clearShips()
+{
+    // The legend rows point at nothing once the boats are gone.
+    m_window->legend()->clearShips();
+    qDeleteAll(m_ships);
+    m_ships.clear();
+}
+
+int Regatta::loadShips(int eventId)
+{
+    int rowsRead = 0;
+    const QList<Ship *> loaded =
+        m_loader->loadShips(eventId, ShipLoader::loadSpriteStrip(), &rowsRead);
+    if (rowsRead == 0)
+        return 0;
+
+    IconSelector *legend = m_window->legend();
+    QString className;
+    QList<Ship *> group;
+    int groupRow = 0;
+    bool first = true;
+    for (Ship *ship : loaded) {
+        ship->setCompleteTrack(m_completeTracks);
+        m_ships.append(ship);
+        if (first || ship->klasse() != className) {
+            if (!group.isEmpty()) {
+                legend->addGroup(className, group, groupRow);
+                group.clear();
+                ++groupRow;
+            }
+            className = ship->klasse();
+            first = false;
+        }
+        group.append(ship);
+    }
+    if (!group.isEmpty())
+        legend->addGroup(className, group, groupRow);
+    legend->treeView()->expandAll();
+    legend->treeView()->resizeColumnToContents(0);
+    legend->treeView()->resizeColumnToContents(1);
+
+    if (m_ships.isEmpty())
+        Seams::critical(QStringLiteral("init"), QStringLiteral("ships.isEmpty()???"),
+                        QMessageBox::Cancel);
+    return int(m_ships.size());
+}
+
+bool Regatta::loadTrack(int index)
+{
+    if (index < 0 || index >= m_ships.size())
+        return false;
+    Ship *ship = m_ships.at(index);
+    const bool stored = m_loader->loadTrack(ship);
+    if (stored)
+        ship->setHasPositions(true);
+    return stored;
+}
+
+void Regatta::setLastget(int index, int lastget)
+{
+    if (index >= 0 && index < m_ships.size())
+        m_ships.at(index)->setLastget(lastget);
+}
+
+void Regatta::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget)
+{
+    if (index < 0 || index >= m_ships.size())
+        return;
+    Ship *ship = m_ships.at(index);
+    Track *raw = ship->rawTrack();
+    for (const Tracking::Fix &fix : fixes)
+        raw->addPoint(fix.lat, fix.lng, fix.tstamp, fix.heading, fix.extra);
+    ship->setPointCount(ship->pointCount() + int(fixes.size()));
+    ship->setLastget(lastget);
+    ship->setHasPositions(true);
+}
+
+void Regatta::placeShips()
+{
+    const TimeRange range =
+        ::placeShips(m_ships, m_window->karte()->projection(), m_window->scene());
+    if (range.earliest > 0 && range.latest > 0) {
+        m_window->setSliderRange(range.earliest + 60, range.latest);
+        m_window->setUhrzeit(range.latest);
+        m_window->setSliderValue(range.latest);
+    } else {
+        const int now = int(Seams::nowSecs());
+        m_window->setSliderRange(now, now);
+        m_window->setUhrzeit(now);
+        m_window->setSliderValue(now);
+    }
+    m_window->setNetLedOff();
+}
+
+// --- moment, display --------------------------------------------------------
+
+void Regatta::showMoment(int tstamp)
+{
+    Karte *karte = m_window->karte();
+    for (Ship *ship : std::as_const(m_ships)) {
+        if (!ship->hasPositions() || ship->pointCount() <= 0)
+            continue;
+        if (TrackPoint *point = ship->positionAt(tstamp)) {
+            ship->setPositionKnown(true);
+            ship->setShowTrack(true);
+            ship->setCurrentPoint(point);
+            ship->setCurrentTime(tstamp);
+            if (ship->follow())
+                karte->setCenterGeo(point->position);
+        } else if (ship->follow() && ship->currentPoint()) {
+            karte->setCenterGeo(ship->currentPoint()->position);
+        }
+    }
+}
+
+void Regatta::setCompleteTrack(bool on)
+{
+    m_completeTracks = on;
+    for (Ship *ship : std::as_const(m_ships))
+        ship->setCompleteTrack(on);
+}
+
+void Regatta::updateGeometry(const MapProjection &projection)
+{
+    for (Ship *ship : std::as_const(m_ships))
+        ship->updateGeometry(projection);
+}
+
+// --- show and follow ------------------------------------------------------
+
+void Regatta::shipOnOff(TreeShipItem *item, bool on)
+{
+    Ship *ship = item ? shipById(item->id()) : nullptr;
+    if (!ship)
+        return; // class rows carry an id no boat has
+    if (on) {
+        ship->setShown(true);
+    } else {
+        if (ship->follow())
+            ship->setFollow(false);
+        ship->setShown(false);
+    }
+    if (!m_window->isAnimating())
+        m_window->karte()->relayout();
+
+    if (prepareStatements()) {
+        m_storeShowFollow->bindValue(QStringLiteral(":show"), flagText(ship->isShown()));
+        m_storeShowFollow->bindValue(QStringLiteral(":follow"), flagText(ship->follow()));
+        m_storeShowFollow->bindValue(QStringLiteral(":id"), ship->id());
+        if (!m_storeShowFollow->exec())
+            qWarning().noquote() << "Cannot store the show flag of boat" << ship->id() << "-"
+                                 << m_storeShowFollow->lastError().text();
+    }
+    m_window->karte()->setFocus();
+}
+
+void Regatta::follow(Ship *ship)
+{
+    // resetMarks walks the ship's copy of the list, which only placed ships have.
+    ship->setAllShips(m_ships);
+    ship->resetMarks();
+    ship->setFollow(true);
+}
+
+void Regatta::checkShip(TreeShipItem *item)
+{
+    Ship *ship = nullptr;
+    if (item) {
+        for (Ship *candidate : std::as_const(m_ships)) {
+            if (candidate->id() == item->id() && candidate->isShown()) {
+                ship = candidate;
+                break;
+            }
+        }
+    }
+    if (ship) {
+        if (!ship->follow()) {
+            follow(ship);
+            if (ship->pointCount() > 0 && ship->currentPoint())
+                m_window->karte()->setCenterGeo(ship->currentPoint()->position);
+        } else {
+            ship->setFollow(false);
+        }
+        if (!m_window->isAnimating())
+            m_window->karte()->relayout();
+        storeFollow(ship);
+    } else {
+        for (Ship *candidate : std::as_const(m_ships)) {
+            if (candidate->follow()) {
+                selectLegendRow(candidate);
+                break;
+            }
+        }
+    }
+    m_window->karte()->setFocus();
+}
+
+void Regatta::followAt(int x, int y)
+{
+    const QRect square(x - 10, y - 10, 20, 20); // (x-10, y-10) .. (x+9, y+9)
+    Ship *hit = nullptr;
+    for (Ship *ship : std::as_const(m_ships)) {
+        if (ship->pointCount() > 0 && ship->currentPoint() && ship->isShown() &&
+            square.contains(ship->screenPos())) {
+            hit = ship;
+            break;
+        }
+    }
+    if (!hit)
+        return;
+    if (!hit->follow()) {
+        follow(hit);
+        m_window->karte()->setCenterGeo(hit->currentPoint()->position);
+        selectLegendRow(hit);
+    } else {
+        hit->setFollow(false);
+    }
+    m_window->karte()->relayout();
+    storeFollow(hit);
+}
+
+void Regatta::stopFollowing()
+{
+    for (Ship *ship : std::as_const(m_ships)) {
+        if (ship->follow()) {
+            ship->setFollow(false);
+            return;
+        }
+    }
+}
+
+void Regatta::selectLegendRow(const Ship *ship)
+{
+    const QModelIndex index = ship->legendIndex();
+    if (!index.isValid())
+        return;
+    QTreeView *tree = m_window->legend()->treeView();
+    const int lastColumn = tree->model()->columnCount(index.parent()) - 1;
+    const QItemSelection row(index.sibling(index.row(), 0), index.sibling(index.row(), lastColumn));
+    // One followed boat, one selected row.
+    tree->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Current);
+}
+
+void Regatta::storeFollow(const Ship *ship)
+{
+    if (!prepareStatements())
+        return;
+    QSqlDatabase db = QSqlDatabase::database();
+    // Both or neither: the race must never end up with two followed boats.
+    const bool transaction = db.transaction();
+    m_clearFollow->bindValue(QStringLiteral(":id"), ship->regattaId());
+    m_storeFollow->bindValue(QStringLiteral(":follow"), flagText(ship->follow()));
+    m_storeFollow->bindValue(QStringLiteral(":id"), ship->id());
+    const bool ok = m_clearFollow->exec() && m_storeFollow->exec();
+    if (!transaction)
+        return;
+    if (ok && db.commit())
+        return;
+    qWarning().noquote() << "Cannot store the follow flag of boat" << ship->id();
+    db.rollback();
+}
