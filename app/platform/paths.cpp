@@ -7,7 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace Paths {
+namespace Paths
+{
 
 QString dataFolder()
 {

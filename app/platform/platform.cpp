@@ -8,7 +8,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace Platform {
+namespace Platform
+{
 
 QString feedPlatformId()
 {
@@ -39,14 +40,15 @@ bool makePrivateFolder(const QString &path)
 #ifdef Q_OS_WIN
     return QFileInfo(path).isDir();
 #else
-    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                           | QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ExeOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
+                           QFileDevice::ExeUser;
     if (!QFile::setPermissions(path, ownerOnly))
         return false;
     QFileInfo after(path);
     after.refresh();
-    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-                        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     return after.isDir() && !after.isSymLink() && (after.permissions() & others) == 0;
 #endif
 }
@@ -56,7 +58,8 @@ QString localAppDataFolder()
 #ifdef Q_OS_WIN
     QSettings shellFolders(
         QStringLiteral(
-            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+            "Folders"),
         QSettings::NativeFormat);
     const QString base = shellFolders.value(QStringLiteral("Local AppData")).toString();
     if (!base.isEmpty())
@@ -68,8 +71,8 @@ QString localAppDataFolder()
 QString installedDatabaseFolder()
 {
 #ifdef Q_OS_WIN
-    QSettings machine(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\")
-                          + QString::fromLatin1(Identity::organizationDomain),
+    QSettings machine(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\") +
+                          QString::fromLatin1(Identity::organizationDomain),
                       QSettings::NativeFormat);
 #else
     QSettings machine(QSettings::SystemScope, QString::fromLatin1(Identity::organizationDomain),

@@ -13,7 +13,8 @@
 #include <cstdio>
 #include <string>
 
-namespace BenchResult {
+namespace BenchResult
+{
 
 inline std::string cleanField(const char *text)
 {

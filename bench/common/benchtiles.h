@@ -12,7 +12,8 @@
 #include <QRect>
 #include <QString>
 
-namespace BenchTiles {
+namespace BenchTiles
+{
 
 // Something with the texture of a map tile, so PNG decoding costs what it
 // does for real tiles (tens of kilobytes, not a flat colour).

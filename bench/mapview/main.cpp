@@ -32,7 +32,7 @@ namespace
 const QSize viewSize(1920, 1080);
 const int zoom = 11;
 const GeoPoint centre(43.75, 15.45);
-const int fixInterval = 10;               // seconds
+const int fixInterval = 10;                  // seconds
 const int fixCount = 3 * 3600 / fixInterval; // three hours
 const int raceStart = 1302905280;
 
@@ -78,7 +78,8 @@ QList<Ship *> makeFleet(int count)
         GeoPoint pos(centre.lat() + 0.3 * (random.generateDouble() - 0.5),
                      centre.lng() + 0.6 * (random.generateDouble() - 0.5));
         double heading = 360.0 * random.generateDouble();
-        const double turn = (random.bounded(2) ? 1.0 : -1.0) * (0.2 + 0.2 * random.generateDouble());
+        const double turn =
+            (random.bounded(2) ? 1.0 : -1.0) * (0.2 + 0.2 * random.generateDouble());
         const double step = (5.0 + 4.0 * random.generateDouble()) * 1.852 / 3600.0 * fixInterval;
         Track *track = ship->rawTrack();
         track->reserve(fixCount);
@@ -180,8 +181,8 @@ int main(int argc, char **argv)
     placeShips(host.ships, layout, &scene);
     const int latest = raceStart + (fixCount - 1) * fixInterval;
     showMoment(host.ships, latest);
-    std::printf("fleet: %d boats x %d fixes (one every %d s, three hours), 1920x1080 view\n",
-                boats, fixCount, fixInterval);
+    std::printf("fleet: %d boats x %d fixes (one every %d s, three hours), 1920x1080 view\n", boats,
+                fixCount, fixInterval);
 
     BenchHost emptyHost;
     Scheme emptyScene;

@@ -88,17 +88,17 @@ void TestInstall::initTestCase()
 
     QProcess install;
     install.setProcessChannelMode(QProcess::MergedChannels);
-    install.start(QStringLiteral(VELMARO_CMAKE_COMMAND),
-                  {QStringLiteral("--install"), binaryDir, QStringLiteral("--prefix"),
-                   m_prefix.path()});
+    install.start(
+        QStringLiteral(VELMARO_CMAKE_COMMAND),
+        {QStringLiteral("--install"), binaryDir, QStringLiteral("--prefix"), m_prefix.path()});
     QVERIFY(install.waitForFinished(120000));
     const QByteArray output = install.readAll();
     QVERIFY2(install.exitStatus() == QProcess::NormalExit && install.exitCode() == 0,
              output.constData());
 
     m_probe = installed(QStringLiteral("bin/velmaro-asset-probe"));
-    QVERIFY(QFile::copy(ChildProgram::buildProgram(QStringLiteral("velmaro-asset-probe")),
-                        m_probe));
+    QVERIFY(
+        QFile::copy(ChildProgram::buildProgram(QStringLiteral("velmaro-asset-probe")), m_probe));
 }
 
 void TestInstall::layout_data()
@@ -110,8 +110,8 @@ void TestInstall::layout_data()
     QTest::newRow("icon") << "share/icons/hicolor/64x64/apps/velmaro.png" << false;
     QTest::newRow("style sheet") << "share/velmaro/css/velmaro.qss" << false;
     QTest::newRow("sprite strip") << "share/velmaro/sprites/shipstrip.png" << false;
-    for (const char *icon : {"playbutton", "pausebutton", "loadicon", "loadicon_auto", "idleicon",
-                             "idleicon_auto"}) {
+    for (const char *icon :
+         {"playbutton", "pausebutton", "loadicon", "loadicon_auto", "idleicon", "idleicon_auto"}) {
         const QString path = QStringLiteral("share/velmaro/img/%1.png").arg(QLatin1String(icon));
         QTest::newRow(icon) << path << false;
     }
@@ -168,7 +168,8 @@ void TestInstall::desktopEntryNamesInstalledProgramAndIcon()
     QVERIFY(QFileInfo::exists(
         installed(QStringLiteral("share/icons/hicolor/64x64/apps/%1.png").arg(icon))));
 
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validator =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty()) {
         qInfo("desktop-file-validate not installed: the entry is checked by its keys only");
         return;
@@ -211,8 +212,8 @@ void TestInstall::assetLookup()
     QVERIFY(elsewhere.isValid());
 
     // From a folder without assets, the installed copy in share/velmaro.
-    const QString shared = QFileInfo(installed(QStringLiteral("share/velmaro/") + asset))
-                               .canonicalFilePath();
+    const QString shared =
+        QFileInfo(installed(QStringLiteral("share/velmaro/") + asset)).canonicalFilePath();
     QVERIFY(!shared.isEmpty());
     QCOMPARE(probe(m_probe, elsewhere.path(), {asset}), QStringList{shared});
 
@@ -246,9 +247,10 @@ void TestInstall::installedProgramRunsFromForeignFolder()
     QVERIFY(program.start(installed(QStringLiteral("bin/velmaro"))));
     // The database notice comes first, then the window; the program keeps running.
     QTRY_VERIFY_WITH_TIMEOUT(!program.boxLines().isEmpty(), 30000);
-    QVERIFY(program.boxLines().first().startsWith(QStringLiteral("Information\tInitialisierung...")));
-    QTRY_VERIFY_WITH_TIMEOUT(server.requestCount(QStringLiteral("getBoats")) > 0
-                                 || server.requestCount(QStringLiteral("isup")) > 0,
+    QVERIFY(
+        program.boxLines().first().startsWith(QStringLiteral("Information\tInitialisierung...")));
+    QTRY_VERIFY_WITH_TIMEOUT(server.requestCount(QStringLiteral("getBoats")) > 0 ||
+                                 server.requestCount(QStringLiteral("isup")) > 0,
                              30000);
     QCOMPARE(program.process().state(), QProcess::Running);
     QVERIFY(QFileInfo::exists(program.databasePath()));
