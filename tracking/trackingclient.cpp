@@ -11,6 +11,11 @@
 
 using namespace Tracking;
 
+namespace {
+// Set on the replies of a removed race: they are dropped unread.
+const char *const discardedProperty = "velmaroDiscarded";
+} // namespace
+
 TrackingClient::TrackingClient(TrackingHost *host, QObject *parent)
     : QObject(parent),
       m_host(host),
@@ -132,13 +137,25 @@ void TrackingClient::checkVersion()
     m_manager->get(makePlainRequest(versionUrl(m_baseUrl), m_timeoutMs));
 }
 
+void TrackingClient::discardRace(int eventId, int taskId)
+{
+    const QList<QNetworkReply *> replies = m_manager->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : replies) {
+        const RequestTag tag = tagOf(reply->request());
+        if (!reply->isFinished() && tag.eventId == eventId && tag.taskId == taskId)
+            reply->setProperty(discardedProperty, true);
+    }
+}
+
 void TrackingClient::handleNetworkData(QNetworkReply *reply)
 {
     // What was asked decides, not where a redirect ended up.
     const QUrl url = reply->request().url();
     const QString urlText = url.toString();
     Outcome outcome = Outcome::Ignored;
-    if (reply->error() == QNetworkReply::NoError) {
+    if (reply->property(discardedProperty).toBool()) {
+        outcome = Outcome::Dropped;
+    } else if (reply->error() == QNetworkReply::NoError) {
         if (urlText.contains(QLatin1String("getPosition.php")))
             outcome = handlePositions(reply);
         if (urlText.contains(QLatin1String("getBoats.php")))

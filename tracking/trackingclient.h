@@ -77,6 +77,11 @@ public:
     bool probeServer();
     void checkVersion();
 
+    // The race was removed: replies still under way for it are dropped when
+    // they arrive (lamp counted down as for any reply), so nothing of it is
+    // stored again.
+    void discardRace(int eventId, int taskId);
+
 public slots:
     void handleNetworkData(QNetworkReply *reply);
 

@@ -239,6 +239,7 @@ void MainWindow::buildMenus()
     connect(quitAction, &QAction::triggered, this, &MainWindow::quit);
 
     m_raceMenu = menuBar()->addMenu(tr("&Regatten"));
+    buildRaceActions();
     m_gateMenu = menuBar()->addMenu(tr("&Gates"));
 }
 
@@ -599,11 +600,9 @@ void MainWindow::focusMap()
 
 void MainWindow::fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, int taskId)
 {
-    m_races = races;
+    setRaceMenu(races);
     RegattaEntry *found = nullptr;
     for (RegattaEntry *entry : races) {
-        QAction *action = m_raceMenu->addAction(entry->name);
-        connect(action, &QAction::triggered, this, &MainWindow::chooseRace);
         if (entry->eventId == eventId && entry->taskId == taskId)
             found = entry;
     }
@@ -626,7 +625,7 @@ void MainWindow::detachRegatta(const Regatta *regatta)
     stopAnimation();
     m_regatta = nullptr;
     m_races.clear();
-    m_raceMenu->clear();
+    clearRaceActions();
     fillGateMenu({});
     m_karte->setGateItems({});
     m_legend->clearShips();
@@ -637,16 +636,11 @@ void MainWindow::chooseRace()
     auto *action = qobject_cast<QAction *>(sender());
     if (!action || !m_regatta)
         return;
-    const QString text = action->text();
+    // By row id: with races named by users one name can start another.
+    const int id = action->data().toInt();
     for (RegattaEntry *entry : std::as_const(m_races)) {
-        if (!text.startsWith(entry->name))
-            continue;
-        stopAnimation();
-        m_regatta->select(*entry);
-        setCompleteTracksState(entry->showCompleteTracks);
-        setWindowTitle(QStringLiteral("%1 %2 %3")
-                           .arg(QString::fromLatin1(Identity::applicationName),
-                                QString::fromLatin1(Identity::version), entry->name));
+        if (entry->id == id)
+            selectRaceEntry(entry);
     }
 }
 

@@ -27,6 +27,10 @@ class TrackingClient;
 class TreeShipItem;
 struct RegattaEntry;
 class GateItem;
+namespace Tracking {
+class RaceListFetcher;
+struct RaceListResult;
+}
 
 // The single top-level window: map view and side panel (legend, settings)
 // in a splitter, the bottom bar with clock, play button, time slider and
@@ -97,6 +101,28 @@ public:
     void fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, int taskId);
     void fillGateMenu(const QList<GateItem *> &gates);
     QList<RegattaEntry *> raceListCopy() const { return m_races; }
+
+    // Races added and removed at run time. The race entries of "&Regatten"
+    // (without the three actions that manage them), in list order.
+    QList<QAction *> raceActions() const { return m_raceActions; }
+    QAction *addRaceAction() const { return m_addRaceAction; }
+    QAction *fetchRacesAction() const { return m_fetchRacesAction; }
+    QAction *removeRaceAction() const { return m_removeRaceAction; }
+    Tracking::RaceListFetcher *raceListFetcher() const { return m_raceListFetcher; }
+    // Replaces the race-list copy and the race entries of the menu; selects nothing.
+    void setRaceMenu(const QList<RegattaEntry *> &races);
+    // Race change to an entry of the copy: stops the animation, selects it,
+    // sets the complete-tracks box and the title.
+    void selectRaceEntry(const RegattaEntry *entry);
+    // Reads the race list again and selects the race with this row id (0:
+    // keeps the current selection).
+    void refreshRaces(int selectId);
+    // Stores the races of a fetched list that are not known yet and selects
+    // the newest of them; the outcome goes to the status bar.
+    void applyRaceList(const Tracking::RaceListResult &result);
+    // Asks for confirmation, then removes the user-added race with its boats
+    // and fixes; true when it was removed.
+    bool removeRaceWithId(int id);
     QList<GateItem *> gateListCopy() const { return m_gates; }
 
     // Where frames go: "movie" below the working directory.
@@ -154,6 +180,9 @@ private slots:
     void toggleAutoLoad();
     void toggleShowCompleteTracks();
     void toggleLookForUpdate();
+    void addRace();
+    void fetchRaces();
+    void removeRace();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -166,6 +195,8 @@ private:
     void showLampIdle();
     void showLampLoading();
     void focusMap();
+    void buildRaceActions();
+    void clearRaceActions();
 
     QList<RegattaEntry *> m_races;
     QList<GateItem *> m_gates;
@@ -214,6 +245,13 @@ private:
     bool m_autoload = false;
     bool m_showCompleteTracks = false;
     bool m_lookForUpdate = true;
+
+    QList<QAction *> m_raceActions;
+    QAction *m_addRaceAction = nullptr;
+    QAction *m_fetchRacesAction = nullptr;
+    QAction *m_removeRaceAction = nullptr;
+    QAction *m_raceSeparator = nullptr;
+    Tracking::RaceListFetcher *m_raceListFetcher = nullptr;
 };
 
 #endif

@@ -61,6 +61,14 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
     m_window->fillRaceMenu(m_races, eventId, taskId);
 }
 
+void Regatta::reloadRaces()
+{
+    const QList<RegattaEntry *> old = m_races;
+    m_races = loadRaceList();
+    m_window->setRaceMenu(m_races);
+    qDeleteAll(old);
+}
+
 Regatta::~Regatta()
 {
     m_window->detachRegatta(this);

@@ -59,6 +59,9 @@ public:
 
     // Race change: legend, gates, gate menu, boats, slider, fetching.
     void select(const RegattaEntry &entry);
+    // Reads the race list again after races were added or removed and
+    // refills the window's race menu; the selection stays as it is.
+    void reloadRaces();
 
     // Places every boat at its position for the moment; the followed boat
     // becomes the map centre.

@@ -550,10 +550,10 @@ void TestMainWindow::storedTwoCountsAsOff()
 
     m_regatta.reset();
     QVERIFY(!w->regatta());
-    QVERIFY(w->raceMenu()->actions().isEmpty());
+    QVERIFY(w->raceActions().isEmpty());
     m_db->exec({QStringLiteral("UPDATE prefs SET loadmaps=1, lookforupdate=1")});
     makeRegatta();
-    QCOMPARE(w->raceMenu()->actions().size(), 2);
+    QCOMPARE(w->raceActions().size(), 2);
     QVERIFY(w->loadMaps());
     QVERIFY(w->tileBox()->isChecked());
     QVERIFY(w->lookForUpdate());
@@ -693,7 +693,7 @@ void TestMainWindow::raceMenuListsNewestFirstAndSelectsStartRace()
 {
     makeRegatta();
     MainWindow *w = m_window.get();
-    const QList<QAction *> races = w->raceMenu()->actions();
+    const QList<QAction *> races = w->raceActions();
     QCOMPARE(races.size(), 2);
     QCOMPARE(races.at(0)->text(), QStringLiteral("Vudav Avazavava Zerevudeva 2011"));
     QCOMPARE(races.at(1)->text(), QStringLiteral("Dorur Izadidiva Dazidevire 2010"));

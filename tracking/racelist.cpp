@@ -1,0 +1,144 @@
+#include "racelist.h"
+
+#include "config.h"
+#include "identity.h"
+#include "ingest.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QUrl>
+
+#include <limits>
+
+namespace Tracking
+{
+
+qint64 parsePositiveInteger(QStringView text, qint64 maxValue)
+{
+    const QStringView digits = text.trimmed();
+    // 19 digits already reach the end of qint64.
+    if (digits.isEmpty() || digits.size() > 18)
+        return 0;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value > 0 && value <= maxValue ? value : 0;
+}
+
+bool isWellFormed(const RaceRecord &race)
+{
+    return race.eventId > 0 && race.taskId > 0 && !race.name.trimmed().isEmpty() &&
+           race.start > 0 && race.start <= maxRaceTime && race.end <= maxRaceTime &&
+           race.end > race.start;
+}
+
+QString raceListUrl(const QString &base)
+{
+    return Config::stripTrailingSlash(base) + QLatin1String("/api/getRaces.php?csv=1");
+}
+
+QNetworkRequest makeRaceListRequest(const QString &base, int timeoutMs)
+{
+    QNetworkRequest request{QUrl(raceListUrl(base))};
+    request.setRawHeader("User-Agent", Identity::trackingUserAgent);
+    request.setTransferTimeout(timeoutMs);
+    return request;
+}
+
+ParsedRaceList parseRaceList(const QByteArray &body)
+{
+    ParsedRaceList parsed;
+    const QString text = decodeReplyBody(body);
+    forEachLine(QStringView(text), [&parsed](QStringView line) {
+        if (line.trimmed().isEmpty())
+            return;
+        const QList<QStringView> fields = line.split(QLatin1Char('|'));
+        if (fields.size() != 5) {
+            ++parsed.skippedLines;
+            return;
+        }
+        RaceRecord race;
+        race.eventId = int(parsePositiveInteger(fields[0], std::numeric_limits<int>::max()));
+        race.taskId = int(parsePositiveInteger(fields[1], std::numeric_limits<int>::max()));
+        race.name = fields[2].trimmed().toString();
+        race.start = parsePositiveInteger(fields[3], maxRaceTime);
+        race.end = parsePositiveInteger(fields[4], maxRaceTime);
+        if (!isWellFormed(race)) {
+            ++parsed.skippedLines;
+            return;
+        }
+        parsed.races.append(race);
+    });
+    return parsed;
+}
+
+RaceListResult raceListResultOf(QNetworkReply *reply)
+{
+    RaceListResult result;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 404 || reply->error() == QNetworkReply::ContentNotFoundError) {
+        result.status = RaceListResult::Unavailable;
+        return result;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        result.status = RaceListResult::Failed;
+        result.error = reply->errorString();
+        return result;
+    }
+    const ParsedRaceList parsed = parseRaceList(reply->readAll());
+    result.status = RaceListResult::Ok;
+    result.races = parsed.races;
+    result.skippedLines = parsed.skippedLines;
+    return result;
+}
+
+QString raceListStatusText(const RaceListResult &result, int added)
+{
+    switch (result.status) {
+    case RaceListResult::Ok:
+        if (added == 0)
+            return QStringLiteral("Keine neuen Regatten auf dem Server.");
+        if (added == 1)
+            return QStringLiteral("1 neue Regatta vom Server geholt.");
+        return QStringLiteral("%1 neue Regatten vom Server geholt.").arg(added);
+    case RaceListResult::Unavailable:
+        return QStringLiteral("Der Server bietet keine Regattaliste an.");
+    case RaceListResult::Failed:
+        break;
+    }
+    return QStringLiteral("Die Regattaliste konnte nicht geholt werden: %1").arg(result.error);
+}
+
+RaceListFetcher::RaceListFetcher(QObject *parent)
+    : QObject(parent), m_manager(new QNetworkAccessManager(this)),
+      m_timeoutMs(Identity::trackingTimeoutMs)
+{
+    qRegisterMetaType<Tracking::RaceListResult>();
+    connect(m_manager, &QNetworkAccessManager::finished, this, &RaceListFetcher::handleFinished);
+}
+
+RaceListFetcher::~RaceListFetcher() = default;
+
+void RaceListFetcher::fetch(const QString &base)
+{
+    if (m_reply) {
+        QNetworkReply *old = m_reply;
+        m_reply = nullptr; // its finished signal no longer counts
+        old->abort();
+    }
+    m_reply = m_manager->get(makeRaceListRequest(base, m_timeoutMs));
+}
+
+void RaceListFetcher::handleFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    if (reply != m_reply)
+        return;
+    m_reply = nullptr;
+    emit finished(raceListResultOf(reply));
+}
+
+} // namespace Tracking

@@ -1,0 +1,368 @@
+#include "racestore.h"
+
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <limits>
+
+namespace RaceStore
+{
+
+namespace
+{
+
+using Tracking::RaceRecord;
+
+StoredRace rowOf(const QSqlQuery &q)
+{
+    StoredRace s;
+    s.id = q.value(0).toInt();
+    s.race.eventId = q.value(1).toInt();
+    s.race.taskId = q.value(2).toInt();
+    s.race.name = q.value(3).toString();
+    s.race.start = q.value(4).toLongLong();
+    s.race.end = q.value(5).toLongLong();
+    s.showCompleteTracks = q.value(6).toInt() == 1;
+    return s;
+}
+
+const QString selectColumns =
+    QStringLiteral("SELECT id, event_id, task_id, name, von, bis, showcompletetracks FROM regatta");
+
+bool pairStored(QSqlDatabase &db, int eventId, int taskId, bool *exists, QString *error)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("SELECT count(*) FROM regatta WHERE event_id=:event_id AND "
+                                  "task_id=:task_id"))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    q.bindValue(QStringLiteral(":event_id"), eventId);
+    q.bindValue(QStringLiteral(":task_id"), taskId);
+    if (!q.exec() || !q.next()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    *exists = q.value(0).toInt() > 0;
+    return true;
+}
+
+// Inserts one row inside the caller's transaction.
+bool insertRow(QSqlDatabase &db, const RaceRecord &race, StoredRace *stored, QString *error)
+{
+    QSqlQuery next(db);
+    if (!next.exec(QStringLiteral("SELECT coalesce(max(id), 0) + 1 FROM regatta")) ||
+        !next.next()) {
+        *error = next.lastError().text();
+        return false;
+    }
+    StoredRace s;
+    s.id = next.value(0).toInt();
+    s.race = race;
+    s.race.name = race.name.trimmed();
+    QSqlQuery insert(db);
+    if (!insert.prepare(QStringLiteral(
+            "INSERT INTO regatta (id, event_id, task_id, name, von, bis, showcompletetracks) "
+            "VALUES (:id, :event_id, :task_id, :name, :von, :bis, 0)"))) {
+        *error = insert.lastError().text();
+        return false;
+    }
+    insert.bindValue(QStringLiteral(":id"), s.id);
+    insert.bindValue(QStringLiteral(":event_id"), s.race.eventId);
+    insert.bindValue(QStringLiteral(":task_id"), s.race.taskId);
+    insert.bindValue(QStringLiteral(":name"), s.race.name);
+    insert.bindValue(QStringLiteral(":von"), s.race.start);
+    insert.bindValue(QStringLiteral(":bis"), s.race.end);
+    if (!insert.exec()) {
+        *error = insert.lastError().text();
+        return false;
+    }
+    *stored = s;
+    return true;
+}
+
+bool commitOrRollback(QSqlDatabase &db, QString *error)
+{
+    if (db.commit())
+        return true;
+    *error = db.lastError().text();
+    db.rollback();
+    return false;
+}
+
+// Runs a DELETE with one bound value; the number of rows, -1 on failure.
+int deleteRows(QSqlDatabase &db, const QString &sql, const QString &name, int value, QString *error)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql)) {
+        *error = q.lastError().text();
+        return -1;
+    }
+    q.bindValue(name, value);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return -1;
+    }
+    return q.numRowsAffected();
+}
+
+} // namespace
+
+bool isSeeded(int id, int eventId, int taskId)
+{
+    return id == 1 || id == 2 || (eventId == 10 && taskId == 88) ||
+           (eventId == 21 && taskId == 120);
+}
+
+bool isSeeded(const StoredRace &race)
+{
+    return isSeeded(race.id, race.race.eventId, race.race.taskId);
+}
+
+QVector<StoredRace> races(bool *ok)
+{
+    QVector<StoredRace> list;
+    QSqlQuery q;
+    const bool ran = q.exec(selectColumns + QStringLiteral(" ORDER BY von DESC"));
+    while (ran && q.next())
+        list.append(rowOf(q));
+    if (ok)
+        *ok = ran;
+    return list;
+}
+
+QList<RacePair> knownPairs()
+{
+    QList<RacePair> pairs;
+    for (const StoredRace &s : races())
+        pairs.append({s.race.eventId, s.race.taskId});
+    return pairs;
+}
+
+bool exists(int eventId, int taskId)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    bool found = false;
+    QString error;
+    return pairStored(db, eventId, taskId, &found, &error) && found;
+}
+
+StoredRace race(int id)
+{
+    QSqlQuery q;
+    q.prepare(selectColumns + QStringLiteral(" WHERE id=:id"));
+    q.bindValue(QStringLiteral(":id"), id);
+    if (q.exec() && q.next())
+        return rowOf(q);
+    return StoredRace();
+}
+
+InsertResult insert(const RaceRecord &race)
+{
+    InsertResult result;
+    if (!Tracking::isWellFormed(race)) {
+        result.status = InsertResult::Invalid;
+        return result;
+    }
+    QSqlDatabase db = QSqlDatabase::database();
+    if (!db.transaction()) {
+        result.error = db.lastError().text();
+        return result;
+    }
+    bool found = false;
+    if (!pairStored(db, race.eventId, race.taskId, &found, &result.error)) {
+        db.rollback();
+        return result;
+    }
+    if (found) {
+        db.rollback();
+        result.status = InsertResult::Duplicate;
+        return result;
+    }
+    if (!insertRow(db, race, &result.stored, &result.error)) {
+        db.rollback();
+        return result;
+    }
+    if (!commitOrRollback(db, &result.error))
+        return result;
+    result.status = InsertResult::Inserted;
+    return result;
+}
+
+ImportResult importRaces(const QVector<RaceRecord> &list)
+{
+    ImportResult result;
+    QSqlDatabase db = QSqlDatabase::database();
+    if (!db.transaction()) {
+        result.error = db.lastError().text();
+        return result;
+    }
+    QSet<RacePair> seen;
+    for (const RaceRecord &race : list) {
+        if (!Tracking::isWellFormed(race)) {
+            ++result.invalid;
+            continue;
+        }
+        const RacePair pair{race.eventId, race.taskId};
+        bool found = seen.contains(pair);
+        if (!found && !pairStored(db, race.eventId, race.taskId, &found, &result.error)) {
+            db.rollback();
+            result.added.clear();
+            return result;
+        }
+        seen.insert(pair);
+        if (found) {
+            ++result.known;
+            continue;
+        }
+        StoredRace stored;
+        if (!insertRow(db, race, &stored, &result.error)) {
+            db.rollback();
+            result.added.clear();
+            return result;
+        }
+        result.added.append(stored);
+    }
+    if (!commitOrRollback(db, &result.error)) {
+        result.added.clear();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+RemoveResult remove(int id)
+{
+    RemoveResult result;
+    QSqlDatabase db = QSqlDatabase::database();
+    if (!db.transaction()) {
+        result.error = db.lastError().text();
+        return result;
+    }
+    auto fail = [&db, &result]() {
+        db.rollback();
+        result.status = RemoveResult::Failed;
+        result.boats = result.fixes = 0;
+        return result;
+    };
+
+    QSqlQuery find(db);
+    if (!find.prepare(QStringLiteral("SELECT id, event_id, task_id FROM regatta WHERE id=:id"))) {
+        result.error = find.lastError().text();
+        return fail();
+    }
+    find.bindValue(QStringLiteral(":id"), id);
+    if (!find.exec()) {
+        result.error = find.lastError().text();
+        return fail();
+    }
+    if (!find.next()) {
+        find.finish();
+        db.rollback();
+        result.status = RemoveResult::NotFound;
+        return result;
+    }
+    const int eventId = find.value(1).toInt();
+    const int taskId = find.value(2).toInt();
+    find.finish();
+    if (isSeeded(id, eventId, taskId)) {
+        db.rollback();
+        result.status = RemoveResult::Seeded;
+        return result;
+    }
+
+    QSqlQuery others(db);
+    if (!others.prepare(
+            QStringLiteral("SELECT count(*) FROM regatta WHERE event_id=:event_id AND id<>:id"))) {
+        result.error = others.lastError().text();
+        return fail();
+    }
+    others.bindValue(QStringLiteral(":event_id"), eventId);
+    others.bindValue(QStringLiteral(":id"), id);
+    if (!others.exec() || !others.next()) {
+        result.error = others.lastError().text();
+        return fail();
+    }
+    const bool shared = others.value(0).toInt() > 0;
+    others.finish();
+
+    if (!shared) {
+        result.fixes = deleteRows(db, QStringLiteral("DELETE FROM track WHERE regatta_id=:r"),
+                                  QStringLiteral(":r"), eventId, &result.error);
+        if (result.fixes < 0)
+            return fail();
+        result.boats = deleteRows(db, QStringLiteral("DELETE FROM ship WHERE regatta_id=:r"),
+                                  QStringLiteral(":r"), eventId, &result.error);
+        if (result.boats < 0)
+            return fail();
+    }
+    if (deleteRows(db, QStringLiteral("DELETE FROM regatta WHERE id=:id"), QStringLiteral(":id"),
+                   id, &result.error) != 1)
+        return fail();
+    if (!commitOrRollback(db, &result.error))
+        return fail();
+    result.status = RemoveResult::Removed;
+    return result;
+}
+
+QString emptyNameMessage()
+{
+    return QStringLiteral("Bitte einen Namen für die Regatta eingeben.");
+}
+
+QString badEventMessage()
+{
+    return QStringLiteral("Die Eventnummer muss eine positive ganze Zahl sein.");
+}
+
+QString badTaskMessage()
+{
+    return QStringLiteral("Die Tasknummer muss eine positive ganze Zahl sein.");
+}
+
+QString endBeforeStartMessage()
+{
+    return QStringLiteral("Das Ende muss nach dem Start liegen.");
+}
+
+QString timeRangeMessage()
+{
+    return QStringLiteral("Start und Ende müssen zwischen 1970 und 2038 liegen.");
+}
+
+QString duplicateMessage(int eventId, int taskId)
+{
+    return QStringLiteral("Eine Regatta mit Eventnummer %1 und Tasknummer %2 gibt es schon.")
+        .arg(eventId)
+        .arg(taskId);
+}
+
+Validation validate(const RaceInput &input, const QList<RacePair> &known)
+{
+    Validation v;
+    constexpr qint64 maxNumber = std::numeric_limits<int>::max();
+    v.race.name = input.name.trimmed();
+    v.race.eventId = int(Tracking::parsePositiveInteger(input.eventText, maxNumber));
+    v.race.taskId = int(Tracking::parsePositiveInteger(input.taskText, maxNumber));
+    v.race.start = input.start;
+    v.race.end = input.end;
+    if (v.race.name.isEmpty())
+        v.messages.append(emptyNameMessage());
+    if (v.race.eventId == 0)
+        v.messages.append(badEventMessage());
+    if (v.race.taskId == 0)
+        v.messages.append(badTaskMessage());
+    if (input.start <= 0 || input.end > Tracking::maxRaceTime)
+        v.messages.append(timeRangeMessage());
+    else if (input.end <= input.start)
+        v.messages.append(endBeforeStartMessage());
+    if (v.race.eventId > 0 && v.race.taskId > 0 &&
+        known.contains(RacePair{v.race.eventId, v.race.taskId}))
+        v.messages.append(duplicateMessage(v.race.eventId, v.race.taskId));
+    return v;
+}
+
+} // namespace RaceStore
