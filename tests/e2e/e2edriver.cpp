@@ -191,8 +191,16 @@ QByteArray E2eDriver::execute(const QString &line)
                                   {QStringLiteral("value"), s->value()}});
     }
     if (command == QLatin1String("setslider")) {
-        m_window->timeSlider()->setValue(f.value(1).toInt());
-        return answer(m_window->timeSlider()->value());
+        // A moment, or "60%" of the way through the slider's range.
+        QSlider *s = m_window->timeSlider();
+        QString value = f.value(1);
+        if (value.endsWith(QLatin1Char('%'))) {
+            value.chop(1);
+            s->setValue(s->minimum() + int((s->maximum() - s->minimum()) * value.toDouble() / 100));
+        } else {
+            s->setValue(value.toInt());
+        }
+        return answer(s->value());
     }
     if (command == QLatin1String("play")) {
         m_window->playButton()->click();
@@ -229,6 +237,14 @@ QByteArray E2eDriver::execute(const QString &line)
         QCoreApplication::processEvents();
         return answer(true);
     }
+    if (command == QLatin1String("geometry")) {
+        m_window->setGeometry(f.value(1).toInt(), f.value(2).toInt(), f.value(3).toInt(),
+                              f.value(4).toInt());
+        QCoreApplication::processEvents();
+        return answer(true);
+    }
+    if (command == QLatin1String("mark"))
+        return answer(f.value(1));
     if (command == QLatin1String("grab")) {
         return m_window->grab().save(f.value(1)) ? answer(f.value(1))
                                                  : failure(QStringLiteral("cannot save"));

@@ -22,6 +22,10 @@ class Regatta;
 // whose answers are appended to VELMARO_E2E_REPORT; a script may also wait:
 //   wait <TAB> sql <TAB> expected value <TAB> timeout ms
 //   sleep <TAB> ms
+// Commands: ping, title, menus, actions, trigger <menu> <action>, legend,
+// clicklegend <boat id>, key <name>, slider, setslider <moment or N%>, play,
+// fetch, tick, state, ships, sql <statement>, timeouts <ms>, resize <w> <h>,
+// geometry <x> <y> <w> <h>, mark <text>, grab <file>, close.
 class E2eDriver : public QObject
 {
     Q_OBJECT

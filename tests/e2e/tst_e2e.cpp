@@ -171,6 +171,7 @@ void TestEndToEnd::firstStartFetchesTheWholeRace()
         fixTotal(storedTracks(session, eventId)) >= fixTotal(expected) && idle(session), 90000);
     QCOMPARE(storedTracks(session, eventId), expected);
     QCOMPARE(doubledFixes(session), 0);
+    qInfo("%lld boats, %lld fixes stored once each", qint64(expected.size()), fixTotal(expected));
 
     const QList<DemoServer::Boat> boats = m_server->boats(eventId);
     const QJsonArray shipRows =
