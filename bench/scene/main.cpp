@@ -244,10 +244,11 @@ int main(int argc, char *argv[])
                    .arg(rows)
                    .arg(floorMs, 0, 'f', 0);
         out.flush();
-        const std::string figure = QStringLiteral("scene: load %1 boats x %2 fixes from the database")
-                                       .arg(boats)
-                                       .arg(fixes)
-                                       .toStdString();
+        const std::string figure =
+            QStringLiteral("scene: load %1 boats x %2 fixes from the database")
+                .arg(boats)
+                .arg(fixes)
+                .toStdString();
         BenchResult::print(figure.c_str(), loadMs, "ms", "one plain query over the same rows",
                            floorMs);
     }
@@ -300,10 +301,10 @@ int main(int argc, char *argv[])
                    .arg(f.worstFrameMs, 6, 'f', 2)
                    .arg(f.tailPoints);
         out.flush();
-        const std::string figure = QStringLiteral("scene: frame 1920x1080, %1 tracks, %2")
-                                       .arg(QString::fromLatin1(trackKind),
-                                            QString::fromLatin1(label).trimmed())
-                                       .toStdString();
+        const std::string figure =
+            QStringLiteral("scene: frame 1920x1080, %1 tracks, %2")
+                .arg(QString::fromLatin1(trackKind), QString::fromLatin1(label).trimmed())
+                .toStdString();
         BenchResult::print(figure.c_str(), f.frameMs, "ms", "target: frame 16 ms",
                            BenchResult::frameBudgetMs);
     };
@@ -327,8 +328,8 @@ int main(int argc, char *argv[])
                .arg(kept)
                .arg(qint64(ships.size()) * fixes);
     out.flush();
-    BenchResult::print("scene: simplify every track", simplifyMs, "ms",
-                       "target: race opens in 1 s", raceOpenTargetMs);
+    BenchResult::print("scene: simplify every track", simplifyMs, "ms", "target: race opens in 1 s",
+                       raceOpenTargetMs);
     trackKind = "simplified";
     report("  three-hour tails", false, false);
     report("  three-hour tails, following", false, true);
