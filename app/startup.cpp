@@ -128,7 +128,7 @@ void checkForUpdatesAtStart(bool lookForUpdate)
     VuUpdater::instance()->CheckForUpdatesSilent();
 }
 
-int run(int argc, char *argv[])
+int run(int argc, char *argv[], const AfterStartHook &afterStart)
 {
     QApplication app(argc, argv);
     setIdentity();
@@ -152,6 +152,8 @@ int run(int argc, char *argv[])
     auto regatta = std::make_unique<Regatta>(window.get(), race.eventId, race.taskId);
     checkForUpdatesAtStart(window->lookForUpdate());
     window->tracking()->checkVersion();
+    if (afterStart)
+        afterStart(window.get(), regatta.get());
 
     const int status = app.exec();
     regatta.reset();

@@ -6,10 +6,12 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QSettings;
 class QWidget;
+class Regatta;
 
 // The program's start-up, in the order it happens, as small steps that tests
 // can run one by one inside their own process.
@@ -63,8 +65,12 @@ QString initialTitle();
 // The silent update check, when the preference `lookforupdate` is on.
 void checkForUpdatesAtStart(bool lookForUpdate);
 
+// Called once the window is shown and the start race is selected, just
+// before the event loop; the program itself passes none (test drivers do).
+using AfterStartHook = std::function<void(MainWindow *, Regatta *)>;
+
 // The whole program. Returns the process exit status.
-int run(int argc, char *argv[]);
+int run(int argc, char *argv[], const AfterStartHook &afterStart = {});
 
 } // namespace Startup
 

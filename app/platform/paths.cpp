@@ -1,41 +1,24 @@
 #include "paths.h"
 
 #include "identity.h"
+#include "platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
 
-namespace Paths {
+namespace Paths
+{
 
 QString dataFolder()
 {
-#ifdef Q_OS_WIN
-    QSettings shellFolders(
-        QStringLiteral(
-            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
-        QSettings::NativeFormat);
-    const QString base = shellFolders.value(QStringLiteral("Local AppData")).toString();
-    if (!base.isEmpty())
-        return QDir(base).filePath(QString::fromLatin1(Identity::applicationName));
-#endif
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return QDir(base).filePath(QString::fromLatin1(Identity::applicationName));
+    return QDir(Platform::localAppDataFolder())
+        .filePath(QString::fromLatin1(Identity::applicationName));
 }
 
 QString databaseFolder()
 {
-#ifdef Q_OS_WIN
-    QSettings machine(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\")
-                          + QString::fromLatin1(Identity::organizationDomain),
-                      QSettings::NativeFormat);
-#else
-    QSettings machine(QSettings::SystemScope, QString::fromLatin1(Identity::organizationDomain),
-                      QString::fromLatin1(Identity::applicationName));
-#endif
-    const QString folder = machine.value(QStringLiteral("VELMARODB")).toString();
+    const QString folder = Platform::installedDatabaseFolder();
     return folder.isEmpty() ? dataFolder() : folder;
 }
 

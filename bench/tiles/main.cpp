@@ -1,7 +1,11 @@
 // Map view figures: a 1920 x 1080 view shown entirely from the disk cache
 // (every tile decoded from PNG), and one refresh (relayout + repaint) of a
-// view whose tiles are already in memory and whose scene is empty.
+// view whose tiles are already in memory and whose scene is empty. Each is
+// held against its floor: the same tiles decoded and drawn with plain QImage
+// and QPainter, without the view.
 
+#include "benchresult.h"
+#include "benchtiles.h"
 #include "karte.h"
 #include "maphost.h"
 #include "scheme.h"
@@ -39,29 +43,40 @@ public:
     int requests = 0;
 };
 
-// Something with the texture of a map tile, so PNG decoding costs what it
-// does for real tiles (tens of kilobytes, not a flat colour).
-QImage fakeTile(int column, int row)
-{
-    QImage image(256, 256, QImage::Format_RGB32);
-    image.fill(QColor(242, 239, 233));
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QRandomGenerator rng(quint32(column * 7919 + row));
-    for (int i = 0; i < 60; ++i) {
-        p.setPen(QPen(QColor::fromHsv(rng.bounded(360), 80, 200), rng.bounded(1, 6)));
-        p.drawLine(rng.bounded(256), rng.bounded(256), rng.bounded(256), rng.bounded(256));
-    }
-    p.setPen(Qt::darkGray);
-    p.drawText(QRect(0, 0, 256, 256), Qt::AlignCenter,
-               QStringLiteral("%1/%2").arg(column).arg(row));
-    return image;
-}
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// The tiles of the view drawn at their places on a 1920 x 1080 image; with
+// decode, each is read from its PNG file first.
+double drawTiles(const MapProjection &layout, const QString &cache, const QSize &size,
+                 const QList<QImage> &decoded, bool decode)
+{
+    QImage target(size, QImage::Format_ARGB32_Premultiplied);
+    QElapsedTimer t;
+    t.start();
+    QPainter painter(&target);
+    const QRect tiles = layout.visibleTiles();
+    int i = 0;
+    for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
+        for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r, ++i) {
+            const QPoint at((c - tiles.left()) * 256 - 128, (r - tiles.top()) * 256 - 128);
+            if (decode) {
+                const QImage tile(QStringLiteral("%1/%2/%3/%4.png")
+                                      .arg(cache)
+                                      .arg(layout.zoom())
+                                      .arg(c)
+                                      .arg(r));
+                painter.drawImage(at, tile);
+            } else {
+                painter.drawImage(at, decoded.at(i % decoded.size()));
+            }
+        }
+    }
+    painter.end();
+    return t.nsecsElapsed() / 1e6;
 }
 
 } // namespace
@@ -83,18 +98,10 @@ int main(int argc, char **argv)
     layout.setCentre(42.986766, 16.0203);
     layout.layout(size.width(), size.height());
     const QRect tiles = layout.visibleTiles();
-    int files = 0;
-    qint64 bytes = 0;
-    for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
-        QDir().mkpath(QStringLiteral("%1/%2/%3").arg(cache).arg(zoom).arg(c));
-        for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r) {
-            const QString path =
-                QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(zoom).arg(c).arg(r);
-            fakeTile(c, r).save(path, "PNG");
-            bytes += QFileInfo(path).size();
-            ++files;
-        }
-    }
+    const BenchTiles::CacheFigures written =
+        BenchTiles::writeCache(cache, zoom, tiles.adjusted(0, 0, 1, 1));
+    const int files = written.files;
+    const qint64 bytes = written.bytes;
     std::printf("disk cache: %d tiles, %.1f KiB average\n", files, bytes / 1024.0 / files);
 
     QuietHost host;
@@ -120,6 +127,14 @@ int main(int argc, char **argv)
     }
     std::printf("1920x1080 view from the disk cache (%d runs): median %.2f ms, best %.2f ms\n",
                 runs, median(fromDisk), *std::min_element(fromDisk.begin(), fromDisk.end()));
+    QList<QImage> decoded;
+    std::vector<double> floorDisk;
+    for (int i = 0; i < runs; ++i)
+        floorDisk.push_back(drawTiles(layout, cache, size, decoded, true));
+    std::printf("  floor, the same tiles decoded and drawn with QImage: median %.2f ms\n",
+                median(floorDisk));
+    BenchResult::print("map view: 1920x1080 from the disk cache", median(fromDisk), "ms",
+                       "decode + draw the tiles with QImage", median(floorDisk));
 
     Karte view(&scene, &host);
     view.setTileCacheFolder(cache);
@@ -139,6 +154,22 @@ int main(int argc, char **argv)
     std::printf("refresh of an empty 1920x1080 view, tiles in memory (200 runs): median %.3f ms, "
                 "best %.3f ms\n",
                 median(refresh), *std::min_element(refresh.begin(), refresh.end()));
+    for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
+        for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r)
+            decoded.append(QImage(QStringLiteral("%1/%2/%3/%4.png")
+                                      .arg(cache)
+                                      .arg(zoom)
+                                      .arg(c)
+                                      .arg(r))
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+    std::vector<double> floorDraw;
+    for (int i = 0; i < 200; ++i)
+        floorDraw.push_back(drawTiles(layout, cache, size, decoded, false));
+    std::printf("  floor, the same tiles drawn from memory with QPainter: median %.3f ms\n",
+                median(floorDraw));
+    BenchResult::print("map view: refresh, empty scene, tiles in memory", median(refresh), "ms",
+                       "draw the decoded tiles with QPainter", median(floorDraw));
 
     std::vector<double> relayoutOnly;
     for (int i = 0; i < 200; ++i) {
@@ -148,6 +179,8 @@ int main(int argc, char **argv)
         relayoutOnly.push_back(t.nsecsElapsed() / 1e6);
     }
     std::printf("  of which relayout alone: median %.3f ms\n", median(relayoutOnly));
+    BenchResult::print("map view: relayout alone, empty scene", median(relayoutOnly), "ms",
+                       "target: frame 16 ms", BenchResult::frameBudgetMs);
     std::printf("network requests: %d\n", host.requests);
     return 0;
 }

@@ -1,0 +1,8 @@
+// velmaro-e2e: the program with the end-to-end driver attached after start-up.
+#include "e2edriver.h"
+#include "startup.h"
+
+int main(int argc, char *argv[])
+{
+    return Startup::run(argc, argv, &E2eDriver::attach);
+}
