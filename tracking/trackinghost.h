@@ -37,8 +37,8 @@ public:
     // order) to its track, add their number to its point count, set its
     // lastget and mark it as having positions. fixes may be empty.
     virtual void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget) = 0;
-    // Prepares the boats for display and moves the slider to the newest fix;
-    // counts the lamp down once, as the window's placeShips does.
+    // Prepares the boats for display and moves the slider to the newest fix.
+    // Leaves the lamp alone: the client counts it down once per reply.
     virtual void placeShips() = 0;
 
     // Transfer lamp: once per request sent, once per reply finished.

@@ -870,8 +870,6 @@ void MainWindow::placeShips()
 {
     if (m_regatta)
         m_regatta->placeShips();
-    else
-        setNetLedOff();
 }
 
 void MainWindow::setLastFetchText(const QString &text)

@@ -262,7 +262,8 @@ void Regatta::placeShips()
         m_window->setUhrzeit(now);
         m_window->setSliderValue(now);
     }
-    m_window->setNetLedOff();
+    // The lamp is counted down by each finished reply alone: counting it down
+    // here too put it out while other replies were still open.
 }
 
 // --- moment, display --------------------------------------------------------

@@ -112,11 +112,7 @@ public:
         ships[index].info.lastget = lastget;
         ships[index].hasPositions = true;
     }
-    void placeShips() override
-    {
-        ++placeCount;
-        setNetLedOff();
-    }
+    void placeShips() override { ++placeCount; }
     void setNetLedOn() override
     {
         ++ledOn;

@@ -89,6 +89,7 @@ private slots:
     void xyStatus_data();
     void xyStatus();
     void lampCountsOverlappingTransfers();
+    void lampStaysOnWhileOtherRepliesAreOpen();
     void lampNeverBelowZero();
     void lampAutomaticIcons();
     void animationTakesTenTicksOverHundredSeconds();
@@ -313,6 +314,23 @@ void TestMainWindow::lampCountsOverlappingTransfers()
     QCOMPARE(w->pendingRequests(), 0);
     QCOMPARE(iconImage(w->fetchButton()->icon()), idle);
     QCOMPARE(w->fetchButton()->toolTip(), QStringLiteral("neueste Positionsdaten holen"));
+    QVERIFY(!w->isLoading());
+}
+
+void TestMainWindow::lampStaysOnWhileOtherRepliesAreOpen()
+{
+    MainWindow *w = m_window.get();
+    w->setLoading(true);
+    w->setNetLedOn();
+    w->setNetLedOn();
+    // one positions reply handled: it places the boats and counts down once
+    w->placeShips();
+    w->setNetLedOff();
+    QCOMPARE(w->pendingRequests(), 1);
+    QVERIFY(w->isLoading());
+    QCOMPARE(w->fetchButton()->toolTip(), QStringLiteral("Übertragung stoppen"));
+    w->setNetLedOff();
+    QCOMPARE(w->pendingRequests(), 0);
     QVERIFY(!w->isLoading());
 }
 
