@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "benchresult.h"
+
 namespace
 {
 
@@ -149,6 +151,8 @@ int main(int argc, char *argv[])
         std::printf("Rangliste in front:  %.2f ms per tick (worst %.2f), %d leaderboard updates "
                     "in %d ticks\n",
                     ranked.meanMs, ranked.worstMs, ranked.leaderboardUpdates, ticks);
+        BenchResult::print("window: animation tick, 100 boats, Rangliste in front", ranked.meanMs,
+                           "ms", "the same with the legend in front", legend.meanMs);
 
         // Paused, every slider move updates the tab.
         const int moves = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 200;
@@ -168,6 +172,8 @@ int main(int argc, char *argv[])
         std::printf("paused slider moves: %.2f ms each with Rangliste in front, %.2f ms with "
                     "the legend\n",
                     withRanking, withLegend);
+        BenchResult::print("window: paused slider move, Rangliste in front", withRanking, "ms",
+                           "the same with the legend in front", withLegend);
     }
     db.close();
     return 0;
