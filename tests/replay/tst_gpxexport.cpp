@@ -47,7 +47,8 @@ QStringList filesIn(const QString &dir)
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size();
 }
 
 QByteArray readBytes(const QString &path)
@@ -89,11 +90,14 @@ private slots:
         const QString pt = u"<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg>"_s;
         QTest::newRow("type before name") << "<trk><type>x</type><name>n</name>" + pt + "</trk>";
         QTest::newRow("trkseg before desc") << "<trk>" + pt + "<desc>d</desc></trk>";
-        QTest::newRow("latitude 90.5") << u"<trk><trkseg><trkpt lat=\"90.5\" lon=\"2\"/></trkseg></trk>"_s;
-        QTest::newRow("longitude 180") << u"<trk><trkseg><trkpt lat=\"1\" lon=\"180\"/></trkseg></trk>"_s;
+        QTest::newRow("latitude 90.5")
+            << u"<trk><trkseg><trkpt lat=\"90.5\" lon=\"2\"/></trkseg></trk>"_s;
+        QTest::newRow("longitude 180")
+            << u"<trk><trkseg><trkpt lat=\"1\" lon=\"180\"/></trkseg></trk>"_s;
         QTest::newRow("trkpt without lon") << u"<trk><trkseg><trkpt lat=\"1\"/></trkseg></trk>"_s;
         QTest::newRow("time without date")
-            << u"<trk><trkseg><trkpt lat=\"1\" lon=\"2\"><time>10:00</time></trkpt></trkseg></trk>"_s;
+            << u"<trk><trkseg><trkpt lat=\"1\" lon=\"2\"><time>10:00</time></trkpt>"
+               "</trkseg></trk>"_s;
         QTest::newRow("time before ele")
             << u"<trk><trkseg><trkpt lat=\"1\" lon=\"2\"><time>2011-01-01T00:00:00Z</time>"
                "<ele>3</ele></trkpt></trkseg></trk>"_s;

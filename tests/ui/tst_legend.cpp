@@ -190,7 +190,8 @@ private slots:
         QCOMPARE(spy.at(0).at(0).value<TreeShipItem *>()->id(), 9);
 
         // a class row or no row reports nothing
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(group(1)).center());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualRect(group(1)).center());
         m_legend->curItem(QModelIndex());
         QCOMPARE(spy.count(), 2);
     }

@@ -255,6 +255,8 @@ private slots:
             case 'a': w->autoloadBox()->click(); break;
             }
             checkLamp(parts.at(1).toInt(), parts.at(2));
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(u"after step "_s + step));
             if (parts.size() > 3)
                 QVERIFY(w->isLoading());
         }
