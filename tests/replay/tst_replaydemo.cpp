@@ -22,7 +22,7 @@
 
 namespace
 {
-constexpr qint64 fixedNow = 1400000000; // the 2011 race is over
+constexpr qint64 fixedNow = UiTest::fixedNow; // the 2011 race is over
 }
 
 class TestReplayDemo : public QObject
@@ -37,52 +37,42 @@ private:
     void loadRace();
 
     std::unique_ptr<DemoServer> m_server;
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<MessageRecorder> m_boxes;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<Regatta> m_regatta;
+    UiTest::Window f;
 };
 
 void TestReplayDemo::initTestCase()
 {
     Startup::setIdentity();
-    UiTest::installAssets();
-    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(fixedNow); });
+    UiTest::initCase();
     DemoServer::Options options;
     options.quiet = true;
     options.boatsPerRace = 8;
     m_server = std::make_unique<DemoServer>(options);
     QVERIFY(m_server->listen(0) != 0);
-    m_db = std::make_unique<TestDatabase>();
-    QVERIFY(UiTest::createSchema(*m_db));
-    QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadmaps=0")}));
-    m_boxes = std::make_unique<MessageRecorder>();
-    m_window = std::make_unique<MainWindow>();
-    UiTest::isolate(m_window.get());
-    m_window->tracking()->setBaseUrl(m_server->baseUrl());
-    m_window->resize(1200, 800);
+    QVERIFY(f.open({QStringLiteral("UPDATE prefs SET loadmaps=0")}, QSize(1200, 800)));
+    f.window->tracking()->setBaseUrl(m_server->baseUrl());
     loadRace();
 }
 
 void TestReplayDemo::loadRace()
 {
-    m_regatta = std::make_unique<Regatta>(m_window.get(), 21, 120);
-    QTRY_COMPARE_WITH_TIMEOUT(int(m_regatta->ships().size()), 8, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->timeSlider()->maximum() < fixedNow, 10000);
+    f.start(21, 120);
+    QTRY_COMPARE_WITH_TIMEOUT(int(f.regatta->ships().size()), 8, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->timeSlider()->maximum() < fixedNow, 10000);
     const auto allPlaced = [this] {
-        for (Ship *ship : m_regatta->ships()) {
+        for (Ship *ship : f.regatta->ships()) {
             if (!ship->hasPositions())
                 return false;
         }
         return true;
     };
     QTRY_VERIFY_WITH_TIMEOUT(allPlaced(), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingRequests(), 0, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.window->pendingRequests(), 0, 30000);
 }
 
 void TestReplayDemo::fastestSpeedReplaysRaceInAboutAMinute()
 {
-    MainWindow *w = m_window.get();
+    MainWindow *w = f.window.get();
     emit w->speedBox()->activated(w->speedBox()->findData(300));
     w->setSliderValue(w->timeSlider()->minimum());
     w->animOnOff();
@@ -100,14 +90,14 @@ void TestReplayDemo::fastestSpeedReplaysRaceInAboutAMinute()
 
 void TestReplayDemo::leaderboardPlausibleThroughoutRace()
 {
-    MainWindow *w = m_window.get();
+    MainWindow *w = f.window.get();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     if (!w->isPanelOpen())
         w->toggleLegende();
     w->sidePanel()->setCurrentWidget(w->leaderboard());
     LeaderboardPanel *board = w->leaderboard();
-    const int courseGates = int(m_regatta->gates().size());
+    const int courseGates = int(f.regatta->gates().size());
     QCOMPARE(courseGates, 11);
 
     QHash<int, int> passed;
@@ -151,16 +141,16 @@ void TestReplayDemo::leaderboardPlausibleThroughoutRace()
     w->setSliderValue(middle);
     QCOMPARE(board->shownMoment(), middle);
     Leaderboard fresh;
-    fresh.setCourse(Leaderboard::gatesOf(m_regatta->gates()));
+    fresh.setCourse(Leaderboard::gatesOf(f.regatta->gates()));
     const QList<LeaderboardRow> expected =
-        fresh.update(Leaderboard::boatsOf(m_regatta->ships()), middle);
+        fresh.update(Leaderboard::boatsOf(f.regatta->ships()), middle);
     QCOMPARE(board->rows().size(), expected.size());
     for (int i = 0; i < expected.size(); ++i) {
         QCOMPARE(board->rows()[i].id, expected[i].id);
         QCOMPARE(board->rows()[i].gatesPassed, expected[i].gatesPassed);
         QCOMPARE(board->rows()[i].distanceFinishKm, expected[i].distanceFinishKm);
     }
-    QCOMPARE(m_boxes->count(), 0);
+    QCOMPARE(f.boxes->count(), 0);
 }
 
 QTEST_MAIN(TestReplayDemo)

@@ -2,6 +2,7 @@
 // the "Rangliste" tab and the GPX export entry of "&Datei".
 
 #include "../ui/uitest.h"
+#include "gpxcheck.h"
 
 #include "gpxexport.h"
 #include "iconselector.h"
@@ -17,12 +18,10 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -34,7 +33,7 @@
 namespace
 {
 
-constexpr qint64 fixedNow = 1400000000; // after the seeded races
+constexpr qint64 fixedNow = UiTest::fixedNow;
 constexpr int raceStart = 1302906000;   // the 2011 race, course of 11 gates
 constexpr int fixEvery = 300;
 constexpr int fixCount = 37; // three hours
@@ -92,12 +91,6 @@ QPoint inNameColumn(QTreeWidget *tree, const QRect &row)
                   row.center().y());
 }
 
-QString schemaPath()
-{
-    return QDir(qEnvironmentVariable("VELMARO_SOURCE_DIR"))
-        .filePath(QStringLiteral("tests/data/gpx/gpx.xsd"));
-}
-
 } // namespace
 
 class TestReplayUi : public QObject
@@ -105,7 +98,7 @@ class TestReplayUi : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { UiTest::initCase(); }
     void init();
     void cleanup();
 
@@ -124,51 +117,39 @@ private slots:
 private:
     void openRace();
     void showLeaderboard();
+    void hide(int id)
+    {
+        const QModelIndex row = f.regatta->shipById(id)->legendIndex();
+        f.window->shiponoff(TreeShipItem::cast(f.window->legend()->model()->itemFromIndex(row)),
+                            false);
+    }
 
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<MessageRecorder> m_boxes;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<Regatta> m_regatta;
+    UiTest::Window f;
+    MainWindow *w = nullptr;
 };
-
-void TestReplayUi::initTestCase()
-{
-    UiTest::installAssets();
-    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(fixedNow); });
-}
 
 void TestReplayUi::init()
 {
-    m_db = std::make_unique<TestDatabase>();
-    QVERIFY(m_db->isOpen());
-    QVERIFY(UiTest::createSchema(*m_db));
-    m_boxes = std::make_unique<MessageRecorder>();
-    QSettings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro")).clear();
-    m_window = std::make_unique<MainWindow>();
-    UiTest::isolate(m_window.get());
-    m_window->resize(1000, 700);
+    QVERIFY(f.open({}, QSize(1000, 700)));
+    w = f.window.get();
 }
 
 void TestReplayUi::cleanup()
 {
     MainWindow::setSaveFileChooser({});
-    m_regatta.reset();
-    m_window.reset();
-    m_boxes.reset();
-    m_db.reset();
+    f.close();
 }
 
 void TestReplayUi::openRace()
 {
-    QVERIFY(m_db->exec(fleetSql()));
-    m_regatta = std::make_unique<Regatta>(m_window.get(), 21, 120);
-    QCOMPARE(m_regatta->ships().size(), 3);
-    QCOMPARE(m_regatta->gates().size(), 11);
+    QVERIFY(f.db->exec(fleetSql()));
+    f.start(21, 120);
+    QCOMPARE(f.regatta->ships().size(), 3);
+    QCOMPARE(f.regatta->gates().size(), 11);
 }
 
 void TestReplayUi::showLeaderboard()
 {
-    MainWindow *w = m_window.get();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     if (!w->isPanelOpen())
@@ -187,7 +168,6 @@ void TestReplayUi::speedChoicesAdvanceSliderAndStopAtEnd_data()
 void TestReplayUi::speedChoicesAdvanceSliderAndStopAtEnd()
 {
     QFETCH(int, speed);
-    MainWindow *w = m_window.get();
     QCOMPARE(w->replaySpeed(), 10); // the default
     const int index = w->speedBox()->findData(speed);
     QVERIFY(index >= 0);
@@ -217,7 +197,6 @@ void TestReplayUi::speedChoicesAdvanceSliderAndStopAtEnd()
 
 void TestReplayUi::liveSpeedAdvancesByMeasuredTime()
 {
-    MainWindow *w = m_window.get();
     qint64 ms = 5000;
     w->replayClock()->setMsClock([&ms] { return ms; });
     emit w->speedBox()->activated(w->speedBox()->findData(ReplayClock::live));
@@ -259,7 +238,6 @@ void TestReplayUi::speedStoredAndRestored()
 {
     QFETCH(QString, stored);
     QFETCH(int, expected);
-    MainWindow *w = m_window.get();
     const int index = w->speedBox()->findData(ReplayClock::fromKey(stored));
     emit w->speedBox()->activated(index);
     QSettings settings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro"));
@@ -276,7 +254,6 @@ void TestReplayUi::leaderboardRanksFleetAlongCourse()
 {
     openRace();
     showLeaderboard();
-    MainWindow *w = m_window.get();
     LeaderboardPanel *board = w->leaderboard();
     const int oneHour = raceStart + 3600;
     w->setSliderValue(oneHour);
@@ -317,7 +294,6 @@ void TestReplayUi::leaderboardClickFollowsBoatAsLegendClick()
 {
     openRace();
     showLeaderboard();
-    MainWindow *w = m_window.get();
     w->setSliderValue(raceStart + 3600);
     QTreeWidget *tree = w->leaderboard()->tree();
     QTreeWidgetItem *item = w->leaderboard()->itemForShip(22);
@@ -327,9 +303,9 @@ void TestReplayUi::leaderboardClickFollowsBoatAsLegendClick()
     QVERIFY(rect.isValid());
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, inNameColumn(tree, rect));
 
-    Ship *ship = m_regatta->shipById(22);
+    Ship *ship = f.regatta->shipById(22);
     QVERIFY(ship->follow());
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT follow FROM ship WHERE id=22")).toString(),
+    QCOMPARE(f.db->scalar(QStringLiteral("SELECT follow FROM ship WHERE id=22")).toString(),
              QStringLiteral("true"));
     const GeoPoint centre = w->karte()->projection().centre();
     QVERIFY(qAbs(centre.lat() - ship->currentPoint()->position.lat()) < 1e-6);
@@ -338,19 +314,18 @@ void TestReplayUi::leaderboardClickFollowsBoatAsLegendClick()
     // Another boat takes over, as from the legend.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       inNameColumn(tree, tree->visualItemRect(w->leaderboard()->itemForShip(20))));
-    QVERIFY(m_regatta->shipById(20)->follow());
+    QVERIFY(f.regatta->shipById(20)->follow());
     QVERIFY(!ship->follow());
     // A class row follows nothing.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       inNameColumn(tree, tree->visualItemRect(tree->topLevelItem(1))));
-    QVERIFY(m_regatta->shipById(20)->follow());
+    QVERIFY(f.regatta->shipById(20)->follow());
 }
 
 void TestReplayUi::leaderboardThrottledWhileAnimating()
 {
     openRace();
     showLeaderboard();
-    MainWindow *w = m_window.get();
     LeaderboardPanel *board = w->leaderboard();
     w->setSliderValue(raceStart + 600);
     // Paused: every moment at once.
@@ -389,13 +364,11 @@ void TestReplayUi::leaderboardDropsHiddenBoat()
 {
     openRace();
     showLeaderboard();
-    MainWindow *w = m_window.get();
     w->setSliderValue(raceStart + 3600);
     QVERIFY(w->leaderboard()->itemForShip(21));
-    Ship *ship = m_regatta->shipById(21);
-    auto *item = TreeShipItem::cast(w->legend()->model()->itemFromIndex(ship->legendIndex()));
-    QVERIFY(item);
-    w->shiponoff(item, false);
+    Ship *ship = f.regatta->shipById(21);
+    QVERIFY(ship);
+    hide(21);
     QVERIFY(!w->leaderboard()->itemForShip(21));
     QCOMPARE(w->leaderboard()->rows().size(), 2);
     QCOMPARE(w->leaderboard()->rows().first().id, 20);
@@ -405,7 +378,6 @@ void TestReplayUi::leaderboardDropsHiddenBoat()
 void TestReplayUi::exportWritesValidFileOfShownBoats()
 {
     openRace();
-    MainWindow *w = m_window.get();
     QTemporaryDir dir;
     QString asked;
     MainWindow::setSaveFileChooser(
@@ -413,27 +385,25 @@ void TestReplayUi::exportWritesValidFileOfShownBoats()
             asked = suggested;
             return dir.filePath(QStringLiteral("rennen")); // no suffix: ".gpx" is added
         });
-    Ship *hidden = m_regatta->shipById(22);
-    w->shiponoff(TreeShipItem::cast(w->legend()->model()->itemFromIndex(hidden->legendIndex())),
-                 false);
+    hide(22);
 
     QVERIFY(w->gpxExportAction());
     w->gpxExportAction()->trigger();
     QVERIFY(asked.endsWith(QStringLiteral(".gpx")));
-    QCOMPARE(m_boxes->count(), 0);
+    QCOMPARE(f.boxes->count(), 0);
     const QString path = dir.filePath(QStringLiteral("rennen.gpx"));
     QVERIFY(QFile::exists(path));
 
     Gpx::Document doc;
     QString error;
     QVERIFY2(Gpx::read(path, &doc, &error), qPrintable(error));
-    QCOMPARE(doc.name, m_regatta->name());
+    QCOMPARE(doc.name, f.regatta->name());
     QCOMPARE(doc.time.toSecsSinceEpoch(), fixedNow);
     QCOMPARE(doc.tracks.size(), 2);
     QCOMPARE(doc.tracks[0].name, QStringLiteral("1 \u2013 Möwe 20"));
     QCOMPARE(doc.tracks[0].type, QStringLiteral("Delta"));
     QCOMPARE(doc.tracks[0].points.size(), fixCount);
-    const Ship *first = m_regatta->shipById(20);
+    const Ship *first = f.regatta->shipById(20);
     for (int k = 0; k < fixCount; ++k) {
         const TrackPoint *p = first->rawTrack()->pointAt(k);
         QCOMPARE(doc.tracks[0].points[k].time, qint64(p->tstamp));
@@ -441,19 +411,12 @@ void TestReplayUi::exportWritesValidFileOfShownBoats()
         QVERIFY(qAbs(doc.tracks[0].points[k].lon - p->position.lng()) <= 0.5e-6);
     }
 
-    if (QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
-        QSKIP("xmllint is not installed");
-    QProcess lint;
-    lint.setProcessChannelMode(QProcess::MergedChannels);
-    lint.start(QStringLiteral("xmllint"),
-               {QStringLiteral("--noout"), QStringLiteral("--schema"), schemaPath(), path});
-    QVERIFY(lint.waitForFinished(30000));
-    QVERIFY2(lint.exitCode() == 0, lint.readAll().constData());
+    if (GpxCheck::haveXmllint())
+        QCOMPARE(GpxCheck::validate(path), QString());
 }
 
 void TestReplayUi::exportCancelledOrUnwritable()
 {
-    MainWindow *w = m_window.get();
     int asked = 0;
     QString answer;
     MainWindow::setSaveFileChooser(
@@ -464,21 +427,21 @@ void TestReplayUi::exportCancelledOrUnwritable()
     // No race: nothing to export, and no dialog.
     w->gpxExportAction()->trigger();
     QCOMPARE(asked, 0);
-    QCOMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Information);
-    m_boxes->clear();
+    QCOMPARE(f.boxes->count(), 1);
+    QCOMPARE(f.boxes->boxes().first().icon, QMessageBox::Information);
+    f.boxes->clear();
 
     openRace();
     w->gpxExportAction()->trigger(); // cancelled
     QCOMPARE(asked, 1);
-    QCOMPARE(m_boxes->count(), 0);
+    QCOMPARE(f.boxes->count(), 0);
 
     QTemporaryDir dir;
     answer = dir.filePath(QStringLiteral("fehlt/rennen.gpx"));
     w->gpxExportAction()->trigger();
-    QCOMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
-    QVERIFY(m_boxes->boxes().first().text.contains(answer));
+    QCOMPARE(f.boxes->count(), 1);
+    QCOMPARE(f.boxes->boxes().first().icon, QMessageBox::Critical);
+    QVERIFY(f.boxes->boxes().first().text.contains(answer));
     QVERIFY(!QFileInfo::exists(answer));
     QVERIFY(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 }

@@ -26,10 +26,7 @@
 
 #include <memory>
 
-namespace
-{
-constexpr qint64 fixedNow = 1400000000; // both seeded races are over
-}
+using UiTest::fixedNow; // both seeded races are over
 
 class TestIntegration : public QObject
 {
@@ -44,17 +41,13 @@ private slots:
 
 private:
     std::unique_ptr<DemoServer> m_server;
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<MessageRecorder> m_boxes;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<Regatta> m_regatta;
+    UiTest::Window f;
 };
 
 void TestIntegration::initTestCase()
 {
     Startup::setIdentity();
-    UiTest::installAssets();
-    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(fixedNow); });
+    UiTest::initCase();
 }
 
 void TestIntegration::init()
@@ -64,21 +57,13 @@ void TestIntegration::init()
     options.boatsPerRace = 6;
     m_server = std::make_unique<DemoServer>(options);
     QVERIFY(m_server->listen(0) != 0);
-    m_db = std::make_unique<TestDatabase>();
-    QVERIFY(UiTest::createSchema(*m_db));
-    QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadmaps=0")}));
-    m_boxes = std::make_unique<MessageRecorder>();
-    m_window = std::make_unique<MainWindow>();
-    UiTest::isolate(m_window.get());
-    m_window->tracking()->setBaseUrl(m_server->baseUrl());
+    QVERIFY(f.open({QStringLiteral("UPDATE prefs SET loadmaps=0")}, QSize(900, 600)));
+    f.window->tracking()->setBaseUrl(m_server->baseUrl());
 }
 
 void TestIntegration::cleanup()
 {
-    m_regatta.reset();
-    m_window.reset();
-    m_boxes.reset();
-    m_db.reset();
+    f.close();
     m_server.reset();
 }
 
@@ -90,21 +75,21 @@ void TestIntegration::raceWithoutStoredBoatsIsFetchedListedAndPlaced()
     for (const DemoServer::Boat &boat : fleet)
         classes.insert(boat.klasse);
 
-    m_regatta = std::make_unique<Regatta>(m_window.get(), 10, 88);
-    QTRY_COMPARE_WITH_TIMEOUT(m_regatta->ships().size(), fleet.size(), 10000);
-    QCOMPARE(m_window->legend()->model()->rowCount(), classes.size());
-    QCOMPARE(m_db->count(QStringLiteral("ship"), QStringLiteral("regatta_id=10")), 6);
+    f.start(10, 88);
+    QTRY_COMPARE_WITH_TIMEOUT(f.regatta->ships().size(), fleet.size(), 10000);
+    QCOMPARE(f.window->legend()->model()->rowCount(), classes.size());
+    QCOMPARE(f.db->count(QStringLiteral("ship"), QStringLiteral("regatta_id=10")), 6);
 
     // the boats' history follows, and the slider spans it
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->timeSlider()->maximum() < fixedNow, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingRequests(), 0, 10000);
-    QVERIFY(m_window->timeSlider()->minimum() > 1270458000);
-    QVERIFY(m_window->timeSlider()->maximum() <= 1270764000);
-    for (Ship *ship : m_regatta->ships())
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->timeSlider()->maximum() < fixedNow, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.window->pendingRequests(), 0, 10000);
+    QVERIFY(f.window->timeSlider()->minimum() > 1270458000);
+    QVERIFY(f.window->timeSlider()->maximum() <= 1270764000);
+    for (Ship *ship : f.regatta->ships())
         QVERIFY(ship->hasPositions());
-    QCOMPARE(m_window->fetchButton()->toolTip(), QStringLiteral("neueste Positionsdaten holen"));
-    QVERIFY(m_db->count(QStringLiteral("track")) > 0);
-    QCOMPARE(m_boxes->count(), 0);
+    QCOMPARE(f.window->fetchButton()->toolTip(), QStringLiteral("neueste Positionsdaten holen"));
+    QVERIFY(f.db->count(QStringLiteral("track")) > 0);
+    QCOMPARE(f.boxes->count(), 0);
 }
 
 void TestIntegration::updateMenuEntryAsksTheFeed()
@@ -112,7 +97,7 @@ void TestIntegration::updateMenuEntryAsksTheFeed()
     VuUpdater::instance()->setFeedURL(m_server->baseUrl() +
                                       QStringLiteral("/downloads/setup/velmaro.xml"));
     QAction *check = nullptr;
-    for (QAction *menu : m_window->menuBar()->actions()) {
+    for (QAction *menu : f.window->menuBar()->actions()) {
         for (QAction *action : menu->menu()->actions()) {
             if (action->text() == QStringLiteral("Nach Updates suchen..."))
                 check = action;
@@ -122,7 +107,7 @@ void TestIntegration::updateMenuEntryAsksTheFeed()
     check->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("feed")), 1, 10000);
     // nothing newer: the interactive check says so
-    QTRY_VERIFY_WITH_TIMEOUT(m_boxes->count() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.boxes->count() > 0, 10000);
 }
 
 QTEST_MAIN(TestIntegration)

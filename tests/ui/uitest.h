@@ -5,16 +5,24 @@
 #include "karte.h"
 #include "mainwindow.h"
 #include "messagerecorder.h"
+#include "regatta.h"
+#include "seams.h"
 #include "testdatabase.h"
 #include "trackingclient.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
+#include <QSettings>
 #include <QStringList>
+
+#include <memory>
 
 namespace UiTest
 {
+
+constexpr qint64 fixedNow = 1400000000; // 2014, after both seeded races
 
 // The newest schema with its seed rows, as a new database file has them.
 inline bool createSchema(TestDatabase &)
@@ -56,6 +64,59 @@ inline void installAssets()
         }
     }
 }
+
+inline void initCase()
+{
+    installAssets();
+    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(fixedNow); });
+}
+
+inline QString clockText(qint64 secs)
+{
+    return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+}
+
+inline QAction *findAction(QMenu *menu, const QString &text)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// A window on a new database with the seeded races and no stored settings,
+// its traffic kept off the network.
+struct Window {
+    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Regatta> regatta;
+
+    bool open(const QStringList &sql, const QSize &size)
+    {
+        db = std::make_unique<TestDatabase>();
+        if (!db->isOpen() || !createSchema(*db) || (!sql.isEmpty() && !db->exec(sql)))
+            return false;
+        boxes = std::make_unique<MessageRecorder>();
+        QSettings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro")).clear();
+        window = std::make_unique<MainWindow>();
+        isolate(window.get());
+        window->resize(size);
+        return true;
+    }
+    void start(int eventId = 10, int taskId = 88)
+    {
+        regatta = std::make_unique<Regatta>(window.get(), eventId, taskId);
+    }
+    void close()
+    {
+        regatta.reset();
+        window.reset();
+        boxes.reset();
+        db.reset();
+    }
+};
 
 } // namespace UiTest
 
