@@ -244,7 +244,10 @@ void TestGeo::viewRoundTrip()
             const QPoint back = p.geoToView(g);
             QVERIFY2(std::abs(back.x() - px) <= tolerance && std::abs(back.y() - py) <= tolerance,
                      qPrintable(QStringLiteral("(%1,%2) -> (%3,%4)")
-                                    .arg(px).arg(py).arg(back.x()).arg(back.y())));
+                                    .arg(px)
+                                    .arg(py)
+                                    .arg(back.x())
+                                    .arg(back.y())));
             QVERIFY(near(p.viewToGeo(back.x(), back.y()), g, 1.01 * degPerPixel * tolerance));
         }
     }

@@ -38,12 +38,12 @@ class TileTestServer
 public:
     TileTestServer()
     {
-        m_server.setMissingHandler([this](const QHttpServerRequest &request,
-                                          QHttpServerResponder &&responder) {
-            const QString path = request.url().path();
-            m_requests.append(path);
-            handle(path, responder);
-        });
+        m_server.setMissingHandler(
+            [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+                const QString path = request.url().path();
+                m_requests.append(path);
+                handle(path, responder);
+            });
     }
     quint16 listen() { return m_port = m_server.listen(QHostAddress::LocalHost, 0); }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
@@ -83,8 +83,8 @@ private:
         if (m_redirects.contains(path))
             return responder.write({{"Location", m_redirects.value(path).toUtf8()}},
                                    QHttpServerResponder::StatusCode::Found);
-        const QByteArray png = pngFor(m.captured(1).toInt(), m.captured(2).toInt(),
-                                      m.captured(3).toInt());
+        const QByteArray png =
+            pngFor(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
         if (!m_hold.contains(path))
             return responder.write(png, "image/png");
         m_held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), png});
@@ -415,7 +415,9 @@ void TestKarte::requestsVisibleTilesRightColumnFirstThenServesFromDisk()
             QVERIFY(sameImage(QImage(cachePath(key), "PNG"), pixmap->toImage()));
             // One repaint rectangle per changed tile.
             const QRect rect = view->projection().tileRect(key.column, key.row);
-            const auto sameRect = [&](const QList<QVariant> &a) { return a.at(0).toRect() == rect; };
+            const auto sameRect = [&](const QList<QVariant> &a) {
+                return a.at(0).toRect() == rect;
+            };
             QCOMPARE(std::count_if(repaints.begin(), repaints.end(), sameRect), 1);
         }
         QCOMPARE(view->tileLoader()->cachedCount(), expected.size());

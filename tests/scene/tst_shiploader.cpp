@@ -38,9 +38,9 @@ bool insertShip(int id, int regatta, const QString &klasse, const QString &start
                 const QString &follow = QStringLiteral("false"))
 {
     return insert(QStringLiteral("ship"),
-                  {id, regatta, QStringLiteral("Boat %1").arg(id), QStringLiteral("Skipper %1").arg(id),
-                   QStringLiteral("Team %1").arg(id), klasse, startnr, farbe, 1000 + id, show,
-                   follow});
+                  {id, regatta, QStringLiteral("Boat %1").arg(id),
+                   QStringLiteral("Skipper %1").arg(id), QStringLiteral("Team %1").arg(id), klasse,
+                   startnr, farbe, 1000 + id, show, follow});
 }
 
 bool insertFix(int ship, int regatta, int t, double lat, double lng)

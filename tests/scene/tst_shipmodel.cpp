@@ -59,7 +59,6 @@ private slots:
     void simplify();
     void simplifySharesPointsWithRawTrack();
     void resetMarksRestoresAllShips();
-    void speedTextAndColourFallback();
 };
 
 void TestShipModel::trackAddPointBuildsSegmentsAndBox()
@@ -165,6 +164,9 @@ void TestShipModel::positionEqualTimeStampsReturnsEarlierFix()
     QCOMPARE(p->heading, 100.0);
     QCOMPARE(p->position, GeoPoint(43.0, 15.0));
     QCOMPARE(ship->speed(), 5.0);
+    QCOMPARE(ship->speedText(), QStringLiteral("5.0"));
+    ship->setSpeed(7.44);
+    QCOMPARE(ship->speedText(), QStringLiteral("7.4"));
 }
 
 void TestShipModel::positionMadePointSurvivesWhileCurrent()
@@ -268,23 +270,6 @@ void TestShipModel::resetMarksRestoresAllShips()
     QVERIFY(!b.follow());
     QCOMPARE(a.colour(), QColor(0x11, 0x22, 0x33));
     QCOMPARE(b.colour(), QColor(0x44, 0x55, 0x66));
-}
-
-void TestShipModel::speedTextAndColourFallback()
-{
-    Ship ship(1, QStringLiteral("a"), QString(), QString());
-    ship.setSpeed(7.44);
-    QCOMPARE(ship.speedText(), QStringLiteral("7.4"));
-    ship.setSpeed(0.0);
-    QCOMPARE(ship.speedText(), QStringLiteral("0.0"));
-
-    ship.setNamedColour(QStringLiteral("#12345"));
-    QCOMPARE(ship.colour(), Ship::fallbackColour());
-    QVERIFY(Ship::fallbackColour().isValid());
-    ship.setNamedColour(QStringLiteral("#1E90FF"));
-    QCOMPARE(ship.colour(), QColor(0x1e, 0x90, 0xff));
-    ship.setNamedColour(QString());
-    QCOMPARE(ship.colour(), Ship::fallbackColour());
 }
 
 QTEST_APPLESS_MAIN(TestShipModel)

@@ -198,7 +198,7 @@ void TestShipRender::projectorMatchesGeoToView()
 void TestShipRender::tail_data()
 {
     QTest::addColumn<bool>("complete");
-    QTest::addColumn<int>("moment"); // seconds after fix 0
+    QTest::addColumn<int>("moment");       // seconds after fix 0
     QTest::addColumn<QList<int>>("fixes"); // fixes after the current position
 
     // Fixes every 2000 s; segment j carries the time of fix j + 1. Without the
