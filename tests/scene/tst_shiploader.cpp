@@ -20,41 +20,32 @@ const QString createTrack = QStringLiteral(
     "create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, regatta_id int, tstamp int, "
     "lat numeric(9,6), lng numeric(9,6))");
 
+bool insert(const QString &table, const QVariantList &values)
+{
+    QSqlQuery q;
+    QStringList marks;
+    for (int i = 0; i < values.size(); ++i)
+        marks << QStringLiteral("?");
+    q.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(table, marks.join(',')));
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    return q.exec();
+}
+
 bool insertShip(int id, int regatta, const QString &klasse, const QString &startnr,
                 const QString &farbe = QStringLiteral("#102030"),
                 const QString &show = QStringLiteral("true"),
                 const QString &follow = QStringLiteral("false"))
 {
-    QSqlQuery q;
-    q.prepare(QStringLiteral(
-        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, lastget, "
-        "show, follow) VALUES (:id, :r, :name, :skipper, :team, :klasse, :startnr, :farbe, "
-        ":lastget, :show, :follow)"));
-    q.bindValue(QStringLiteral(":id"), id);
-    q.bindValue(QStringLiteral(":r"), regatta);
-    q.bindValue(QStringLiteral(":name"), QStringLiteral("Boat %1").arg(id));
-    q.bindValue(QStringLiteral(":skipper"), QStringLiteral("Skipper %1").arg(id));
-    q.bindValue(QStringLiteral(":team"), QStringLiteral("Team %1").arg(id));
-    q.bindValue(QStringLiteral(":klasse"), klasse);
-    q.bindValue(QStringLiteral(":startnr"), startnr);
-    q.bindValue(QStringLiteral(":farbe"), farbe);
-    q.bindValue(QStringLiteral(":lastget"), 1000 + id);
-    q.bindValue(QStringLiteral(":show"), show);
-    q.bindValue(QStringLiteral(":follow"), follow);
-    return q.exec();
+    return insert(QStringLiteral("ship"),
+                  {id, regatta, QStringLiteral("Boat %1").arg(id),
+                   QStringLiteral("Skipper %1").arg(id), QStringLiteral("Team %1").arg(id), klasse,
+                   startnr, farbe, 1000 + id, show, follow});
 }
 
 bool insertFix(int ship, int regatta, int t, double lat, double lng)
 {
-    QSqlQuery q;
-    q.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
-                             "(:s, :r, :t, :lat, :lng)"));
-    q.bindValue(QStringLiteral(":s"), ship);
-    q.bindValue(QStringLiteral(":r"), regatta);
-    q.bindValue(QStringLiteral(":t"), t);
-    q.bindValue(QStringLiteral(":lat"), lat);
-    q.bindValue(QStringLiteral(":lng"), lng);
-    return q.exec();
+    return insert(QStringLiteral("track"), {QVariant(), ship, regatta, t, lat, lng});
 }
 
 QList<int> ids(const QList<Ship *> &ships)
@@ -74,12 +65,10 @@ private slots:
     void loadShipsOrderAndFields();
     void loadShipsFlagsFromText_data();
     void loadShipsFlagsFromText();
-    void loadShipsEmptyOrOnlySkipped();
-    void loadShipsWithoutTableIsEmpty();
+    void loadShipsEmptySkippedOrWithoutTable();
     void loadTrackOnePreparedQuery();
     void placeShipsTimeRange();
     void placeShipsSimplifiesWhenPending();
-    void placeShipsWithoutPositions();
 };
 
 void TestShipLoader::loadShipsOrderAndFields()
@@ -105,15 +94,12 @@ void TestShipLoader::loadShipsOrderAndFields()
     QCOMPARE(s->name(), QStringLiteral("Boat 7"));
     QCOMPARE(s->skipper(), QStringLiteral("Skipper 7"));
     QCOMPARE(s->team(), QStringLiteral("Team 7"));
-    QCOMPARE(s->klasse(), QString());
     QCOMPARE(s->startnr(), QStringLiteral("3"));
     QCOMPARE(s->regattaId(), 21);
     QCOMPARE(s->lastget(), 1007);
     QCOMPARE(s->colour(), QColor(0xab, 0xcd, 0xef));
     QCOMPARE(s->originalColour(), s->colour());
     QVERIFY(!s->hasPositions());
-    QVERIFY(!s->completeTrack());
-    QCOMPARE(s->sourceKind(), QString());
     QCOMPARE(s->pointCount(), 0);
     // One strip for the whole load.
     for (const Ship *ship : ships)
@@ -159,28 +145,24 @@ void TestShipLoader::loadShipsFlagsFromText()
     qDeleteAll(ships);
 }
 
-void TestShipLoader::loadShipsEmptyOrOnlySkipped()
-{
-    TestDatabase db;
-    QVERIFY(db.exec({createShip}));
-    ShipLoader loader;
-    int rows = -1;
-    QVERIFY(loader.loadShips(21, std::make_shared<QPixmap>(), &rows).isEmpty());
-    QCOMPARE(rows, 0);
-    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
-    QVERIFY(loader.loadShips(21, std::make_shared<QPixmap>(), &rows).isEmpty());
-    QCOMPARE(rows, 1);
-}
-
-void TestShipLoader::loadShipsWithoutTableIsEmpty()
+void TestShipLoader::loadShipsEmptySkippedOrWithoutTable()
 {
     TestDatabase db;
     ShipLoader loader;
     int rows = -1;
-    QVERIFY(loader.loadShips(21, std::make_shared<QPixmap>(), &rows).isEmpty());
+    const auto strip = std::make_shared<QPixmap>();
+    QVERIFY(loader.loadShips(21, strip, &rows).isEmpty()); // no table
     QCOMPARE(rows, 0);
     Ship ship(1, QStringLiteral("a"), QString(), QString());
     QVERIFY(!loader.loadTrack(&ship));
+
+    QVERIFY(db.exec({createShip}));
+    rows = -1;
+    QVERIFY(loader.loadShips(21, strip, &rows).isEmpty());
+    QCOMPARE(rows, 0);
+    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
+    QVERIFY(loader.loadShips(21, strip, &rows).isEmpty());
+    QCOMPARE(rows, 1);
 }
 
 void TestShipLoader::loadTrackOnePreparedQuery()
@@ -213,7 +195,6 @@ void TestShipLoader::loadTrackOnePreparedQuery()
     QCOMPARE(one.rawTrack()->pointAt(0)->tstamp, 1000);
     QCOMPARE(one.rawTrack()->pointAt(2)->tstamp, 3000);
     QCOMPARE(one.rawTrack()->pointAt(1)->position, GeoPoint(43.2, 15.2));
-    QCOMPARE(one.rawTrack()->pointAt(1)->heading, 0.0);
     QCOMPARE(two.pointCount(), 2);
     QCOMPARE(two.rawTrack()->pointAt(0)->tstamp, 1200);
     QCOMPARE(none.pointCount(), 4); // unchanged
@@ -234,15 +215,21 @@ void TestShipLoader::placeShipsTimeRange()
     a.setPointCount(3);
     b.setPointCount(2);
     c.setPointCount(2);
-    a.setHasPositions(true);
-    b.setHasPositions(true);
     a.setNamedColour(QStringLiteral("#00ff00"));
     b.setNamedColour(QStringLiteral("#0000ff"));
 
+    // Without positions there is no range and nothing on the scene.
     QGraphicsScene scene;
     const MapProjection p = projection(43.0, 15.0, 10, 800, 600);
     const QList<Ship *> ships{&a, &b, &c};
-    const TimeRange range = placeShips(ships, p, &scene);
+    TimeRange range = placeShips(ships, p, &scene);
+    QCOMPARE(range.earliest, 0);
+    QCOMPARE(range.latest, 0);
+    QVERIFY(scene.items().isEmpty());
+
+    a.setHasPositions(true);
+    b.setHasPositions(true);
+    range = placeShips(ships, p, &scene);
     QCOMPARE(range.earliest, 4000);
     QCOMPARE(range.latest, 9000);
     QCOMPARE(a.scene(), &scene);
@@ -261,8 +248,7 @@ void TestShipLoader::placeShipsTimeRange()
     // Again after new fixes: still one item per ship, the range grows.
     a.rawTrack()->addPoint(43.0, 15.2, 12000, 0.0);
     a.setPointCount(4);
-    const TimeRange again = placeShips(ships, p, &scene);
-    QCOMPARE(again.latest, 12000);
+    QCOMPARE(placeShips(ships, p, &scene).latest, 12000);
     QCOMPARE(scene.items().size(), 2);
     QCOMPARE(a.rawTrack()->segmentAt(2).startPixel, p.geoToView(a.rawTrack()->segmentAt(2).start));
     scene.removeItem(&a);
@@ -283,18 +269,6 @@ void TestShipLoader::placeShipsSimplifiesWhenPending()
     QCOMPARE(a.simplifyTolerance(), defaultSimplifyTolerance);
     QCOMPARE(range.earliest, 1000);
     QCOMPARE(range.latest, 1099);
-}
-
-void TestShipLoader::placeShipsWithoutPositions()
-{
-    Ship a(1, QStringLiteral("a"), QString(), QString());
-    a.rawTrack()->addPoint(43.0, 15.0, 1000, 0.0);
-    a.setPointCount(1);
-    QGraphicsScene scene;
-    const TimeRange range = placeShips({&a}, projection(43.0, 15.0, 10, 800, 600), &scene);
-    QCOMPARE(range.earliest, 0);
-    QCOMPARE(range.latest, 0);
-    QVERIFY(scene.items().isEmpty());
 }
 
 QTEST_MAIN(TestShipLoader)

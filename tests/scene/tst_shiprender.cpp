@@ -40,6 +40,39 @@ void moveTo(Ship &ship, int t)
     ship.setShowTrack(true);
 }
 
+// One northbound ship with the committed strip placed on an 800 x 600 scene at zoom 12.
+struct ShipScene {
+    explicit ShipScene(const QColor &colour, int zoom = 12) : ship(northboundShip(colour))
+    {
+        ship->setSpriteStrip(committedStrip());
+        scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+        p = projection(centreLat, centreLng, zoom, 800, 600);
+        placeShips({ship.get()}, p, &scene);
+    }
+    // Shows the moment t seconds after the first fix.
+    void show(int t)
+    {
+        moveTo(*ship, 100000 + t);
+        ship->updateGeometry(p);
+    }
+    QImage image() { return render(scene, QRect(0, 0, 800, 600)); }
+    QPoint fix(int k) const { return p.geoToView(ship->rawTrack()->pointAt(k)->position); }
+
+    QGraphicsScene scene{0, 0, 800, 600};
+    std::unique_ptr<Ship> ship;
+    MapProjection p;
+};
+
+bool dark(QColor c)
+{
+    return c.red() < 90 && c.green() < 90 && c.blue() < 90;
+}
+
+bool red(QColor c)
+{
+    return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+}
+
 } // namespace
 
 class TestShipRender : public QObject
@@ -53,15 +86,11 @@ private slots:
     void projectorMatchesGeoToView();
     void tail_data();
     void tail();
-    void tailWithCompleteTrackStopsAtFixOne();
     void boundingRectCoversSpriteLabelAndTrack();
-    void labelRepaintedInPartialUpdate();
     void spriteFollowsZoom();
     void invalidColourDrawnInFallback();
     void followedShipDrawsCircleAndWiderLine();
-    void hiddenShipDrawsNothingButMoves();
-    void unknownPositionDrawsOnlyTrack();
-    void missingStripDrawsDot();
+    void hiddenUnknownAndStriplessShips();
 };
 
 void TestShipRender::frameForHeading_data()
@@ -168,242 +197,160 @@ void TestShipRender::projectorMatchesGeoToView()
 
 void TestShipRender::tail_data()
 {
-    QTest::addColumn<int>("sinceLastFix"); // seconds from fix 9 to the moment
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<int>("moment");       // seconds after fix 0
     QTest::addColumn<QList<int>>("fixes"); // fixes after the current position
 
-    // Fixes every 2000 s; segment j carries the time of fix j + 1.
-    QTest::newRow("at the last fix") << 0 << QList<int>{8, 7, 6, 5, 4, 3};
-    QTest::newRow("segment exactly 10799 s old stays") << 799 << QList<int>{8, 7, 6, 5, 4, 3};
-    QTest::newRow("segment 10800 s old goes") << 800 << QList<int>{8, 7, 6, 5, 4};
-    QTest::newRow("all fixes older than three hours") << 30000 << QList<int>{};
+    // Fixes every 2000 s; segment j carries the time of fix j + 1. Without the
+    // complete track only the last three hours show.
+    QTest::newRow("at the last fix") << false << 18000 << QList<int>{8, 7, 6, 5, 4, 3};
+    QTest::newRow("segment exactly 10799 s old stays")
+        << false << 18799 << QList<int>{8, 7, 6, 5, 4, 3};
+    QTest::newRow("segment 10800 s old goes") << false << 18800 << QList<int>{8, 7, 6, 5, 4};
+    QTest::newRow("all fixes older than three hours") << false << 48000 << QList<int>{};
+    // The complete track stops at fix 1.
+    QTest::newRow("complete track") << true << 68000 << QList<int>{8, 7, 6, 5, 4, 3, 2, 1};
+    QTest::newRow("complete track at fix 1") << true << 2000 << QList<int>{};
+    QTest::newRow("complete track before fix 1") << true << 500 << QList<int>{};
 }
 
 void TestShipRender::tail()
 {
-    QFETCH(int, sinceLastFix);
+    QFETCH(bool, complete);
+    QFETCH(int, moment);
     QFETCH(QList<int>, fixes);
-    const int t0 = 100000;
-    QGraphicsScene scene;
-    auto ship = northboundShip(Qt::blue, t0);
-    const int t = t0 + 18000 + sinceLastFix;
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    ship->setCompleteTrack(false);
-    moveTo(*ship, t);
-    ship->updateGeometry(p);
-
-    const QPolygonF polygon = ship->trackPolygon();
+    ShipScene s(Qt::blue);
+    s.ship->setCompleteTrack(complete);
+    s.show(moment);
+    const QPolygonF polygon = s.ship->trackPolygon();
     QCOMPARE(polygon.size(), fixes.size() + 1);
-    QCOMPARE(polygon.first(), QPointF(p.geoToView(ship->currentPoint()->position)));
+    QCOMPARE(polygon.first(), QPointF(s.p.geoToView(s.ship->currentPoint()->position)));
     for (int i = 0; i < fixes.size(); ++i)
-        QCOMPARE(polygon.at(i + 1),
-                 QPointF(p.geoToView(ship->rawTrack()->pointAt(fixes[i])->position)));
-}
-
-void TestShipRender::tailWithCompleteTrackStopsAtFixOne()
-{
-    QGraphicsScene scene;
-    auto ship = northboundShip(Qt::blue);
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    ship->setCompleteTrack(true);
-    moveTo(*ship, 100000 + 18000 + 50000);
-    ship->updateGeometry(p);
-    const QPolygonF polygon = ship->trackPolygon();
-    QCOMPARE(polygon.size(), 9); // current position, fixes 8 down to 1
-    QCOMPARE(polygon.last(), QPointF(p.geoToView(ship->rawTrack()->pointAt(1)->position)));
-    QVERIFY(!polygon.contains(QPointF(p.geoToView(ship->rawTrack()->pointAt(0)->position))));
-
-    // At fix 1 or between fix 0 and 1 the tail is the position alone.
-    for (int t : {100000 + 2000, 100000 + 500}) {
-        moveTo(*ship, t);
-        ship->updateGeometry(p);
-        QCOMPARE(ship->trackPolygon().size(), 1);
-    }
+        QCOMPARE(polygon.at(i + 1), QPointF(s.fix(fixes[i])));
 }
 
 void TestShipRender::boundingRectCoversSpriteLabelAndTrack()
 {
-    QGraphicsScene scene;
-    auto ship = northboundShip(Qt::blue);
-    ship->setSpriteStrip(committedStrip());
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    ship->setFollow(true);
-    ship->setCompleteTrack(true);
-    moveTo(*ship, 100000 + 9000);
-    ship->updateGeometry(p);
-    const QPoint s = ship->screenPos();
-    const QRectF bounds = ship->boundingRect();
-    QVERIFY(bounds.contains(QRectF(s.x() - 16, s.y() - 16, 32, 32)));
-    QVERIFY(bounds.contains(QRectF(s.x() - 16, s.y() - 16, 35, 35))); // follow circle
+    ShipScene s(Qt::blue);
+    s.ship->setFollow(true);
+    s.ship->setCompleteTrack(true);
+    s.show(9000);
+    const QPoint at = s.ship->screenPos();
+    const QRectF bounds = s.ship->boundingRect();
+    QVERIFY(bounds.contains(QRectF(at.x() - 16, at.y() - 16, 35, 35))); // sprite, follow circle
     const QFontMetricsF metrics(Ship::labelFont());
-    QVERIFY(
-        bounds.contains(metrics.boundingRect(ship->speedText()).translated(s.x() - 7, s.y() - 16)));
-    QVERIFY(ship->trackPolygon().size() > 2);
-    for (const QPointF &point : ship->trackPolygon())
+    QVERIFY(bounds.contains(
+        metrics.boundingRect(s.ship->speedText()).translated(at.x() - 7, at.y() - 16)));
+    QVERIFY(s.ship->trackPolygon().size() > 2);
+    for (const QPointF &point : s.ship->trackPolygon())
         QVERIFY(bounds.contains(point));
-}
 
-void TestShipRender::labelRepaintedInPartialUpdate()
-{
     // The tail runs south, the label sits above the boat: a repaint of the
     // label's area alone must still draw it.
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(QColor(0, 0, 200));
-    ship->setSpriteStrip(committedStrip());
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
-    placeShips({ship.get()}, p, &scene);
-    moveTo(*ship, 100000 + 9000);
-    ship->updateGeometry(p);
-    const QPoint s = ship->screenPos();
-    const QRect labelArea(s.x() - 8, s.y() - 34, 40, 16);
-    const QImage image = render(scene, labelArea);
-    const int dark = countPixels(image, image.rect(), [](QColor c) {
-        return c.red() < 90 && c.green() < 90 && c.blue() < 90;
-    });
-    QVERIFY2(dark > 5, qPrintable(QString::number(dark)));
+    s.ship->setFollow(false);
+    s.ship->updateGeometry(s.p);
+    const QImage label = render(s.scene, QRect(at.x() - 8, at.y() - 34, 40, 16));
+    QVERIFY(countPixels(label, label.rect(), dark) > 5);
 }
 
 void TestShipRender::spriteFollowsZoom()
 {
     const QColor green(0, 160, 0);
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(green);
-    ship->setSpriteStrip(committedStrip());
-    ship->setShowSpeedLabel(false);
-    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
-    MapProjection p = projection(centreLat, centreLng, 10, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    moveTo(*ship, 100000 + 3000);
-    ship->setShowTrack(false);
-    ship->updateGeometry(p);
-    const QPoint before = ship->screenPos();
-    QCOMPARE(before, p.geoToView(ship->currentPoint()->position));
-    QImage image = render(scene, QRect(0, 0, 800, 600));
-    QVERIFY(countPixels(image, around(before, 16), tintedLike(green)) > 40);
+    ShipScene s(green, 10);
+    s.ship->setShowSpeedLabel(false);
+    s.show(3000);
+    s.ship->setShowTrack(false);
+    s.ship->updateGeometry(s.p);
+    const QPoint before = s.ship->screenPos();
+    QCOMPARE(before, s.p.geoToView(s.ship->currentPoint()->position));
+    QVERIFY(countPixels(s.image(), around(before, 16), tintedLike(green)) > 40);
 
     // Zoom in two levels: the map view refreshes the geometry and repaints.
-    p.setZoom(12);
-    p.layout(800, 600);
-    ship->updateGeometry(p);
-    const QPoint after = ship->screenPos();
-    QCOMPARE(after, p.geoToView(ship->currentPoint()->position));
+    s.p.setZoom(12);
+    s.p.layout(800, 600);
+    s.ship->updateGeometry(s.p);
+    const QPoint after = s.ship->screenPos();
+    QCOMPARE(after, s.p.geoToView(s.ship->currentPoint()->position));
     QVERIFY((after - before).manhattanLength() > 64);
-    image = render(scene, QRect(0, 0, 800, 600));
+    const QImage image = s.image();
     QVERIFY(countPixels(image, around(after, 16), tintedLike(green)) > 40);
-    QCOMPARE(countPixels(image, around(before, 16), tintedLike(green)), 0);
     QCOMPARE(countPixels(image, image.rect(), tintedLike(green)),
              countPixels(image, around(after, 16), tintedLike(green)));
 }
 
 void TestShipRender::invalidColourDrawnInFallback()
 {
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(Qt::blue);
-    ship->setNamedColour(QStringLiteral("rot"));
-    ship->saveColour();
-    ship->setSpriteStrip(committedStrip());
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    moveTo(*ship, 100000 + 9000);
-    ship->updateGeometry(p);
-    const QImage image = render(scene, QRect(0, 0, 800, 600));
-    QVERIFY(countPixels(image, around(ship->screenPos(), 16), tintedLike(Ship::fallbackColour())) >
-            40);
+    ShipScene s(Qt::blue);
+    s.ship->setNamedColour(QStringLiteral("rot"));
+    s.ship->saveColour();
+    placeShips({s.ship.get()}, s.p, &s.scene);
+    s.show(9000);
+    const QImage image = s.image();
+    const auto fallback = tintedLike(Ship::fallbackColour());
+    QVERIFY(countPixels(image, around(s.ship->screenPos(), 16), fallback) > 40);
     // The track line too.
-    QCOMPARE(ship->displayTrack()->colour(), Ship::fallbackColour());
-    const QPoint fix3 = p.geoToView(ship->rawTrack()->pointAt(3)->position);
-    QVERIFY(countPixels(image, around(fix3, 3), tintedLike(Ship::fallbackColour())) > 0);
+    QCOMPARE(s.ship->displayTrack()->colour(), Ship::fallbackColour());
+    QVERIFY(countPixels(image, around(s.fix(3), 3), fallback) > 0);
 }
 
 void TestShipRender::followedShipDrawsCircleAndWiderLine()
 {
     const QColor blue(0, 0, 220);
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(blue);
-    ship->setSpriteStrip(committedStrip());
-    ship->setShowSpeedLabel(false);
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    ship->setCompleteTrack(true);
-    moveTo(*ship, 100000 + 18000);
-    ship->updateGeometry(p);
-    const QPoint fix4 = p.geoToView(ship->rawTrack()->pointAt(4)->position);
+    ShipScene s(blue);
+    s.ship->setShowSpeedLabel(false);
+    s.ship->setCompleteTrack(true);
+    s.show(18000);
     // Width of the vertical line on the row through fix 4 plus a few pixels.
+    const QPoint fix4 = s.fix(4);
     const auto lineWidth = [&](const QImage &image) {
         return countPixels(image, QRect(fix4.x() - 6, fix4.y() - 10, 12, 1), tintedLike(blue));
     };
-    const auto red = [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; };
-    QImage image = render(scene, QRect(0, 0, 800, 600));
+    QImage image = s.image();
     QCOMPARE(lineWidth(image), 1);
     QCOMPARE(countPixels(image, image.rect(), red), 0);
 
-    ship->setFollow(true);
-    ship->updateGeometry(p);
-    image = render(scene, QRect(0, 0, 800, 600));
+    s.ship->setFollow(true);
+    s.ship->updateGeometry(s.p);
+    image = s.image();
     QCOMPARE(lineWidth(image), 2);
-    const QPoint s = ship->screenPos();
-    // The circle's right edge lies near x + 18.
-    QVERIFY(countPixels(image, QRect(s.x() + 15, s.y() - 2, 6, 4), red) > 0);
-    QVERIFY(countPixels(image, QRect(s.x() - 19, s.y() - 2, 6, 4), red) > 0);
+    // The circle's edges lie near x - 18 and x + 18.
+    const QPoint at = s.ship->screenPos();
+    QVERIFY(countPixels(image, QRect(at.x() + 15, at.y() - 2, 6, 4), red) > 0);
+    QVERIFY(countPixels(image, QRect(at.x() - 19, at.y() - 2, 6, 4), red) > 0);
 }
 
-void TestShipRender::hiddenShipDrawsNothingButMoves()
+void TestShipRender::hiddenUnknownAndStriplessShips()
 {
     const QColor blue(0, 0, 220);
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(blue);
-    ship->setSpriteStrip(committedStrip());
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    ship->setShown(false);
-    moveTo(*ship, 100000 + 3000);
-    ship->updateGeometry(p);
-    const QPoint first = ship->screenPos();
-    moveTo(*ship, 100000 + 9000);
-    ship->updateGeometry(p);
-    QVERIFY(ship->screenPos() != first);
-    const QImage image = render(scene, QRect(0, 0, 800, 600));
+    // Hidden: nothing drawn, yet it moves.
+    ShipScene hidden(blue);
+    hidden.ship->setShown(false);
+    hidden.show(3000);
+    const QPoint first = hidden.ship->screenPos();
+    hidden.show(9000);
+    QVERIFY(hidden.ship->screenPos() != first);
+    QImage image = hidden.image();
     QCOMPARE(countPixels(image, image.rect(), [](QColor c) { return c != QColor(Qt::white); }), 0);
-}
 
-void TestShipRender::unknownPositionDrawsOnlyTrack()
-{
-    const QColor blue(0, 0, 220);
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(blue);
-    ship->setSpriteStrip(committedStrip());
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    moveTo(*ship, 100000 + 9000);
-    ship->setPositionKnown(false);
-    ship->updateGeometry(p);
-    const QImage image = render(scene, QRect(0, 0, 800, 600));
-    const QPoint s = ship->screenPos();
-    // Only the one-pixel line passes the sprite's square; no label either.
-    QVERIFY(countPixels(image, around(s, 16), tintedLike(blue)) <= 34);
-    QVERIFY(countPixels(image, around(s, 16), tintedLike(blue)) > 0);
-    QCOMPARE(countPixels(image, QRect(s.x() - 8, s.y() - 34, 40, 16),
-                         [](QColor c) { return c.red() < 90 && c.green() < 90 && c.blue() < 90; }),
-             0);
-}
+    // Position unknown: only the one-pixel line passes the sprite's square; no label.
+    ShipScene unknown(blue);
+    unknown.show(9000);
+    unknown.ship->setPositionKnown(false);
+    unknown.ship->updateGeometry(unknown.p);
+    image = unknown.image();
+    const QPoint at = unknown.ship->screenPos();
+    const int line = countPixels(image, around(at, 16), tintedLike(blue));
+    QVERIFY(line > 0 && line <= 34);
+    QCOMPARE(countPixels(image, QRect(at.x() - 8, at.y() - 34, 40, 16), dark), 0);
 
-void TestShipRender::missingStripDrawsDot()
-{
+    // No strip (file not found): a dot in the ship's colour.
     const QColor green(0, 160, 0);
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto ship = northboundShip(green);
-    ship->setSpriteStrip(std::make_shared<QPixmap>()); // file not found
-    ship->setShowTrack(false);
-    const MapProjection p = projection(centreLat, centreLng, 12, 800, 600);
-    placeShips({ship.get()}, p, &scene);
-    moveTo(*ship, 100000 + 9000);
-    ship->setShowTrack(false);
-    ship->updateGeometry(p);
-    const QImage image = render(scene, QRect(0, 0, 800, 600));
-    const int n = countPixels(image, around(ship->screenPos(), 16), tintedLike(green));
+    ShipScene dot(green);
+    dot.ship->setSpriteStrip(std::make_shared<QPixmap>());
+    dot.show(9000);
+    dot.ship->setShowTrack(false);
+    dot.ship->updateGeometry(dot.p);
+    const int n = countPixels(dot.image(), around(dot.ship->screenPos(), 16), tintedLike(green));
     QVERIFY(n > 100 && n < 400);
 }
 

@@ -19,7 +19,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 struct Fetched {
     bool finished = false;
@@ -32,45 +33,26 @@ struct Fetched {
     qint64 announcedLength = -1;
 };
 
-struct FeedItem {
-    QString title;
-    QString releaseNotesLink;
-    QString url;
-    QString platform;
-    QString version;
-    QString programType;
-    qint64 length = 0;
-    QString sha256;
-};
+// Per item of the feed: the enclosure's attributes and the texts of the
+// item's elements, by qualified name.
+using FeedItem = QHash<QString, QString>;
 
 QList<FeedItem> parseFeed(const QByteArray &xml, QString *error)
 {
     QList<FeedItem> items;
     QXmlStreamReader reader(xml);
-    FeedItem current;
     QString element;
     while (!reader.atEnd()) {
         reader.readNext();
         if (reader.isStartElement()) {
             element = reader.qualifiedName().toString();
             if (element == QLatin1String("item"))
-                current = FeedItem();
-            if (element == QLatin1String("enclosure")) {
-                const QXmlStreamAttributes a = reader.attributes();
-                current.url = a.value(QLatin1String("url")).toString();
-                current.platform = a.value(QLatin1String("velmaro:platform")).toString();
-                current.version = a.value(QLatin1String("update:version")).toString();
-                current.programType = a.value(QLatin1String("velmaro:programType")).toString();
-                current.length = a.value(QLatin1String("length")).toLongLong();
-                current.sha256 = a.value(QLatin1String("sha256")).toString();
-            }
-        } else if (reader.isCharacters() && !reader.isWhitespace()) {
-            if (element == QLatin1String("title"))
-                current.title += reader.text().toString().trimmed();
-            if (element == QLatin1String("update:releaseNotesLink"))
-                current.releaseNotesLink += reader.text().toString().trimmed();
-        } else if (reader.isEndElement() && reader.name() == QLatin1String("item")) {
-            items.append(current);
+                items.append(FeedItem());
+            if (element == QLatin1String("enclosure") && !items.isEmpty())
+                for (const QXmlStreamAttribute &a : reader.attributes())
+                    items.last().insert(a.qualifiedName().toString(), a.value().toString());
+        } else if (reader.isCharacters() && !reader.isWhitespace() && !items.isEmpty()) {
+            items.last()[element] += reader.text().toString().trimmed();
         }
     }
     if (error)
@@ -121,9 +103,18 @@ class TestDemoServer : public QObject
     Q_OBJECT
 
 private:
+    Fetched fetch(const QUrl &url, int transferTimeoutMs = 10000,
+                  const QList<QPair<QByteArray, QByteArray>> &headers = {},
+                  const QString &user = QString(), const QString &password = QString());
     Fetched get(const QString &pathAndQuery, int transferTimeoutMs = 10000,
-                const QList<QPair<QByteArray, QByteArray>> &headers = {},
-                const QString &user = QString(), const QString &password = QString());
+                const QList<QPair<QByteArray, QByteArray>> &headers = {})
+    {
+        return fetch(QUrl(m_server->baseUrl() + pathAndQuery), transferTimeoutMs, headers);
+    }
+    QList<FeedItem> feed(QString *error = nullptr)
+    {
+        return parseFeed(get(QStringLiteral("/downloads/setup/velmaro.xml")).body, error);
+    }
 
     std::unique_ptr<DemoServer> m_server;
     QNetworkAccessManager m_nam;
@@ -133,24 +124,19 @@ private slots:
     void cleanup();
 
     void boatListHasTenFieldsAndUniqueIds();
-    void unknownRaceOrBoatGivesEmptyOk_data();
-    void unknownRaceOrBoatGivesEmptyOk();
+    void statusAndEmptyBodies_data();
+    void statusAndEmptyBodies();
     void positionsAreOrderedInsideSpanAndNearCourse_data();
     void positionsAreOrderedInsideSpanAndNearCourse();
     void positionsStartAtSince();
-    void tracksAreDeterministicPerSeed();
+    void fleetsFollowSeedAndSize();
     void raceListNamesSeededAndLiveRaces();
     void liveRaceServesOnlyFixesUpToClock();
-    void requestLogRecordsHeaders();
-    void versionAndProbe();
+    void requestLogVersionAndProbe();
 
-    void delayAnswersLater();
-    void hangNeverAnswers();
+    void delayAndHang();
     void delayedReplyToVanishedClientIsDropped();
     void destroyingServerEndsHungAndDelayedReplies();
-    void fleetSizeOption();
-    void errorGivesStatus_data();
-    void errorGivesStatus();
     void cutBodyIsShorterThanAnnounced();
     void malformedMixesGarbageLines_data();
     void malformedMixesGarbageLines();
@@ -166,20 +152,17 @@ private slots:
 
     void feedOffersNothingNewerByDefault();
     void offeredVersionComesFirstWithMatchingInstaller();
-    void tamperedInstallerKeepsFeedLengthAndHash();
     void installerScriptLeavesMarker();
-    void brokenFeedIsAnXmlError();
     void staticFilesAreServedAndRemoved();
 
-    void programPrintsAddressAndServes();
-    void programRejectsBadFault();
+    void programPrintsAddressServesAndRejectsBadFault();
 };
 
-Fetched TestDemoServer::get(const QString &pathAndQuery, int transferTimeoutMs,
-                            const QList<QPair<QByteArray, QByteArray>> &headers,
-                            const QString &user, const QString &password)
+Fetched TestDemoServer::fetch(const QUrl &url, int transferTimeoutMs,
+                              const QList<QPair<QByteArray, QByteArray>> &headers,
+                              const QString &user, const QString &password)
 {
-    QNetworkRequest request(QUrl(m_server->baseUrl() + pathAndQuery));
+    QNetworkRequest request(url);
     request.setTransferTimeout(transferTimeoutMs);
     for (const auto &h : headers)
         request.setRawHeader(h.first, h.second);
@@ -235,18 +218,18 @@ void TestDemoServer::boatListHasTenFieldsAndUniqueIds()
         const QStringList records =
             QString::fromUtf8(f.body).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY2(records.size() >= 20, qPrintable(race.name));
+        QCOMPARE(records.size(), m_server->boats(race.eventId).size());
         QSet<QString> classes;
         bool umlaut = false;
         for (const QString &record : records) {
             const QStringList fields = record.split(QLatin1Char('|'), Qt::KeepEmptyParts);
             QCOMPARE(fields.size(), 10);
             const int id = fields[1].toInt();
-            QVERIFY(id > 0);
-            QVERIFY2(id != 38, "the viewer skips boat 38");
+            QVERIFY2(id > 0 && id != 38, "the viewer skips boat 38");
             QVERIFY2(!ids.contains(id), qPrintable(QStringLiteral("duplicate id %1").arg(id)));
             ids.insert(id);
-            QVERIFY(!fields[3].isEmpty());
-            QVERIFY(!fields[4].isEmpty() && !fields[5].isEmpty() && !fields[6].isEmpty());
+            for (int i : {3, 4, 5, 6})
+                QVERIFY(!fields[i].isEmpty());
             QCOMPARE(fields[8].toLongLong(), race.start);
             QCOMPARE(fields[9].toInt(), race.eventId);
             classes.insert(fields[0]);
@@ -254,27 +237,38 @@ void TestDemoServer::boatListHasTenFieldsAndUniqueIds()
         }
         QVERIFY(classes.size() >= 3 && classes.size() <= 4);
         QVERIFY2(umlaut, "names with umlauts survive as UTF-8");
-        QCOMPARE(records.size(), m_server->boats(race.eventId).size());
     }
 }
 
-void TestDemoServer::unknownRaceOrBoatGivesEmptyOk_data()
+void TestDemoServer::statusAndEmptyBodies_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("boats of unknown race") << "/api/getBoats.php?rg=99&wf=1&csv=1";
-    QTest::newRow("boats with wrong task") << "/api/getBoats.php?rg=10&wf=120&csv=1";
-    QTest::newRow("unknown boat") << "/api/getPosition.php?rg=10&wf=88&bo=99999&h=5&la=0&csv=1&lid=0";
+    QTest::addColumn<int>("status"); // an empty body with 200
+    QTest::newRow("boats of unknown race") << "/api/getBoats.php?rg=99&wf=1&csv=1" << 200;
+    QTest::newRow("boats with wrong task") << "/api/getBoats.php?rg=10&wf=120&csv=1" << 200;
+    QTest::newRow("unknown boat")
+        << "/api/getPosition.php?rg=10&wf=88&bo=99999&h=5&la=0&csv=1&lid=0" << 200;
     QTest::newRow("boat of another race")
-        << "/api/getPosition.php?rg=10&wf=88&bo=2001&h=5&la=0&csv=1&lid=0";
-    QTest::newRow("no query") << "/api/getPosition.php";
+        << "/api/getPosition.php?rg=10&wf=88&bo=2001&h=5&la=0&csv=1&lid=0" << 200;
+    QTest::newRow("no query") << "/api/getPosition.php" << 200;
+    QTest::newRow("after the race")
+        << "/api/getPosition.php?rg=10&wf=88&bo=1001&la=1300000000" << 200;
+    QTest::newRow("no such page") << "/nothing/here" << 404;
+    QTest::newRow("error fault, default 500") << "/api/isup.html?fault=error" << 500;
+    QTest::newRow("error fault 503")
+        << "/api/getPosition.php?rg=10&wf=88&bo=1001&fault=error&faultValue=503" << 503;
+    QTest::newRow("error fault 404 for a tile") << "/1/0/0.png?fault=error&faultValue=404" << 404;
 }
 
-void TestDemoServer::unknownRaceOrBoatGivesEmptyOk()
+void TestDemoServer::statusAndEmptyBodies()
 {
     QFETCH(QString, path);
+    QFETCH(int, status);
     const Fetched f = get(path);
-    QCOMPARE(f.status, 200);
-    QVERIFY(f.body.isEmpty());
+    QCOMPARE(f.status, status);
+    QCOMPARE(f.error != QNetworkReply::NoError, status != 200);
+    if (status == 200)
+        QVERIFY(f.body.isEmpty());
 }
 
 void TestDemoServer::positionsAreOrderedInsideSpanAndNearCourse_data()
@@ -297,47 +291,39 @@ void TestDemoServer::positionsAreOrderedInsideSpanAndNearCourse()
 
     // Over HTTP for a few boats, through the API for the whole fleet.
     for (int i = 0; i < boats.size(); ++i) {
-        QList<DemoServer::Fix> fixes;
+        QList<DemoServer::Fix> fixes = m_server->fixes(race.eventId, boats[i].id);
         if (i < 3) {
-            const Fetched f = get(
-                QStringLiteral("/api/getPosition.php?rg=%1&wf=%2&bo=%3&h=5&la=%4&csv=1&lid=%4")
-                    .arg(race.eventId)
-                    .arg(race.taskId)
-                    .arg(boats[i].id)
-                    .arg(race.start));
-            QCOMPARE(f.status, 200);
-            for (const QByteArray &line : lines(f.body)) {
-                const QList<QByteArray> fields = line.split(';');
+            const Fetched f =
+                get(QStringLiteral("/api/getPosition.php?rg=%1&wf=%2&bo=%3&h=5&la=%4&csv=1&lid=%4")
+                        .arg(race.eventId)
+                        .arg(race.taskId)
+                        .arg(boats[i].id)
+                        .arg(race.start));
+            const QList<QByteArray> records = lines(f.body);
+            QCOMPARE(records.size(), fixes.size());
+            for (int k = 0; k < records.size(); ++k) {
+                const QList<QByteArray> fields = records[k].split(';');
                 QCOMPARE(fields.size(), 5);
-                QVERIFY2(sixDecimals.match(QString::fromLatin1(fields[0])).hasMatch(), line);
-                QVERIFY2(sixDecimals.match(QString::fromLatin1(fields[1])).hasMatch(), line);
-                DemoServer::Fix fix;
-                fix.lat = fields[0].toDouble();
-                fix.lng = fields[1].toDouble();
-                fix.tstamp = fields[2].toLongLong();
-                fix.heading = fields[3].toDouble();
-                fix.speed = fields[4].toDouble();
-                fixes.append(fix);
+                for (int c : {0, 1})
+                    QVERIFY2(sixDecimals.match(QString::fromLatin1(fields[c])).hasMatch(),
+                             records[k]);
+                QCOMPARE(fields[2].toLongLong(), fixes[k].tstamp);
+                QVERIFY(std::abs(fields[0].toDouble() - fixes[k].lat) < 5.1e-7);
             }
-            QCOMPARE(fixes.size(), m_server->fixes(race.eventId, boats[i].id).size());
-        } else {
-            fixes = m_server->fixes(race.eventId, boats[i].id);
         }
         QVERIFY2(fixes.size() >= minFixes, qPrintable(QString::number(fixes.size())));
         qint64 previous = 0;
         for (const DemoServer::Fix &fix : fixes) {
             QVERIFY(fix.tstamp >= race.start && fix.tstamp <= race.end);
-            if (previous > 0) {
+            if (previous > 0)
                 QVERIFY(fix.tstamp - previous >= 30 && fix.tstamp - previous <= 60);
-            }
             previous = fix.tstamp;
             QVERIFY(fix.heading >= 0 && fix.heading < 360);
             QVERIFY(fix.speed >= 0 && fix.speed < 40);
             double nearest = 1e9;
-            for (int g = 1; g < centres.size(); ++g) {
+            for (int g = 1; g < centres.size(); ++g)
                 nearest = std::min(nearest, distanceToSegmentKm(GeoPoint(fix.lat, fix.lng),
                                                                 centres[g - 1], centres[g]));
-            }
             if (nearest > 2.0)
                 QFAIL(qPrintable(QStringLiteral("fix %1 of boat %2 is %3 km off the course")
                                      .arg(fix.tstamp)
@@ -349,23 +335,19 @@ void TestDemoServer::positionsAreOrderedInsideSpanAndNearCourse()
 
 void TestDemoServer::positionsStartAtSince()
 {
-    const DemoServer::Race race = m_server->races().at(0);
-    const int boat = m_server->boats(race.eventId).at(4).id;
-    const QList<DemoServer::Fix> all = m_server->fixes(race.eventId, boat);
+    const int boat = m_server->boats(10).at(4).id;
+    const QList<DemoServer::Fix> all = m_server->fixes(10, boat);
     const qint64 since = all.at(all.size() / 2).tstamp;
-    const Fetched f = get(QStringLiteral("/api/getPosition.php?rg=10&wf=88&bo=%1&h=5&la=%2&csv=1&lid=%2")
-                              .arg(boat)
-                              .arg(since));
-    const QList<QByteArray> records = lines(f.body);
+    const QList<QByteArray> records =
+        lines(get(QStringLiteral("/api/getPosition.php?rg=10&wf=88&bo=%1&h=5&la=%2&csv=1&lid=%2")
+                      .arg(boat)
+                      .arg(since))
+                  .body);
     QCOMPARE(records.size(), all.size() - all.size() / 2); // the fix at `since` is included
     QCOMPARE(records.first().split(';').at(2).toLongLong(), since);
-    const Fetched after = get(QStringLiteral("/api/getPosition.php?rg=10&wf=88&bo=%1&h=5&la=%2&csv=1")
-                                  .arg(boat)
-                                  .arg(race.end + 1));
-    QVERIFY(after.body.isEmpty());
 }
 
-void TestDemoServer::tracksAreDeterministicPerSeed()
+void TestDemoServer::fleetsFollowSeedAndSize()
 {
     DemoServer::Options options;
     options.quiet = true;
@@ -375,21 +357,29 @@ void TestDemoServer::tracksAreDeterministicPerSeed()
     options.seed = 8;
     DemoServer c(options);
     const int boat = a.boats(21).at(3).id;
-    QCOMPARE(a.boats(21).size(), b.boats(21).size());
     QCOMPARE(a.boats(21).at(3).name, b.boats(21).at(3).name);
     const QList<DemoServer::Fix> fa = a.fixes(21, boat);
     const QList<DemoServer::Fix> fb = b.fixes(21, boat);
     QCOMPARE(fa.size(), fb.size());
     for (int i = 0; i < fa.size(); i += 97) {
         QCOMPARE(fa[i].tstamp, fb[i].tstamp);
-        QCOMPARE(fa[i].lat, fb[i].lat);
-        QCOMPARE(fa[i].lng, fb[i].lng);
+        QCOMPARE(GeoPoint(fa[i].lat, fa[i].lng), GeoPoint(fb[i].lat, fb[i].lng));
     }
     const QList<DemoServer::Fix> fc = c.fixes(21, c.boats(21).at(3).id);
     bool differs = fc.size() != fa.size();
     for (int i = 0; !differs && i < fa.size(); ++i)
         differs = fa[i].lat != fc[i].lat || fa[i].tstamp != fc[i].tstamp;
     QVERIFY2(differs, "another seed gives other tracks");
+
+    options.boatsPerRace = 5;
+    DemoServer small(options);
+    QSet<int> ids;
+    for (const DemoServer::Race &race : small.races()) {
+        QCOMPARE(small.boats(race.eventId).size(), 5);
+        for (const DemoServer::Boat &boat : small.boats(race.eventId))
+            ids.insert(boat.id);
+    }
+    QCOMPARE(ids.size(), 15);
 }
 
 void TestDemoServer::raceListNamesSeededAndLiveRaces()
@@ -399,7 +389,8 @@ void TestDemoServer::raceListNamesSeededAndLiveRaces()
     const QList<QByteArray> records = lines(f.body);
     QCOMPARE(records.size(), 3);
     QCOMPARE(records[0], QByteArray("10|88|Dorur Izadidiva Dazidevire 2010|1270458000|1270764000"));
-    QCOMPARE(records[1], QByteArray("21|120|Vudav Avazavava Zerevudeva 2011|1302905280|1303509600"));
+    QCOMPARE(records[1],
+             QByteArray("21|120|Vudav Avazavava Zerevudeva 2011|1302905280|1303509600"));
     const QList<QByteArray> live = records[2].split('|');
     QCOMPARE(live.size(), 5);
     QCOMPARE(live[0].toInt(), DemoServer::liveEventId);
@@ -418,26 +409,25 @@ void TestDemoServer::liveRaceServesOnlyFixesUpToClock()
         QStringLiteral("/api/getPosition.php?rg=30&wf=300&bo=%1&h=5&la=%2&csv=1&lid=%2")
             .arg(boat)
             .arg(1800000000 - 3 * 3600);
+    const auto tstamp = [](const QByteArray &line) { return line.split(';').at(2).toLongLong(); };
 
     const QList<QByteArray> first = lines(get(path).body);
     QVERIFY(first.size() > 100);
-    for (const QByteArray &line : first)
-        QVERIFY(line.split(';').at(2).toLongLong() <= now);
-    QVERIFY(first.last().split(';').at(2).toLongLong() > now - 61);
+    QVERIFY(tstamp(first.last()) <= now && tstamp(first.last()) > now - 61);
 
     now += 600;
     const QList<QByteArray> second = lines(get(path).body);
     QVERIFY(second.size() >= first.size() + 10);
     QCOMPARE(second.mid(0, first.size()), first);
-    QVERIFY(second.last().split(';').at(2).toLongLong() <= now);
+    QVERIFY(tstamp(second.last()) <= now);
     QVERIFY(m_server->fixes(DemoServer::liveEventId, boat).size() > second.size());
 }
 
-void TestDemoServer::requestLogRecordsHeaders()
+void TestDemoServer::requestLogVersionAndProbe()
 {
     get(QStringLiteral("/api/getBoats.php?rg=10&wf=88&csv=1"), 10000,
         {{"User-Agent", "2.7.2"}, {"Track-Type", "getnewboats"}});
-    get(QStringLiteral("/api/isup.html"));
+    QCOMPARE(get(QStringLiteral("/api/isup.html")).status, 200);
     QCOMPARE(m_server->requestCount(QStringLiteral("getBoats")), 1);
     QCOMPARE(m_server->requestCount(QStringLiteral("isup")), 1);
     const QList<DemoServer::Request> log = m_server->requestLog();
@@ -449,35 +439,21 @@ void TestDemoServer::requestLogRecordsHeaders()
     QCOMPARE(log[0].trackType, QByteArray("getnewboats"));
     QVERIFY(log[1].trackType.isEmpty());
     m_server->clearRequestLog();
-    QVERIFY(m_server->requestLog().isEmpty());
     QCOMPARE(m_server->requestCount(QStringLiteral("isup")), 0);
-}
 
-void TestDemoServer::versionAndProbe()
-{
     QCOMPARE(get(QStringLiteral("/api/version.html")).body, QByteArray("2.7.2"));
     m_server->setVersionText(QStringLiteral("2.8.0"));
     QCOMPARE(get(QStringLiteral("/api/version.html")).body, QByteArray("2.8.0"));
-    const Fetched up = get(QStringLiteral("/api/isup.html"));
-    QCOMPARE(up.status, 200);
-    QVERIFY(!up.body.isEmpty());
-    const Fetched page = get(QStringLiteral("/downloads/"));
-    QCOMPARE(page.status, 200);
-    QVERIFY(page.contentType.startsWith("text/html"));
-    QCOMPARE(get(QStringLiteral("/nothing/here")).status, 404);
+    QVERIFY(get(QStringLiteral("/downloads/")).contentType.startsWith("text/html"));
 }
 
-void TestDemoServer::delayAnswersLater()
+void TestDemoServer::delayAndHang()
 {
     QElapsedTimer timer;
     timer.start();
-    const Fetched f = get(QStringLiteral("/api/isup.html?fault=delay&faultValue=300"));
-    QCOMPARE(f.status, 200);
+    QCOMPARE(get(QStringLiteral("/api/isup.html?fault=delay&faultValue=300")).status, 200);
     QVERIFY(timer.elapsed() >= 300);
-}
 
-void TestDemoServer::hangNeverAnswers()
-{
     const Fetched f = get(QStringLiteral("/api/getBoats.php?rg=10&wf=88&csv=1&fault=hang"), 400);
     QVERIFY(f.finished);
     QCOMPARE(f.error, QNetworkReply::OperationCanceledError); // the transfer timeout
@@ -488,8 +464,8 @@ void TestDemoServer::hangNeverAnswers()
 
 void TestDemoServer::delayedReplyToVanishedClientIsDropped()
 {
-    QNetworkRequest request(QUrl(m_server->baseUrl()
-                                 + QStringLiteral("/api/isup.html?fault=delay&faultValue=150")));
+    QNetworkRequest request(
+        QUrl(m_server->baseUrl() + QStringLiteral("/api/isup.html?fault=delay&faultValue=150")));
     QNetworkReply *reply = m_nam.get(request);
     QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("isup")), 1, 5000);
     reply->abort();
@@ -502,57 +478,22 @@ void TestDemoServer::delayedReplyToVanishedClientIsDropped()
 
 void TestDemoServer::destroyingServerEndsHungAndDelayedReplies()
 {
-    const QString base = m_server->baseUrl();
-    QNetworkRequest hang(QUrl(base + QStringLiteral("/api/isup.html?fault=hang")));
-    QNetworkRequest delay(QUrl(base + QStringLiteral("/api/version.html?fault=delay&faultValue=60000")));
-    hang.setTransferTimeout(20000);
-    delay.setTransferTimeout(20000);
-    QNetworkReply *a = m_nam.get(hang);
-    QNetworkReply *b = m_nam.get(delay);
+    QList<QNetworkReply *> replies;
+    for (const char *path :
+         {"/api/isup.html?fault=hang", "/api/version.html?fault=delay&faultValue=60000"}) {
+        QNetworkRequest request(QUrl(m_server->baseUrl() + QLatin1String(path)));
+        request.setTransferTimeout(20000);
+        replies << m_nam.get(request);
+    }
     QTRY_COMPARE_WITH_TIMEOUT(m_server->requestLog().size(), 2, 5000);
-    QSignalSpy aDone(a, &QNetworkReply::finished);
-    QSignalSpy bDone(b, &QNetworkReply::finished);
+    QSignalSpy aDone(replies[0], &QNetworkReply::finished);
+    QSignalSpy bDone(replies[1], &QNetworkReply::finished);
     m_server.reset();
     QTRY_VERIFY_WITH_TIMEOUT(aDone.count() == 1 && bDone.count() == 1, 5000);
-    QVERIFY(a->error() != QNetworkReply::NoError);
-    QVERIFY(b->error() != QNetworkReply::NoError);
-    a->deleteLater();
-    b->deleteLater();
-}
-
-void TestDemoServer::fleetSizeOption()
-{
-    DemoServer::Options options;
-    options.boatsPerRace = 5;
-    options.liveAnchor = 1800000000;
-    DemoServer server(options);
-    QSet<int> ids;
-    for (const DemoServer::Race &race : server.races()) {
-        const QList<DemoServer::Boat> boats = server.boats(race.eventId);
-        QCOMPARE(boats.size(), 5);
-        for (const DemoServer::Boat &b : boats)
-            ids.insert(b.id);
+    for (QNetworkReply *reply : replies) {
+        QVERIFY(reply->error() != QNetworkReply::NoError);
+        reply->deleteLater();
     }
-    QCOMPARE(ids.size(), 15);
-}
-
-void TestDemoServer::errorGivesStatus_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("status");
-    QTest::newRow("default 500") << "/api/isup.html?fault=error" << 500;
-    QTest::newRow("503") << "/api/getPosition.php?rg=10&wf=88&bo=1001&fault=error&faultValue=503"
-                         << 503;
-    QTest::newRow("404 for a tile") << "/1/0/0.png?fault=error&faultValue=404" << 404;
-}
-
-void TestDemoServer::errorGivesStatus()
-{
-    QFETCH(QString, path);
-    QFETCH(int, status);
-    const Fetched f = get(path);
-    QCOMPARE(f.status, status);
-    QVERIFY(f.error != QNetworkReply::NoError);
 }
 
 void TestDemoServer::cutBodyIsShorterThanAnnounced()
@@ -576,6 +517,8 @@ void TestDemoServer::malformedMixesGarbageLines_data()
                                << ';' << 5;
     QTest::newRow("boats") << "/api/getBoats.php?rg=21&wf=120&fault=malformed" << '|' << 10;
     QTest::newRow("races") << "/api/getRaces.php?csv=1&fault=malformed" << '|' << 5;
+    QTest::newRow("feed is broken XML")
+        << "/downloads/setup/velmaro.xml?fault=malformed" << '<' << 0;
 }
 
 void TestDemoServer::malformedMixesGarbageLines()
@@ -585,6 +528,14 @@ void TestDemoServer::malformedMixesGarbageLines()
     QFETCH(int, fields);
     const Fetched f = get(path);
     QCOMPARE(f.status, 200);
+    if (fields == 0) {
+        QXmlStreamReader reader(f.body);
+        while (!reader.atEnd())
+            reader.readNext();
+        QVERIFY(reader.hasError());
+        QVERIFY(reader.error() != QXmlStreamReader::PrematureEndOfDocumentError);
+        return;
+    }
     int good = 0, bad = 0;
     for (const QByteArray &line : lines(f.body))
         (line.split(separator).size() == fields ? good : bad) += 1;
@@ -630,23 +581,22 @@ void TestDemoServer::endpointFaultAndClear()
 
 void TestDemoServer::feedBasicAuthentication()
 {
-    m_server->setFeedCredentials(QStringLiteral("segler"), QStringLiteral("Bö 7"));
-    const Fetched missing = get(QStringLiteral("/downloads/setup/velmaro.xml"));
+    const QUrl url(m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
+    const QString user = QStringLiteral("segler");
+    m_server->setFeedCredentials(user, QStringLiteral("Bö 7"));
+    const Fetched missing = fetch(url);
     QCOMPARE(missing.status, 401);
     QVERIFY(missing.wwwAuthenticate.startsWith("Basic realm="));
-    const Fetched wrong = get(QStringLiteral("/downloads/setup/velmaro.xml"), 10000, {},
-                              QStringLiteral("segler"), QStringLiteral("falsch"));
-    QCOMPARE(wrong.status, 401);
+    QCOMPARE(fetch(url, 10000, {}, user, QStringLiteral("falsch")).status, 401);
     m_nam.clearAccessCache();
-    const Fetched right = get(QStringLiteral("/downloads/setup/velmaro.xml"), 10000, {},
-                              QStringLiteral("segler"), QStringLiteral("Bö 7"));
+    const Fetched right = fetch(url, 10000, {}, user, QStringLiteral("Bö 7"));
     QCOMPARE(right.status, 200);
     QVERIFY(right.body.contains("<rss"));
     // Only the feed is protected.
     QCOMPARE(get(QStringLiteral("/api/isup.html")).status, 200);
     m_server->setFeedCredentials(QString(), QString());
     m_nam.clearAccessCache();
-    QCOMPARE(get(QStringLiteral("/downloads/setup/velmaro.xml")).status, 200);
+    QCOMPARE(fetch(url).status, 200);
 }
 
 void TestDemoServer::parseFaultSpecs_data()
@@ -706,11 +656,9 @@ void TestDemoServer::tilesArePngOrNotFound()
     QFETCH(QString, path);
     QFETCH(bool, exists);
     const Fetched f = get(path);
-    if (!exists) {
-        QCOMPARE(f.status, 404);
+    QCOMPARE(f.status, exists ? 200 : 404);
+    if (!exists)
         return;
-    }
-    QCOMPARE(f.status, 200);
     QCOMPARE(f.contentType, QByteArray("image/png"));
     QImage image;
     QVERIFY(image.loadFromData(f.body, "PNG"));
@@ -720,69 +668,58 @@ void TestDemoServer::tilesArePngOrNotFound()
 
 void TestDemoServer::feedOffersNothingNewerByDefault()
 {
-    const Fetched f = get(QStringLiteral("/downloads/setup/velmaro.xml"));
-    QCOMPARE(f.status, 200);
     QString error;
-    const QList<FeedItem> items = parseFeed(f.body, &error);
+    const QList<FeedItem> items = feed(&error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(items.size() >= 2);
     bool ownPlatform = false, otherPlatform = false;
     for (const FeedItem &item : items) {
-        if (item.platform == Platform::feedPlatformId()) {
-            ownPlatform = true;
-            QCOMPARE(item.version, QStringLiteral("2.7.2"));
-        } else {
-            otherPlatform = true;
-        }
+        const bool own =
+            item.value(QStringLiteral("velmaro:platform")) == Platform::feedPlatformId();
+        (own ? ownPlatform : otherPlatform) = true;
+        if (own)
+            QCOMPARE(item.value(QStringLiteral("update:version")), QStringLiteral("2.7.2"));
     }
-    QVERIFY(ownPlatform);
-    QVERIFY(otherPlatform);
+    QVERIFY(ownPlatform && otherPlatform);
 }
 
 void TestDemoServer::offeredVersionComesFirstWithMatchingInstaller()
 {
     m_server->setOfferedVersion(QStringLiteral("2.8.0"));
+    const QByteArray feedBefore = get(QStringLiteral("/downloads/setup/velmaro.xml")).body;
     QString error;
-    const QList<FeedItem> items =
-        parseFeed(get(QStringLiteral("/downloads/setup/velmaro.xml")).body, &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QVERIFY(!items.isEmpty());
+    const QList<FeedItem> items = parseFeed(feedBefore, &error);
+    QVERIFY2(error.isEmpty() && !items.isEmpty(), qPrintable(error));
     const FeedItem &first = items.first();
-    QCOMPARE(first.platform, Platform::feedPlatformId());
-    QCOMPARE(first.version, QStringLiteral("2.8.0"));
-    QCOMPARE(first.programType, QStringLiteral("FULL"));
-    QVERIFY(first.releaseNotesLink.startsWith(m_server->baseUrl()));
+    const QString notesLink = first.value(QStringLiteral("update:releaseNotesLink"));
+    const QUrl url(first.value(QStringLiteral("url")));
+    const qint64 length = first.value(QStringLiteral("length")).toLongLong();
+    QCOMPARE(first.value(QStringLiteral("velmaro:platform")), Platform::feedPlatformId());
+    QCOMPARE(first.value(QStringLiteral("update:version")), QStringLiteral("2.8.0"));
+    QCOMPARE(first.value(QStringLiteral("velmaro:programType")), QStringLiteral("FULL"));
+    QVERIFY(notesLink.startsWith(m_server->baseUrl()));
+    QVERIFY(url.toString().startsWith(m_server->baseUrl()));
 
-    const Fetched notes = get(QUrl(first.releaseNotesLink).path());
-    QCOMPARE(notes.status, 200);
+    const Fetched notes = fetch(QUrl(notesLink));
     QVERIFY(notes.contentType.startsWith("text/html"));
     QVERIFY(notes.body.contains("2.8.0"));
 
-    QVERIFY(first.url.startsWith(m_server->baseUrl()));
-    const Fetched installer = get(QUrl(first.url).path());
+    const Fetched installer = fetch(url);
     QCOMPARE(installer.status, 200);
     QCOMPARE(installer.contentType, QByteArray("application/octet-stream"));
-    QCOMPARE(installer.announcedLength, first.length);
-    QCOMPARE(qint64(installer.body.size()), first.length);
+    QCOMPARE(installer.announcedLength, length);
+    QCOMPARE(qint64(installer.body.size()), length);
     QCOMPARE(QString::fromLatin1(
                  QCryptographicHash::hash(installer.body, QCryptographicHash::Sha256).toHex()),
-             first.sha256);
+             first.value(QStringLiteral("sha256")));
     QVERIFY(installer.body.startsWith("#!/bin/sh\n"));
-}
 
-void TestDemoServer::tamperedInstallerKeepsFeedLengthAndHash()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8.0"));
-    const QByteArray feedBefore = get(QStringLiteral("/downloads/setup/velmaro.xml")).body;
+    // A tampered installer: the feed keeps announcing the original length and hash.
     m_server->setInstallerTamper("#!/bin/sh\nexit 3\n");
-    const QByteArray feedAfter = get(QStringLiteral("/downloads/setup/velmaro.xml")).body;
-    QCOMPARE(feedAfter, feedBefore);
-    const FeedItem first = parseFeed(feedAfter, nullptr).first();
-    const Fetched installer = get(QUrl(first.url).path());
-    QCOMPARE(installer.body, QByteArray("#!/bin/sh\nexit 3\n"));
-    QVERIFY(installer.body.size() != first.length);
+    QCOMPARE(get(QStringLiteral("/downloads/setup/velmaro.xml")).body, feedBefore);
+    QCOMPARE(fetch(url).body, QByteArray("#!/bin/sh\nexit 3\n"));
     m_server->setInstallerTamper(QByteArray());
-    QCOMPARE(get(QUrl(first.url).path()).body.size(), first.length);
+    QCOMPARE(fetch(url).body, installer.body);
 }
 
 void TestDemoServer::installerScriptLeavesMarker()
@@ -794,32 +731,22 @@ void TestDemoServer::installerScriptLeavesMarker()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(DemoServer::installerBytes(QStringLiteral("2.8.0")));
     file.close();
-    const QString marker = dir.filePath(QStringLiteral("marker"));
-    QProcess sh;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VELMARO_INSTALLER_MARKER"), marker);
-    sh.setProcessEnvironment(env);
-    sh.start(QStringLiteral("/bin/sh"), {script});
-    QVERIFY(sh.waitForFinished(10000));
-    QCOMPARE(sh.exitCode(), 0);
-    QVERIFY(QFile::exists(marker));
-
-    // Without the variable it falls back to $TMPDIR.
-    env.remove(QStringLiteral("VELMARO_INSTALLER_MARKER"));
-    env.insert(QStringLiteral("TMPDIR"), dir.path());
-    sh.setProcessEnvironment(env);
-    sh.start(QStringLiteral("/bin/sh"), {script});
-    QVERIFY(sh.waitForFinished(10000));
-    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("velmaro-installer-ran"))));
-}
-
-void TestDemoServer::brokenFeedIsAnXmlError()
-{
-    QXmlStreamReader reader(get(QStringLiteral("/downloads/setup/velmaro.xml?fault=malformed")).body);
-    while (!reader.atEnd())
-        reader.readNext();
-    QVERIFY(reader.hasError());
-    QVERIFY(reader.error() != QXmlStreamReader::PrematureEndOfDocumentError);
+    // With VELMARO_INSTALLER_MARKER it leaves the marker there, else in $TMPDIR.
+    for (const QString &marker : {dir.filePath(QStringLiteral("marker")),
+                                  dir.filePath(QStringLiteral("velmaro-installer-ran"))}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), dir.path());
+        if (marker.endsWith(QLatin1String("/marker")))
+            env.insert(QStringLiteral("VELMARO_INSTALLER_MARKER"), marker);
+        else
+            env.remove(QStringLiteral("VELMARO_INSTALLER_MARKER"));
+        QProcess sh;
+        sh.setProcessEnvironment(env);
+        sh.start(QStringLiteral("/bin/sh"), {script});
+        QVERIFY(sh.waitForFinished(10000));
+        QCOMPARE(sh.exitCode(), 0);
+        QVERIFY2(QFile::exists(marker), qPrintable(marker));
+    }
 }
 
 void TestDemoServer::staticFilesAreServedAndRemoved()
@@ -827,7 +754,6 @@ void TestDemoServer::staticFilesAreServedAndRemoved()
     const QString path = QStringLiteral("/downloads/setup/other.xml");
     m_server->setStaticFile(path, "<rss/>", "application/xml");
     const Fetched f = get(path);
-    QCOMPARE(f.status, 200);
     QCOMPARE(f.body, QByteArray("<rss/>"));
     QCOMPARE(f.contentType, QByteArray("application/xml"));
     QCOMPARE(m_server->requestCount(QStringLiteral("static")), 1);
@@ -835,50 +761,31 @@ void TestDemoServer::staticFilesAreServedAndRemoved()
     QCOMPARE(get(path).status, 404);
 }
 
-void TestDemoServer::programPrintsAddressAndServes()
+void TestDemoServer::programPrintsAddressServesAndRejectsBadFault()
 {
-    const QString program = qEnvironmentVariable("VELMARO_BINARY_DIR")
-                            + QStringLiteral("/bin/velmaro-demo-server");
+    const QString program =
+        qEnvironmentVariable("VELMARO_BINARY_DIR") + QStringLiteral("/bin/velmaro-demo-server");
     QVERIFY2(QFile::exists(program), qPrintable(program));
     QProcess process;
-    process.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"),
-                            QStringLiteral("--version-text"), QStringLiteral("9.9.9"),
-                            QStringLiteral("--fault"), QStringLiteral("isup=error:503")});
+    process.start(program,
+                  {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                   QStringLiteral("--version-text"), QStringLiteral("9.9.9"),
+                   QStringLiteral("--fault"), QStringLiteral("isup=error:503")});
     QVERIFY(process.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 10000);
     const QString first = QString::fromLatin1(process.readLine()).trimmed();
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^http://127\\.0\\.0\\.1:(\\d+)$")).match(first);
-    QVERIFY2(m.hasMatch(), qPrintable(first));
-
-    QNetworkRequest request(QUrl(first + QStringLiteral("/api/version.html")));
-    request.setTransferTimeout(10000);
-    QNetworkReply *reply = m_nam.get(request);
-    QSignalSpy spy(reply, &QNetworkReply::finished);
-    QVERIFY(spy.wait(15000));
-    QCOMPARE(reply->readAll(), QByteArray("9.9.9"));
-    reply->deleteLater();
-
-    QNetworkRequest probe(QUrl(first + QStringLiteral("/api/isup.html")));
-    probe.setTransferTimeout(10000);
-    QNetworkReply *probeReply = m_nam.get(probe);
-    QSignalSpy probeSpy(probeReply, &QNetworkReply::finished);
-    QVERIFY(probeSpy.wait(15000));
-    QCOMPARE(probeReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 503);
-    probeReply->deleteLater();
-
+    QVERIFY2(QRegularExpression(QStringLiteral("^http://127\\.0\\.0\\.1:(\\d+)$"))
+                 .match(first)
+                 .hasMatch(),
+             qPrintable(first));
+    QCOMPARE(fetch(QUrl(first + QStringLiteral("/api/version.html"))).body, QByteArray("9.9.9"));
+    QCOMPARE(fetch(QUrl(first + QStringLiteral("/api/isup.html"))).status, 503);
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
     QVERIFY(!process.readAllStandardError().contains("GET ")); // --quiet
-}
 
-void TestDemoServer::programRejectsBadFault()
-{
-    const QString program = qEnvironmentVariable("VELMARO_BINARY_DIR")
-                            + QStringLiteral("/bin/velmaro-demo-server");
-    QProcess process;
-    process.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--fault"),
-                            QStringLiteral("feed=explode")});
+    process.start(program, {QStringLiteral("--port"), QStringLiteral("0"),
+                            QStringLiteral("--fault"), QStringLiteral("feed=explode")});
     QVERIFY(process.waitForFinished(10000));
     QVERIFY(process.exitCode() != 0);
     QVERIFY(process.readAllStandardOutput().isEmpty());
