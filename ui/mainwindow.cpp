@@ -498,6 +498,12 @@ void MainWindow::loadPreferences()
         if (m_loadMaps)
             m_karte->tileLoader()->forgetOfflineBlanks();
     }
+    // The interval is read before the timer starts, so the first cycle already
+    // waits the stored interval rather than the default.
+    // A non-positive interval would make the poll timer fire continuously.
+    m_pollInterval = readPreference("loadinterval").value_or(5);
+    if (m_pollInterval <= 0)
+        m_pollInterval = 5;
     if (const auto value = readPreference("autoload")) {
         m_autoload = *value == 1;
         m_autoloadBox->setChecked(m_autoload);
@@ -508,10 +514,6 @@ void MainWindow::loadPreferences()
         m_lookForUpdate = *value == 1;
         m_updateBox->setChecked(m_lookForUpdate);
     }
-    // A non-positive interval would make the poll timer fire continuously.
-    m_pollInterval = readPreference("loadinterval").value_or(5);
-    if (m_pollInterval <= 0)
-        m_pollInterval = 5;
 }
 
 void MainWindow::toggleLoadMaps()

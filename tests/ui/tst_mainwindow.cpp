@@ -435,7 +435,7 @@ private slots:
     {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<int>("minutes");
-        QTest::newRow("seven") << "UPDATE prefs SET loadinterval=7" << 7;
+        QTest::newRow("seven") << "UPDATE prefs SET loadinterval=7, autoload=1" << 7;
         QTest::newRow("zero falls back to five") << "UPDATE prefs SET loadinterval=0" << 5;
         QTest::newRow("no row") << "DELETE FROM prefs" << 5;
     }
@@ -448,6 +448,9 @@ private slots:
         w->loadPreferences();
         QCOMPARE(w->pollInterval(), minutes);
         QCOMPARE(w->pollIntervalMs(), minutes * 60000);
+        // a timer started by the stored autoload runs at the stored interval
+        if (w->pollTimer()->isActive())
+            QCOMPARE(w->pollTimer()->interval(), minutes * 60000);
     }
 
     void autoloadBoxDrivesPollTimer()
