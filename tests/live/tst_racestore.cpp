@@ -16,36 +16,16 @@ Q_DECLARE_METATYPE(RaceStore::RaceInput)
 
 using RaceStore::RaceInput;
 using RaceStore::RacePair;
-using RaceStore::StoredRace;
 using Tracking::RaceRecord;
+using Inserted = RaceStore::InsertResult;
+using Removed = RaceStore::RemoveResult;
 
 namespace
 {
 
 const RaceRecord liveRace{30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800,
                           1700000000 + 86400};
-
-// Boats and fixes stored under an event number, as the ingest leaves them.
-bool addBoats(TestDatabase &db, int eventId, int firstId, int boats, int fixesPerBoat)
-{
-    QStringList sql;
-    for (int b = 0; b < boats; ++b) {
-        const int id = firstId + b;
-        sql << QStringLiteral("INSERT INTO ship (id, regatta_id, name, klasse, startnr, farbe, "
-                              "lastget, show, follow) VALUES (%1, %2, 'Boot %1', 'A', '%1', "
-                              "'#ff0000', 0, 'true', 'false')")
-                   .arg(id)
-                   .arg(eventId);
-        for (int f = 0; f < fixesPerBoat; ++f) {
-            sql << QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
-                                  "VALUES (%1, %2, %3, 54.3, 10.1)")
-                       .arg(id)
-                       .arg(eventId)
-                       .arg(1700000000 + f * 30);
-        }
-    }
-    return db.exec(sql);
-}
+const RaceRecord second{31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
 
 } // namespace
 
@@ -53,310 +33,276 @@ class TestRaceStore : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void listIsNewestStartFirst();
-    void insertTakesNextIdAndNoTrackOption();
-    void insertRefusesKnownPairAndMalformedRecord_data();
-    void insertRefusesKnownPairAndMalformedRecord();
-    void addedRaceSurvivesReopen();
-    void importAddsOnlyUnknownWellFormedRaces();
-    void importFailureAddsNothing();
-
-    void removeLeavesNoBoatsOrFixes();
-    void removeRefusesSeededRaces_data();
-    void removeRefusesSeededRaces();
-    void removeUnknownRace();
-    void removeKeepsBoatsOfAnotherTaskOfTheEvent();
-    void removeFailureRollsEverythingBack();
-
-    void validate_data();
-    void validate();
-
-private:
     std::unique_ptr<TestDatabase> m_db;
-};
 
-void TestRaceStore::init()
-{
-    m_db = std::make_unique<TestDatabase>();
-    QVERIFY(m_db->isOpen());
-    QVERIFY(m_db->exec(trackingSchema()));
-}
-
-void TestRaceStore::cleanup()
-{
-    m_db.reset();
-}
-
-void TestRaceStore::listIsNewestStartFirst()
-{
-    QVERIFY(RaceStore::insert(liveRace).status == RaceStore::InsertResult::Inserted);
-    bool ok = false;
-    const QVector<StoredRace> list = RaceStore::races(&ok);
-    QVERIFY(ok);
-    QCOMPARE(list.size(), 3);
-    QCOMPARE(list.at(0).race.eventId, 30);
-    QCOMPARE(list.at(1).race.eventId, 21);
-    QCOMPARE(list.at(2).race.eventId, 10);
-    QVERIFY(RaceStore::isSeeded(list.at(1)));
-    QVERIFY(RaceStore::isSeeded(list.at(2)));
-    QVERIFY(!RaceStore::isSeeded(list.at(0)));
-    QCOMPARE(RaceStore::knownPairs(), (QList<RacePair>{{30, 300}, {21, 120}, {10, 88}}));
-}
-
-void TestRaceStore::insertTakesNextIdAndNoTrackOption()
-{
-    // A gap below the highest id is not reused.
-    QVERIFY(
-        m_db->exec({QStringLiteral("INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)")}));
-    RaceRecord named = liveRace;
-    named.name = QStringLiteral("  Kieler Woche Live  ");
-    const RaceStore::InsertResult r = RaceStore::insert(named);
-    QCOMPARE(r.status, RaceStore::InsertResult::Inserted);
-    QCOMPARE(r.stored.id, 8);
-    QCOMPARE(r.stored.race, liveRace);
-    QCOMPARE(m_db->scalar("SELECT showcompletetracks FROM regatta WHERE id=8").toInt(), 0);
-    QCOMPARE(m_db->scalar("SELECT name FROM regatta WHERE id=8").toString(), liveRace.name);
-    QCOMPARE(m_db->scalar("SELECT von FROM regatta WHERE id=8").toLongLong(), liveRace.start);
-    QCOMPARE(m_db->scalar("SELECT bis FROM regatta WHERE id=8").toLongLong(), liveRace.end);
-    QVERIFY(RaceStore::exists(30, 300));
-    QVERIFY(!RaceStore::exists(30, 301));
-}
-
-void TestRaceStore::insertRefusesKnownPairAndMalformedRecord_data()
-{
-    QTest::addColumn<RaceRecord>("race");
-    QTest::addColumn<int>("status");
-    RaceRecord r = liveRace;
-    r.eventId = 10;
-    r.taskId = 88;
-    QTest::newRow("seeded pair") << r << int(RaceStore::InsertResult::Duplicate);
-    r = liveRace;
-    r.end = r.start;
-    QTest::newRow("end at start") << r << int(RaceStore::InsertResult::Invalid);
-    r = liveRace;
-    r.name = QStringLiteral("   ");
-    QTest::newRow("blank name") << r << int(RaceStore::InsertResult::Invalid);
-    r = liveRace;
-    r.taskId = 0;
-    QTest::newRow("task 0") << r << int(RaceStore::InsertResult::Invalid);
-    r = liveRace;
-    r.eventId = -4;
-    QTest::newRow("negative event") << r << int(RaceStore::InsertResult::Invalid);
-}
-
-void TestRaceStore::insertRefusesKnownPairAndMalformedRecord()
-{
-    QFETCH(RaceRecord, race);
-    QFETCH(int, status);
-    QCOMPARE(int(RaceStore::insert(race).status), status);
-    QCOMPARE(m_db->count("regatta"), 2);
-}
-
-void TestRaceStore::addedRaceSurvivesReopen()
-{
-    const RaceStore::InsertResult r = RaceStore::insert(liveRace);
-    QCOMPARE(r.status, RaceStore::InsertResult::Inserted);
+    // Boats and fixes stored under an event number, as the ingest leaves them.
+    bool addBoats(int eventId, int boats, int fixesPerBoat)
     {
+        QStringList sql;
+        const int first = eventId == 10 ? 200 : 100;
+        for (int id = first; id < first + boats; ++id) {
+            sql << QStringLiteral("INSERT INTO ship (id, regatta_id, name, klasse, startnr, "
+                                  "farbe, lastget, show, follow) VALUES (%1, %2, 'Boot', 'A', "
+                                  "'%1', '#ff0000', 0, 'true', 'false')")
+                       .arg(id)
+                       .arg(eventId);
+            for (int f = 0; f < fixesPerBoat; ++f)
+                sql << QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
+                                      "VALUES (%1, %2, %3, 54.3, 10.1)")
+                           .arg(id)
+                           .arg(eventId)
+                           .arg(1700000000 + f * 30);
+        }
+        return m_db->exec(sql);
+    }
+    // Rows of regatta, ship and track stored for an event.
+    QList<int> counts(int eventId)
+    {
+        const QString where = QStringLiteral("regatta_id=%1").arg(eventId);
+        return {m_db->count("regatta", QStringLiteral("event_id=%1").arg(eventId)),
+                m_db->count("ship", where), m_db->count("track", where)};
+    }
+
+private slots:
+    void init()
+    {
+        m_db = std::make_unique<TestDatabase>();
+        QVERIFY(m_db->exec(trackingSchema()));
+    }
+    void cleanup() { m_db.reset(); }
+
+    void insertListsNewestStartFirst()
+    {
+        // A gap below the highest id is not reused.
+        QVERIFY(m_db->exec({"INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)"}));
+        RaceRecord named = liveRace;
+        named.name = QStringLiteral("  Kieler Woche Live  ");
+        const Inserted r = RaceStore::insert(named);
+        QCOMPARE(r.status, Inserted::Inserted);
+        QCOMPARE(r.stored.id, 8);
+        QCOMPARE(r.stored.race, liveRace);
+        QCOMPARE(m_db->scalar("SELECT name||von||'-'||bis||showcompletetracks FROM regatta "
+                              "WHERE id=8")
+                     .toString(),
+                 QStringLiteral("Kieler Woche Live1699989200-17000864000"));
+        QVERIFY(RaceStore::exists(30, 300));
+        QVERIFY(!RaceStore::exists(30, 301));
+
+        bool ok = false;
+        const QVector<RaceStore::StoredRace> list = RaceStore::races(&ok);
+        QVERIFY(ok);
+        QCOMPARE(list.size(), 4);
+        QCOMPARE(list.at(0).race.eventId, 30);
+        QCOMPARE(list.at(1).race.eventId, 21);
+        QVERIFY(!RaceStore::isSeeded(list.at(0)));
+        QVERIFY(RaceStore::isSeeded(list.at(1)) && RaceStore::isSeeded(list.at(2)));
+        QCOMPARE(RaceStore::knownPairs(),
+                 (QList<RacePair>{{30, 300}, {21, 120}, {10, 88}, {40, 1}}));
+    }
+
+    void insertRefusesKnownPairAndMalformedRecord_data()
+    {
+        QTest::addColumn<RaceRecord>("race");
+        QTest::addColumn<int>("status");
+        RaceRecord r = liveRace;
+        r.eventId = 10;
+        r.taskId = 88;
+        QTest::newRow("seeded pair") << r << int(Inserted::Duplicate);
+        r = liveRace;
+        r.end = r.start;
+        QTest::newRow("end at start") << r << int(Inserted::Invalid);
+        r = liveRace;
+        r.name = QStringLiteral("   ");
+        QTest::newRow("blank name") << r << int(Inserted::Invalid);
+        r = liveRace;
+        r.taskId = 0;
+        QTest::newRow("task 0") << r << int(Inserted::Invalid);
+        r = liveRace;
+        r.eventId = -4;
+        QTest::newRow("negative event") << r << int(Inserted::Invalid);
+    }
+    void insertRefusesKnownPairAndMalformedRecord()
+    {
+        QFETCH(RaceRecord, race);
+        QFETCH(int, status);
+        QCOMPARE(int(RaceStore::insert(race).status), status);
+        QCOMPARE(m_db->count("regatta"), 2);
+    }
+
+    void addedRaceSurvivesReopen()
+    {
+        const int id = RaceStore::insert(liveRace).stored.id;
         QSqlDatabase db = QSqlDatabase::database();
         db.close();
-        QVERIFY(!db.isOpen());
         QVERIFY(db.open());
+        const RaceStore::StoredRace again = RaceStore::race(id);
+        QCOMPARE(again.id, 3);
+        QCOMPARE(again.race, liveRace);
+        QVERIFY(!again.showCompleteTracks);
+        QCOMPARE(RaceStore::insert(liveRace).status, Inserted::Duplicate);
     }
-    const StoredRace again = RaceStore::race(r.stored.id);
-    QCOMPARE(again.id, 3);
-    QCOMPARE(again.race, liveRace);
-    QVERIFY(!again.showCompleteTracks);
-    QCOMPARE(RaceStore::insert(liveRace).status, RaceStore::InsertResult::Duplicate);
-}
 
-void TestRaceStore::importAddsOnlyUnknownWellFormedRaces()
-{
-    RaceRecord seeded{10, 88, QStringLiteral("Anderer Name"), 1, 2};
-    RaceRecord second{31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
-    RaceRecord broken{32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
-    const QVector<RaceRecord> list{seeded, liveRace, broken, liveRace, second};
+    void importAddsOnlyUnknownWellFormedRaces()
+    {
+        const RaceRecord seeded{10, 88, QStringLiteral("Anderer Name"), 1, 2};
+        const RaceRecord broken{32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
+        const QVector<RaceRecord> list{seeded, liveRace, broken, liveRace, second};
 
-    const RaceStore::ImportResult r = RaceStore::importRaces(list);
-    QVERIFY(r.ok);
-    QCOMPARE(r.added.size(), 2);
-    QCOMPARE(r.added.at(0).race, liveRace);
-    QCOMPARE(r.added.at(0).id, 3);
-    QCOMPARE(r.added.at(1).race, second);
-    QCOMPARE(r.added.at(1).id, 4);
-    QCOMPARE(r.known, 2);
-    QCOMPARE(r.invalid, 1);
-    // The seeded race keeps its name.
-    QCOMPARE(m_db->scalar("SELECT name FROM regatta WHERE id=1").toString(),
-             QStringLiteral("Dorur Izadidiva Dazidevire 2010"));
-    QCOMPARE(m_db->count("regatta"), 4);
+        const RaceStore::ImportResult r = RaceStore::importRaces(list);
+        QVERIFY(r.ok);
+        QCOMPARE(r.added.size(), 2);
+        QCOMPARE(r.added.at(0).race, liveRace);
+        QCOMPARE(r.added.at(0).id, 3);
+        QCOMPARE(r.added.at(1).race, second);
+        QCOMPARE(r.added.at(1).id, 4);
+        QCOMPARE(r.known, 2);
+        QCOMPARE(r.invalid, 1);
+        // The seeded race keeps its name.
+        QCOMPARE(m_db->scalar("SELECT name FROM regatta WHERE id=1").toString(),
+                 QStringLiteral("Dorur Izadidiva Dazidevire 2010"));
 
-    const RaceStore::ImportResult again = RaceStore::importRaces(list);
-    QVERIFY(again.ok);
-    QVERIFY(again.added.isEmpty());
-    QCOMPARE(again.known, 4);
-    QCOMPARE(m_db->count("regatta"), 4);
-}
+        const RaceStore::ImportResult again = RaceStore::importRaces(list);
+        QVERIFY(again.ok);
+        QVERIFY(again.added.isEmpty());
+        QCOMPARE(again.known, 4);
+        QCOMPARE(m_db->count("regatta"), 4);
+    }
 
-void TestRaceStore::importFailureAddsNothing()
-{
-    QVERIFY(
-        m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON regatta WHEN "
-                                   "NEW.event_id = 31 BEGIN SELECT RAISE(ABORT, 'voll'); END")}));
-    RaceRecord second{31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
-    const RaceStore::ImportResult r = RaceStore::importRaces({liveRace, second});
-    QVERIFY(!r.ok);
-    QVERIFY(r.added.isEmpty());
-    QVERIFY(!r.error.isEmpty());
-    QCOMPARE(m_db->count("regatta"), 2);
-    // The connection is usable afterwards: no transaction left open.
-    QVERIFY(QSqlDatabase::database().transaction());
-    QVERIFY(QSqlDatabase::database().rollback());
-}
+    void importFailureAddsNothing()
+    {
+        QVERIFY(m_db->exec({"CREATE TRIGGER refuse BEFORE INSERT ON regatta WHEN "
+                            "NEW.event_id = 31 BEGIN SELECT RAISE(ABORT, 'voll'); END"}));
+        const RaceStore::ImportResult r = RaceStore::importRaces({liveRace, second});
+        QVERIFY(!r.ok);
+        QVERIFY(r.added.isEmpty());
+        QVERIFY(!r.error.isEmpty());
+        QCOMPARE(m_db->count("regatta"), 2);
+        // The connection is usable afterwards: no transaction left open.
+        QVERIFY(QSqlDatabase::database().transaction());
+        QVERIFY(QSqlDatabase::database().rollback());
+    }
 
-void TestRaceStore::removeLeavesNoBoatsOrFixes()
-{
-    const RaceStore::InsertResult added = RaceStore::insert(liveRace);
-    QCOMPARE(added.status, RaceStore::InsertResult::Inserted);
-    QVERIFY(addBoats(*m_db, 30, 100, 3, 5));
-    QVERIFY(addBoats(*m_db, 10, 200, 2, 4));
+    void removeLeavesNoBoatsOrFixes()
+    {
+        const int id = RaceStore::insert(liveRace).stored.id;
+        QVERIFY(addBoats(30, 3, 5));
+        QVERIFY(addBoats(10, 2, 4));
+        const Removed r = RaceStore::remove(id);
+        QCOMPARE(r.status, Removed::Removed);
+        QCOMPARE(r.boats, 3);
+        QCOMPARE(r.fixes, 15);
+        QCOMPARE(counts(30), (QList<int>{0, 0, 0}));
+        QCOMPARE(counts(10), (QList<int>{1, 2, 8}));
+        QCOMPARE(RaceStore::remove(id).status, Removed::NotFound);
+    }
 
-    const RaceStore::RemoveResult r = RaceStore::remove(added.stored.id);
-    QCOMPARE(r.status, RaceStore::RemoveResult::Removed);
-    QCOMPARE(r.boats, 3);
-    QCOMPARE(r.fixes, 15);
-    QCOMPARE(m_db->count("regatta", "id=3"), 0);
-    QCOMPARE(m_db->count("ship", "regatta_id=30"), 0);
-    QCOMPARE(m_db->count("track", "regatta_id=30"), 0);
-    QCOMPARE(m_db->count("ship", "regatta_id=10"), 2);
-    QCOMPARE(m_db->count("track", "regatta_id=10"), 8);
-    QCOMPARE(RaceStore::remove(added.stored.id).status, RaceStore::RemoveResult::NotFound);
-}
+    void removeRefusesSeededRaces_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("eventId");
+        QTest::newRow("2010") << 1 << 10;
+        QTest::newRow("2011") << 2 << 21;
+    }
+    void removeRefusesSeededRaces()
+    {
+        QFETCH(int, id);
+        QFETCH(int, eventId);
+        QVERIFY(addBoats(eventId, 2, 3));
+        QCOMPARE(RaceStore::remove(id).status, Removed::Seeded);
+        QCOMPARE(counts(eventId), (QList<int>{1, 2, 6}));
+    }
 
-void TestRaceStore::removeRefusesSeededRaces_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<int>("eventId");
-    QTest::newRow("2010") << 1 << 10;
-    QTest::newRow("2011") << 2 << 21;
-}
+    void removeKeepsBoatsOfAnotherTaskOfTheEvent()
+    {
+        // Boats and fixes carry only the event number: another task of event 10
+        // shares them with the seeded race, so removing it must not take them.
+        const int id =
+            RaceStore::insert({10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000})
+                .stored.id;
+        QVERIFY(addBoats(10, 2, 3));
+        const Removed r = RaceStore::remove(id);
+        QCOMPARE(r.status, Removed::Removed);
+        QCOMPARE(r.boats, 0);
+        QCOMPARE(counts(10), (QList<int>{1, 2, 6}));
+    }
 
-void TestRaceStore::removeRefusesSeededRaces()
-{
-    QFETCH(int, id);
-    QFETCH(int, eventId);
-    QVERIFY(addBoats(*m_db, eventId, 100, 2, 3));
-    QCOMPARE(RaceStore::remove(id).status, RaceStore::RemoveResult::Seeded);
-    QCOMPARE(m_db->count("regatta"), 2);
-    QCOMPARE(m_db->count("ship"), 2);
-    QCOMPARE(m_db->count("track"), 6);
-}
+    void removeFailureRollsEverythingBack()
+    {
+        const int id = RaceStore::insert(liveRace).stored.id;
+        QVERIFY(addBoats(30, 2, 3));
+        // The last statement of the removal fails.
+        QVERIFY(m_db->exec({"CREATE TRIGGER keep BEFORE DELETE ON regatta BEGIN "
+                            "SELECT RAISE(ABORT, 'gesperrt'); END"}));
+        const Removed r = RaceStore::remove(id);
+        QCOMPARE(r.status, Removed::Failed);
+        QVERIFY(!r.error.isEmpty());
+        QCOMPARE(counts(30), (QList<int>{1, 2, 6}));
 
-void TestRaceStore::removeUnknownRace()
-{
-    QCOMPARE(RaceStore::remove(42).status, RaceStore::RemoveResult::NotFound);
-    QCOMPARE(m_db->count("regatta"), 2);
-}
+        QVERIFY(m_db->exec({"DROP TRIGGER keep"}));
+        QCOMPARE(RaceStore::remove(id).status, Removed::Removed);
+        QCOMPARE(counts(30), (QList<int>{0, 0, 0}));
+    }
 
-void TestRaceStore::removeKeepsBoatsOfAnotherTaskOfTheEvent()
-{
-    // Boats and fixes carry only the event number: another task of event 10
-    // shares them with the seeded race, so removing it must not take them.
-    const RaceStore::InsertResult added =
-        RaceStore::insert({10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000});
-    QCOMPARE(added.status, RaceStore::InsertResult::Inserted);
-    QVERIFY(addBoats(*m_db, 10, 100, 2, 3));
-    const RaceStore::RemoveResult r = RaceStore::remove(added.stored.id);
-    QCOMPARE(r.status, RaceStore::RemoveResult::Removed);
-    QCOMPARE(r.boats, 0);
-    QCOMPARE(m_db->count("ship", "regatta_id=10"), 2);
-    QCOMPARE(m_db->count("track", "regatta_id=10"), 6);
-    QCOMPARE(m_db->count("regatta"), 2);
-}
-
-void TestRaceStore::removeFailureRollsEverythingBack()
-{
-    const RaceStore::InsertResult added = RaceStore::insert(liveRace);
-    QVERIFY(addBoats(*m_db, 30, 100, 2, 3));
-    // The last statement of the removal fails.
-    QVERIFY(m_db->exec({QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON regatta BEGIN "
-                                       "SELECT RAISE(ABORT, 'gesperrt'); END")}));
-    const RaceStore::RemoveResult r = RaceStore::remove(added.stored.id);
-    QCOMPARE(r.status, RaceStore::RemoveResult::Failed);
-    QVERIFY(!r.error.isEmpty());
-    QCOMPARE(m_db->count("regatta", "event_id=30"), 1);
-    QCOMPARE(m_db->count("ship", "regatta_id=30"), 2);
-    QCOMPARE(m_db->count("track", "regatta_id=30"), 6);
-
-    QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER keep")}));
-    QCOMPARE(RaceStore::remove(added.stored.id).status, RaceStore::RemoveResult::Removed);
-    QCOMPARE(m_db->count("ship", "regatta_id=30"), 0);
-}
-
-void TestRaceStore::validate_data()
-{
-    QTest::addColumn<RaceInput>("input");
-    QTest::addColumn<QStringList>("messages");
-    const qint64 start = 1700000000, end = 1700086400;
-    const RaceInput good{QStringLiteral("Kieler Woche"), QStringLiteral("30"),
-                         QStringLiteral("300"), start, end};
-    QTest::newRow("good") << good << QStringList();
-    RaceInput in = good;
-    in.eventText = QStringLiteral(" 31 ");
-    QTest::newRow("numbers with spaces") << in << QStringList();
-    in = good;
-    in.name = QStringLiteral("  ");
-    QTest::newRow("blank name") << in << QStringList{RaceStore::emptyNameMessage()};
-    for (const char *bad : {"", "0", "-3", "+3", "1.5", "12a", "1e3", "99999999999"}) {
+    void validate_data()
+    {
+        QTest::addColumn<RaceInput>("input");
+        QTest::addColumn<QStringList>("messages");
+        const qint64 start = 1700000000, end = 1700086400;
+        const RaceInput good{QStringLiteral("Kieler Woche"), QStringLiteral("30"),
+                             QStringLiteral("300"), start, end};
+        QTest::newRow("good") << good << QStringList();
+        RaceInput in = good;
+        in.eventText = QStringLiteral(" 31 ");
+        QTest::newRow("numbers with spaces") << in << QStringList();
         in = good;
-        in.eventText = QString::fromLatin1(bad);
-        QTest::addRow("event '%s'", bad) << in << QStringList{RaceStore::badEventMessage()};
+        in.name = QStringLiteral("  ");
+        QTest::newRow("blank name") << in << QStringList{RaceStore::emptyNameMessage()};
+        for (const char *bad : {"", "0", "-3", "+3", "1.5", "12a", "1e3", "99999999999"}) {
+            in = good;
+            in.eventText = QString::fromLatin1(bad);
+            QTest::addRow("event '%s'", bad) << in << QStringList{RaceStore::badEventMessage()};
+            in = good;
+            in.taskText = QString::fromLatin1(bad);
+            QTest::addRow("task '%s'", bad) << in << QStringList{RaceStore::badTaskMessage()};
+        }
         in = good;
-        in.taskText = QString::fromLatin1(bad);
-        QTest::addRow("task '%s'", bad) << in << QStringList{RaceStore::badTaskMessage()};
+        in.end = in.start;
+        QTest::newRow("end at start") << in << QStringList{RaceStore::endBeforeStartMessage()};
+        in.end = in.start - 60;
+        QTest::newRow("end before start") << in << QStringList{RaceStore::endBeforeStartMessage()};
+        in = good;
+        in.end = Tracking::maxRaceTime + 1;
+        QTest::newRow("after 2038") << in << QStringList{RaceStore::timeRangeMessage()};
+        in = good;
+        in.eventText = QStringLiteral("10");
+        in.taskText = QStringLiteral("88");
+        QTest::newRow("seeded pair") << in << QStringList{RaceStore::duplicateMessage(10, 88)};
+        in = good;
+        in.eventText = QStringLiteral("10");
+        QTest::newRow("other task of a known event") << in << QStringList();
+        const RaceInput allBad{QString(), QStringLiteral("x"), QStringLiteral("-1"), end, start};
+        QTest::newRow("everything wrong")
+            << allBad
+            << QStringList{RaceStore::emptyNameMessage(), RaceStore::badEventMessage(),
+                           RaceStore::badTaskMessage(), RaceStore::endBeforeStartMessage()};
     }
-    in = good;
-    in.end = in.start;
-    QTest::newRow("end at start") << in << QStringList{RaceStore::endBeforeStartMessage()};
-    in.end = in.start - 60;
-    QTest::newRow("end before start") << in << QStringList{RaceStore::endBeforeStartMessage()};
-    in = good;
-    in.end = Tracking::maxRaceTime + 1;
-    QTest::newRow("after 2038") << in << QStringList{RaceStore::timeRangeMessage()};
-    in = good;
-    in.eventText = QStringLiteral("10");
-    in.taskText = QStringLiteral("88");
-    QTest::newRow("seeded pair") << in << QStringList{RaceStore::duplicateMessage(10, 88)};
-    in = good;
-    in.eventText = QStringLiteral("10");
-    QTest::newRow("other task of a known event") << in << QStringList();
-    const RaceInput allBad{QString(), QStringLiteral("x"), QStringLiteral("-1"), end, start};
-    QTest::newRow("everything wrong")
-        << allBad
-        << QStringList{RaceStore::emptyNameMessage(), RaceStore::badEventMessage(),
-                       RaceStore::badTaskMessage(), RaceStore::endBeforeStartMessage()};
-}
-
-void TestRaceStore::validate()
-{
-    QFETCH(RaceInput, input);
-    QFETCH(QStringList, messages);
-    const QList<RacePair> known{{10, 88}, {21, 120}};
-    const RaceStore::Validation v = RaceStore::validate(input, known);
-    QCOMPARE(v.messages, messages);
-    QCOMPARE(v.ok(), messages.isEmpty());
-    if (v.ok()) {
-        QCOMPARE(v.race.name, input.name.trimmed());
-        QCOMPARE(v.race.eventId, input.eventText.trimmed().toInt());
-        QCOMPARE(v.race.taskId, input.taskText.toInt());
-        QCOMPARE(v.race.start, input.start);
+    void validate()
+    {
+        QFETCH(RaceInput, input);
+        QFETCH(QStringList, messages);
+        const RaceStore::Validation v = RaceStore::validate(input, {{10, 88}, {21, 120}});
+        QCOMPARE(v.messages, messages);
+        QCOMPARE(v.ok(), messages.isEmpty());
+        if (v.ok()) {
+            QCOMPARE(v.race.name, input.name.trimmed());
+            QCOMPARE(v.race.eventId, input.eventText.trimmed().toInt());
+            QCOMPARE(v.race.taskId, input.taskText.toInt());
+            QCOMPARE(v.race.start, input.start);
+        }
+        // Nothing is stored by checking.
+        QCOMPARE(m_db->count("regatta"), 2);
     }
-    // Nothing is stored by checking.
-    QCOMPARE(m_db->count("regatta"), 2);
-}
+};
 
 QTEST_GUILESS_MAIN(TestRaceStore)
 #include "tst_racestore.moc"

@@ -25,177 +25,128 @@ class TestRegattaDialog : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void startsNowForOneDay();
-    void badInputStoresNothing_data();
-    void badInputStoresNothing();
-    void goodInputIsStoredInLocalTime();
-    void okButtonStoresOnlyWhenValid();
-
-private:
-    void fill(RegattaDialog &dialog, const QString &name, const QString &event, const QString &task,
-              const QDateTime &start, const QDateTime &end);
-
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<MessageRecorder> m_boxes;
+
+    static void fill(RegattaDialog &dialog, const QString &name, const QString &event,
+                     const QString &task, const QDateTime &start, const QDateTime &end)
+    {
+        dialog.nameEdit()->setText(name);
+        dialog.eventEdit()->setText(event);
+        dialog.taskEdit()->setText(task);
+        dialog.startEdit()->setDateTime(start);
+        dialog.endEdit()->setDateTime(end);
+    }
+
+private slots:
+    void initTestCase() { Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(clockNow); }); }
+    void init()
+    {
+        m_db = std::make_unique<TestDatabase>();
+        QVERIFY(m_db->exec(trackingSchema()));
+        m_boxes = std::make_unique<MessageRecorder>();
+    }
+    void cleanup()
+    {
+        // Nothing here may ever block on a box.
+        QCOMPARE(m_boxes->count(), 0);
+        m_boxes.reset();
+        m_db.reset();
+    }
+
+    void startsNowForOneDay()
+    {
+        RegattaDialog dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Regatta hinzufügen"));
+        QCOMPARE(dialog.startEdit()->dateTime().toSecsSinceEpoch(), clockNow - 30);
+        QCOMPARE(dialog.endEdit()->dateTime().toSecsSinceEpoch(), clockNow - 30 + 86400);
+        QCOMPARE(dialog.startEdit()->timeSpec(), Qt::LocalTime);
+        QVERIFY(dialog.messageLabel()->isHidden());
+        QCOMPARE(dialog.addedRace().id, 0);
+    }
+
+    // Each rule itself is checked with the store; here the dialog's fields reach it.
+    void badInputStoresNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("task");
+        QTest::addColumn<int>("endAfterStart"); // minutes
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("blank name") << "   " << "30" << "300" << 60
+                                    << QStringList{RaceStore::emptyNameMessage()};
+        QTest::newRow("event letters") << "Live" << "abc" << "300" << 60
+                                       << QStringList{RaceStore::badEventMessage()};
+        QTest::newRow("task fraction") << "Live" << "30" << "3,5" << 60
+                                       << QStringList{RaceStore::badTaskMessage()};
+        QTest::newRow("end before start") << "Live" << "30" << "300" << -90
+                                          << QStringList{RaceStore::endBeforeStartMessage()};
+        QTest::newRow("known pair") << "Noch einmal" << "21" << "120" << 60
+                                    << QStringList{RaceStore::duplicateMessage(21, 120)};
+        QTest::newRow("all at once") << "" << "x" << "0" << -1
+                                     << QStringList{RaceStore::emptyNameMessage(),
+                                                    RaceStore::badEventMessage(),
+                                                    RaceStore::badTaskMessage(),
+                                                    RaceStore::endBeforeStartMessage()};
+    }
+    void badInputStoresNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, event);
+        QFETCH(QString, task);
+        QFETCH(int, endAfterStart);
+        QFETCH(QStringList, messages);
+        RegattaDialog dialog;
+        const QDateTime start(QDate(2026, 6, 20), QTime(12, 0));
+        fill(dialog, name, event, task, start, start.addSecs(endAfterStart * 60));
+        QVERIFY(!dialog.submit());
+        QCOMPARE(dialog.messageLabel()->text(), messages.join(QLatin1Char('\n')));
+        QVERIFY(!dialog.messageLabel()->isHidden());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(dialog.addedRace().id, 0);
+        QCOMPARE(m_db->count("regatta"), 2);
+    }
+
+    void goodInputIsStoredInLocalTime()
+    {
+        RegattaDialog dialog;
+        const QDateTime start(QDate(2026, 6, 20), QTime(10, 30), Qt::LocalTime);
+        const QDateTime end(QDate(2026, 6, 21), QTime(18, 0), Qt::LocalTime);
+        fill(dialog, QStringLiteral(" Kieler Woche "), QStringLiteral("30"), QStringLiteral(" 300"),
+             start, end);
+        QVERIFY(dialog.submit());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.addedRace().id, 3);
+        QCOMPARE(m_db->scalar("SELECT name||'|'||event_id||'|'||task_id||'|'||von||'|'||bis||'|'||"
+                              "showcompletetracks FROM regatta WHERE id=3")
+                     .toString(),
+                 QStringLiteral("Kieler Woche|30|300|%1|%2|0")
+                     .arg(start.toSecsSinceEpoch())
+                     .arg(end.toSecsSinceEpoch()));
+    }
+
+    void okButtonStoresOnlyWhenValid()
+    {
+        RegattaDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QDateTime start(QDate(2026, 6, 20), QTime(10, 0));
+        fill(dialog, QStringLiteral("Live"), QStringLiteral("10"), QStringLiteral("88"), start,
+             start.addDays(1));
+        QPushButton *ok = dialog.buttons()->button(QDialogButtonBox::Ok);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.messageLabel()->text(), RaceStore::duplicateMessage(10, 88));
+        QCOMPARE(m_db->count("regatta"), 2);
+
+        dialog.taskEdit()->setText(QStringLiteral("89"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(m_db->count("regatta", "event_id=10 AND task_id=89"), 1);
+        QVERIFY(dialog.messageLabel()->isHidden());
+    }
 };
-
-void TestRegattaDialog::initTestCase()
-{
-    Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(clockNow); });
-}
-
-void TestRegattaDialog::init()
-{
-    m_db = std::make_unique<TestDatabase>();
-    QVERIFY(m_db->exec(trackingSchema()));
-    m_boxes = std::make_unique<MessageRecorder>();
-}
-
-void TestRegattaDialog::cleanup()
-{
-    // Nothing here may ever block on a box.
-    QCOMPARE(m_boxes->count(), 0);
-    m_boxes.reset();
-    m_db.reset();
-}
-
-void TestRegattaDialog::fill(RegattaDialog &dialog, const QString &name, const QString &event,
-                             const QString &task, const QDateTime &start, const QDateTime &end)
-{
-    dialog.nameEdit()->setText(name);
-    dialog.eventEdit()->setText(event);
-    dialog.taskEdit()->setText(task);
-    dialog.startEdit()->setDateTime(start);
-    dialog.endEdit()->setDateTime(end);
-}
-
-void TestRegattaDialog::startsNowForOneDay()
-{
-    RegattaDialog dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Regatta hinzufügen"));
-    QCOMPARE(dialog.startEdit()->dateTime().toSecsSinceEpoch(), clockNow - 30);
-    QCOMPARE(dialog.endEdit()->dateTime().toSecsSinceEpoch(), clockNow - 30 + 86400);
-    QCOMPARE(dialog.startEdit()->timeSpec(), Qt::LocalTime);
-    QVERIFY(dialog.messageLabel()->isHidden());
-    QCOMPARE(dialog.addedRace().id, 0);
-}
-
-void TestRegattaDialog::badInputStoresNothing_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("event");
-    QTest::addColumn<QString>("task");
-    QTest::addColumn<int>("endAfterStart"); // minutes
-    QTest::addColumn<QStringList>("messages");
-
-    QTest::newRow("empty name") << ""
-                                << "30"
-                                << "300" << 60 << QStringList{RaceStore::emptyNameMessage()};
-    QTest::newRow("blank name") << "   "
-                                << "30"
-                                << "300" << 60 << QStringList{RaceStore::emptyNameMessage()};
-    QTest::newRow("event letters") << "Live"
-                                   << "abc"
-                                   << "300" << 60 << QStringList{RaceStore::badEventMessage()};
-    QTest::newRow("event zero") << "Live"
-                                << "0"
-                                << "300" << 60 << QStringList{RaceStore::badEventMessage()};
-    QTest::newRow("task negative") << "Live"
-                                   << "30"
-                                   << "-300" << 60 << QStringList{RaceStore::badTaskMessage()};
-    QTest::newRow("task fraction") << "Live"
-                                   << "30"
-                                   << "3,5" << 60 << QStringList{RaceStore::badTaskMessage()};
-    QTest::newRow("task empty") << "Live"
-                                << "30"
-                                << "" << 60 << QStringList{RaceStore::badTaskMessage()};
-    QTest::newRow("end at start") << "Live"
-                                  << "30"
-                                  << "300" << 0 << QStringList{RaceStore::endBeforeStartMessage()};
-    QTest::newRow("end before start")
-        << "Live"
-        << "30"
-        << "300" << -90 << QStringList{RaceStore::endBeforeStartMessage()};
-    QTest::newRow("known pair") << "Noch einmal"
-                                << "21"
-                                << "120" << 60 << QStringList{RaceStore::duplicateMessage(21, 120)};
-    QTest::newRow("all at once") << ""
-                                 << "x"
-                                 << "0" << -1
-                                 << QStringList{RaceStore::emptyNameMessage(),
-                                                RaceStore::badEventMessage(),
-                                                RaceStore::badTaskMessage(),
-                                                RaceStore::endBeforeStartMessage()};
-}
-
-void TestRegattaDialog::badInputStoresNothing()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, event);
-    QFETCH(QString, task);
-    QFETCH(int, endAfterStart);
-    QFETCH(QStringList, messages);
-
-    RegattaDialog dialog;
-    const QDateTime start(QDate(2026, 6, 20), QTime(12, 0));
-    fill(dialog, name, event, task, start, start.addSecs(endAfterStart * 60));
-    QVERIFY(!dialog.submit());
-    QCOMPARE(dialog.messageLabel()->text(), messages.join(QLatin1Char('\n')));
-    QVERIFY(!dialog.messageLabel()->isHidden());
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(dialog.addedRace().id, 0);
-    QCOMPARE(m_db->count("regatta"), 2);
-}
-
-void TestRegattaDialog::goodInputIsStoredInLocalTime()
-{
-    RegattaDialog dialog;
-    const QDateTime start(QDate(2026, 6, 20), QTime(10, 30), Qt::LocalTime);
-    const QDateTime end(QDate(2026, 6, 21), QTime(18, 0), Qt::LocalTime);
-    fill(dialog, QStringLiteral(" Kieler Woche "), QStringLiteral("30"), QStringLiteral(" 300"),
-         start, end);
-    QVERIFY(dialog.submit());
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    const RaceStore::StoredRace added = dialog.addedRace();
-    QCOMPARE(added.id, 3);
-    QCOMPARE(m_db->count("regatta"), 3);
-    QCOMPARE(m_db->scalar("SELECT name FROM regatta WHERE id=3").toString(),
-             QStringLiteral("Kieler Woche"));
-    QCOMPARE(m_db->scalar("SELECT event_id FROM regatta WHERE id=3").toInt(), 30);
-    QCOMPARE(m_db->scalar("SELECT task_id FROM regatta WHERE id=3").toInt(), 300);
-    QCOMPARE(m_db->scalar("SELECT von FROM regatta WHERE id=3").toLongLong(),
-             start.toSecsSinceEpoch());
-    QCOMPARE(m_db->scalar("SELECT bis FROM regatta WHERE id=3").toLongLong(),
-             end.toSecsSinceEpoch());
-    QCOMPARE(m_db->scalar("SELECT showcompletetracks FROM regatta WHERE id=3").toInt(), 0);
-}
-
-void TestRegattaDialog::okButtonStoresOnlyWhenValid()
-{
-    RegattaDialog dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    const QDateTime start(QDate(2026, 6, 20), QTime(10, 0));
-    fill(dialog, QStringLiteral("Live"), QStringLiteral("10"), QStringLiteral("88"), start,
-         start.addDays(1));
-    QPushButton *ok = dialog.buttons()->button(QDialogButtonBox::Ok);
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.messageLabel()->text(), RaceStore::duplicateMessage(10, 88));
-    QCOMPARE(m_db->count("regatta"), 2);
-
-    dialog.taskEdit()->setText(QStringLiteral("89"));
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(m_db->count("regatta", "event_id=10 AND task_id=89"), 1);
-    QVERIFY(dialog.messageLabel()->isHidden());
-}
 
 QTEST_MAIN(TestRegattaDialog)
 #include "tst_regattadialog.moc"

@@ -26,14 +26,8 @@ public:
     TrackingClient *client = nullptr;
     bool autoloadFlag = false;
 
-    int pending = 0;
-    int ledOn = 0;
-    int ledOff = 0;
-    int placeCount = 0;
-    int clearCount = 0;
-    int loadShipsCount = 0;
-    int pollRestarts = 0;
-    int notices = 0;
+    int pending = 0, ledOn = 0, ledOff = 0, placeCount = 0, clearCount = 0;
+    int loadShipsCount = 0, pollRestarts = 0, notices = 0;
     QString lastFetch;
 
     void setRace(int eventId, int taskId, qint64 start, qint64 end)
@@ -54,10 +48,9 @@ public:
     Tracking::BoatInfo boat(int index) const override
     {
         Tracking::BoatInfo info = ships.at(index).info;
-        const QVector<Tracking::Fix> &fixes = ships.at(index).fixes;
-        info.hasFixes = !fixes.isEmpty();
+        info.hasFixes = !ships.at(index).fixes.isEmpty();
         info.newestFix = 0;
-        for (const Tracking::Fix &f : fixes)
+        for (const Tracking::Fix &f : ships.at(index).fixes)
             info.newestFix = std::max(info.newestFix, f.tstamp);
         return info;
     }
@@ -95,14 +88,11 @@ public:
         q.bindValue(QStringLiteral(":ship_id"), ship.info.id);
         q.bindValue(QStringLiteral(":regatta_id"), ship.info.regattaId);
         q.exec();
-        bool any = false;
-        while (q.next()) {
-            ship.fixes.append({q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toInt(),
-                               0, 0});
-            any = true;
-        }
-        if (any)
-            ship.hasPositions = true;
+        const qsizetype before = ship.fixes.size();
+        while (q.next())
+            ship.fixes.append({q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toInt()});
+        const bool any = ship.fixes.size() > before;
+        ship.hasPositions = ship.hasPositions || any;
         return any;
     }
     void setLastget(int index, int lastget) override { ships[index].info.lastget = lastget; }

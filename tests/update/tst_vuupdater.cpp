@@ -83,863 +83,763 @@ QString otherPlatform()
                                                                      : QStringLiteral("Q_OS_LINUX");
 }
 
-} // namespace
-
-class TestVuUpdater : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void firstSuitableItemChosen();
-    void platformWrittenLooselyMatches();
-    void itemSelection_data();
-    void itemSelection();
-    void feedErrors_data();
-    void feedErrors();
-    void silentCheckShowsNothing();
-    void missingFeedUrlRefusesCheck();
-    void skippedVersionNotProposed();
-    void skipStoresVersion();
-    void remindLaterProposesAgain();
-    void windowTextsAndButtons();
-    void releaseNotesArriveInOpenWindow();
-    void releaseNotesAfterCloseDropped();
-    void releaseNotesUmlautsNotGarbled();
-    void releaseNotesErrorKeepsWindow();
-    void feedRedirectReplacesStoredUrl();
-    void feedRedirectLoopStops();
-    void credentials_data();
-    void credentials();
-    void feedTimeoutEndsLikeFailure();
-
-    void progressBar_data();
-    void progressBar();
-    void installStartsCheckedInstaller();
-    void installFromDemoFeed();
-    void installRefused_data();
-    void installRefused();
-    void tamperedDemoInstallerRefused();
-    void cutOffDownloadRefused();
-    void installerTimeoutRefused();
-    void installFolderSymlinkRefused();
-
-    void removeOldVersionFiles();
-    void removeOldVersionFilesOutsideTempRefused();
-
-private:
-    QString url(const char *path) const { return m_server->baseUrl() + QLatin1String(path); }
-    void serveFeed(const QStringList &items);
-    Enclosure installerEnclosure() const;
-    // Starts a check and waits until the feed request is over.
-    void check(bool silent, const QString &feed = QString());
-    VuUpdateWindow *window() const { return VuUpdater::instance()->updateWindow(); }
-    QString windowTitleLabel() const;
-    void clickInstall();
-
-    DemoServer *m_server = nullptr;
-    std::unique_ptr<MessageRecorder> m_boxes;
-    QStringList m_started;
-    QList<int> m_exits;
-    QByteArray m_installer;
-};
-
-void TestVuUpdater::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("t.a.l.v.e.n."));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("velmaro.org"));
-    QCoreApplication::setApplicationName(QStringLiteral("Velmaro"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.7.2"));
-
-    DemoServer::Options options;
-    options.quiet = true;
-    m_server = new DemoServer(options, this);
-    QVERIFY(m_server->listen(0) != 0);
-
-    Seams::setProcessStarter([this](const QString &program, const QStringList &) {
-        m_started << program;
-        return true;
-    });
-    Seams::setExitHandler([this](int status) { m_exits << status; });
-
-    for (int i = 0; i < 300; ++i)
-        m_installer += QByteArray("VELMARO-INSTALLER-") + QByteArray::number(i) + '\n';
-}
-
-void TestVuUpdater::init()
-{
-    m_boxes = std::make_unique<MessageRecorder>();
-    m_started.clear();
-    m_exits.clear();
-    m_server->clearFaults();
-    m_server->setOfferedVersion(QString());
-    m_server->setFeedCredentials(QString(), QString());
-    m_server->setInstallerTamper(QByteArray());
-    m_server->setStaticFile(QLatin1String(notesPath), "<h1>Velmaro 2.8</h1><p>Neue Karten</p>",
-                            "text/html");
-    m_server->setStaticFile(QLatin1String(installerPath), m_installer, "application/octet-stream");
-    QSettings().remove(QLatin1String(VUIgnoredVersions::settingsKey));
-    if (QFileInfo(VuUpdater::updateFolder()).isSymLink())
-        QFile::remove(VuUpdater::updateFolder());
-    else
-        QDir(VuUpdater::updateFolder()).removeRecursively();
-
-    VuUpdater *updater = VuUpdater::instance();
-    updater->setFeedURL(url(feedPath));
-    updater->setSkipAllowed(false);
-    updater->setRemindLaterAllowed(true);
-    updater->setHttpCredentials(QString(), QString());
-    updater->setTransferTimeouts(30000, 300000);
-}
-
-void TestVuUpdater::cleanup()
-{
-    if (VuUpdateWindow *w = window())
-        w->close();
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *widget : widgets) {
-        if (qobject_cast<VuUpdateDownloadProgress *>(widget))
-            widget->deleteLater();
-    }
-    QTRY_VERIFY(!VuUpdater::instance()->isInstalling());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_boxes.reset();
-}
-
-void TestVuUpdater::serveFeed(const QStringList &items)
-{
-    m_server->setStaticFile(QLatin1String(feedPath), rss(items), "application/rss+xml");
-}
-
-Enclosure TestVuUpdater::installerEnclosure() const
-{
-    Enclosure e;
-    e.url = url(installerPath);
-    e.length = QString::number(m_installer.size());
-    e.sha256 = QString::fromLatin1(
-        QCryptographicHash::hash(m_installer, QCryptographicHash::Sha256).toHex());
-    return e;
-}
-
-void TestVuUpdater::check(bool silent, const QString &feed)
-{
-    VuUpdater *updater = VuUpdater::instance();
-    if (!feed.isEmpty())
-        updater->setFeedURL(feed);
-    QVERIFY(updater->CheckForUpdates(silent));
-    QTRY_VERIFY_WITH_TIMEOUT(!updater->isChecking(), 10000);
-}
-
-QString TestVuUpdater::windowTitleLabel() const
-{
-    if (!window())
-        return QString();
-    return window()->findChild<QLabel *>(QStringLiteral("newVersionIsAvailableLabel"))->text();
-}
-
-void TestVuUpdater::clickInstall()
-{
-    QVERIFY(window());
-    auto *button = window()->findChild<QPushButton *>(QStringLiteral("installUpdateButton"));
-    QVERIFY(button);
-    button->click();
-}
-
-// --- choosing the item ------------------------------------------------------
-
-void TestVuUpdater::firstSuitableItemChosen()
-{
-    Enclosure other = installerEnclosure();
-    other.platform = otherPlatform();
-    other.version = QStringLiteral("4.0");
-    Enclosure noPlatform = installerEnclosure();
-    noPlatform.platform = QString();
-    Enclosure delta = installerEnclosure();
-    delta.programType = QStringLiteral("DELTA");
-    Enclosure tooNew = installerEnclosure();
-    tooNew.minPrevVersion = QStringLiteral("2.8");
-    Enclosure bare = installerEnclosure();
-    bare.programType = QString();
-    Enclosure chosen = installerEnclosure();
-    chosen.version = QStringLiteral("2.8");
-    chosen.updateVersion = QStringLiteral("2.9");
-    Enclosure later = installerEnclosure();
-    later.version = QStringLiteral("3.0");
-
-    const QString notes = url(notesPath);
-    serveFeed({itemXml("Other platform", notes, other), itemXml("No platform", notes, noPlatform),
-               itemXml("Delta", notes, delta), itemXml("Needs 2.8", notes, tooNew),
-               itemXml("Bare", notes, bare), itemXml("Velmaro 2.9", notes, chosen),
-               itemXml("Velmaro 3.0", notes, later)});
-    check(false);
-
-    QVERIFY(window());
-    QCOMPARE(m_boxes->count(), 0);
-    VuAvailableUpdate *proposal = VuUpdater::instance()->proposedUpdate();
-    QVERIFY(proposal);
-    QCOMPARE(proposal->title(), QStringLiteral("Velmaro 2.9"));
-    QCOMPARE(proposal->enclosureVersion(), QStringLiteral("2.9")); // update:version wins
-    QCOMPARE(proposal->enclosureUrl(), QUrl(url(installerPath)));
-    QCOMPARE(proposal->enclosureLength(), qint64(m_installer.size()));
-    QCOMPARE(proposal->enclosureType(), QStringLiteral("application/octet-stream"));
-    QCOMPARE(proposal->releaseNotesLink(), QUrl(notes));
-    QCOMPARE(proposal->pubDate(), QStringLiteral("Sat, 01 Mar 2025 10:00:00 +0000"));
-    QCOMPARE(proposal->enclosureSha256(),
-             QCryptographicHash::hash(m_installer, QCryptographicHash::Sha256));
-}
-
-void TestVuUpdater::platformWrittenLooselyMatches()
-{
-    Enclosure e = installerEnclosure();
-    e.platform = Platform::feedPlatformId().toLower() + QStringLiteral(" ");
-    serveFeed({itemXml("Loose", url(notesPath), e)});
-    check(false);
-    QVERIFY(window());
-    QCOMPARE(VuUpdater::instance()->proposedUpdate()->title(), QStringLiteral("Loose"));
-}
-
-void TestVuUpdater::itemSelection_data()
-{
-    QTest::addColumn<QString>("minPrevVersion");
-    QTest::addColumn<QString>("programType");
-    QTest::addColumn<bool>("proposed");
-
-    QTest::newRow("minimum 2.8 passed over") << "2.8"
-                                             << "FULL" << false;
-    QTest::newRow("minimum 2.7.2 without type") << "2.7.2" << QString() << true;
-    QTest::newRow("minimum 2.7 without type") << "2.7" << QString() << true;
-    QTest::newRow("minimum 2.7 with other type") << "2.7"
-                                                 << "PATCH" << false;
-    QTest::newRow("neither minimum nor type") << QString() << QString() << false;
-    QTest::newRow("type FULL only") << QString() << "FULL" << true;
-    QTest::newRow("type full in lower case") << QString() << "full" << false;
-}
-
-void TestVuUpdater::itemSelection()
-{
-    QFETCH(QString, minPrevVersion);
-    QFETCH(QString, programType);
-    QFETCH(bool, proposed);
-
-    Enclosure e = installerEnclosure();
-    e.minPrevVersion = minPrevVersion;
-    e.programType = programType;
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), e)});
-    check(false);
-    QCOMPARE(window() != nullptr, proposed);
-    QCOMPARE(m_boxes->count(), 0); // passing an item over is silent
-}
-
-void TestVuUpdater::feedErrors_data()
-{
-    QTest::addColumn<QByteArray>("feed");
-    QTest::addColumn<QString>("feedPathUsed");
-    QTest::addColumn<QString>("message");
-
-    const QString notes = QStringLiteral("http://127.0.0.1:1/notes.html");
-    Enclosure e;
-    e.url = QStringLiteral("http://127.0.0.1:1/setup.bin");
-
-    QTest::newRow("download failed") << QByteArray() << "/downloads/setup/missing.xml"
-                                     << "Feed download failed: ";
-    QTest::newRow("parsing failed") << QByteArray("<rss><channel><item><title>x</channel></rss>")
-                                    << QString() << "Feed parsing failed: 1 ";
-    QTest::newRow("release notes link empty") << rss({itemXml("x", QString(), e)}) << QString()
-                                              << "Feed error: \"release notes\" link is empty";
-    QTest::newRow("release notes link ftp")
-        << rss({itemXml("x", "ftp://127.0.0.1/notes.html", e)}) << QString()
-        << "Feed error: invalid \"release notes\" link";
-    QTest::newRow("link ftp when notes link empty")
-        << rss({itemXml("x", QString(), e, "ftp://127.0.0.1/x")}) << QString()
-        << "Feed error: invalid \"release notes\" link";
-    Enclosure noUrl = e;
-    noUrl.url = QString();
-    QTest::newRow("enclosure without url")
-        << rss({itemXml("x", notes, noUrl)}) << QString()
-        << "Feed error: invalid \"enclosure\" with the download link";
-    Enclosure noVersion = e;
-    noVersion.version = QString();
-    QTest::newRow("enclosure without version")
-        << rss({itemXml("x", notes, noVersion)}) << QString()
-        << "Feed error: invalid \"enclosure\" with the download link";
-    Enclosure fileUrl = e;
-    fileUrl.url = QStringLiteral("file:///bin/sh");
-    QTest::newRow("enclosure url not on the web")
-        << rss({itemXml("x", notes, fileUrl)}) << QString()
-        << "Feed error: invalid \"enclosure\" with the download link";
-    Enclosure badHash = e;
-    badHash.sha256 = QStringLiteral("abc123");
-    QTest::newRow("enclosure hash malformed")
-        << rss({itemXml("x", notes, badHash)}) << QString()
-        << "Feed error: invalid \"enclosure\" with the download link";
-    Enclosure old = e;
-    old.version = QStringLiteral("2.7.1");
-    QTest::newRow("older version")
-        << rss({itemXml("x", notes, old)}) << QString() << "No updates were found.";
-    Enclosure same = e;
-    same.version = QStringLiteral("2.7.2");
-    QTest::newRow("running version")
-        << rss({itemXml("x", notes, same)}) << QString() << "No updates were found.";
-}
-
-void TestVuUpdater::feedErrors()
-{
-    QFETCH(QByteArray, feed);
-    QFETCH(QString, feedPathUsed);
-    QFETCH(QString, message);
-
-    if (!feed.isEmpty())
-        m_server->setStaticFile(QLatin1String(feedPath), feed, "application/rss+xml");
-    check(false, feedPathUsed.isEmpty() ? QString() : m_server->baseUrl() + feedPathUsed);
-
-    QCOMPARE(m_boxes->count(), 1);
-    const Seams::MessageBoxRequest box = m_boxes->boxes().first();
-    QVERIFY2(box.informativeText.startsWith(message), qPrintable(box.informativeText));
-    const bool info = message.startsWith(QLatin1String("No updates"));
-    QCOMPARE(box.icon, info ? QMessageBox::Information : QMessageBox::Critical);
-    QCOMPARE(box.text, info ? QStringLiteral("Information") : QStringLiteral("Error"));
-    QVERIFY(!window());
-
-    // The same feed checked silently shows nothing.
-    m_boxes->clear();
-    check(true, feedPathUsed.isEmpty() ? QString() : m_server->baseUrl() + feedPathUsed);
-    QCOMPARE(m_boxes->count(), 0);
-}
-
-void TestVuUpdater::silentCheckShowsNothing()
-{
-    Enclosure other = installerEnclosure();
-    other.platform = otherPlatform();
-    serveFeed({itemXml("Elsewhere", url(notesPath), other)});
-    check(false);
-    check(true);
-    QCOMPARE(m_boxes->count(), 0); // no item for this platform: nothing in either mode
-
-    // A truncated document is no error either.
-    const QByteArray full = rss({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    m_server->setStaticFile(QLatin1String(feedPath), full.left(full.indexOf("<enclosure")),
-                            "application/rss+xml");
-    check(false);
-    QCOMPARE(m_boxes->count(), 0);
-    QVERIFY(!window());
-
-    // A silent check still proposes a newer version.
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    QVERIFY(window());
-}
-
-void TestVuUpdater::missingFeedUrlRefusesCheck()
-{
-    VuUpdater *updater = VuUpdater::instance();
-    updater->setFeedURL(QString());
-    QTest::ignoreMessage(QtCriticalMsg,
-                         "Please set feed URL via setFeedURL() before calling CheckForUpdates().");
-    QVERIFY(!updater->CheckForUpdates(true));
-
-    updater->setFeedURL(url(feedPath));
-    QCoreApplication::setOrganizationDomain(QString());
-    const bool started = updater->CheckForUpdatesSilent();
-    QCoreApplication::setOrganizationDomain(QStringLiteral("velmaro.org"));
-    QVERIFY(!started);
-    QCOMPARE(m_boxes->count(), 1); // shown even in a silent check
-    QCOMPARE(m_boxes->boxes().first().title, QStringLiteral("VuUpdater"));
-    QCOMPARE(m_boxes->boxes().first().text,
-             QStringLiteral("QApplication::organizationDomain is not set. Please do that."));
-}
-
-// --- skipping and postponing ------------------------------------------------
-
-void TestVuUpdater::skippedVersionNotProposed()
-{
-    QSettings().setValue(QLatin1String(VUIgnoredVersions::settingsKey), QStringLiteral("2.8"));
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(false);
-    QVERIFY(!window());
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Information")});
-
-    Enclosure newer = installerEnclosure();
-    newer.version = QStringLiteral("2.8.1");
-    serveFeed({itemXml("Velmaro 2.8.1", url(notesPath), newer)});
-    check(true);
-    QVERIFY(window());
-}
-
-void TestVuUpdater::skipStoresVersion()
-{
-    VuUpdater::instance()->setSkipAllowed(true);
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(false);
-    QVERIFY(window());
-    auto *skip = window()->findChild<QPushButton *>(QStringLiteral("skipThisVersionButton"));
-    QVERIFY(skip && skip->isVisible());
-    skip->click();
-    QVERIFY(!window());
-    QCOMPARE(QSettings().value(QLatin1String(VUIgnoredVersions::settingsKey)).toString(),
-             QStringLiteral("2.8"));
-
-    check(false);
-    QVERIFY(!window());
-    QCOMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_boxes->boxes().first().informativeText, QStringLiteral("No updates were found."));
-}
-
-void TestVuUpdater::remindLaterProposesAgain()
-{
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    QVERIFY(window());
-    window()->findChild<QPushButton *>(QStringLiteral("remindMeLaterButton"))->click();
-    QVERIFY(!window());
-    QVERIFY(!QSettings().contains(QLatin1String(VUIgnoredVersions::settingsKey)));
-
-    check(true);
-    QVERIFY(window());
-    QCOMPARE(windowTitleLabel(), QStringLiteral("Velmaro 2.8 steht zum Download bereit."));
-}
-
-void TestVuUpdater::windowTextsAndButtons()
-{
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    VuUpdateWindow *w = window();
-    QVERIFY(w);
-    QCOMPARE(w->objectName(), QStringLiteral("VuUpdateWindow"));
-    QCOMPARE(w->windowTitle(), QStringLiteral("Velmaro Update"));
-    QVERIFY(w->testAttribute(Qt::WA_DeleteOnClose));
-    QCOMPARE(w->windowModality(), Qt::ApplicationModal);
-    QCOMPARE(windowTitleLabel(), QStringLiteral("Velmaro 2.8 steht zum Download bereit."));
-    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("wouldYouLikeToDownloadLabel"))->text(),
-             QStringLiteral("Sie haben die Version 2.7.2 installiert."));
-
-    auto *skip = w->findChild<QPushButton *>(QStringLiteral("skipThisVersionButton"));
-    auto *later = w->findChild<QPushButton *>(QStringLiteral("remindMeLaterButton"));
-    auto *install = w->findChild<QPushButton *>(QStringLiteral("installUpdateButton"));
-    QVERIFY(skip && later && install);
-    QCOMPARE(skip->text(), QStringLiteral("überspringen"));
-    QCOMPARE(later->text(), QStringLiteral("später erinnern"));
-    QCOMPARE(install->text(), QStringLiteral("jetzt installieren"));
-    QVERIFY(!skip->isVisible());
-    QVERIFY(later->isVisible());
-    QVERIFY(install->isVisible());
-    QVERIFY(install->isDefault());
-
-    // A fresh window before any proposal text carries the application name.
-    VuUpdateWindow fresh(nullptr, true, false);
-    fresh.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(fresh.findChild<QLabel *>(QStringLiteral("newVersionIsAvailableLabel"))->text(),
-             QStringLiteral("Eine neue Version von Velmaro steht zur Verfügung!"));
-    QVERIFY(fresh.findChild<QPushButton *>(QStringLiteral("remindMeLaterButton"))->isHidden());
-    QVERIFY(!fresh.findChild<QPushButton *>(QStringLiteral("skipThisVersionButton"))->isHidden());
-}
-
-void TestVuUpdater::releaseNotesArriveInOpenWindow()
-{
-    m_server->setFault(QStringLiteral("relnotes"), DemoServer::Fault::Delay, 300);
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QVERIFY(window());
-    auto *browser = window()->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
-    QVERIFY(browser);
-    QVERIFY(browser->toPlainText().isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(!browser->toPlainText().isEmpty(), 10000);
-    QCOMPARE(m_boxes->count(), 0);
-}
-
-void TestVuUpdater::releaseNotesAfterCloseDropped()
-{
-    m_server->setFault(QStringLiteral("relnotes"), DemoServer::Fault::Delay, 300);
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QVERIFY(window());
-    QPointer<VuUpdateWindow> closed = window();
-    closed->close();
-    QVERIFY(!window());
-    // The reply lands after the window is gone: no crash, no box, and the
-    // proposal still gets its notes.
-    QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->proposedUpdate()->releaseNotes().isEmpty(),
-                             10000);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(closed.isNull());
-    QCOMPARE(m_boxes->count(), 0);
-}
-
-void TestVuUpdater::releaseNotesUmlautsNotGarbled()
-{
-    m_server->setStaticFile(QLatin1String(notesPath),
-                            QStringLiteral("<p>Größere Karten für Segler</p>").toUtf8(),
-                            "text/html; charset=utf-8");
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    QVERIFY(window());
-    auto *browser = window()->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
-    QTRY_COMPARE_WITH_TIMEOUT(browser->toPlainText(), QStringLiteral("Größere Karten für Segler"),
-                              10000);
-
-    // Older notes pages in Latin-1 still read right.
-    window()->close();
-    m_server->setStaticFile(QLatin1String(notesPath),
-                            QStringLiteral("<p>Größere Karten</p>").toLatin1(), "text/html");
-    check(true);
-    QVERIFY(window());
-    browser = window()->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
-    QTRY_COMPARE_WITH_TIMEOUT(browser->toPlainText(), QStringLiteral("Größere Karten"), 10000);
-}
-
-void TestVuUpdater::releaseNotesErrorKeepsWindow()
-{
-    serveFeed(
-        {itemXml("Velmaro 2.8", url("/downloads/setup/no-notes.html"), installerEnclosure())});
-    check(false);
-    QVERIFY(window());
-    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), 1, 10000);
-    QVERIFY(m_boxes->boxes().first().informativeText.startsWith(
-        QLatin1String("RelNotes download failed: ")));
-    QVERIFY(window());
-}
-
-// --- transport ---------------------------------------------------------------
-
-void TestVuUpdater::feedRedirectReplacesStoredUrl()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    m_server->setFault(QStringLiteral("feed"), DemoServer::Fault::Redirect);
-    const QString original = m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml");
-    check(false, original);
-    VuUpdater *updater = VuUpdater::instance();
-    QVERIFY(updater->feedURL() != QUrl(original));
-    QVERIFY(window());
-    QCOMPARE(m_boxes->count(), 0);
-
-    // The next check asks the new address directly.
-    const QUrl moved = updater->feedURL();
-    m_server->clearRequestLog();
-    window()->close();
-    QVERIFY(updater->CheckForUpdates(true));
-    QTRY_VERIFY_WITH_TIMEOUT(!updater->isChecking(), 10000);
-    QCOMPARE(updater->feedURL(), moved);
-    const auto log = m_server->requestLog();
-    QVERIFY(!log.isEmpty());
-    QCOMPARE(log.first().path, moved.path());
-}
-
-void TestVuUpdater::feedRedirectLoopStops()
-{
-    QHttpServer loop;
-    loop.route(QStringLiteral("/loop/<arg>"), [](int n) {
-        QHttpServerResponse response(QHttpServerResponse::StatusCode::Found);
-        response.setHeader("Location", "/loop/" + QByteArray::number(n + 1));
-        return response;
-    });
-    const quint16 port = loop.listen(QHostAddress::LocalHost, 0);
-    QVERIFY(port != 0);
-    check(false, QStringLiteral("http://127.0.0.1:%1/loop/0").arg(port));
-    QCOMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_boxes->boxes().first().informativeText,
-             QStringLiteral("Feed download failed: Too many redirects."));
-    QCOMPARE(VuUpdater::instance()->feedURL().path(),
-             QStringLiteral("/loop/%1").arg(VuUpdater::maxFeedRedirects));
-}
-
-void TestVuUpdater::credentials_data()
-{
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("right") << "segler"
-                           << "geheim" << true;
-    QTest::newRow("wrong password") << "segler"
-                                    << "falsch" << false;
-    QTest::newRow("none") << QString() << QString() << false;
-}
-
-void TestVuUpdater::credentials()
-{
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(bool, accepted);
-
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    m_server->setFeedCredentials(QStringLiteral("segler"), QStringLiteral("geheim"));
-    VuUpdater::instance()->setHttpCredentials(user, password);
-    if (!accepted && !user.isEmpty())
-        QTest::ignoreMessage(QtWarningMsg, "Http authentication: Wrong credentials!");
-    check(false, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QCOMPARE(window() != nullptr, accepted);
-    if (accepted) {
-        QCOMPARE(m_boxes->count(), 0);
-    } else {
-        QCOMPARE(m_boxes->count(), 1);
-        QVERIFY(m_boxes->boxes().first().informativeText.startsWith(
-            QLatin1String("Feed download failed: ")));
-    }
-}
-
-void TestVuUpdater::feedTimeoutEndsLikeFailure()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    m_server->setFault(QStringLiteral("feed"), DemoServer::Fault::Hang);
-    VuUpdater::instance()->setTransferTimeouts(300, 300);
-    check(false, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QCOMPARE(m_boxes->count(), 1);
-    QVERIFY(m_boxes->boxes().first().informativeText.startsWith(
-        QLatin1String("Feed download failed: ")));
-    QVERIFY(!window());
-}
-
-// --- installation -------------------------------------------------------------
-
-void TestVuUpdater::progressBar_data()
-{
-    QTest::addColumn<qint64>("received");
-    QTest::addColumn<qint64>("total");
-    QTest::addColumn<int>("value");
-
-    QTest::newRow("quarter") << qint64(512) << qint64(2048) << 25;
-    QTest::newRow("truncated") << qint64(2) << qint64(3) << 66;
-    QTest::newRow("complete") << qint64(2048) << qint64(2048) << 100;
-    QTest::newRow("total zero unchanged") << qint64(512) << qint64(0) << 10;
-    QTest::newRow("total unknown unchanged") << qint64(512) << qint64(-1) << 10;
-    QTest::newRow("beyond total unchanged") << qint64(4096) << qint64(2048) << 10;
-}
-
-void TestVuUpdater::progressBar()
-{
-    QFETCH(qint64, received);
-    QFETCH(qint64, total);
-    QFETCH(int, value);
-
-    VuUpdateDownloadProgress progress(nullptr);
-    QCOMPARE(progress.objectName(), QStringLiteral("VuUpdateDownloadProgress"));
-    QCOMPARE(progress.value(), 0);
-    QCOMPARE(progress.text(), QStringLiteral("Downloading Update..."));
-    progress.downloadProgress(1, 10);
-    progress.downloadProgress(received, total);
-    QCOMPARE(progress.value(), value);
-}
-
-void TestVuUpdater::installStartsCheckedInstaller()
-{
-    // An installer left from an earlier attempt is replaced.
-    QVERIFY(Platform::makePrivateFolder(VuUpdater::updateFolder()));
-    const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old installer");
-    }
-
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    QSignalSpy started(VuUpdater::instance(), &VuUpdater::updatedFinishedSuccessfully);
-    clickInstall();
-    QCOMPARE(started.count(), 1);
-    QVERIFY(!window());
-
-    // The progress window stands while the download runs.
-    VuUpdateDownloadProgress *progress = nullptr;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *p = qobject_cast<VuUpdateDownloadProgress *>(widget))
-            progress = p;
-    }
-    QVERIFY(progress);
-    QCOMPARE(progress->text(), QStringLiteral("Download von Velmaro Version 2.8"));
-    QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
-
-    QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
-    QCOMPARE(m_started, QStringList{path});
-    QCOMPARE(m_boxes->count(), 0);
-
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), m_installer);
-    QVERIFY(file.permissions() & QFileDevice::ExeOwner);
-#ifndef Q_OS_WIN
-    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    QCOMPARE(QFileInfo(VuUpdater::updateFolder()).permissions() & others,
-             QFileDevice::Permissions());
-#endif
-    // Only the installer itself is in the folder: no temporary leftovers.
-    QCOMPARE(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-}
-
-void TestVuUpdater::installFromDemoFeed()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QVERIFY(window());
-    clickInstall();
-    QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
-    QCOMPARE(m_started.size(), 1);
-    QVERIFY(m_started.first().startsWith(VuUpdater::updateFolder() + QLatin1Char('/')));
-    QVERIFY(QFileInfo(m_started.first()).isExecutable());
-    QCOMPARE(m_boxes->count(), 0);
-}
-
-void TestVuUpdater::installRefused_data()
-{
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("sha256");
-
-    const QString rightHash = QString::fromLatin1(
-        QCryptographicHash::hash(m_installer, QCryptographicHash::Sha256).toHex());
-    QTest::newRow("length too large") << QString::number(m_installer.size() + 1) << rightHash;
-    QTest::newRow("length too small") << QString::number(m_installer.size() - 1) << rightHash;
-    QTest::newRow("sha256 mismatch")
-        << QString::number(m_installer.size())
-        << QString::fromLatin1(
-               QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex());
-    QTest::newRow("sha256 mismatch without length") << QString() << QString(64, QLatin1Char('0'));
-}
-
-void TestVuUpdater::installRefused()
-{
-    QFETCH(QString, length);
-    QFETCH(QString, sha256);
-
-    Enclosure e = installerEnclosure();
-    e.length = length;
-    e.sha256 = sha256;
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), e)});
-    check(true);
-    clickInstall();
-    QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->isInstalling(), 10000);
-    QTRY_COMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
-    QVERIFY(m_started.isEmpty());
-    QVERIFY(m_exits.isEmpty());
-    QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-void TestVuUpdater::tamperedDemoInstallerRefused()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QVERIFY(window());
-    QVERIFY(VuUpdater::instance()->proposedUpdate()->enclosureLength() > 0);
-    // Same size, other bytes: only the hash can tell.
-    const qint64 length = VuUpdater::instance()->proposedUpdate()->enclosureLength();
-    m_server->setInstallerTamper(QByteArray(int(length), 'X'));
-    clickInstall();
-    QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->isInstalling(), 10000);
-    QTRY_COMPARE(m_boxes->count(), 1);
-    QVERIFY(m_started.isEmpty());
-    QVERIFY(m_exits.isEmpty());
-    QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-void TestVuUpdater::cutOffDownloadRefused()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    m_server->setFault(QStringLiteral("installer"), DemoServer::Fault::CutBody);
-    check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QVERIFY(window());
-    clickInstall();
-    QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->isInstalling(), 10000);
-    QTRY_COMPARE(m_boxes->count(), 1);
-    QVERIFY(m_started.isEmpty());
-    QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-void TestVuUpdater::installerTimeoutRefused()
-{
-    m_server->setOfferedVersion(QStringLiteral("2.8"));
-    m_server->setFault(QStringLiteral("installer"), DemoServer::Fault::Hang);
-    check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
-    QVERIFY(window());
-    VuUpdater::instance()->setTransferTimeouts(30000, 300);
-    clickInstall();
-    QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->isInstalling(), 10000);
-    QTRY_COMPARE(m_boxes->count(), 1);
-    QVERIFY(m_boxes->boxes().first().informativeText.startsWith(
-        QStringLiteral("Das Update konnte nicht geladen werden")));
-    QVERIFY(m_started.isEmpty());
-    QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-void TestVuUpdater::installFolderSymlinkRefused()
-{
-#ifdef Q_OS_WIN
-    QSKIP("symbolic links need privileges on Windows");
-#endif
-    QTemporaryDir elsewhere(QDir::homePath() + QStringLiteral("/planted-XXXXXX"));
-    QVERIFY(QFile::link(elsewhere.path(), VuUpdater::updateFolder()));
-    serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
-    check(true);
-    clickInstall();
-    QCOMPARE(m_boxes->count(), 1);
-    QVERIFY(m_boxes->boxes().first().informativeText.contains(
-        QStringLiteral("kann nicht sicher benutzt werden")));
-    QVERIFY(!VuUpdater::instance()->isInstalling());
-    QVERIFY(window()); // the offer stays open
-    QVERIFY(QDir(elsewhere.path()).isEmpty());
-    QFile::remove(VuUpdater::updateFolder());
-}
-
-// --- old-version clean-up -------------------------------------------------------
-
-namespace
-{
 void touch(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
 }
+
 } // namespace
 
-void TestVuUpdater::removeOldVersionFiles()
+class TestVuUpdater : public QObject
 {
-    const QString root = VuUpdater::updateFolder();
-    QVERIFY(Platform::makePrivateFolder(root));
-    touch(root + "/a/b/x.oldversion");
-    touch(root + "/a/x.oldversion.txt");
-    touch(root + "/a/b/x.OLDVERSION");
-    touch(root + "/top.oldversion");
-    // A folder outside, reached through a link, must stay untouched; so must
-    // the rest of the temporary folder.
-    QTemporaryDir outside(QDir::homePath() + QStringLiteral("/outside-XXXXXX"));
-    touch(outside.path() + "/victim.oldversion");
-    const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    touch(temp + "/other-program/y.oldversion");
-#ifndef Q_OS_WIN
-    QVERIFY(QFile::link(outside.path(), root + "/a/link"));
-#endif
+    Q_OBJECT
+private:
+    QString url(const char *path) const { return m_server->baseUrl() + QLatin1String(path); }
+    void serveFeed(const QStringList &items)
+    {
+        m_server->setStaticFile(QLatin1String(feedPath), rss(items), "application/rss+xml");
+    }
+    Enclosure installerEnclosure() const
+    {
+        Enclosure e;
+        e.url = url(installerPath);
+        e.length = QString::number(m_installer.size());
+        e.sha256 = QString::fromLatin1(
+            QCryptographicHash::hash(m_installer, QCryptographicHash::Sha256).toHex());
+        return e;
+    }
+    // Starts a check and waits until the feed request is over.
+    void check(bool silent, const QString &feed = QString())
+    {
+        VuUpdater *updater = VuUpdater::instance();
+        if (!feed.isEmpty())
+            updater->setFeedURL(feed);
+        QVERIFY(updater->CheckForUpdates(silent));
+        QTRY_VERIFY_WITH_TIMEOUT(!updater->isChecking(), 10000);
+    }
+    // The demo server's own feed, offering 2.8.
+    void checkDemoFeed()
+    {
+        m_server->setOfferedVersion(QStringLiteral("2.8"));
+        check(true, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
+    }
+    VuUpdateWindow *window() const { return VuUpdater::instance()->updateWindow(); }
+    QString windowTitleLabel() const
+    {
+        if (!window())
+            return QString();
+        return window()->findChild<QLabel *>(QStringLiteral("newVersionIsAvailableLabel"))->text();
+    }
+    void clickInstall()
+    {
+        QVERIFY(window());
+        auto *button = window()->findChild<QPushButton *>(QStringLiteral("installUpdateButton"));
+        QVERIFY(button);
+        button->click();
+    }
 
-    VuUpdater::instance()->removeOldVersionFiles(QString());
+    DemoServer *m_server = nullptr;
+    std::unique_ptr<MessageRecorder> m_boxes;
+    QStringList m_started;
+    QList<int> m_exits;
+    QByteArray m_installer;
 
-    QVERIFY(!QFile::exists(root + "/a/b/x.oldversion"));
-    QVERIFY(!QFile::exists(root + "/top.oldversion"));
-    QVERIFY(QFile::exists(root + "/a/x.oldversion.txt"));
-    QVERIFY(QFile::exists(root + "/a/b/x.OLDVERSION"));
-    QVERIFY(QFile::exists(outside.path() + "/victim.oldversion"));
-    QVERIFY(QFile::exists(temp + "/other-program/y.oldversion"));
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("t.a.l.v.e.n."));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("velmaro.org"));
+        QCoreApplication::setApplicationName(QStringLiteral("Velmaro"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("2.7.2"));
 
-    // A folder inside the temporary location may be named.
-    VuUpdater::instance()->removeOldVersionFiles(temp + "/other-program");
-    QVERIFY(!QFile::exists(temp + "/other-program/y.oldversion"));
-}
+        DemoServer::Options options;
+        options.quiet = true;
+        m_server = new DemoServer(options, this);
+        QVERIFY(m_server->listen(0) != 0);
 
-void TestVuUpdater::removeOldVersionFilesOutsideTempRefused()
-{
-    QTemporaryDir outside(QDir::homePath() + QStringLiteral("/outside-XXXXXX"));
-    touch(outside.path() + "/sub/x.oldversion");
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("outside the temporary folder"));
-    VuUpdater::instance()->removeOldVersionFiles(outside.path());
-    QVERIFY(QFile::exists(outside.path() + "/sub/x.oldversion"));
+        Seams::setProcessStarter([this](const QString &program, const QStringList &) {
+            m_started << program;
+            return true;
+        });
+        Seams::setExitHandler([this](int status) { m_exits << status; });
 
-    // Nor does a path that only looks as if it were inside.
-    const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("outside the temporary folder"));
-    VuUpdater::instance()->removeOldVersionFiles(temp + "/../" +
-                                                 QFileInfo(outside.path()).fileName());
-    QVERIFY(QFile::exists(outside.path() + "/sub/x.oldversion"));
-}
+        for (int i = 0; i < 300; ++i)
+            m_installer += QByteArray("VELMARO-INSTALLER-") + QByteArray::number(i) + '\n';
+    }
+
+    void init()
+    {
+        m_boxes = std::make_unique<MessageRecorder>();
+        m_started.clear();
+        m_exits.clear();
+        m_server->clearFaults();
+        m_server->setOfferedVersion(QString());
+        m_server->setFeedCredentials(QString(), QString());
+        m_server->setInstallerTamper(QByteArray());
+        m_server->setStaticFile(QLatin1String(notesPath), "<h1>Velmaro 2.8</h1><p>Neue Karten</p>",
+                                "text/html");
+        m_server->setStaticFile(QLatin1String(installerPath), m_installer, "application/octet-stream");
+        QSettings().remove(QLatin1String(VUIgnoredVersions::settingsKey));
+        if (QFileInfo(VuUpdater::updateFolder()).isSymLink())
+            QFile::remove(VuUpdater::updateFolder());
+        else
+            QDir(VuUpdater::updateFolder()).removeRecursively();
+
+        VuUpdater *updater = VuUpdater::instance();
+        updater->setFeedURL(url(feedPath));
+        updater->setSkipAllowed(false);
+        updater->setRemindLaterAllowed(true);
+        updater->setHttpCredentials(QString(), QString());
+        updater->setTransferTimeouts(30000, 300000);
+    }
+
+    void cleanup()
+    {
+        if (VuUpdateWindow *w = window())
+            w->close();
+        const auto widgets = QApplication::topLevelWidgets();
+        for (QWidget *widget : widgets) {
+            if (qobject_cast<VuUpdateDownloadProgress *>(widget))
+                widget->deleteLater();
+        }
+        QTRY_VERIFY(!VuUpdater::instance()->isInstalling());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_boxes.reset();
+    }
+
+    // --- choosing the item ------------------------------------------------------
+    void firstSuitableItemChosen()
+    {
+        Enclosure other = installerEnclosure();
+        other.platform = otherPlatform();
+        other.version = QStringLiteral("4.0");
+        Enclosure noPlatform = installerEnclosure();
+        noPlatform.platform = QString();
+        Enclosure delta = installerEnclosure();
+        delta.programType = QStringLiteral("DELTA");
+        Enclosure tooNew = installerEnclosure();
+        tooNew.minPrevVersion = QStringLiteral("2.8");
+        Enclosure bare = installerEnclosure();
+        bare.programType = QString();
+        Enclosure chosen = installerEnclosure();
+        chosen.version = QStringLiteral("2.8");
+        chosen.updateVersion = QStringLiteral("2.9");
+        Enclosure later = installerEnclosure();
+        later.version = QStringLiteral("3.0");
+
+        const QString notes = url(notesPath);
+        serveFeed({itemXml("Other platform", notes, other), itemXml("No platform", notes, noPlatform),
+                   itemXml("Delta", notes, delta), itemXml("Needs 2.8", notes, tooNew),
+                   itemXml("Bare", notes, bare), itemXml("Velmaro 2.9", notes, chosen),
+                   itemXml("Velmaro 3.0", notes, later)});
+        check(false);
+
+        QVERIFY(window());
+        QCOMPARE(m_boxes->count(), 0);
+        VuAvailableUpdate *proposal = VuUpdater::instance()->proposedUpdate();
+        QVERIFY(proposal);
+        QCOMPARE(proposal->title(), QStringLiteral("Velmaro 2.9"));
+        QCOMPARE(proposal->enclosureVersion(), QStringLiteral("2.9")); // update:version wins
+        QCOMPARE(proposal->enclosureUrl(), QUrl(url(installerPath)));
+        QCOMPARE(proposal->enclosureLength(), qint64(m_installer.size()));
+        QCOMPARE(proposal->enclosureType(), QStringLiteral("application/octet-stream"));
+        QCOMPARE(proposal->releaseNotesLink(), QUrl(notes));
+        QCOMPARE(proposal->pubDate(), QStringLiteral("Sat, 01 Mar 2025 10:00:00 +0000"));
+        QCOMPARE(proposal->enclosureSha256(),
+                 QCryptographicHash::hash(m_installer, QCryptographicHash::Sha256));
+    }
+
+    void itemSelection_data()
+    {
+        QTest::addColumn<QString>("minPrevVersion");
+        QTest::addColumn<QString>("programType");
+        QTest::addColumn<bool>("loosePlatform");
+        QTest::addColumn<bool>("proposed");
+        QTest::newRow("minimum 2.8 passed over") << "2.8" << "FULL" << false << false;
+        QTest::newRow("minimum 2.7.2 without type") << "2.7.2" << QString() << false << true;
+        QTest::newRow("minimum 2.7 without type") << "2.7" << QString() << false << true;
+        QTest::newRow("minimum 2.7 with other type") << "2.7" << "PATCH" << false << false;
+        QTest::newRow("neither minimum nor type") << QString() << QString() << false << false;
+        QTest::newRow("type FULL only") << QString() << "FULL" << false << true;
+        QTest::newRow("type full in lower case") << QString() << "full" << false << false;
+        QTest::newRow("platform in lower case with blank") << QString() << "FULL" << true << true;
+    }
+    void itemSelection()
+    {
+        QFETCH(QString, minPrevVersion);
+        QFETCH(QString, programType);
+        QFETCH(bool, loosePlatform);
+        QFETCH(bool, proposed);
+        Enclosure e = installerEnclosure();
+        e.minPrevVersion = minPrevVersion;
+        e.programType = programType;
+        if (loosePlatform)
+            e.platform = Platform::feedPlatformId().toLower() + QStringLiteral(" ");
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), e)});
+        check(false);
+        QCOMPARE(window() != nullptr, proposed);
+        QCOMPARE(m_boxes->count(), 0); // passing an item over is silent
+    }
+
+    void feedErrors_data()
+    {
+        QTest::addColumn<QByteArray>("feed");
+        QTest::addColumn<QString>("feedPathUsed");
+        QTest::addColumn<QString>("message");
+
+        const QString notes = QStringLiteral("http://127.0.0.1:1/notes.html");
+        Enclosure e;
+        e.url = QStringLiteral("http://127.0.0.1:1/setup.bin");
+
+        QTest::newRow("download failed") << QByteArray() << "/downloads/setup/missing.xml"
+                                         << "Feed download failed: ";
+        QTest::newRow("parsing failed") << QByteArray("<rss><channel><item><title>x</channel></rss>")
+                                        << QString() << "Feed parsing failed: 1 ";
+        QTest::newRow("release notes link empty") << rss({itemXml("x", QString(), e)}) << QString()
+                                                  << "Feed error: \"release notes\" link is empty";
+        QTest::newRow("release notes link ftp")
+            << rss({itemXml("x", "ftp://127.0.0.1/notes.html", e)}) << QString()
+            << "Feed error: invalid \"release notes\" link";
+        QTest::newRow("link ftp when notes link empty")
+            << rss({itemXml("x", QString(), e, "ftp://127.0.0.1/x")}) << QString()
+            << "Feed error: invalid \"release notes\" link";
+        Enclosure noUrl = e;
+        noUrl.url = QString();
+        QTest::newRow("enclosure without url")
+            << rss({itemXml("x", notes, noUrl)}) << QString()
+            << "Feed error: invalid \"enclosure\" with the download link";
+        Enclosure noVersion = e;
+        noVersion.version = QString();
+        QTest::newRow("enclosure without version")
+            << rss({itemXml("x", notes, noVersion)}) << QString()
+            << "Feed error: invalid \"enclosure\" with the download link";
+        Enclosure fileUrl = e;
+        fileUrl.url = QStringLiteral("file:///bin/sh");
+        QTest::newRow("enclosure url not on the web")
+            << rss({itemXml("x", notes, fileUrl)}) << QString()
+            << "Feed error: invalid \"enclosure\" with the download link";
+        Enclosure badHash = e;
+        badHash.sha256 = QStringLiteral("abc123");
+        QTest::newRow("enclosure hash malformed")
+            << rss({itemXml("x", notes, badHash)}) << QString()
+            << "Feed error: invalid \"enclosure\" with the download link";
+        Enclosure old = e;
+        old.version = QStringLiteral("2.7.1");
+        QTest::newRow("older version")
+            << rss({itemXml("x", notes, old)}) << QString() << "No updates were found.";
+        Enclosure same = e;
+        same.version = QStringLiteral("2.7.2");
+        QTest::newRow("running version")
+            << rss({itemXml("x", notes, same)}) << QString() << "No updates were found.";
+    }
+
+    void feedErrors()
+    {
+        QFETCH(QByteArray, feed);
+        QFETCH(QString, feedPathUsed);
+        QFETCH(QString, message);
+
+        if (!feed.isEmpty())
+            m_server->setStaticFile(QLatin1String(feedPath), feed, "application/rss+xml");
+        check(false, feedPathUsed.isEmpty() ? QString() : m_server->baseUrl() + feedPathUsed);
+
+        QCOMPARE(m_boxes->count(), 1);
+        const Seams::MessageBoxRequest box = m_boxes->boxes().first();
+        QVERIFY2(box.informativeText.startsWith(message), qPrintable(box.informativeText));
+        const bool info = message.startsWith(QLatin1String("No updates"));
+        QCOMPARE(box.icon, info ? QMessageBox::Information : QMessageBox::Critical);
+        QCOMPARE(box.text, info ? QStringLiteral("Information") : QStringLiteral("Error"));
+        QVERIFY(!window());
+
+        // The same feed checked silently shows nothing.
+        m_boxes->clear();
+        check(true, feedPathUsed.isEmpty() ? QString() : m_server->baseUrl() + feedPathUsed);
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void silentCheckShowsNothing()
+    {
+        Enclosure other = installerEnclosure();
+        other.platform = otherPlatform();
+        serveFeed({itemXml("Elsewhere", url(notesPath), other)});
+        check(false);
+        check(true);
+        QCOMPARE(m_boxes->count(), 0); // no item for this platform: nothing in either mode
+
+        // A truncated document is no error either.
+        const QByteArray full = rss({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        m_server->setStaticFile(QLatin1String(feedPath), full.left(full.indexOf("<enclosure")),
+                                "application/rss+xml");
+        check(false);
+        QCOMPARE(m_boxes->count(), 0);
+        QVERIFY(!window());
+
+        // A silent check still proposes a newer version.
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(true);
+        QVERIFY(window());
+    }
+
+    void missingFeedUrlRefusesCheck()
+    {
+        VuUpdater *updater = VuUpdater::instance();
+        updater->setFeedURL(QString());
+        QTest::ignoreMessage(QtCriticalMsg,
+                             "Please set feed URL via setFeedURL() before calling CheckForUpdates().");
+        QVERIFY(!updater->CheckForUpdates(true));
+
+        updater->setFeedURL(url(feedPath));
+        QCoreApplication::setOrganizationDomain(QString());
+        const bool started = updater->CheckForUpdatesSilent();
+        QCoreApplication::setOrganizationDomain(QStringLiteral("velmaro.org"));
+        QVERIFY(!started);
+        QCOMPARE(m_boxes->count(), 1); // shown even in a silent check
+        QCOMPARE(m_boxes->boxes().first().title, QStringLiteral("VuUpdater"));
+        QCOMPARE(m_boxes->boxes().first().text,
+                 QStringLiteral("QApplication::organizationDomain is not set. Please do that."));
+    }
+
+    // --- skipping and postponing ------------------------------------------------
+    void skippedVersionNotProposed()
+    {
+        QSettings().setValue(QLatin1String(VUIgnoredVersions::settingsKey), QStringLiteral("2.8"));
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(false);
+        QVERIFY(!window());
+        QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Information")});
+
+        Enclosure newer = installerEnclosure();
+        newer.version = QStringLiteral("2.8.1");
+        serveFeed({itemXml("Velmaro 2.8.1", url(notesPath), newer)});
+        check(true);
+        QVERIFY(window());
+    }
+
+    void skipStoresVersion()
+    {
+        VuUpdater::instance()->setSkipAllowed(true);
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(false);
+        QVERIFY(window());
+        auto *skip = window()->findChild<QPushButton *>(QStringLiteral("skipThisVersionButton"));
+        QVERIFY(skip && skip->isVisible());
+        skip->click();
+        QVERIFY(!window());
+        QCOMPARE(QSettings().value(QLatin1String(VUIgnoredVersions::settingsKey)).toString(),
+                 QStringLiteral("2.8"));
+
+        check(false);
+        QVERIFY(!window());
+        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_boxes->boxes().first().informativeText, QStringLiteral("No updates were found."));
+    }
+
+    void remindLaterProposesAgain()
+    {
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(true);
+        QVERIFY(window());
+        window()->findChild<QPushButton *>(QStringLiteral("remindMeLaterButton"))->click();
+        QVERIFY(!window());
+        QVERIFY(!QSettings().contains(QLatin1String(VUIgnoredVersions::settingsKey)));
+
+        check(true);
+        QVERIFY(window());
+        QCOMPARE(windowTitleLabel(), QStringLiteral("Velmaro 2.8 steht zum Download bereit."));
+    }
+
+    void windowTextsAndButtons()
+    {
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(true);
+        VuUpdateWindow *w = window();
+        QVERIFY(w);
+        QCOMPARE(w->objectName(), QStringLiteral("VuUpdateWindow"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmaro Update"));
+        QVERIFY(w->testAttribute(Qt::WA_DeleteOnClose));
+        QCOMPARE(w->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(windowTitleLabel(), QStringLiteral("Velmaro 2.8 steht zum Download bereit."));
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("wouldYouLikeToDownloadLabel"))->text(),
+                 QStringLiteral("Sie haben die Version 2.7.2 installiert."));
+
+        auto *skip = w->findChild<QPushButton *>(QStringLiteral("skipThisVersionButton"));
+        auto *later = w->findChild<QPushButton *>(QStringLiteral("remindMeLaterButton"));
+        auto *install = w->findChild<QPushButton *>(QStringLiteral("installUpdateButton"));
+        QVERIFY(skip && later && install);
+        QCOMPARE(skip->text(), QStringLiteral("überspringen"));
+        QCOMPARE(later->text(), QStringLiteral("später erinnern"));
+        QCOMPARE(install->text(), QStringLiteral("jetzt installieren"));
+        QVERIFY(!skip->isVisible());
+        QVERIFY(later->isVisible());
+        QVERIFY(install->isVisible());
+        QVERIFY(install->isDefault());
+
+        // A fresh window before any proposal text carries the application name.
+        VuUpdateWindow fresh(nullptr, true, false);
+        fresh.setAttribute(Qt::WA_DeleteOnClose, false);
+        QCOMPARE(fresh.findChild<QLabel *>(QStringLiteral("newVersionIsAvailableLabel"))->text(),
+                 QStringLiteral("Eine neue Version von Velmaro steht zur Verfügung!"));
+        QVERIFY(fresh.findChild<QPushButton *>(QStringLiteral("remindMeLaterButton"))->isHidden());
+        QVERIFY(!fresh.findChild<QPushButton *>(QStringLiteral("skipThisVersionButton"))->isHidden());
+    }
+
+    // Late notes fill the open window; after a close they are kept without a crash.
+    void lateReleaseNotes_data()
+    {
+        QTest::addColumn<bool>("closeFirst");
+        QTest::newRow("window open") << false;
+        QTest::newRow("window closed") << true;
+    }
+    void lateReleaseNotes()
+    {
+        QFETCH(bool, closeFirst);
+        m_server->setFault(QStringLiteral("relnotes"), DemoServer::Fault::Delay, 300);
+        checkDemoFeed();
+        QPointer<VuUpdateWindow> w = window();
+        QVERIFY(w);
+        auto *browser = w->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
+        QVERIFY(browser->toPlainText().isEmpty());
+        if (closeFirst) {
+            w->close();
+            QVERIFY(!window());
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !VuUpdater::instance()->proposedUpdate()->releaseNotes().isEmpty(), 10000);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(w.isNull());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!browser->toPlainText().isEmpty(), 10000);
+        }
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void releaseNotesUmlautsNotGarbled()
+    {
+        m_server->setStaticFile(QLatin1String(notesPath),
+                                QStringLiteral("<p>Größere Karten für Segler</p>").toUtf8(),
+                                "text/html; charset=utf-8");
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(true);
+        QVERIFY(window());
+        auto *browser = window()->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
+        QTRY_COMPARE_WITH_TIMEOUT(browser->toPlainText(), QStringLiteral("Größere Karten für Segler"),
+                                  10000);
+
+        // Older notes pages in Latin-1 still read right.
+        window()->close();
+        m_server->setStaticFile(QLatin1String(notesPath),
+                                QStringLiteral("<p>Größere Karten</p>").toLatin1(), "text/html");
+        check(true);
+        QVERIFY(window());
+        browser = window()->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
+        QTRY_COMPARE_WITH_TIMEOUT(browser->toPlainText(), QStringLiteral("Größere Karten"), 10000);
+    }
+
+    void releaseNotesErrorKeepsWindow()
+    {
+        serveFeed(
+            {itemXml("Velmaro 2.8", url("/downloads/setup/no-notes.html"), installerEnclosure())});
+        check(false);
+        QVERIFY(window());
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), 1, 10000);
+        QVERIFY(m_boxes->boxes().first().informativeText.startsWith(
+            QLatin1String("RelNotes download failed: ")));
+        QVERIFY(window());
+    }
+
+    // --- transport ---------------------------------------------------------------
+    void feedRedirectReplacesStoredUrl()
+    {
+        m_server->setOfferedVersion(QStringLiteral("2.8"));
+        m_server->setFault(QStringLiteral("feed"), DemoServer::Fault::Redirect);
+        const QString original = m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml");
+        check(false, original);
+        VuUpdater *updater = VuUpdater::instance();
+        QVERIFY(updater->feedURL() != QUrl(original));
+        QVERIFY(window());
+        QCOMPARE(m_boxes->count(), 0);
+
+        // The next check asks the new address directly.
+        const QUrl moved = updater->feedURL();
+        m_server->clearRequestLog();
+        window()->close();
+        QVERIFY(updater->CheckForUpdates(true));
+        QTRY_VERIFY_WITH_TIMEOUT(!updater->isChecking(), 10000);
+        QCOMPARE(updater->feedURL(), moved);
+        const auto log = m_server->requestLog();
+        QVERIFY(!log.isEmpty());
+        QCOMPARE(log.first().path, moved.path());
+    }
+
+    void feedRedirectLoopStops()
+    {
+        QHttpServer loop;
+        loop.route(QStringLiteral("/loop/<arg>"), [](int n) {
+            QHttpServerResponse response(QHttpServerResponse::StatusCode::Found);
+            response.setHeader("Location", "/loop/" + QByteArray::number(n + 1));
+            return response;
+        });
+        const quint16 port = loop.listen(QHostAddress::LocalHost, 0);
+        QVERIFY(port != 0);
+        check(false, QStringLiteral("http://127.0.0.1:%1/loop/0").arg(port));
+        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_boxes->boxes().first().informativeText,
+                 QStringLiteral("Feed download failed: Too many redirects."));
+        QCOMPARE(VuUpdater::instance()->feedURL().path(),
+                 QStringLiteral("/loop/%1").arg(VuUpdater::maxFeedRedirects));
+    }
+
+    void credentialsAndTimeout_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("hang");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("right") << "segler" << "geheim" << false << true;
+        QTest::newRow("wrong password") << "segler" << "falsch" << false << false;
+        QTest::newRow("none") << QString() << QString() << false << false;
+        QTest::newRow("right, but the feed hangs") << "segler" << "geheim" << true << false;
+    }
+    void credentialsAndTimeout()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(bool, hang);
+        QFETCH(bool, accepted);
+
+        m_server->setOfferedVersion(QStringLiteral("2.8"));
+        m_server->setFeedCredentials(QStringLiteral("segler"), QStringLiteral("geheim"));
+        VuUpdater::instance()->setHttpCredentials(user, password);
+        if (hang) {
+            m_server->setFault(QStringLiteral("feed"), DemoServer::Fault::Hang);
+            VuUpdater::instance()->setTransferTimeouts(300, 300);
+        }
+        if (password == QLatin1String("falsch"))
+            QTest::ignoreMessage(QtWarningMsg, "Http authentication: Wrong credentials!");
+        check(false, m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml"));
+        QCOMPARE(window() != nullptr, accepted);
+        QCOMPARE(m_boxes->count(), accepted ? 0 : 1);
+        if (!accepted)
+            QVERIFY(m_boxes->boxes().first().informativeText.startsWith(
+                QLatin1String("Feed download failed: ")));
+    }
+
+    void progressBar_data()
+    {
+        QTest::addColumn<qint64>("received");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("value");
+
+        QTest::newRow("quarter") << qint64(512) << qint64(2048) << 25;
+        QTest::newRow("truncated") << qint64(2) << qint64(3) << 66;
+        QTest::newRow("complete") << qint64(2048) << qint64(2048) << 100;
+        QTest::newRow("total zero unchanged") << qint64(512) << qint64(0) << 10;
+        QTest::newRow("total unknown unchanged") << qint64(512) << qint64(-1) << 10;
+        QTest::newRow("beyond total unchanged") << qint64(4096) << qint64(2048) << 10;
+    }
+
+    void progressBar()
+    {
+        QFETCH(qint64, received);
+        QFETCH(qint64, total);
+        QFETCH(int, value);
+
+        VuUpdateDownloadProgress progress(nullptr);
+        QCOMPARE(progress.objectName(), QStringLiteral("VuUpdateDownloadProgress"));
+        QCOMPARE(progress.value(), 0);
+        QCOMPARE(progress.text(), QStringLiteral("Downloading Update..."));
+        progress.downloadProgress(1, 10);
+        progress.downloadProgress(received, total);
+        QCOMPARE(progress.value(), value);
+    }
+
+    void installStartsCheckedInstaller()
+    {
+        // An installer left from an earlier attempt is replaced.
+        QVERIFY(Platform::makePrivateFolder(VuUpdater::updateFolder()));
+        const QString path = QDir(VuUpdater::updateFolder()).filePath("velmaro-setup-2.8.bin");
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old installer");
+        }
+
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(true);
+        QSignalSpy started(VuUpdater::instance(), &VuUpdater::updatedFinishedSuccessfully);
+        clickInstall();
+        QCOMPARE(started.count(), 1);
+        QVERIFY(!window());
+
+        // The progress window stands while the download runs.
+        VuUpdateDownloadProgress *progress = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *p = qobject_cast<VuUpdateDownloadProgress *>(widget))
+                progress = p;
+        }
+        QVERIFY(progress);
+        QCOMPARE(progress->text(), QStringLiteral("Download von Velmaro Version 2.8"));
+        QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
+
+        QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
+        QCOMPARE(m_started, QStringList{path});
+        QCOMPARE(m_boxes->count(), 0);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), m_installer);
+        QVERIFY(file.permissions() & QFileDevice::ExeOwner);
+    #ifndef Q_OS_WIN
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QCOMPARE(QFileInfo(VuUpdater::updateFolder()).permissions() & others,
+                 QFileDevice::Permissions());
+    #endif
+        // Only the installer itself is in the folder: no temporary leftovers.
+        QCOMPARE(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void installFromDemoFeed()
+    {
+        checkDemoFeed();
+        QVERIFY(window());
+        clickInstall();
+        QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
+        QCOMPARE(m_started.size(), 1);
+        QVERIFY(m_started.first().startsWith(VuUpdater::updateFolder() + QLatin1Char('/')));
+        QVERIFY(QFileInfo(m_started.first()).isExecutable());
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    // A download that is not exactly the announced installer is never started.
+    void installRefused_data()
+    {
+        QTest::addColumn<QString>("length"); // "demo": the demo feed with a fault
+        QTest::addColumn<QString>("sha256");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("message");
+
+        const QString rightHash = QString::fromLatin1(
+            QCryptographicHash::hash(m_installer, QCryptographicHash::Sha256).toHex());
+        const QString size = QString::number(m_installer.size());
+        QTest::newRow("length too large")
+            << QString::number(m_installer.size() + 1) << rightHash << -1 << QString();
+        QTest::newRow("length too small")
+            << QString::number(m_installer.size() - 1) << rightHash << -1 << QString();
+        QTest::newRow("sha256 mismatch") << size << QString(64, QLatin1Char('1')) << -1 << QString();
+        QTest::newRow("sha256 mismatch without length")
+            << QString() << QString(64, QLatin1Char('0')) << -1 << QString();
+        // Same size, other bytes: only the hash can tell.
+        QTest::newRow("tampered demo installer") << "demo" << QString() << -1 << QString();
+        QTest::newRow("cut off") << "demo" << QString() << int(DemoServer::Fault::CutBody)
+                                 << QString();
+        QTest::newRow("timed out") << "demo" << QString() << int(DemoServer::Fault::Hang)
+                                   << "Das Update konnte nicht geladen werden";
+    }
+    void installRefused()
+    {
+        QFETCH(QString, length);
+        QFETCH(QString, sha256);
+        QFETCH(int, fault);
+        QFETCH(QString, message);
+
+        if (length == QLatin1String("demo")) {
+            if (fault >= 0)
+                m_server->setFault(QStringLiteral("installer"), DemoServer::Fault(fault));
+            checkDemoFeed();
+            QVERIFY(window());
+            const qint64 size = VuUpdater::instance()->proposedUpdate()->enclosureLength();
+            QVERIFY(size > 0);
+            if (fault < 0)
+                m_server->setInstallerTamper(QByteArray(int(size), 'X'));
+            VuUpdater::instance()->setTransferTimeouts(30000, 300);
+        } else {
+            Enclosure e = installerEnclosure();
+            e.length = length;
+            e.sha256 = sha256;
+            serveFeed({itemXml("Velmaro 2.8", url(notesPath), e)});
+            check(true);
+        }
+        clickInstall();
+        QTRY_VERIFY_WITH_TIMEOUT(!VuUpdater::instance()->isInstalling(), 10000);
+        QTRY_COMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
+        QVERIFY(m_boxes->boxes().first().informativeText.startsWith(message));
+        QVERIFY(m_started.isEmpty());
+        QVERIFY(m_exits.isEmpty());
+        QVERIFY(QDir(VuUpdater::updateFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void installFolderSymlinkRefused()
+    {
+    #ifdef Q_OS_WIN
+        QSKIP("symbolic links need privileges on Windows");
+    #endif
+        QTemporaryDir elsewhere(QDir::homePath() + QStringLiteral("/planted-XXXXXX"));
+        QVERIFY(QFile::link(elsewhere.path(), VuUpdater::updateFolder()));
+        serveFeed({itemXml("Velmaro 2.8", url(notesPath), installerEnclosure())});
+        check(true);
+        clickInstall();
+        QCOMPARE(m_boxes->count(), 1);
+        QVERIFY(m_boxes->boxes().first().informativeText.contains(
+            QStringLiteral("kann nicht sicher benutzt werden")));
+        QVERIFY(!VuUpdater::instance()->isInstalling());
+        QVERIFY(window()); // the offer stays open
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QFile::remove(VuUpdater::updateFolder());
+    }
+
+    // --- old-version clean-up -------------------------------------------------------
+    void removeOldVersionFiles()
+    {
+        const QString root = VuUpdater::updateFolder();
+        QVERIFY(Platform::makePrivateFolder(root));
+        touch(root + "/a/b/x.oldversion");
+        touch(root + "/a/x.oldversion.txt");
+        touch(root + "/a/b/x.OLDVERSION");
+        touch(root + "/top.oldversion");
+        // A folder outside, reached through a link, must stay untouched; so must
+        // the rest of the temporary folder.
+        QTemporaryDir outside(QDir::homePath() + QStringLiteral("/outside-XXXXXX"));
+        touch(outside.path() + "/victim.oldversion");
+        const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+        touch(temp + "/other-program/y.oldversion");
+    #ifndef Q_OS_WIN
+        QVERIFY(QFile::link(outside.path(), root + "/a/link"));
+    #endif
+
+        VuUpdater::instance()->removeOldVersionFiles(QString());
+
+        QVERIFY(!QFile::exists(root + "/a/b/x.oldversion"));
+        QVERIFY(!QFile::exists(root + "/top.oldversion"));
+        QVERIFY(QFile::exists(root + "/a/x.oldversion.txt"));
+        QVERIFY(QFile::exists(root + "/a/b/x.OLDVERSION"));
+        QVERIFY(QFile::exists(outside.path() + "/victim.oldversion"));
+        QVERIFY(QFile::exists(temp + "/other-program/y.oldversion"));
+
+        // A folder inside the temporary location may be named.
+        VuUpdater::instance()->removeOldVersionFiles(temp + "/other-program");
+        QVERIFY(!QFile::exists(temp + "/other-program/y.oldversion"));
+    }
+
+    void removeOldVersionFilesOutsideTempRefused()
+    {
+        QTemporaryDir outside(QDir::homePath() + QStringLiteral("/outside-XXXXXX"));
+        touch(outside.path() + "/sub/x.oldversion");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("outside the temporary folder"));
+        VuUpdater::instance()->removeOldVersionFiles(outside.path());
+        QVERIFY(QFile::exists(outside.path() + "/sub/x.oldversion"));
+
+        // Nor does a path that only looks as if it were inside.
+        const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("outside the temporary folder"));
+        VuUpdater::instance()->removeOldVersionFiles(temp + "/../" +
+                                                     QFileInfo(outside.path()).fileName());
+        QVERIFY(QFile::exists(outside.path() + "/sub/x.oldversion"));
+    }
+};
 
 QTEST_MAIN(TestVuUpdater)
 #include "tst_vuupdater.moc"
