@@ -23,6 +23,7 @@
 #include <QNetworkReply>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -183,6 +184,17 @@ QByteArray E2eDriver::execute(const QString &line)
             return failure(QStringLiteral("unknown key ") + f.value(1));
         QTest::keyClick(m_window, keys.value(f.value(1)));
         return answer(true);
+    }
+    if (command == QLatin1String("tab")) {
+        // Brings a side-panel tab to the front by its title.
+        QTabWidget *panel = m_window->sidePanel();
+        for (int i = 0; i < panel->count(); ++i) {
+            if (panel->tabText(i) == f.value(1)) {
+                panel->setCurrentIndex(i);
+                return answer(true);
+            }
+        }
+        return failure(QStringLiteral("no tab ") + f.value(1));
     }
     if (command == QLatin1String("slider")) {
         const QSlider *s = m_window->timeSlider();
