@@ -447,28 +447,28 @@ void VuUpdater::authenticationRequired(QNetworkReply *reply, QAuthenticator *aut
     }
 }
 
-void VuUpdater::reportError(const QString &message, bool forced)
+namespace {
+void showReport(QMessageBox::Icon icon, const QString &text, const QString &message)
 {
-    if (m_silent && !forced)
-        return;
     Seams::MessageBoxRequest request;
-    request.icon = QMessageBox::Critical;
-    request.text = tr("Error");
+    request.icon = icon;
+    request.text = text;
     request.informativeText = message;
     request.buttons = QMessageBox::Ok;
     Seams::showMessage(request);
 }
+} // namespace
+
+void VuUpdater::reportError(const QString &message, bool forced)
+{
+    if (!m_silent || forced)
+        showReport(QMessageBox::Critical, tr("Error"), message);
+}
 
 void VuUpdater::reportInfo(const QString &message, bool forced)
 {
-    if (m_silent && !forced)
-        return;
-    Seams::MessageBoxRequest request;
-    request.icon = QMessageBox::Information;
-    request.text = tr("Information");
-    request.informativeText = message;
-    request.buttons = QMessageBox::Ok;
-    Seams::showMessage(request);
+    if (!m_silent || forced)
+        showReport(QMessageBox::Information, tr("Information"), message);
 }
 
 // ---------------------------------------------------------------------------
