@@ -558,6 +558,12 @@ void MainWindow::toggleShowCompleteTracks()
             query.exec();
         }
         m_regatta->setCompleteTrack(m_showCompleteTracks);
+        // The race list is read once; without this, choosing the race again
+        // in this run would show the choice from before the click.
+        for (RegattaEntry *entry : std::as_const(m_races)) {
+            if (entry->id == m_regatta->id())
+                entry->showCompleteTracks = m_showCompleteTracks;
+        }
     }
     focusMap();
     m_karte->relayout();
