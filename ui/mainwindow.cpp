@@ -167,6 +167,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     // Closed: the tab widget would claim its minimum width for any size above 0.
     m_splitter->setSizes(panelSizes(false, width()));
     m_panelOpen = false;
+    // Dragging the handle opens or closes the panel too; Space and the
+    // stored window state must see what is on screen.
+    connect(m_splitter, &QSplitter::splitterMoved, this,
+            [this] { m_panelOpen = m_splitter->sizes().value(1) > 0; });
     mainLayout->addWidget(m_splitter);
 
     auto *bottomBar = new QHBoxLayout;
@@ -558,6 +562,12 @@ void MainWindow::toggleShowCompleteTracks()
             query.exec();
         }
         m_regatta->setCompleteTrack(m_showCompleteTracks);
+        // The race list is read once; without this, choosing the race again
+        // in this run would show the choice from before the click.
+        for (RegattaEntry *entry : std::as_const(m_races)) {
+            if (entry->id == m_regatta->id())
+                entry->showCompleteTracks = m_showCompleteTracks;
+        }
     }
     focusMap();
     m_karte->relayout();

@@ -65,7 +65,10 @@ void MainWindow::setRaceMenu(const QList<RegattaEntry *> &races)
     m_races = races;
     bool removable = false;
     for (RegattaEntry *entry : races) {
-        auto *action = new QAction(entry->name, m_raceMenu);
+        // Names come from users and the server: an "&" is text, not a shortcut.
+        auto *action = new QAction(QString(entry->name).replace(QLatin1Char('&'),
+                                                                QStringLiteral("&&")),
+                                   m_raceMenu);
         action->setData(entry->id);
         connect(action, &QAction::triggered, this, &MainWindow::chooseRace);
         m_raceMenu->insertAction(m_raceSeparator, action);

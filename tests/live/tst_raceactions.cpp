@@ -199,14 +199,16 @@ private slots:
         QCOMPARE(m_regatta->id(), 1);
     }
 
-    void raceNamedAsPrefixOfAnotherIsChosenByItsOwnEntry()
+    void raceEntryShowsItsNameAndChoosesOnlyItsRace()
     {
-        // "Live 2" starts with "Live"; its entry must not also select "Live".
+        // "Live & Co" starts with "Live"; its entry must not also select
+        // "Live", and its "&" is not a shortcut marker.
         const int first = addRace(QStringLiteral("Live"), 61, 1, anchor - 7200, anchor + 3600);
-        const int second = addRace(QStringLiteral("Live 2"), 62, 1, anchor - 3600, anchor + 3600);
+        const int second =
+            addRace(QStringLiteral("Live & Co"), 62, 1, anchor - 3600, anchor + 3600);
         start();
         const QList<QAction *> races = m_window->raceActions();
-        QCOMPARE(races.at(0)->text(), QStringLiteral("Live 2"));
+        QCOMPARE(races.at(0)->iconText(), QStringLiteral("Live & Co"));
         races.at(0)->trigger();
         QCOMPARE(m_regatta->id(), second);
         races.at(1)->trigger();

@@ -4,6 +4,7 @@
 #include "uitest.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -11,8 +12,10 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSettings>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -504,6 +507,29 @@ private slots:
         QCOMPARE(w->splitter()->sizes().at(1), 0);
         emit w->legend()->toggleLegende(); // the legend's Space
         QVERIFY(w->isPanelOpen());
+    }
+
+    void panelDraggedClosedCountsAsClosed()
+    {
+        showWindow();
+        w->toggleLegende();
+        QSplitterHandle *handle = w->splitter()->handle(1);
+        const auto send = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(x, 5), handle->mapToGlobal(QPointF(x, 5)),
+                              Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(handle, &event);
+        };
+        // drag the handle to the right edge: the panel collapses
+        send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+        send(QEvent::MouseMove, w->width(), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, w->width(), Qt::NoButton);
+        QCOMPARE(w->splitter()->sizes().at(1), 0);
+        QVERIFY(!w->isPanelOpen());
+
+        QTest::keyClick(w, Qt::Key_Space); // opens it at the first press
+        QVERIFY(w->splitter()->sizes().at(1) > 0);
+        QVERIFY(w->close());
+        QVERIFY(QSettings(u"velmaro.org"_s, u"Velmaro"_s).value(u"splitterOpen"_s).toBool());
     }
 
     void windowStateWrittenOnCloseAndRestored()

@@ -358,7 +358,7 @@ private slots:
         QCOMPARE(w->clockLabel()->text(), UiTest::clockText(race2010 + 5000));
     }
 
-    void completeTracksBoxStoresPerRace()
+    void completeTracksChoiceKeptWhenRaceChosenAgain()
     {
         f.start();
         QCheckBox *box = w->completeTracksBox();
@@ -373,6 +373,12 @@ private slots:
         QVERIFY(!box->isChecked());
         for (Ship *s : f.regatta->ships())
             QVERIFY(!s->completeTrack());
+
+        // back to the first race in the same run: the choice is still there
+        findAction(w->raceMenu(), u"Dorur Izadidiva Dazidevire 2010"_s)->trigger();
+        QVERIFY(box->isChecked());
+        for (Ship *s : f.regatta->ships())
+            QVERIFY(s->completeTrack());
 
         restart(); // a new start reads the stored value
         QVERIFY(box->isChecked());
