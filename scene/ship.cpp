@@ -63,6 +63,33 @@ TrackPoint *Ship::makePoint(const GeoPoint &position, int t, double heading, int
     return m_madePoint.get();
 }
 
+namespace
+{
+
+// The bearing fix i was reached on; a boat that had not moved yet takes the
+// bearing of its first move. Used for fixes without a recorded heading.
+void deriveHeading(const Track &track, int i)
+{
+    TrackPoint *point = track.pointAt(i);
+    point->headingKnown = true;
+    const GeoPoint here = point->position;
+    for (int k = i; k > 0; --k) {
+        const GeoPoint before = track.pointAt(k - 1)->position;
+        if (before != track.pointAt(k)->position) {
+            point->heading = Geo::bearingTo(before, track.pointAt(k)->position);
+            return;
+        }
+    }
+    for (int k = i + 1; k < track.count(); ++k) {
+        if (track.pointAt(k)->position != here) {
+            point->heading = Geo::bearingTo(here, track.pointAt(k)->position);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 TrackPoint *Ship::positionAt(int t)
 {
     const Track *track = m_displayTrack;
@@ -86,6 +113,8 @@ TrackPoint *Ship::positionAt(int t)
         TrackPoint *m = track->pointAt(mid);
         if (m->tstamp == t) {
             m->index = mid;
+            if (!m->headingKnown)
+                deriveHeading(*track, mid);
             return m;
         }
         if (m->tstamp < t)
@@ -105,6 +134,8 @@ TrackPoint *Ship::positionAt(int t)
     // The search never looks at fix 0 itself.
     if (a->tstamp == t) {
         a->index = lo;
+        if (!a->headingKnown)
+            deriveHeading(*track, lo);
         return a;
     }
     const TrackPoint *b = track->pointAt(hi);

@@ -101,8 +101,10 @@ bool ShipLoader::loadTrack(Ship *ship)
     Track *track = ship->rawTrack();
     int rows = 0;
     while (query.next()) {
-        track->addPoint(query.value(0).toDouble(), query.value(1).toDouble(),
-                        query.value(2).toInt(), 0.0, 0.0);
+        TrackPoint *point = track->addPoint(query.value(0).toDouble(), query.value(1).toDouble(),
+                                            query.value(2).toInt(), 0.0, 0.0);
+        // The table keeps no heading; Ship::positionAt derives it when needed.
+        point->headingKnown = false;
         ++rows;
     }
     // Release the statement's read lock until the next boat.

@@ -35,7 +35,8 @@ public:
 
     // Appends the stored fixes of the ship, in time order, to its raw track
     // and sets its point count; false when there are none (the caller then
-    // requests them). Leaves hasPositions to the caller.
+    // requests them). The table holds no heading: each fix gets the bearing
+    // it was reached on. Leaves hasPositions to the caller.
     bool loadTrack(Ship *ship);
 
     // How often the track query was prepared (once per loader).

@@ -28,6 +28,8 @@ struct TrackPoint {
     int tstamp = 0;       // Unix seconds
     int index = 0;        // place in the track, as last found by Ship::positionAt
     bool keep = false;    // mark of Ship::simplifyTrack
+    // False for fixes read from the database, which stores no heading.
+    bool headingKnown = true;
 };
 
 // The leg between two consecutive fixes of a track, with cached view pixels.

@@ -67,6 +67,7 @@ private slots:
     void loadShipsFlagsFromText();
     void loadShipsEmptySkippedOrWithoutTable();
     void loadTrackOnePreparedQuery();
+    void storedFixMomentDoesNotTurnBoatNorth();
     void placeShipsTimeRange();
     void placeShipsSimplifiesWhenPending();
 };
@@ -199,6 +200,35 @@ void TestShipLoader::loadTrackOnePreparedQuery()
     QCOMPARE(two.rawTrack()->pointAt(0)->tstamp, 1200);
     QCOMPARE(none.pointCount(), 4); // unchanged
     QVERIFY(!one.hasPositions());   // the caller decides
+}
+
+void TestShipLoader::storedFixMomentDoesNotTurnBoatNorth()
+{
+    TestDatabase db;
+    QVERIFY(db.exec({createShip, createTrack}));
+    // Eastwards, a pause on the spot, then south.
+    QVERIFY(insertFix(1, 21, 1000, 43.0, 15.0));
+    QVERIFY(insertFix(1, 21, 1060, 43.0, 15.01));
+    QVERIFY(insertFix(1, 21, 1120, 43.0, 15.01));
+    QVERIFY(insertFix(1, 21, 1180, 42.99, 15.01));
+
+    ShipLoader loader;
+    Ship ship(1, QStringLiteral("one"), QString(), QString());
+    ship.setRegattaId(21);
+    QVERIFY(loader.loadTrack(&ship));
+    ship.setHasPositions(true);
+    placeShips({&ship}, MapProjection(), nullptr);
+
+    // A moment that falls exactly on a fix shows that fix's own heading.
+    const QList<std::pair<int, double>> expected = {
+        {1000, 90.0}, {1060, 90.0}, {1120, 90.0}, {1180, 180.0}};
+    for (const auto &[t, heading] : expected) {
+        const TrackPoint *p = ship.positionAt(t);
+        QVERIFY(p);
+        QCOMPARE(p->tstamp, t);
+        QVERIFY2(qAbs(p->heading - heading) < 0.01,
+                 qPrintable(QStringLiteral("t %1: heading %2").arg(t).arg(p->heading)));
+    }
 }
 
 void TestShipLoader::placeShipsTimeRange()
