@@ -98,18 +98,26 @@ void TrackingClient::fetchShipPositions(int index, qint64 since)
 
 bool TrackingClient::requestNewPositions()
 {
+    sendNewPositions();
+    return true;
+}
+
+int TrackingClient::sendNewPositions()
+{
     const RaceInfo race = m_host->currentRace();
     if (!race.valid || Seams::nowSecs() >= race.end)
-        return true;
+        return 0;
+    int sent = 0;
     const int count = m_host->boatCount();
     for (int i = 0; i < count; ++i) {
         const BoatInfo boat = m_host->boat(i);
         RequestTag tag{i, race.eventId, race.taskId, boat.id};
-        sendTrackingRequest(
-            positionsUrl(m_baseUrl, race.eventId, race.taskId, boat.id, boat.lastget),
-            NewPositions, tag);
+        if (sendTrackingRequest(
+                positionsUrl(m_baseUrl, race.eventId, race.taskId, boat.id, boat.lastget),
+                NewPositions, tag))
+            ++sent;
     }
-    return true;
+    return sent;
 }
 
 void TrackingClient::getData()
@@ -120,7 +128,10 @@ void TrackingClient::getData()
     if (!probeServer() || m_loading)
         return;
     m_loading = true;
-    requestNewPositions();
+    // Only the positions replies end a cycle; with none under way (race
+    // ended, no boats) it is over at once.
+    if (sendNewPositions() == 0)
+        m_loading = false;
     if (m_host->autoload())
         m_host->restartPollTimer();
 }
@@ -175,7 +186,10 @@ void TrackingClient::handleNetworkData(QNetworkReply *reply)
         outcome = Outcome::Failed;
     }
     reply->deleteLater();
-    m_host->setNetLedOff();
+    // The probe and the version request never lit the lamp; counting them
+    // down put it out while a positions reply was still open.
+    if (reply->request().hasRawHeader("Track-Type"))
+        m_host->setNetLedOff();
     emit replyHandled(url, outcome);
 }
 

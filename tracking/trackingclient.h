@@ -94,6 +94,8 @@ private:
     Outcome handleBoatList(QNetworkReply *reply);
     void handleVersion(QNetworkReply *reply);
     void requestMissingTracks(const Tracking::RaceInfo &race);
+    // The positions requests of requestNewPositions; how many were sent.
+    int sendNewPositions();
     void sendBoatList(const Tracking::RaceInfo &race);
 
     TrackingHost *m_host;

@@ -41,7 +41,8 @@ public:
     // Leaves the lamp alone: the client counts it down once per reply.
     virtual void placeShips() = 0;
 
-    // Transfer lamp: once per request sent, once per reply finished.
+    // Transfer lamp: once per boat list or positions request sent, once when
+    // its reply is handled (the probe and the version request leave it alone).
     virtual void setNetLedOn() = 0;
     virtual void setNetLedOff() = 0;
     // The value next to "Letzte Abfrage der Postionsdaten".

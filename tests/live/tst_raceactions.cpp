@@ -79,8 +79,8 @@ private:
     }
     bool waitIdle()
     {
-        // The probe's reply counts the lamp down too, so the lamp alone does not
-        // tell that every reply is in.
+        // The lamp counts tile transfers too and leaves out the probe, so it
+        // alone does not tell that every tracking reply is in.
         QNetworkAccessManager *manager = m_window->tracking()->networkManager();
         return QTest::qWaitFor([manager] { return manager->findChildren<QNetworkReply *>().isEmpty(); },
                                20000);

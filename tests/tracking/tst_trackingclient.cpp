@@ -202,6 +202,8 @@ private slots:
         WAIT_IDLE();
         QCOMPARE(served("getPosition"), 0);
         QCOMPARE(served("isup"), 1);
+        QCOMPARE(m_host->pending, 0);
+        QVERIFY(!m_client->isLoading()); // a cycle without requests does not hang on
 
         // Chosen again, the stored race needs no requests at all.
         m_server->clearRequestLog();
@@ -275,10 +277,17 @@ private slots:
         // While a cycle runs, a trigger sends only the probe and leaves the timer.
         m_server->clearRequestLog();
         m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault::Delay, 300);
+        QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
         m_client->getData();
         QVERIFY(m_client->isLoading());
         m_client->getData();
         QCOMPARE(m_host->pollRestarts, 6);
+        // probeRepliesPutLampOutEarly: the probes never lit the lamp, so
+        // their replies leave it on while the positions are still on the way.
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes(handled).count(Outcome::Probe), 2, 10000);
+        QCOMPARE(outcomes(handled).count(Outcome::Applied), 0);
+        QCOMPARE(m_host->pending, m_host->boatCount());
+        QVERIFY(m_client->isLoading());
         WAIT_IDLE();
         QVERIFY(!m_client->isLoading());
         QCOMPARE(served("getPosition"), m_host->boatCount());
@@ -383,6 +392,8 @@ private slots:
         WAIT_IDLE();
         QCOMPARE(served("getPosition"), 0);
         QCOMPARE(served("isup"), 1);
+        QCOMPARE(m_host->pending, 0);
+        QVERIFY(!m_client->isLoading()); // a cycle without requests does not hang on
     }
 
     // Replies that are redirected or carry broken lines still bring every fix.
