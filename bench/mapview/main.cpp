@@ -5,6 +5,7 @@
 // Usage: bench_mapview [boats [rounds]]
 
 #include "benchresult.h"
+#include "benchhost.h"
 #include "benchtiles.h"
 #include "geo.h"
 #include "karte.h"
@@ -36,28 +37,6 @@ const int fixInterval = 10;                  // seconds
 const int fixCount = 3 * 3600 / fixInterval; // three hours
 const int raceStart = 1302905280;
 
-// The window's part of a refresh: every boat's geometry for the projection.
-class BenchHost : public MapHost
-{
-public:
-    void setXYStatus(int, int, qreal, qreal, int) override {}
-    void setZoomStatus(int) override {}
-    void advanceFrame() override {}
-    void mapClicked(int, int) override {}
-    bool isAnimating() const override { return true; }
-    void stopFollowing() override {}
-    void updateShipGeometry(const MapProjection &projection) override
-    {
-        for (Ship *ship : ships)
-            ship->updateGeometry(projection);
-    }
-    void setNetLedOn() override { ++requests; }
-    void setNetLedOff() override {}
-    bool loadMapsEnabled() const override { return false; } // never touch the network
-
-    QList<Ship *> ships;
-    int requests = 0;
-};
 
 // Boats sailing loops of a few kilometres around the centre, one fix every
 // ten seconds for three hours.
@@ -175,6 +154,7 @@ int main(int argc, char **argv)
                 written.bytes / 1024.0 / written.files);
 
     BenchHost host;
+    host.animating = true;
     host.ships = makeFleet(boats);
     Scheme scene;
     scene.setSceneRect(0, 0, viewSize.width(), viewSize.height());
@@ -185,6 +165,7 @@ int main(int argc, char **argv)
                 fixCount, fixInterval);
 
     BenchHost emptyHost;
+    emptyHost.animating = true;
     Scheme emptyScene;
     emptyScene.setSceneRect(0, 0, viewSize.width(), viewSize.height());
 

@@ -5,6 +5,7 @@
 // and QPainter, without the view.
 
 #include "benchresult.h"
+#include "benchhost.h"
 #include "benchtiles.h"
 #include "karte.h"
 #include "maphost.h"
@@ -27,21 +28,6 @@
 namespace
 {
 
-class QuietHost : public MapHost
-{
-public:
-    void setXYStatus(int, int, qreal, qreal, int) override {}
-    void setZoomStatus(int) override {}
-    void advanceFrame() override {}
-    void mapClicked(int, int) override {}
-    bool isAnimating() const override { return false; }
-    void stopFollowing() override {}
-    void updateShipGeometry(const MapProjection &) override {}
-    void setNetLedOn() override { ++requests; }
-    void setNetLedOff() override {}
-    bool loadMapsEnabled() const override { return false; } // never touch the network
-    int requests = 0;
-};
 
 double median(std::vector<double> v)
 {
@@ -104,7 +90,7 @@ int main(int argc, char **argv)
     const qint64 bytes = written.bytes;
     std::printf("disk cache: %d tiles, %.1f KiB average\n", files, bytes / 1024.0 / files);
 
-    QuietHost host;
+    BenchHost host;
     Scheme scene;
     const int runs = 15;
     std::vector<double> fromDisk;
