@@ -1,4 +1,4 @@
-#include "startup.h"
+#include "app/startup.h"
 
 int main(int argc, char *argv[])
 {

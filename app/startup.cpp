@@ -1,14 +1,14 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "config.h"
-#include "identity.h"
-#include "mainwindow.h"
-#include "paths.h"
-#include "regatta.h"
-#include "seams.h"
-#include "trackingclient.h"
-#include "vuupdatewindow.h" // vuupdater.h needs it complete
-#include "vuupdater.h"
+#include "platform/config.h"
+#include "platform/identity.h"
+#include "ui/mainwindow.h"
+#include "platform/paths.h"
+#include "ui/regatta.h"
+#include "platform/seams.h"
+#include "tracking/trackingclient.h"
+#include "update/vuupdatewindow.h" // vuupdater.h needs it complete
+#include "update/vuupdater.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -1,8 +1,8 @@
 #ifndef VELMARO_APP_STARTUP_H
 #define VELMARO_APP_STARTUP_H
 
-#include "database.h"
-#include "mainwindow.h"
+#include "store/database.h"
+#include "ui/mainwindow.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "geo.h"
+#include "map/geo.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "karte.h"
+#include "map/karte.h"
 
-#include "config.h"
-#include "maphost.h"
-#include "paths.h"
-#include "scheme.h"
-#include "tileloader.h"
+#include "platform/config.h"
+#include "map/maphost.h"
+#include "platform/paths.h"
+#include "map/scheme.h"
+#include "map/tileloader.h"
 
 #include <QDir>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_MAP_KARTE_H
 #define VELMARO_MAP_KARTE_H
 
-#include "geo.h"
+#include "map/geo.h"
 
 #include <QGraphicsView>
 #include <QList>

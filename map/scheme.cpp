@@ -1,3 +1,3 @@
-#include "scheme.h"
+#include "map/scheme.h"
 
 Scheme::Scheme(QObject *parent) : QGraphicsScene(parent) {}

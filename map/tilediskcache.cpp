@@ -1,4 +1,4 @@
-#include "tilediskcache.h"
+#include "map/tilediskcache.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_MAP_TILEDISKCACHE_H
 #define VELMARO_MAP_TILEDISKCACHE_H
 
-#include "tilekey.h"
+#include "map/tilekey.h"
 
 #include <QImage>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "tileloader.h"
+#include "map/tileloader.h"
 
-#include "identity.h"
-#include "maphost.h"
+#include "platform/identity.h"
+#include "map/maphost.h"
 
 #include <QImage>
 #include <QNetworkAccessManager>

@@ -1,9 +1,9 @@
 #ifndef VELMARO_MAP_TILELOADER_H
 #define VELMARO_MAP_TILELOADER_H
 
-#include "geo.h"
-#include "tilediskcache.h"
-#include "tilekey.h"
+#include "map/geo.h"
+#include "map/tilediskcache.h"
+#include "map/tilekey.h"
 
 #include <QHash>
 #include <QSet>

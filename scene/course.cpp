@@ -1,7 +1,7 @@
-#include "course.h"
+#include "scene/course.h"
 
-#include "coursetable.h"
-#include "gateitem.h"
+#include "scene/coursetable.h"
+#include "scene/gateitem.h"
 
 #include <QGraphicsScene>
 

@@ -1,4 +1,4 @@
-#include "coursetable.h"
+#include "scene/coursetable.h"
 
 namespace CourseTable {
 

@@ -1,4 +1,4 @@
-#include "gateitem.h"
+#include "scene/gateitem.h"
 
 #include <QPainter>
 #include <QPen>

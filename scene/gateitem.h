@@ -1,8 +1,8 @@
 #ifndef VELMARO_SCENE_GATEITEM_H
 #define VELMARO_SCENE_GATEITEM_H
 
-#include "geo.h"
-#include "maphost.h"
+#include "map/geo.h"
+#include "map/maphost.h"
 
 #include <QGraphicsItem>
 #include <QPoint>

@@ -1,8 +1,8 @@
-#include "gpxexport.h"
+#include "scene/gpxexport.h"
 
-#include "identity.h"
-#include "ship.h"
-#include "track.h"
+#include "platform/identity.h"
+#include "scene/ship.h"
+#include "scene/track.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "leaderboard.h"
+#include "scene/leaderboard.h"
 
-#include "gateitem.h"
-#include "ship.h"
-#include "track.h"
+#include "scene/gateitem.h"
+#include "scene/ship.h"
+#include "scene/track.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_SCENE_LEADERBOARD_H
 #define VELMARO_SCENE_LEADERBOARD_H
 
-#include "geo.h"
+#include "map/geo.h"
 
 #include <QHash>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "ship.h"
+#include "scene/ship.h"
 
-#include "spritestrip.h"
+#include "scene/spritestrip.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

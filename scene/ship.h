@@ -1,7 +1,7 @@
 #ifndef VELMARO_SCENE_SHIP_H
 #define VELMARO_SCENE_SHIP_H
 
-#include "track.h"
+#include "scene/track.h"
 
 #include <QColor>
 #include <QGraphicsItem>

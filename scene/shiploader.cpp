@@ -1,7 +1,7 @@
-#include "shiploader.h"
+#include "scene/shiploader.h"
 
-#include "paths.h"
-#include "ship.h"
+#include "platform/paths.h"
+#include "scene/ship.h"
 
 #include <QGraphicsScene>
 #include <QSqlError>

@@ -1,4 +1,4 @@
-#include "spritestrip.h"
+#include "scene/spritestrip.h"
 
 #include <QBitmap>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "track.h"
+#include "scene/track.h"
 
 #include <cmath>
 

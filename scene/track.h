@@ -1,7 +1,7 @@
 #ifndef VELMARO_SCENE_TRACK_H
 #define VELMARO_SCENE_TRACK_H
 
-#include "geo.h"
+#include "map/geo.h"
 
 #include <QColor>
 #include <QList>

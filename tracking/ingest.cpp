@@ -1,4 +1,4 @@
-#include "ingest.h"
+#include "tracking/ingest.h"
 
 #include <QByteArrayView>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_TRACKING_INGEST_H
 #define VELMARO_TRACKING_INGEST_H
 
-#include "trackingtypes.h"
+#include "tracking/trackingtypes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "racelist.h"
+#include "tracking/racelist.h"
 
-#include "config.h"
-#include "identity.h"
-#include "ingest.h"
+#include "platform/config.h"
+#include "platform/identity.h"
+#include "tracking/ingest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,4 +1,4 @@
-#include "racestore.h"
+#include "tracking/racestore.h"
 
 #include <QSet>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_TRACKING_RACESTORE_H
 #define VELMARO_TRACKING_RACESTORE_H
 
-#include "racelist.h"
+#include "tracking/racelist.h"
 
 #include <QList>
 #include <QPair>

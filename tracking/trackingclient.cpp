@@ -1,10 +1,10 @@
-#include "trackingclient.h"
+#include "tracking/trackingclient.h"
 
-#include "config.h"
-#include "identity.h"
-#include "ingest.h"
-#include "seams.h"
-#include "trackinghost.h"
+#include "platform/config.h"
+#include "platform/identity.h"
+#include "tracking/ingest.h"
+#include "platform/seams.h"
+#include "tracking/trackinghost.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

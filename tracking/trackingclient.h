@@ -1,8 +1,8 @@
 #ifndef VELMARO_TRACKING_TRACKINGCLIENT_H
 #define VELMARO_TRACKING_TRACKINGCLIENT_H
 
-#include "trackingrequest.h"
-#include "trackingtypes.h"
+#include "tracking/trackingrequest.h"
+#include "tracking/trackingtypes.h"
 
 #include <QObject>
 #include <QString>

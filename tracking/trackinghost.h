@@ -1,7 +1,7 @@
 #ifndef VELMARO_TRACKING_TRACKINGHOST_H
 #define VELMARO_TRACKING_TRACKINGHOST_H
 
-#include "trackingtypes.h"
+#include "tracking/trackingtypes.h"
 
 #include <QString>
 #include <QVector>

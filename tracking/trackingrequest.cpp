@@ -1,6 +1,6 @@
-#include "trackingrequest.h"
+#include "tracking/trackingrequest.h"
 
-#include "identity.h"
+#include "platform/identity.h"
 
 #include <QUrl>
 

@@ -1,7 +1,7 @@
-#include "versionnotice.h"
+#include "tracking/versionnotice.h"
 
-#include "config.h"
-#include "seams.h"
+#include "platform/config.h"
+#include "platform/seams.h"
 
 #include <QCoreApplication>
 #include <QUrl>

@@ -1,8 +1,8 @@
-#include "iconselector.h"
+#include "ui/iconselector.h"
 
-#include "seams.h"
-#include "ship.h"
-#include "treeviewmodel.h"
+#include "platform/seams.h"
+#include "scene/ship.h"
+#include "ui/treeviewmodel.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_UI_ICONSELECTOR_H
 #define VELMARO_UI_ICONSELECTOR_H
 
-#include "treeshipitem.h"
+#include "ui/treeshipitem.h"
 
 #include <QColor>
 #include <QDialog>

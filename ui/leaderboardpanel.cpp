@@ -1,7 +1,7 @@
-#include "leaderboardpanel.h"
+#include "ui/leaderboardpanel.h"
 
-#include "gateitem.h"
-#include "ship.h"
+#include "scene/gateitem.h"
+#include "scene/ship.h"
 
 #include <QDateTime>
 #include <QFontMetrics>

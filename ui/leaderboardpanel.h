@@ -1,7 +1,7 @@
 #ifndef VELMARO_UI_LEADERBOARDPANEL_H
 #define VELMARO_UI_LEADERBOARDPANEL_H
 
-#include "leaderboard.h"
+#include "scene/leaderboard.h"
 
 #include <QElapsedTimer>
 #include <QHash>

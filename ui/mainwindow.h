@@ -1,8 +1,8 @@
 #ifndef VELMARO_UI_MAINWINDOW_H
 #define VELMARO_UI_MAINWINDOW_H
 
-#include "maphost.h"
-#include "trackinghost.h"
+#include "map/maphost.h"
+#include "tracking/trackinghost.h"
 
 #include <QIcon>
 #include <QList>

@@ -1,17 +1,17 @@
 // Races added and removed while the program runs: the three actions of
 // "&Regatten", the race entries around them and the race list from the
 // tracking service.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 
-#include "iconselector.h"
-#include "identity.h"
-#include "leaderboardpanel.h"
-#include "racelist.h"
-#include "racestore.h"
-#include "regatta.h"
-#include "regattadialog.h"
-#include "seams.h"
-#include "trackingclient.h"
+#include "ui/iconselector.h"
+#include "platform/identity.h"
+#include "ui/leaderboardpanel.h"
+#include "tracking/racelist.h"
+#include "tracking/racestore.h"
+#include "ui/regatta.h"
+#include "ui/regattadialog.h"
+#include "platform/seams.h"
+#include "tracking/trackingclient.h"
 
 #include <QAction>
 #include <QInputDialog>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_UI_REGATTA_H
 #define VELMARO_UI_REGATTA_H
 
-#include "trackingtypes.h"
+#include "tracking/trackingtypes.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "regattadialog.h"
+#include "ui/regattadialog.h"
 
-#include "seams.h"
+#include "platform/seams.h"
 
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>

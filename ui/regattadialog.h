@@ -1,7 +1,7 @@
 #ifndef VELMARO_UI_REGATTADIALOG_H
 #define VELMARO_UI_REGATTADIALOG_H
 
-#include "racestore.h"
+#include "tracking/racestore.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "replayclock.h"
+#include "ui/replayclock.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "treeshipitem.h"
+#include "ui/treeshipitem.h"
 
 #include <QFont>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "treeviewmodel.h"
+#include "ui/treeviewmodel.h"
 
 TreeViewModel::TreeViewModel(QObject *parent, const QStringList &headers)
     : QStandardItemModel(parent), m_columns(int(headers.size()))

@@ -1,3 +1,3 @@
-#include "vuavailableupdate.h"
+#include "update/vuavailableupdate.h"
 
 VuAvailableUpdate::VuAvailableUpdate(QObject *parent) : QObject(parent) {}

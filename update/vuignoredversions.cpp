@@ -1,6 +1,6 @@
-#include "vuignoredversions.h"
+#include "update/vuignoredversions.h"
 
-#include "vuversioncomparator.h"
+#include "update/vuversioncomparator.h"
 
 #include <QCoreApplication>
 #include <QSettings>

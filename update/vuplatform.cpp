@@ -1,6 +1,6 @@
-#include "vuplatform.h"
+#include "update/vuplatform.h"
 
-#include "platform.h"
+#include "platform/platform.h"
 
 bool VuPlatform::matchesCurrentPlatform(const QString &platformId)
 {

@@ -1,4 +1,4 @@
-#include "vuupdatedownloadprogress.h"
+#include "update/vuupdatedownloadprogress.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,13 +1,13 @@
-#include "vuupdater.h"
+#include "update/vuupdater.h"
 
-#include "identity.h"
-#include "platform.h"
-#include "seams.h"
-#include "vuavailableupdate.h"
-#include "vuignoredversions.h"
-#include "vuplatform.h"
-#include "vuupdatedownloadprogress.h"
-#include "vuupdatewindow.h"
+#include "platform/identity.h"
+#include "platform/platform.h"
+#include "platform/seams.h"
+#include "update/vuavailableupdate.h"
+#include "update/vuignoredversions.h"
+#include "update/vuplatform.h"
+#include "update/vuupdatedownloadprogress.h"
+#include "update/vuupdatewindow.h"
 
 #include <QAuthenticator>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
-#include "vuupdatewindow.h"
+#include "update/vuupdatewindow.h"
 
-#include "vuavailableupdate.h"
-#include "vuupdater.h"
+#include "update/vuavailableupdate.h"
+#include "update/vuupdater.h"
 
-#include "seams.h"
+#include "platform/seams.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

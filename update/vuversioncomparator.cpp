@@ -1,4 +1,4 @@
-#include "vuversioncomparator.h"
+#include "update/vuversioncomparator.h"
 
 VuVersionComparator::PartType VuVersionComparator::charType(unsigned char c)
 {

@@ -6,13 +6,13 @@
 
 #include "benchresult.h"
 #include "benchtiles.h"
-#include "database.h"
-#include "geo.h"
-#include "karte.h"
-#include "mainwindow.h"
-#include "regatta.h"
-#include "seams.h"
-#include "trackingclient.h"
+#include "store/database.h"
+#include "map/geo.h"
+#include "map/karte.h"
+#include "ui/mainwindow.h"
+#include "ui/regatta.h"
+#include "platform/seams.h"
+#include "tracking/trackingclient.h"
 
 #include <QApplication>
 #include <QDir>

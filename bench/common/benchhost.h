@@ -5,8 +5,8 @@
 // network (tiles come from the disk cache only), and the boats' geometry
 // updated on every refresh as the main window does.
 
-#include "maphost.h"
-#include "ship.h"
+#include "map/maphost.h"
+#include "scene/ship.h"
 
 #include <QList>
 

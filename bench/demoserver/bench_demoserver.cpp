@@ -2,7 +2,7 @@
 // to serve one boat's complete positions reply.
 #include "benchresult.h"
 #include "demoserver.h"
-#include "identity.h"
+#include "platform/identity.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

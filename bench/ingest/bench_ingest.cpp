@@ -2,7 +2,7 @@
 // Qt's SQLite driver next to the same rows inserted with the sqlite3 C API
 // (one transaction, one prepared statement), which is the floor.
 #include "benchresult.h"
-#include "ingest.h"
+#include "tracking/ingest.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,12 +4,12 @@
 // tree) and the GPX export of the whole fleet.
 // Usage: bench_leaderboard [boats [fixes [seconds between fixes]]]
 
-#include "course.h"
-#include "gateitem.h"
-#include "gpxexport.h"
-#include "leaderboard.h"
-#include "leaderboardpanel.h"
-#include "ship.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
+#include "scene/gpxexport.h"
+#include "scene/leaderboard.h"
+#include "ui/leaderboardpanel.h"
+#include "scene/ship.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,13 +4,13 @@
 // folder; prints its figures.
 // Usage: bench_leaderboard_window [ticks [paused moves]]
 
-#include "database.h"
-#include "karte.h"
-#include "leaderboardpanel.h"
-#include "mainwindow.h"
-#include "regatta.h"
-#include "seams.h"
-#include "trackingclient.h"
+#include "store/database.h"
+#include "map/karte.h"
+#include "ui/leaderboardpanel.h"
+#include "ui/mainwindow.h"
+#include "ui/regatta.h"
+#include "platform/seams.h"
+#include "tracking/trackingclient.h"
 
 #include <QApplication>
 #include <QComboBox>

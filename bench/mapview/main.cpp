@@ -7,13 +7,13 @@
 #include "benchresult.h"
 #include "benchhost.h"
 #include "benchtiles.h"
-#include "geo.h"
-#include "karte.h"
-#include "maphost.h"
-#include "scheme.h"
-#include "ship.h"
-#include "shiploader.h"
-#include "tileloader.h"
+#include "map/geo.h"
+#include "map/karte.h"
+#include "map/maphost.h"
+#include "map/scheme.h"
+#include "scene/ship.h"
+#include "scene/shiploader.h"
+#include "map/tileloader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,12 +7,12 @@
 // Usage: bench_scene [boats [fixes [seconds between fixes]]]
 
 #include "benchresult.h"
-#include "course.h"
-#include "gateitem.h"
-#include "geo.h"
-#include "platform.h"
-#include "ship.h"
-#include "shiploader.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
+#include "map/geo.h"
+#include "platform/platform.h"
+#include "scene/ship.h"
+#include "scene/shiploader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

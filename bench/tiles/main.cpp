@@ -7,10 +7,10 @@
 #include "benchresult.h"
 #include "benchhost.h"
 #include "benchtiles.h"
-#include "karte.h"
-#include "maphost.h"
-#include "scheme.h"
-#include "tileloader.h"
+#include "map/karte.h"
+#include "map/maphost.h"
+#include "map/scheme.h"
+#include "map/tileloader.h"
 
 #include <QApplication>
 #include <QDir>

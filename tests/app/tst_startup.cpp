@@ -1,8 +1,8 @@
-#include "database.h"
+#include "store/database.h"
 #include "messagerecorder.h"
 #include "schemafixture.h"
-#include "seams.h"
-#include "startup.h"
+#include "platform/seams.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,13 +1,13 @@
 #include "e2edriver.h"
 
-#include "iconselector.h"
-#include "karte.h"
-#include "mainwindow.h"
-#include "regatta.h"
-#include "ship.h"
-#include "trackingclient.h"
-#include "treeshipitem.h"
-#include "treeviewmodel.h"
+#include "ui/iconselector.h"
+#include "map/karte.h"
+#include "ui/mainwindow.h"
+#include "ui/regatta.h"
+#include "scene/ship.h"
+#include "tracking/trackingclient.h"
+#include "ui/treeshipitem.h"
+#include "ui/treeviewmodel.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // velmaro-e2e: the program with the end-to-end driver attached after start-up.
 #include "e2edriver.h"
-#include "startup.h"
+#include "app/startup.h"
 
 int main(int argc, char *argv[])
 {

@@ -1,7 +1,7 @@
 // velmaro-asset-probe FILE...: prints, one line each, the path at which the
 // program would read each asset (Paths::asset), as seen from where this
 // executable lies and the current working directory.
-#include "paths.h"
+#include "platform/paths.h"
 
 #include <QCoreApplication>
 #include <QStringList>

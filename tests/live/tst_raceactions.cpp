@@ -2,17 +2,17 @@
 // from the demo service is listed and selected, a removed one is gone from
 // the menu and the database, and a live race's boats move on with each poll.
 #include "demoserver.h"
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "messagerecorder.h"
-#include "racelist.h"
-#include "racestore.h"
-#include "regatta.h"
-#include "regattadialog.h"
-#include "seams.h"
-#include "ship.h"
-#include "startup.h"
+#include "tracking/racelist.h"
+#include "tracking/racestore.h"
+#include "ui/regatta.h"
+#include "ui/regattadialog.h"
+#include "platform/seams.h"
+#include "scene/ship.h"
+#include "app/startup.h"
 #include "testdatabase.h"
-#include "trackingclient.h"
+#include "tracking/trackingclient.h"
 #include "uitest.h"
 
 #include <QAction>

@@ -1,13 +1,13 @@
 // The service's race list: parser rows, the request, 404 and failures
 // against the demo service, and a race taken from the list and polled live.
-#include "racelist.h"
-#include "racestore.h"
+#include "tracking/racelist.h"
+#include "tracking/racestore.h"
 
 #include "demoserver.h"
 #include "fakehost.h"
-#include "seams.h"
+#include "platform/seams.h"
 #include "testdatabase.h"
-#include "trackingclient.h"
+#include "tracking/trackingclient.h"
 #include "trackingschema.h"
 
 #include <QNetworkAccessManager>

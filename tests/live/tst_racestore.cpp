@@ -1,7 +1,7 @@
 // The race store on a version-7 database: adding races by hand and from a
 // list, a reopen of the file, removal with boats and fixes in one
 // transaction, and the dialog's validation.
-#include "racestore.h"
+#include "tracking/racestore.h"
 
 #include "testdatabase.h"
 #include "trackingschema.h"

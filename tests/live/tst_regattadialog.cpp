@@ -1,9 +1,9 @@
 // "Regatta hinzufügen": every kind of bad input is named below the fields and
 // stores nothing; good input is stored with its local times.
-#include "regattadialog.h"
+#include "ui/regattadialog.h"
 
 #include "messagerecorder.h"
-#include "seams.h"
+#include "platform/seams.h"
 #include "testdatabase.h"
 #include "trackingschema.h"
 

@@ -1,9 +1,9 @@
 #include "demoserver.h"
-#include "identity.h"
-#include "karte.h"
-#include "maphost.h"
-#include "scheme.h"
-#include "tileloader.h"
+#include "platform/identity.h"
+#include "map/karte.h"
+#include "map/maphost.h"
+#include "map/scheme.h"
+#include "map/tileloader.h"
 
 #include <QtTest>
 

@@ -2,8 +2,8 @@
 // data), round trip through our own reader, UTC times, atomic writing.
 
 #include "gpxcheck.h"
-#include "gpxexport.h"
-#include "ship.h"
+#include "scene/gpxexport.h"
+#include "scene/ship.h"
 
 #include <QFile>
 #include <QTemporaryDir>

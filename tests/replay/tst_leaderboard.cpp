@@ -2,8 +2,8 @@
 // latitude k from longitude -0.05 to 0.05, so every leg is 1 degree of
 // latitude, 111.195 km on the sphere of radius 6371 km.
 
-#include "leaderboard.h"
-#include "track.h"
+#include "scene/leaderboard.h"
+#include "scene/track.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -5,12 +5,12 @@
 #include "../ui/uitest.h"
 
 #include "demoserver.h"
-#include "leaderboardpanel.h"
-#include "regatta.h"
-#include "replayclock.h"
-#include "seams.h"
-#include "ship.h"
-#include "startup.h"
+#include "ui/leaderboardpanel.h"
+#include "ui/regatta.h"
+#include "ui/replayclock.h"
+#include "platform/seams.h"
+#include "scene/ship.h"
+#include "app/startup.h"
 
 #include <QComboBox>
 #include <QSlider>

@@ -4,15 +4,15 @@
 #include "../ui/uitest.h"
 #include "gpxcheck.h"
 
-#include "gpxexport.h"
-#include "iconselector.h"
-#include "leaderboardpanel.h"
-#include "regatta.h"
-#include "replayclock.h"
-#include "seams.h"
-#include "ship.h"
-#include "treeshipitem.h"
-#include "treeviewmodel.h"
+#include "scene/gpxexport.h"
+#include "ui/iconselector.h"
+#include "ui/leaderboardpanel.h"
+#include "ui/regatta.h"
+#include "ui/replayclock.h"
+#include "platform/seams.h"
+#include "scene/ship.h"
+#include "ui/treeshipitem.h"
+#include "ui/treeviewmodel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #ifndef VELMARO_TESTS_SCENE_SCENETEST_H
 #define VELMARO_TESTS_SCENE_SCENETEST_H
 
-#include "geo.h"
+#include "map/geo.h"
 
 #include <QColor>
 #include <QDir>

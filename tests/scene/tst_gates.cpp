@@ -1,5 +1,5 @@
-#include "course.h"
-#include "gateitem.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
 #include "scenetest.h"
 
 #include <QGraphicsScene>

@@ -1,6 +1,6 @@
 #include "scenetest.h"
-#include "ship.h"
-#include "shiploader.h"
+#include "scene/ship.h"
+#include "scene/shiploader.h"
 #include "testdatabase.h"
 
 #include <QGraphicsScene>

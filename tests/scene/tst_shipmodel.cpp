@@ -1,4 +1,4 @@
-#include "ship.h"
+#include "scene/ship.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "scenetest.h"
-#include "ship.h"
-#include "shiploader.h"
-#include "spritestrip.h"
+#include "scene/ship.h"
+#include "scene/shiploader.h"
+#include "scene/spritestrip.h"
 
 #include <QGraphicsScene>
 #include <QRandomGenerator>

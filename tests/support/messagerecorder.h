@@ -1,7 +1,7 @@
 #ifndef VELMARO_TESTS_SUPPORT_MESSAGERECORDER_H
 #define VELMARO_TESTS_SUPPORT_MESSAGERECORDER_H
 
-#include "seams.h"
+#include "platform/seams.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
-#include "coursetable.h"
+#include "scene/coursetable.h"
 #include "demoserver.h"
-#include "geo.h"
-#include "platform.h"
+#include "map/geo.h"
+#include "platform/platform.h"
 
 #include <QAuthenticator>
 #include <QCryptographicHash>

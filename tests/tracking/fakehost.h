@@ -1,8 +1,8 @@
 #ifndef VELMARO_TESTS_TRACKING_FAKEHOST_H
 #define VELMARO_TESTS_TRACKING_FAKEHOST_H
 
-#include "trackingclient.h"
-#include "trackinghost.h"
+#include "tracking/trackingclient.h"
+#include "tracking/trackinghost.h"
 
 #include <QSqlQuery>
 #include <QVariant>

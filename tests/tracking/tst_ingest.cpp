@@ -1,11 +1,11 @@
 // CSV ingest of boat lists and positions, request building and the version
 // notice, without a server.
-#include "ingest.h"
-#include "trackingrequest.h"
-#include "versionnotice.h"
+#include "tracking/ingest.h"
+#include "tracking/trackingrequest.h"
+#include "tracking/versionnotice.h"
 
 #include "messagerecorder.h"
-#include "seams.h"
+#include "platform/seams.h"
 #include "testdatabase.h"
 #include "trackingschema.h"
 

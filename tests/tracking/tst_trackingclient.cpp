@@ -1,12 +1,12 @@
 // The tracking client against the demo service on loopback: requests and
 // headers, race selection, polling, failed and late replies, version notice.
 #include "fakehost.h"
-#include "ingest.h"
-#include "trackingclient.h"
-#include "trackingrequest.h"
+#include "tracking/ingest.h"
+#include "tracking/trackingclient.h"
+#include "tracking/trackingrequest.h"
 
 #include "demoserver.h"
-#include "seams.h"
+#include "platform/seams.h"
 #include "testdatabase.h"
 #include "trackingschema.h"
 

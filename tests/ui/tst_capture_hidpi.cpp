@@ -1,10 +1,10 @@
 // Frames on a screen scaled by 2 have the map view's size in logical pixels,
 // the same as on any other screen.
 
-#include "karte.h"
-#include "mainwindow.h"
+#include "map/karte.h"
+#include "ui/mainwindow.h"
 #include "messagerecorder.h"
-#include "seams.h"
+#include "platform/seams.h"
 #include "uitest.h"
 
 #include <QApplication>

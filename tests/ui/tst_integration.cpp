@@ -2,19 +2,19 @@
 // fetched, listed and placed; the update menu entry asks the feed.
 
 #include "demoserver.h"
-#include "iconselector.h"
-#include "mainwindow.h"
+#include "ui/iconselector.h"
+#include "ui/mainwindow.h"
 #include "messagerecorder.h"
-#include "regatta.h"
-#include "seams.h"
-#include "ship.h"
-#include "startup.h"
+#include "ui/regatta.h"
+#include "platform/seams.h"
+#include "scene/ship.h"
+#include "app/startup.h"
 #include "testdatabase.h"
-#include "trackingclient.h"
-#include "treeviewmodel.h"
+#include "tracking/trackingclient.h"
+#include "ui/treeviewmodel.h"
 #include "uitest.h"
-#include "vuupdater.h"
-#include "vuupdatewindow.h" // vuupdater.h needs it complete
+#include "update/vuupdater.h"
+#include "update/vuupdatewindow.h" // vuupdater.h needs it complete
 
 #include <QAction>
 #include <QMenu>

@@ -1,7 +1,7 @@
-#include "iconselector.h"
+#include "ui/iconselector.h"
 #include "messagerecorder.h"
-#include "treeshipitem.h"
-#include "treeviewmodel.h"
+#include "ui/treeshipitem.h"
+#include "ui/treeviewmodel.h"
 
 #include <QHeaderView>
 #include <QSignalSpy>

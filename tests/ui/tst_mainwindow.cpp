@@ -1,6 +1,6 @@
-#include "iconselector.h"
-#include "leaderboardpanel.h"
-#include "startup.h"
+#include "ui/iconselector.h"
+#include "ui/leaderboardpanel.h"
+#include "app/startup.h"
 #include "uitest.h"
 
 #include <QAction>

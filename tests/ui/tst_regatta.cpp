@@ -1,9 +1,9 @@
-#include "gateitem.h"
-#include "iconselector.h"
-#include "scheme.h"
-#include "ship.h"
-#include "treeshipitem.h"
-#include "treeviewmodel.h"
+#include "scene/gateitem.h"
+#include "ui/iconselector.h"
+#include "map/scheme.h"
+#include "scene/ship.h"
+#include "ui/treeshipitem.h"
+#include "ui/treeviewmodel.h"
 #include "uitest.h"
 
 #include <QAction>

@@ -1,14 +1,14 @@
 #ifndef VELMARO_TESTS_UI_UITEST_H
 #define VELMARO_TESTS_UI_UITEST_H
 
-#include "database.h"
-#include "karte.h"
-#include "mainwindow.h"
+#include "store/database.h"
+#include "map/karte.h"
+#include "ui/mainwindow.h"
 #include "messagerecorder.h"
-#include "regatta.h"
-#include "seams.h"
+#include "ui/regatta.h"
+#include "platform/seams.h"
 #include "testdatabase.h"
-#include "trackingclient.h"
+#include "tracking/trackingclient.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "demoserver.h"
 #include "messagerecorder.h"
-#include "platform.h"
-#include "seams.h"
-#include "vuavailableupdate.h"
-#include "vuignoredversions.h"
-#include "vuupdatedownloadprogress.h"
-#include "vuupdater.h"
-#include "vuupdatewindow.h"
+#include "platform/platform.h"
+#include "platform/seams.h"
+#include "update/vuavailableupdate.h"
+#include "update/vuignoredversions.h"
+#include "update/vuupdatedownloadprogress.h"
+#include "update/vuupdater.h"
+#include "update/vuupdatewindow.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

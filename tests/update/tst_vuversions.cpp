@@ -1,5 +1,5 @@
-#include "vuignoredversions.h"
-#include "vuversioncomparator.h"
+#include "update/vuignoredversions.h"
+#include "update/vuversioncomparator.h"
 
 #include <QCoreApplication>
 #include <QSettings>

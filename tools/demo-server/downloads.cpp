@@ -1,6 +1,6 @@
 #include "downloads.h"
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <QCryptographicHash>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #include "fleet.h"
 
-#include "coursetable.h"
-#include "geo.h"
+#include "scene/coursetable.h"
+#include "map/geo.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
 #include "tilerenderer.h"
 
-#include "geo.h"
+#include "map/geo.h"
 
 #include <QBuffer>
 #include <QFont>

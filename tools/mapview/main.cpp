@@ -4,9 +4,9 @@
 // server) and are cached in the data folder's "maps". With --screenshot FILE
 // it saves the window once every tile has arrived and quits.
 
-#include "karte.h"
-#include "maphost.h"
-#include "scheme.h"
+#include "map/karte.h"
+#include "map/maphost.h"
+#include "map/scheme.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 // Renders sprites/shipstrip.png from sprites/ship_32.png.
 // Usage: spritestrip [input.png [output.png]]
 
-#include "spritestrip.h"
+#include "scene/spritestrip.h"
 
 #include <QGuiApplication>
 #include <QTextStream>

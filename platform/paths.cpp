@@ -1,7 +1,7 @@
-#include "paths.h"
+#include "platform/paths.h"
 
-#include "identity.h"
-#include "platform.h"
+#include "platform/identity.h"
+#include "platform/platform.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "database.h"
+#include "store/database.h"
 
-#include "paths.h"
-#include "seams.h"
+#include "platform/paths.h"
+#include "platform/seams.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,6 +1,6 @@
-#include "config.h"
+#include "platform/config.h"
 
-#include "identity.h"
+#include "platform/identity.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
-#include "platform.h"
+#include "platform/platform.h"
 
-#include "identity.h"
+#include "platform/identity.h"
 
 #include <QDir>
 #include <QFile>

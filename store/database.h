@@ -1,5 +1,5 @@
-#ifndef VELMARO_APP_DATABASE_H
-#define VELMARO_APP_DATABASE_H
+#ifndef VELMARO_STORE_DATABASE_H
+#define VELMARO_STORE_DATABASE_H
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "seams.h"
+#include "platform/seams.h"
 
 #include <QAbstractButton>
 #include <QDesktopServices>
