@@ -45,6 +45,28 @@ bool usable(const Point &p)
     return std::isfinite(p.lat) && std::isfinite(p.lon) && p.lat >= -90.0 && p.lat <= 90.0;
 }
 
+// XML 1.0 has no way to write most control characters, not even escaped; a
+// boat name from the service may hold them, so they are left out.
+QString xmlText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+            continue;
+        }
+        const char16_t u = c.unicode();
+        const bool allowed = u == 0x9 || u == 0xA || u == 0xD ||
+                             (u >= 0x20 && u < 0xD800) || (u >= 0xE000 && u <= 0xFFFD);
+        if (allowed)
+            out += c;
+    }
+    return out;
+}
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("Gpx", text);
@@ -135,7 +157,7 @@ QString write(const QString &path, const Document &document)
     // Child order is fixed by the schema's sequences.
     xml.writeStartElement(gpxNamespace, QStringLiteral("metadata"));
     if (!document.name.isEmpty())
-        xml.writeTextElement(gpxNamespace, QStringLiteral("name"), document.name);
+        xml.writeTextElement(gpxNamespace, QStringLiteral("name"), xmlText(document.name));
     if (document.time.isValid())
         xml.writeTextElement(gpxNamespace, QStringLiteral("time"),
                              timeText(document.time.toSecsSinceEpoch()));
@@ -151,11 +173,11 @@ QString write(const QString &path, const Document &document)
     for (const Track &track : document.tracks) {
         xml.writeStartElement(gpxNamespace, QStringLiteral("trk"));
         if (!track.name.isEmpty())
-            xml.writeTextElement(gpxNamespace, QStringLiteral("name"), track.name);
+            xml.writeTextElement(gpxNamespace, QStringLiteral("name"), xmlText(track.name));
         if (!track.desc.isEmpty())
-            xml.writeTextElement(gpxNamespace, QStringLiteral("desc"), track.desc);
+            xml.writeTextElement(gpxNamespace, QStringLiteral("desc"), xmlText(track.desc));
         if (!track.type.isEmpty())
-            xml.writeTextElement(gpxNamespace, QStringLiteral("type"), track.type);
+            xml.writeTextElement(gpxNamespace, QStringLiteral("type"), xmlText(track.type));
         xml.writeStartElement(gpxNamespace, QStringLiteral("trkseg"));
         for (const Point &p : track.points) {
             if (!usable(p))

@@ -272,6 +272,23 @@ private slots:
         QVERIFY(!Gpx::read(path, &doc, &error));
         QVERIFY(!error.isEmpty());
     }
+
+    // A boat name with control characters once made a file no XML reader takes.
+    void controlCharactersInNamesGiveWellFormedXml()
+    {
+        Gpx::Document doc = sampleDocument();
+        doc.name = u"Race\u0001\u0008"_s;
+        doc.tracks[0].name = u"GER\u0000 1\u001b"_s;
+        doc.tracks[0].desc = u"a\tb\u000c\U0001F600"_s;
+        const QString path = m_dir.filePath(u"control.gpx"_s);
+        QCOMPARE(Gpx::write(path, doc), QString());
+        Gpx::Document read;
+        QString error;
+        QVERIFY2(Gpx::read(path, &read, &error), qPrintable(error));
+        QCOMPARE(read.name, u"Race"_s);
+        QCOMPARE(read.tracks[0].name, u"GER 1"_s);
+        QCOMPARE(read.tracks[0].desc, u"a\tb\U0001F600"_s);
+    }
 };
 
 QTEST_MAIN(TestGpxExport)
