@@ -39,7 +39,10 @@ class TestRegattaDialog : public QObject
     }
 
 private slots:
-    void initTestCase() { Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(clockNow); }); }
+    void initTestCase()
+    {
+        Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(clockNow); });
+    }
     void init()
     {
         m_db = std::make_unique<TestDatabase>();
@@ -73,21 +76,29 @@ private slots:
         QTest::addColumn<QString>("task");
         QTest::addColumn<int>("endAfterStart"); // minutes
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("blank name") << "   " << "30" << "300" << 60
-                                    << QStringList{RaceStore::emptyNameMessage()};
-        QTest::newRow("event letters") << "Live" << "abc" << "300" << 60
-                                       << QStringList{RaceStore::badEventMessage()};
-        QTest::newRow("task fraction") << "Live" << "30" << "3,5" << 60
-                                       << QStringList{RaceStore::badTaskMessage()};
-        QTest::newRow("end before start") << "Live" << "30" << "300" << -90
-                                          << QStringList{RaceStore::endBeforeStartMessage()};
-        QTest::newRow("known pair") << "Noch einmal" << "21" << "120" << 60
-                                    << QStringList{RaceStore::duplicateMessage(21, 120)};
-        QTest::newRow("all at once") << "" << "x" << "0" << -1
-                                     << QStringList{RaceStore::emptyNameMessage(),
-                                                    RaceStore::badEventMessage(),
-                                                    RaceStore::badTaskMessage(),
-                                                    RaceStore::endBeforeStartMessage()};
+        QTest::newRow("blank name") << "   "
+                                    << "30"
+                                    << "300" << 60 << QStringList{RaceStore::emptyNameMessage()};
+        QTest::newRow("event letters") << "Live"
+                                       << "abc"
+                                       << "300" << 60 << QStringList{RaceStore::badEventMessage()};
+        QTest::newRow("task fraction") << "Live"
+                                       << "30"
+                                       << "3,5" << 60 << QStringList{RaceStore::badTaskMessage()};
+        QTest::newRow("end before start")
+            << "Live"
+            << "30"
+            << "300" << -90 << QStringList{RaceStore::endBeforeStartMessage()};
+        QTest::newRow("known pair")
+            << "Noch einmal"
+            << "21"
+            << "120" << 60 << QStringList{RaceStore::duplicateMessage(21, 120)};
+        QTest::newRow("all at once")
+            << ""
+            << "x"
+            << "0" << -1
+            << QStringList{RaceStore::emptyNameMessage(), RaceStore::badEventMessage(),
+                           RaceStore::badTaskMessage(), RaceStore::endBeforeStartMessage()};
     }
     void badInputStoresNothing()
     {
