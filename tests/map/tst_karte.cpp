@@ -24,7 +24,6 @@
 #include <utility>
 
 Q_DECLARE_METATYPE(TileKey)
-Q_DECLARE_METATYPE(DemoServer::Fault)
 
 namespace
 {
@@ -195,41 +194,6 @@ QStringList sorted(QStringList list)
     return list;
 }
 
-void sendMouse(Karte &view, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    QMouseEvent event(type, QPointF(pos), QPointF(view.viewport()->mapToGlobal(pos)), button,
-                      buttons, modifiers);
-    QCoreApplication::sendEvent(view.viewport(), &event);
-}
-
-void press(Karte &view, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
-{
-    sendMouse(view, QEvent::MouseButtonPress, pos, button, button);
-}
-
-void release(Karte &view, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
-{
-    sendMouse(view, QEvent::MouseButtonRelease, pos, button, Qt::NoButton);
-}
-
-void move(Karte &view, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
-{
-    sendMouse(view, QEvent::MouseMove, pos, Qt::NoButton, buttons);
-}
-
-QPointF centreTile(const Karte &view)
-{
-    const GeoPoint c = view.projection().centre();
-    return Geo::tilePosition(c.lat(), c.lng(), view.projection().n());
-}
-
-bool movedBy(QPointF before, QPointF after, QPointF tiles)
-{
-    const QPointF d = after - before - tiles;
-    return std::abs(d.x()) < 1e-9 && std::abs(d.y()) < 1e-9;
-}
-
 } // namespace
 
 // The map widget offscreen against a tile server on loopback: which tiles
@@ -247,11 +211,6 @@ private slots:
     void lateReplyOfOtherZoomNotShown();
     void redirectCannotChangeSavePath();
     void redirectedTilesSavedUnderTheirOwnPath();
-    void failedTileEndsBlank_data();
-    void failedTileEndsBlank();
-
-    void clicksAndDrags_data();
-    void clicksAndDrags();
 
 private:
     // A view on the demo server and the temporary cache, not yet shown.
@@ -442,84 +401,6 @@ void TestKarte::redirectedTilesSavedUnderTheirOwnPath()
     QCOMPARE(sorted(files), cornerPaths());
     for (const TileKey &key : cornerTiles())
         QVERIFY(!QImage(cachePath(key), "PNG").isNull());
-}
-
-void TestKarte::failedTileEndsBlank_data()
-{
-    QTest::addColumn<DemoServer::Fault>("fault");
-    QTest::newRow("server error") << DemoServer::Fault::HttpError;
-    QTest::newRow("no answer before the timeout") << DemoServer::Fault::Hang;
-    QTest::newRow("body cut short") << DemoServer::Fault::CutBody;
-    QTest::newRow("not an image") << DemoServer::Fault::Malformed;
-}
-
-void TestKarte::failedTileEndsBlank()
-{
-    QFETCH(DemoServer::Fault, fault);
-    m_demo->setFault(QStringLiteral("tiles"), fault,
-                     fault == DemoServer::Fault::HttpError ? 503 : 0);
-    auto view = makeView();
-    view->setTileTimeout(300);
-    showAndSettle(*view);
-
-    QCOMPARE(m_host->ledOn, cornerTiles().size());
-    QCOMPARE(m_host->ledOff, cornerTiles().size());
-    for (const TileKey &key : cornerTiles()) {
-        QVERIFY(view->tileLoader()->holdsBlank(key));
-        QVERIFY(!QFile::exists(cachePath(key)));
-    }
-
-    // Within the retention rectangle they are not asked for again.
-    m_demo->clearFaults();
-    m_demo->clearRequestLog();
-    view->panBy(10, 10);
-    settle();
-    const QStringList again = demoTileRequests(*m_demo);
-    QVERIFY(!again.isEmpty()); // the newly uncovered row and column
-    for (const TileKey &key : cornerTiles())
-        QVERIFY(!again.contains(tilePath(key)));
-}
-
-void TestKarte::clicksAndDrags_data()
-{
-    QTest::addColumn<Qt::MouseButton>("button");
-    QTest::newRow("left") << Qt::LeftButton;
-    QTest::newRow("right, whose press is ignored") << Qt::RightButton;
-    QTest::newRow("middle") << Qt::MiddleButton;
-}
-
-void TestKarte::clicksAndDrags()
-{
-    QFETCH(Qt::MouseButton, button);
-    auto view = offlineView();
-    // A one-pixel drag is not a click.
-    QPointF before = centreTile(*view);
-    press(*view, {30, 40});
-    move(*view, {31, 40}, Qt::LeftButton);
-    release(*view, {31, 40});
-    QVERIFY(m_host->clicks.isEmpty());
-    QVERIFY(movedBy(before, centreTile(*view), {-1 / 256.0, 0}));
-
-    // The drag is over: a press and release without a move is a click again.
-    press(*view, {200, 210}, button);
-    release(*view, {201, 211}, button);
-    QCOMPARE(m_host->clicks, QList<QPoint>{QPoint(201, 211)});
-    if (button == Qt::RightButton) {
-        // The right press did not move the drag position, or a left drag would jump.
-        before = centreTile(*view);
-        move(*view, {33, 40}, Qt::LeftButton);
-        QVERIFY(movedBy(before, centreTile(*view), {-2 / 256.0, 0}));
-    }
-    if (button == Qt::LeftButton) {
-        // A double click gives two clicks.
-        m_host->clicks.clear();
-        const QPoint p(50, 60);
-        press(*view, p);
-        release(*view, p);
-        sendMouse(*view, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton);
-        release(*view, p);
-        QCOMPARE(m_host->clicks, (QList<QPoint>{p, p}));
-    }
 }
 
 QTEST_MAIN(TestKarte)

@@ -311,29 +311,6 @@ private slots:
         QCOMPARE(m_db->count("track"), 0);
         WAIT_IDLE();
     }
-
-    void versionReply_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("notices");
-        QTest::newRow("own version") << "2.7.2" << 0;
-        QTest::newRow("own version with line break") << "2.7.2\n" << 0;
-        QTest::newRow("newer") << "2.7.3" << 1;
-        QTest::newRow("trailing blank counts as different") << "2.7.2 " << 1;
-        QTest::newRow("two other lines") << "2.7.3\r\n2.8.0\n" << 2;
-        QTest::newRow("empty") << "" << 0;
-    }
-    void versionReply()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, notices);
-        m_server->setVersionText(text);
-        m_client->checkVersion();
-        WAIT_IDLE();
-        QCOMPARE(m_host->notices, notices);
-        QCOMPARE(m_client->newVersionSeen(), notices > 0);
-        QCOMPARE(m_host->ledOn, 0);
-    }
 };
 
 QTEST_MAIN(TestTrackingClient)

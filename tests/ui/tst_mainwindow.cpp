@@ -130,36 +130,6 @@ private slots:
         QVERIFY(!w->isLoading());
     }
 
-    void animationTakesTenTicksOverHundredSeconds()
-    {
-        w->setSliderRange(1270458000, 1270458100);
-        w->setSliderValue(1270458000);
-        QCOMPARE(w->timeSlider()->pageStep(), 120);
-        w->animOnOff();
-        QVERIFY(w->animationTimer()->isActive());
-        QCOMPARE(w->animationTimer()->interval(), 30);
-        QCOMPARE(w->playButton()->toolTip(), u"Animation beenden"_s);
-        QCOMPARE(iconImage(w->playButton()->icon()), picture(u"pausebutton"_s));
-
-        QSignalSpy clock(w->timeSlider(), &QSlider::valueChanged);
-        int ticks = 0;
-        for (; w->isAnimating() && ticks < 50; ++ticks)
-            w->advanceFrame(); // what the timer's timeout runs
-        QCOMPARE(ticks, 10);
-        QCOMPARE(clock.count(), 10);
-        QCOMPARE(w->timeSlider()->value(), 1270458100);
-        QVERIFY(!w->animationTimer()->isActive());
-        QCOMPARE(w->playButton()->toolTip(), u"Animation starten"_s);
-        QCOMPARE(iconImage(w->playButton()->icon()), picture(u"playbutton"_s));
-        QCOMPARE(w->clockLabel()->text(), UiTest::clockText(1270458100));
-
-        // and the real timer drives it as well
-        w->setSliderValue(1270458000);
-        w->animOnOff();
-        QTRY_VERIFY_WITH_TIMEOUT(!w->isAnimating(), 5000);
-        QCOMPARE(w->timeSlider()->value(), 1270458100);
-    }
-
     void raceChangeStopsAnimation()
     {
         f.start();
@@ -173,33 +143,6 @@ private slots:
         QCOMPARE(w->playButton()->toolTip(), u"Animation starten"_s);
         QCOMPARE(f.regatta->eventId(), 21);
         QCOMPARE(w->windowTitle(), u"Velmaro 2.7.2 Vudav Avazavava Zerevudeva 2011"_s);
-    }
-
-    void captureWritesJpegOfViewSizeAndMenuEntryFollows()
-    {
-        showWindow();
-        w->setSliderRange(1270457000, 1270459000);
-        QAction *capture = w->captureAction();
-        capture->trigger();
-        QVERIFY(w->isCapturing());
-        QVERIFY(w->statusBar()->currentMessage().contains(
-            QDir::toNativeSeparators(MainWindow::movieFolder())));
-        w->setSliderValue(1270458000);
-
-        const QString file = u"movie/scene.1270458000.jpg"_s;
-        QCOMPARE(QDir::current().filePath(file), MainWindow::frameFileName(1270458000));
-        QImageReader reader(file);
-        QCOMPARE(reader.format(), QByteArray("jpeg"));
-        QCOMPARE(reader.read().size(), w->karte()->size());
-
-        // the slot keeps the entry in step
-        w->captureOnOff();
-        QVERIFY(!w->isCapturing());
-        QVERIFY(!capture->isChecked());
-        w->setSliderValue(1270458500);
-        QVERIFY(!QFile::exists(u"movie/scene.1270458500.jpg"_s));
-        capture->trigger();
-        QVERIFY(w->isCapturing() && capture->isChecked());
     }
 
     void captureFailureReportedOnce()
@@ -219,24 +162,6 @@ private slots:
         QCOMPARE(failures, 1);
         QVERIFY(w->statusBar()->currentMessage().contains(u"scene.1010.jpg"_s));
         QCOMPARE(f.boxes->count(), 0);
-    }
-
-    void storedTwoCountsAsOff()
-    {
-        setPrefs(u"loadmaps=2, autoload=2, lookforupdate=2"_s);
-        f.start();
-        QVERIFY(!w->loadMaps() && !w->tileBox()->isChecked());
-        QVERIFY(!w->autoload() && !w->pollTimer()->isActive());
-        QVERIFY(!w->lookForUpdate() && !w->updateBox()->isChecked());
-
-        f.regatta.reset();
-        QVERIFY(!w->regatta());
-        QVERIFY(w->raceActions().isEmpty());
-        setPrefs(u"loadmaps=1, lookforupdate=1"_s);
-        f.start();
-        QCOMPARE(w->raceActions().size(), 2);
-        QVERIFY(w->loadMaps() && w->tileBox()->isChecked());
-        QVERIFY(w->lookForUpdate() && w->updateBox()->isChecked());
     }
 
     void pollInterval_data()
@@ -282,33 +207,6 @@ private slots:
         QVERIFY(w->splitter()->sizes().at(1) > 0);
         QVERIFY(w->close());
         QVERIFY(QSettings(u"velmaro.org"_s, u"Velmaro"_s).value(u"splitterOpen"_s).toBool());
-    }
-
-    void windowStateWrittenOnCloseAndRestored()
-    {
-        QSettings settings(u"velmaro.org"_s, u"Velmaro"_s);
-        Startup::applyPanelState(w, settings);
-        QVERIFY(!w->isPanelOpen()); // the default
-
-        f.start(21, 120);
-        showWindow();
-        w->setGeometry(120, 80, 800, 640);
-        w->toggleLegende();
-        QVERIFY(w->close());
-        settings.sync();
-        QVERIFY(settings.value(u"geomMainwindow"_s).isValid());
-        QCOMPARE(settings.value(u"splitterOpen"_s).toBool(), true);
-        f.regatta.reset();
-
-        // what start-up does with them
-        auto next = Startup::createMainWindow();
-        Startup::applyWindowGeometry(next.get(), settings);
-        Startup::applyPanelState(next.get(), settings);
-        const Startup::StartRace race = Startup::startRace(settings);
-        QCOMPARE(race.eventId, 21);
-        QCOMPARE(race.taskId, 120);
-        QVERIFY(next->isPanelOpen());
-        QCOMPARE(next->size(), QSize(800, 640));
     }
 
     void fetchingOnlyForRunningRace_data()

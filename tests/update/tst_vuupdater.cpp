@@ -290,35 +290,6 @@ private slots:
         QCOMPARE(m_boxes->count(), 0);
     }
 
-    // Late notes fill the open window; after a close they are kept without a crash.
-    void lateReleaseNotes_data()
-    {
-        QTest::addColumn<bool>("closeFirst");
-        QTest::newRow("window open") << false;
-        QTest::newRow("window closed") << true;
-    }
-    void lateReleaseNotes()
-    {
-        QFETCH(bool, closeFirst);
-        m_server->setFault(QStringLiteral("relnotes"), DemoServer::Fault::Delay, 300);
-        checkDemoFeed();
-        QPointer<VuUpdateWindow> w = window();
-        QVERIFY(w);
-        auto *browser = w->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
-        QVERIFY(browser->toPlainText().isEmpty());
-        if (closeFirst) {
-            w->close();
-            QVERIFY(!window());
-            QTRY_VERIFY_WITH_TIMEOUT(
-                !VuUpdater::instance()->proposedUpdate()->releaseNotes().isEmpty(), 10000);
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY(w.isNull());
-        } else {
-            QTRY_VERIFY_WITH_TIMEOUT(!browser->toPlainText().isEmpty(), 10000);
-        }
-        QCOMPARE(m_boxes->count(), 0);
-    }
-
     void releaseNotesUmlautsNotGarbled()
     {
         m_server->setStaticFile(QLatin1String(notesPath),
@@ -339,31 +310,6 @@ private slots:
         QVERIFY(window());
         browser = window()->findChild<QTextBrowser *>(QStringLiteral("releaseNotesWebView"));
         QTRY_COMPARE_WITH_TIMEOUT(browser->toPlainText(), QStringLiteral("Größere Karten"), 10000);
-    }
-
-    // --- transport ---------------------------------------------------------------
-    void feedRedirectReplacesStoredUrl()
-    {
-        m_server->setOfferedVersion(QStringLiteral("2.8"));
-        m_server->setFault(QStringLiteral("feed"), DemoServer::Fault::Redirect);
-        const QString original =
-            m_server->baseUrl() + QStringLiteral("/downloads/setup/velmaro.xml");
-        check(false, original);
-        VuUpdater *updater = VuUpdater::instance();
-        QVERIFY(updater->feedURL() != QUrl(original));
-        QVERIFY(window());
-        QCOMPARE(m_boxes->count(), 0);
-
-        // The next check asks the new address directly.
-        const QUrl moved = updater->feedURL();
-        m_server->clearRequestLog();
-        window()->close();
-        QVERIFY(updater->CheckForUpdates(true));
-        QTRY_VERIFY_WITH_TIMEOUT(!updater->isChecking(), 10000);
-        QCOMPARE(updater->feedURL(), moved);
-        const auto log = m_server->requestLog();
-        QVERIFY(!log.isEmpty());
-        QCOMPARE(log.first().path, moved.path());
     }
 
     void feedRedirectLoopStops()
