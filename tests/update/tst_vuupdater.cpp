@@ -386,16 +386,6 @@ private slots:
         QCOMPARE(started.count(), 1);
         QVERIFY(!window());
 
-        // The progress window stands while the download runs.
-        VuUpdateDownloadProgress *progress = nullptr;
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (auto *p = qobject_cast<VuUpdateDownloadProgress *>(widget))
-                progress = p;
-        }
-        QVERIFY(progress);
-        QCOMPARE(progress->text(), QStringLiteral("Download von Velmaro Version 2.8"));
-        QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
-
         QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
         QCOMPARE(m_started, QStringList{path});
         QCOMPARE(m_boxes->count(), 0);
