@@ -1,16 +1,9 @@
-// CSV ingest of boat lists and positions, request building and the version
-// notice, without a server.
+// CSV ingest of boat lists and positions, without a server.
 #include "tracking/ingest.h"
-#include "tracking/trackingrequest.h"
-#include "tracking/versionnotice.h"
 
-#include "messagerecorder.h"
-#include "platform/seams.h"
 #include "testdatabase.h"
 #include "trackingschema.h"
 
-#include <QDesktopServices>
-#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -78,15 +71,6 @@ public:
 
 private:
     std::FILE *m_file;
-};
-
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void openUrl(const QUrl &url) { urls.append(url); }
 };
 
 } // namespace
@@ -332,62 +316,6 @@ private slots:
         QVERIFY(ingestPositions(body, {0, 5, 21, false, 0}, nullptr).committed);
         QCOMPARE(storedTimes(5), (QList<int>{100, 130, 160, 190}));
         QCOMPARE(ship(5, "lastget").toInt(), 190);
-    }
-
-    void versionNotice_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("base");
-        QTest::addColumn<QList<QUrl>>("opened");
-        QTest::addColumn<QList<int>>("exits");
-        const QString base = QStringLiteral("http://127.0.0.1:9");
-        QTest::newRow("no does nothing")
-            << int(QMessageBox::No) << base << QList<QUrl>{} << QList<int>{};
-        QTest::newRow("yes opens the page and exits")
-            << int(QMessageBox::Yes) << base << QList<QUrl>{QUrl(base + "/downloads/")}
-            << QList<int>{0};
-        // An address no browser can open: QDesktopServices refuses it at once.
-        QTest::newRow("browser failure keeps running")
-            << int(QMessageBox::Yes) << "http://[::1" << QList<QUrl>{} << QList<int>{};
-    }
-    void versionNotice()
-    {
-        QFETCH(int, answer);
-        QFETCH(QString, base);
-        QFETCH(QList<QUrl>, opened);
-        QFETCH(QList<int>, exits);
-        MessageRecorder boxes;
-        boxes.queueAnswer(QMessageBox::StandardButton(answer));
-        const bool failed = !QUrl(base + "/downloads/").isValid();
-        UrlRecorder urls;
-        if (!failed)
-            QDesktopServices::setUrlHandler(QStringLiteral("http"), &urls, "openUrl");
-        QList<int> exited;
-        Seams::setExitHandler([&](int status) { exited.append(status); });
-        showNewVersionNotice(base);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        Seams::setExitHandler({});
-
-        QCOMPARE(urls.urls, opened);
-        QCOMPARE(exited, exits);
-        const Seams::MessageBoxRequest &box = boxes.boxes().first();
-        QCOMPARE(box.text,
-                 QStringLiteral("Eine neue Programmversion steht am Server zum Download bereit! "));
-        QCOMPARE(box.informativeText,
-                 QStringLiteral("Möchten Sie diese nun herunterladen und installieren? "));
-        QCOMPARE(box.defaultButton, QMessageBox::Yes);
-        QCOMPARE(box.buttonTexts, (QList<QPair<QMessageBox::StandardButton, QString>>{
-                                      {QMessageBox::Yes, "Ja"}, {QMessageBox::No, "Nein"}}));
-        QCOMPARE(boxes.count(), failed ? 2 : 1);
-        if (failed) {
-            const Seams::MessageBoxRequest &error = boxes.boxes().at(1);
-            QCOMPARE(error.icon, QMessageBox::Critical);
-            QCOMPARE(error.title, QStringLiteral("Velmaro Info"));
-            QCOMPARE(error.text, QStringLiteral("Beim Versuch das Update herunterzuladen gab es "
-                                                "einen Fehler.\nProbieren Sie es bitte später "
-                                                "noch einmal."));
-            QCOMPARE(error.buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
-        }
     }
 };
 
