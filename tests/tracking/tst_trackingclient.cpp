@@ -1,5 +1,5 @@
-// The tracking client against the demo service on loopback: requests and
-// headers, race selection, polling, failed and late replies, version notice.
+// The tracking client against the demo service on loopback: polling, failed
+// and late replies, replies of a race no longer chosen.
 #include "fakehost.h"
 #include "tracking/ingest.h"
 #include "tracking/trackingclient.h"

@@ -56,25 +56,6 @@ QStringList fleet()
     return sql;
 }
 
-// Records what a race change touches, in order.
-class ChangeLog : public QObject
-{
-public:
-    QStringList steps;
-    void note(const QString &step)
-    {
-        if (steps.isEmpty() || steps.last() != step)
-            steps.append(step);
-    }
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::ActionAdded)
-            note(u"gate menu"_s);
-        if (event->type() == QEvent::EnabledChange && !static_cast<QWidget *>(watched)->isEnabled())
-            note(u"fetch disabled"_s);
-        return false;
-    }
-};
 } // namespace
 
 class TestRegatta : public QObject
