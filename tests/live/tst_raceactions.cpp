@@ -1,36 +1,23 @@
-// The race actions of the window, offscreen: a race added by hand or fetched
-// from the demo service is listed and selected, a removed one is gone from
-// the menu and the database, and a live race's boats move on with each poll.
+// The race actions of the window, offscreen: a race entry chooses only its
+// race, a removed one is gone from the menu and the database, and a late boat
+// list of a removed race is not stored.
 #include "app/startup.h"
 #include "demoserver.h"
 #include "messagerecorder.h"
 #include "platform/seams.h"
 #include "scene/ship.h"
 #include "testdatabase.h"
-#include "tracking/racelist.h"
 #include "tracking/racestore.h"
 #include "tracking/trackingclient.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
-#include "ui/regattadialog.h"
 #include "uitest.h"
 
 #include <QAction>
-#include <QDateTimeEdit>
-#include <QDialogButtonBox>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPushButton>
-#include <QSlider>
-#include <QStatusBar>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace
@@ -45,23 +32,6 @@ QStringList actionTexts(const QList<QAction *> &actions)
     for (const QAction *a : actions)
         texts.append(a->text());
     return texts;
-}
-
-// Runs f on the first top-level or child widget of type T once a modal loop
-// shows it; the loop the action opens is then ended by f.
-template <typename T> void whenShown(QWidget *parent, std::function<void(T *)> f)
-{
-    auto *timer = new QTimer(parent);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, parent, [timer, parent, f]() {
-        T *widget = parent->findChild<T *>();
-        if (!widget || !widget->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        f(widget);
-    });
-    timer->start();
 }
 
 } // namespace
@@ -187,49 +157,6 @@ private slots:
         QCOMPARE(m_db->count("ship", "regatta_id=30"), 0);
         QCOMPARE(m_db->count("track", "regatta_id=30"), 0);
         QCOMPARE(m_window->pendingRequests(), 0);
-    }
-
-    void fetchedLiveRaceIsSelectedAndMovesOnWithEachPoll()
-    {
-        start();
-        QVERIFY(waitIdle());
-        m_window->fetchRacesAction()->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusBar()->currentMessage(),
-                                  QStringLiteral("1 neue Regatta vom Server geholt."), 20000);
-        QCOMPARE(m_window->raceActions().first()->text(), QStringLiteral("Velmaro Live Demo"));
-        QCOMPARE(m_regatta->eventId(), DemoServer::liveEventId);
-        QCOMPARE(m_regatta->taskId(), DemoServer::liveTaskId);
-        QVERIFY(m_window->fetchButton()->isEnabled());
-        QVERIFY(waitIdle());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_regatta->ships().isEmpty(), 20000);
-        QVERIFY(waitIdle());
-
-        int maximum = m_window->timeSlider()->maximum();
-        QVERIFY(maximum > anchor - 3 * 3600);
-        QVERIFY(maximum <= anchor);
-        for (int poll = 0; poll < 2; ++poll) {
-            g_now += 300;
-            const int lamps = m_server->requestCount(QStringLiteral("getPosition"));
-            m_window->getData();
-            QVERIFY(waitIdle());
-            QVERIFY(m_server->requestCount(QStringLiteral("getPosition")) > lamps);
-            QVERIFY2(m_window->timeSlider()->maximum() > maximum,
-                     qPrintable(QString::number(m_window->timeSlider()->maximum())));
-            maximum = m_window->timeSlider()->maximum();
-            QVERIFY(maximum <= g_now);
-        }
-        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM (SELECT ship_id, tstamp FROM track GROUP BY "
-                              "ship_id, tstamp HAVING COUNT(*) > 1)")
-                     .toInt(),
-                 0);
-
-        // Fetching again adds nothing and keeps the selection.
-        m_window->fetchRacesAction()->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusBar()->currentMessage(),
-                                  QStringLiteral("Keine neuen Regatten auf dem Server."), 20000);
-        QCOMPARE(m_window->raceActions().size(), 3);
-        QCOMPARE(m_regatta->eventId(), DemoServer::liveEventId);
-        QCOMPARE(m_boxes->count(), 0);
     }
 };
 

@@ -1,7 +1,6 @@
-// The service's race list: parser rows, the request, 404 and failures
-// against the demo service, and a race taken from the list and polled live.
+// The service's race list: parser rows, and the replies of a race removed
+// while its boat list is under way.
 #include "tracking/racelist.h"
-#include "tracking/racestore.h"
 
 #include "demoserver.h"
 #include "fakehost.h"
@@ -10,16 +9,12 @@
 #include "tracking/trackingclient.h"
 #include "trackingschema.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
-#include <QSqlQuery>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
 
-using Tracking::RaceListResult;
 using Tracking::RaceRecord;
 
 namespace
@@ -27,20 +22,6 @@ namespace
 
 constexpr qint64 anchor = 1700000000;
 qint64 g_now = anchor;
-
-QList<int> storedTimes(int shipId, int eventId)
-{
-    QList<int> times;
-    QSqlQuery q;
-    q.prepare(QStringLiteral("SELECT tstamp FROM track WHERE ship_id=:s AND regatta_id=:r "
-                             "ORDER BY id"));
-    q.bindValue(QStringLiteral(":s"), shipId);
-    q.bindValue(QStringLiteral(":r"), eventId);
-    q.exec();
-    while (q.next())
-        times.append(q.value(0).toInt());
-    return times;
-}
 
 bool idle(const TrackingClient &client)
 {
@@ -54,17 +35,6 @@ class TestRaceList : public QObject
     Q_OBJECT
 
 private:
-    RaceListResult fetch(const QString &base, int timeoutMs = 5000)
-    {
-        Tracking::RaceListFetcher fetcher;
-        fetcher.setTransferTimeout(timeoutMs);
-        QSignalSpy spy(&fetcher, &Tracking::RaceListFetcher::finished);
-        fetcher.fetch(base);
-        if (!spy.wait(timeoutMs + 10000))
-            return RaceListResult{RaceListResult::Failed, {}, 0, QStringLiteral("no answer")};
-        return spy.first().first().value<RaceListResult>();
-    }
-
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<DemoServer> m_server;
 

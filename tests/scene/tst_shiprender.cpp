@@ -4,7 +4,6 @@
 #include "scenetest.h"
 
 #include <QGraphicsScene>
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include <cmath>
@@ -62,16 +61,6 @@ struct ShipScene {
     std::unique_ptr<Ship> ship;
     MapProjection p;
 };
-
-bool dark(QColor c)
-{
-    return c.red() < 90 && c.green() < 90 && c.blue() < 90;
-}
-
-bool red(QColor c)
-{
-    return c.red() > 200 && c.green() < 80 && c.blue() < 80;
-}
 
 } // namespace
 
