@@ -1,5 +1,5 @@
 #include "app/startup.h"
-#include "messagerecorder.h"
+#include "childprogram.h"
 #include "platform/seams.h"
 #include "schemafixture.h"
 #include "store/database.h"
@@ -35,68 +35,15 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QStringList logLines(const QString &path)
+// The program of the build in a home of its own. The running window fetches
+// tiles, the version and the update feed: keep all of it on a loopback port
+// nothing listens on.
+bool startProgram(ChildProgram &program)
 {
-    return QString::fromUtf8(readBytes(path)).split(u'\n', Qt::SkipEmptyParts);
+    for (const char *server : {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
+        program.setEnv(QString::fromLatin1(server), u"http://127.0.0.1:1"_s);
+    return program.start(ChildProgram::buildProgram(u"velmaro"_s));
 }
-
-// The real program in a folder of its own, with every box written to a log.
-class Program
-{
-public:
-    Program()
-    {
-        m_env = QProcessEnvironment::systemEnvironment();
-        const QDir home(m_dir.path());
-        for (const char *sub : {"data", "config", "cache", "runtime", "work"})
-            home.mkpath(QString::fromLatin1(sub));
-        QFile::setPermissions(home.filePath("runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_env.insert("HOME", home.path());
-        m_env.insert("XDG_DATA_HOME", home.filePath("data"));
-        m_env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        m_env.insert("XDG_CACHE_HOME", home.filePath("cache"));
-        m_env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
-        m_env.insert("QT_QPA_PLATFORM", "offscreen");
-        m_env.insert("VELMARO_MESSAGEBOX_LOG", logPath());
-        // The running window fetches tiles, the version and the update feed:
-        // keep all of it on a loopback port nothing listens on.
-        for (const char *server :
-             {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
-            m_env.insert(QString::fromLatin1(server), u"http://127.0.0.1:1"_s);
-        m_process.setWorkingDirectory(home.filePath("work"));
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    }
-    ~Program()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-
-    QString home() const { return m_dir.path(); }
-    QString logPath() const { return QDir(m_dir.path()).filePath("boxes.log"); }
-    QString databasePath() const
-    {
-        return QDir(m_env.value("XDG_DATA_HOME")).filePath("Velmaro/velmaro.db");
-    }
-    void setEnv(const QString &name, const QString &value) { m_env.insert(name, value); }
-    QProcess &process() { return m_process; }
-    bool start()
-    {
-        if (qEnvironmentVariableIsEmpty("VELMARO_BINARY_DIR"))
-            return false;
-        m_process.setProcessEnvironment(m_env);
-        m_process.start(QDir(qEnvironmentVariable("VELMARO_BINARY_DIR")).filePath("bin/velmaro"));
-        return m_process.waitForStarted(10000);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcessEnvironment m_env;
-    QProcess m_process;
-};
 
 } // namespace
 
@@ -121,7 +68,7 @@ private slots:
     void programEndsWithStatus1()
     {
         QFETCH(bool, textFile);
-        Program program;
+        ChildProgram program;
         const QByteArray text("loadmaps=1\nautoload=1\n");
         if (textFile) {
             QVERIFY(writeBytes(program.databasePath(), text));
@@ -130,11 +77,11 @@ private slots:
             QVERIFY(writeBytes(blocker, "a file where the data folder should go"));
             program.setEnv("XDG_DATA_HOME", QDir(blocker).filePath("data"));
         }
-        QVERIFY(program.start());
+        QVERIFY(startProgram(program));
         QVERIFY(program.process().waitForFinished(30000));
         QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process().exitCode(), 1);
-        QCOMPARE(logLines(program.logPath()),
+        QCOMPARE(program.boxLines(),
                  QStringList{u"Critical\tCannot open database\tUnable to establish a database "
                              "connection to %1\\nThis example needs SQLite support. Please read "
                              "the Qt SQL driver documentation for information how to build it."
@@ -149,14 +96,14 @@ private slots:
 
     void programCreatesDatabaseAndRuns()
     {
-        Program program;
+        ChildProgram program;
         const QString path = program.databasePath();
-        QVERIFY(program.start());
+        QVERIFY(startProgram(program));
         // The index is the last thing start-up writes before the window.
         QTRY_VERIFY_WITH_TIMEOUT(
             QFileInfo::exists(path) && SchemaFixture::hasIndex(path, trackIndex), 30000);
         QCOMPARE(program.process().state(), QProcess::Running);
-        QCOMPARE(logLines(program.logPath()),
+        QCOMPARE(program.boxLines(),
                  QStringList{"Information\tInitialisierung...\tDie Datenbank wird in der Version 7 "
                              "neu angelegt.\\n\\n\t\tOk\tOk"});
         QCOMPARE(SchemaFixture::scalar(path, "SELECT version FROM version").toInt(), 7);
