@@ -9,17 +9,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
-#include <algorithm>
-
 static const QString track = QStringLiteral("/api/getPosition.php?rg=10&wf=88&bo=1001&la=0");
 static const QString boats = QStringLiteral("/api/getBoats.php?rg=10&wf=88");
-
-static QList<QByteArray> lines(const QByteArray &body)
-{
-    QList<QByteArray> out = body.split('\n');
-    out.removeAll(QByteArray());
-    return out;
-}
 
 // The hostile faults of the demo service, over loopback.
 class TestDemoFaults : public QObject
@@ -52,7 +43,6 @@ private slots:
         m_server = std::make_unique<DemoServer>(options);
         QVERIFY(m_server->listen(0) != 0);
     }
-    void cleanup() { m_server.reset(); }
 
     void csv_data()
     {
@@ -72,11 +62,12 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QStringList, fields);
-        const QList<QByteArray> normal = lines(get(path.section(u'&', 0, -2)).second);
+        const QList<QByteArray> normal =
+            get(path.section(u'&', 0, -2)).second.trimmed().split('\n');
         const auto [status, body] = get(path);
         QCOMPARE(status, 200);
         QCOMPARE(get(path).second, body); // the same every time
-        const QList<QByteArray> got = lines(body);
+        const QList<QByteArray> got = body.trimmed().split('\n');
         QVERIFY(normal.size() > 10);
         QTEST(int(got.size() - normal.size()), "extraLines");
         const char separator = path.contains(QLatin1String("Boats")) ? '|' : ';';
@@ -110,14 +101,13 @@ private slots:
     {
         QFETCH(QString, path);
         const QByteArray body = get(path).second;
-        const QString markup = QString::fromLatin1(DemoServer::htmlMarkup);
         QTEST(int(body.count(DemoServer::htmlMarkup)), "raw");
         QXmlStreamReader xml(body); // escaped inside the titles, the feed stays valid
         int titles = 0;
-        while (path.endsWith(QLatin1String("xml?fault=html")) && !xml.atEnd()) {
+        while (path.endsWith(QLatin1String("xml?fault=html")) && !xml.atEnd())
             if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"title")
-                titles += xml.readElementText().endsWith(markup) ? 1 : 0;
-        }
+                titles +=
+                    xml.readElementText().endsWith(QLatin1String(DemoServer::htmlMarkup)) ? 1 : 0;
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(titles,
                  path.contains(QLatin1String(".xml")) ? 2 : 0); // the items, not the channel
@@ -139,8 +129,7 @@ private slots:
         QBuffer buffer(&png);
         QImageReader reader(&buffer, "png");
         QCOMPARE(reader.size(), QSize(px, px));
-        if (px <= 300)
-            QCOMPARE(reader.read().size(), QSize(px, px));
+        QVERIFY(px > 300 || reader.read().size() == QSize(px, px));
     }
 
     void streams_data()
@@ -162,9 +151,8 @@ private slots:
         connect(reply, &QIODevice::readyRead, this, [&] { got += reply->readAll(); });
         QTRY_VERIFY_WITH_TIMEOUT(got.size() >= enough, 20000);
         QVERIFY(!reply->isFinished());
-        // Answered while the stream runs.
         const QByteArray normal = get(path.section(QLatin1String("fault"), 0, 0).chopped(1)).second;
-        QVERIFY(got.startsWith(normal.left(got.size())));
+        QVERIFY(got.startsWith(normal.left(got.size()))); // answered meanwhile
         if (path.contains(QLatin1String("drip")))
             QVERIFY(clock.elapsed() >= 25 * (enough - 1));
         reply->disconnect(this);
@@ -181,29 +169,20 @@ private slots:
         QTest::addColumn<QString>("path"); // the same asked by query; empty: accepted
         QTest::newRow("nonfinite on boats") << "getBoats=nonfinite" << boats + "&fault=nonfinite";
         QTest::newRow("bigid on positions") << "getPosition=bigid" << track + "&fault=bigid";
-        QTest::newRow("bigtile on feed") << "feed=bigtile"
-                                         << "/downloads/setup/velmaro.xml?fault=bigtile";
-        QTest::newRow("html on isup") << "isup=html"
-                                      << "/api/isup.html?fault=html";
-        QTest::newRow("unknown kind") << "tiles=explode"
-                                      << "/1/0/0.png?fault=explode";
-        QTest::newRow("bigtile on tiles") << "tiles=bigtile:6000"
-                                          << "";
-        QTest::newRow("drip on installer") << "installer=drip:50"
-                                           << "";
-        QTest::newRow("endless on feed") << "feed=endless"
-                                         << "";
-        QTest::newRow("html on release notes") << "relnotes=html"
-                                               << "";
+        QTest::newRow("bigtile on version")
+            << QString("version=bigtile") << "/api/version.html?fault=bigtile";
+        QTest::newRow("html on isup") << QString("isup=html") << "/api/isup.html?fault=html";
+        QTest::newRow("unknown kind") << QString("tiles=explode") << "/1/0/0.png?fault=explode";
+        QTest::newRow("bigtile on tiles") << "tiles=bigtile:6000" << QString();
+        QTest::newRow("drip on installer") << "installer=drip:50" << QString();
+        QTest::newRow("html on release notes") << "relnotes=html" << QString();
     }
     void refused()
     {
         QFETCH(QString, spec);
         QFETCH(QString, path);
         QString endpoint, error;
-        DemoServer::Fault fault = DemoServer::Fault::None;
-        int value = 0;
-        QCOMPARE(DemoServer::parseFault(spec, &endpoint, &fault, &value, &error), path.isEmpty());
+        QCOMPARE(DemoServer::parseFault(spec, &endpoint, nullptr, nullptr, &error), path.isEmpty());
         QCOMPARE(error.isEmpty(), path.isEmpty());
         if (path.isEmpty())
             return;
