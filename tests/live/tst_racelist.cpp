@@ -1,7 +1,7 @@
 // The service's race list: parser rows, the request, 404 and failures
 // against the demo service, and a race taken from the list and polled live.
 #include "tracking/racelist.h"
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 
 #include "demoserver.h"
 #include "fakehost.h"
@@ -20,7 +20,6 @@
 #include <memory>
 
 using Tracking::RaceListResult;
-using Tracking::RaceRecord;
 
 namespace
 {
@@ -97,26 +96,26 @@ private slots:
     void parse_data()
     {
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QList<RaceRecord>>("races");
+        QTest::addColumn<QList<Race>>("races");
         QTest::addColumn<int>("skipped");
 
-        const RaceRecord live{30, 300, QStringLiteral("Live"), 1699989200, 1700086400};
-        const RaceRecord woche{5, 1, QStringLiteral("Kieler Wöche"), 10, 20};
-        QTest::newRow("empty") << QByteArray() << QList<RaceRecord>{} << 0;
+        const Race live{0, 30, 300, QStringLiteral("Live"), 1699989200, 1700086400};
+        const Race woche{0, 5, 1, QStringLiteral("Kieler Wöche"), 10, 20};
+        QTest::newRow("empty") << QByteArray() << QList<Race>{} << 0;
         QTest::newRow("one line") << QByteArray("30|300|Live|1699989200|1700086400\n")
-                                  << QList<RaceRecord>{live} << 0;
+                                  << QList<Race>{live} << 0;
         QTest::newRow("no final break, CRLF, blank lines")
             << QByteArray("\r\n30|300|Live|1699989200|1700086400\r\n\r\n  \n10|88|A|1|2")
-            << QList<RaceRecord>{live, {10, 88, QStringLiteral("A"), 1, 2}} << 0;
+            << QList<Race>{live, {0, 10, 88, QStringLiteral("A"), 1, 2}} << 0;
         QTest::newRow("fields trimmed")
-            << QByteArray(" 30 | 300 |  Live |1699989200 | 1700086400") << QList<RaceRecord>{live} << 0;
+            << QByteArray(" 30 | 300 |  Live |1699989200 | 1700086400") << QList<Race>{live} << 0;
         QTest::newRow("UTF-8 name") << QByteArray("\xEF\xBB\xBF"
                                                   "5|1|Kieler W\xC3\xB6"
                                                   "che|10|20\n")
-                                    << QList<RaceRecord>{woche} << 0;
+                                    << QList<Race>{woche} << 0;
         QTest::newRow("Latin-1 name") << QByteArray("5|1|Kieler W\xF6"
                                                     "che|10|20\n")
-                                      << QList<RaceRecord>{{5, 1, QStringLiteral("Kieler Wöche"), 10,
+                                      << QList<Race>{{0, 5, 1, QStringLiteral("Kieler Wöche"), 10,
                                                             20}}
                                       << 0;
 
@@ -140,14 +139,14 @@ private slots:
         };
         for (const char *line : bad) {
             QTest::newRow(line) << (QByteArray(line) + "\n30|300|Live|1699989200|1700086400\n")
-                                << QList<RaceRecord>{live} << 1;
+                                << QList<Race>{live} << 1;
         }
     }
 
     void parse()
     {
         QFETCH(QByteArray, body);
-        QFETCH(QList<RaceRecord>, races);
+        QFETCH(QList<Race>, races);
         QFETCH(int, skipped);
         const Tracking::ParsedRaceList parsed = Tracking::parseRaceList(body);
         QCOMPARE(parsed.races, races);
@@ -178,18 +177,18 @@ private slots:
         const RaceListResult result = fetch(m_server->baseUrl());
         QCOMPARE(result.status, RaceListResult::Ok);
         QCOMPARE(result.skippedLines, 0);
-        QList<RaceRecord> expected;
+        QList<Race> expected;
         for (const DemoServer::Race &r : m_server->races())
-            expected.append({r.eventId, r.taskId, r.name, r.start, r.end});
-        QCOMPARE(QList<RaceRecord>(result.races.cbegin(), result.races.cend()), expected);
+            expected.append({0, r.eventId, r.taskId, r.name, r.start, r.end});
+        QCOMPARE(QList<Race>(result.races.cbegin(), result.races.cend()), expected);
 
         const RaceStore::ImportResult imported = RaceStore::importRaces(result.races);
         QVERIFY(imported.ok);
         QCOMPARE(imported.added.size(), 1);
-        QCOMPARE(imported.added.first().race.eventId, DemoServer::liveEventId);
-        QCOMPARE(imported.added.first().race.taskId, DemoServer::liveTaskId);
-        QCOMPARE(imported.added.first().race.start, anchor - 3 * 3600);
-        QCOMPARE(imported.added.first().race.end, anchor + 86400);
+        QCOMPARE(imported.added.first().eventId, DemoServer::liveEventId);
+        QCOMPARE(imported.added.first().taskId, DemoServer::liveTaskId);
+        QCOMPARE(imported.added.first().start, anchor - 3 * 3600);
+        QCOMPARE(imported.added.first().end, anchor + 86400);
         QCOMPARE(imported.known, 2);
         QCOMPARE(Tracking::raceListStatusText(result, 1),
                  QStringLiteral("1 neue Regatta vom Server geholt."));
@@ -252,8 +251,8 @@ private slots:
         const RaceListResult result = fetch(m_server->baseUrl());
         QCOMPARE(result.status, RaceListResult::Ok);
         QVERIFY(result.skippedLines > 0);
-        for (const RaceRecord &r : result.races)
-            QVERIFY(Tracking::isWellFormed(r));
+        for (const Race &r : result.races)
+            QVERIFY(isWellFormed(r));
         const RaceStore::ImportResult imported = RaceStore::importRaces(result.races);
         QVERIFY(imported.ok);
         QCOMPARE(imported.invalid, 0);
@@ -278,9 +277,9 @@ private slots:
     void liveRaceFromListPolledTwiceStoresEachFixOnce()
     {
         QVERIFY(RaceStore::importRaces(fetch(m_server->baseUrl()).races).ok);
-        RaceStore::StoredRace live;
-        for (const RaceStore::StoredRace &s : RaceStore::races()) {
-            if (s.race.eventId == DemoServer::liveEventId)
+        Race live;
+        for (const Race &s : RaceStore::races()) {
+            if (s.eventId == DemoServer::liveEventId)
                 live = s;
         }
         QVERIFY(live.id > 0);
@@ -291,7 +290,7 @@ private slots:
         host.autoloadFlag = true;
         client.setBaseUrl(m_server->baseUrl());
         client.setDiagnosticStream(nullptr);
-        host.setRace(live.race.eventId, live.race.taskId, live.race.start, live.race.end);
+        host.setRace(live.eventId, live.taskId, live.start, live.end);
         client.loadRace();
         QTRY_VERIFY_WITH_TIMEOUT(idle(client), 20000);
         QVERIFY(host.boatCount() > 0);
@@ -307,13 +306,13 @@ private slots:
             for (int i = 0; i < host.boatCount(); ++i) {
                 const int id = host.ships.at(i).info.id;
                 QList<int> expected;
-                for (const DemoServer::Fix &f : m_server->fixes(live.race.eventId, id)) {
-                    if (f.tstamp >= live.race.start && f.tstamp <= g_now
+                for (const DemoServer::Fix &f : m_server->fixes(live.eventId, id)) {
+                    if (f.tstamp >= live.start && f.tstamp <= g_now
                         && (expected.isEmpty() || expected.last() != f.tstamp))
                         expected.append(int(f.tstamp));
                 }
                 // Exactly the service's fixes so far: nothing lost, nothing twice.
-                QCOMPARE(storedTimes(id, live.race.eventId), expected);
+                QCOMPARE(storedTimes(id, live.eventId), expected);
                 QCOMPARE(host.fixTimes(i), expected);
                 newest = std::max(newest, expected.last());
             }

@@ -1,7 +1,7 @@
 // The race store on a version-7 database: adding races by hand and from a
 // list, a reopen of the file, removal with boats and fixes in one
 // transaction, and the dialog's validation.
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 
 #include "testdatabase.h"
 #include "trackingschema.h"
@@ -16,16 +16,21 @@ Q_DECLARE_METATYPE(RaceStore::RaceInput)
 
 using RaceStore::RaceInput;
 using RaceStore::RacePair;
-using Tracking::RaceRecord;
 using Inserted = RaceStore::InsertResult;
 using Removed = RaceStore::RemoveResult;
 
 namespace
 {
 
-const RaceRecord liveRace{30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800,
+const Race liveRace{0, 30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800,
                           1700000000 + 86400};
-const RaceRecord second{31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
+const Race second{0, 31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
+
+Race stored(Race race, int id)
+{
+    race.id = id;
+    return race;
+}
 
 } // namespace
 
@@ -75,12 +80,12 @@ private slots:
     {
         // A gap below the highest id is not reused.
         QVERIFY(m_db->exec({"INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)"}));
-        RaceRecord named = liveRace;
+        Race named = liveRace;
         named.name = QStringLiteral("  Kieler Woche Live  ");
         const Inserted r = RaceStore::insert(named);
         QCOMPARE(r.status, Inserted::Inserted);
         QCOMPARE(r.stored.id, 8);
-        QCOMPARE(r.stored.race, liveRace);
+        QCOMPARE(r.stored, stored(liveRace, 8));
         QCOMPARE(m_db->scalar("SELECT name||von||'-'||bis||showcompletetracks FROM regatta "
                               "WHERE id=8")
                      .toString(),
@@ -89,11 +94,11 @@ private slots:
         QVERIFY(!RaceStore::exists(30, 301));
 
         bool ok = false;
-        const QVector<RaceStore::StoredRace> list = RaceStore::races(&ok);
+        const QVector<Race> list = RaceStore::races(&ok);
         QVERIFY(ok);
         QCOMPARE(list.size(), 4);
-        QCOMPARE(list.at(0).race.eventId, 30);
-        QCOMPARE(list.at(1).race.eventId, 21);
+        QCOMPARE(list.at(0).eventId, 30);
+        QCOMPARE(list.at(1).eventId, 21);
         QVERIFY(!RaceStore::isSeeded(list.at(0)));
         QVERIFY(RaceStore::isSeeded(list.at(1)) && RaceStore::isSeeded(list.at(2)));
         QCOMPARE(RaceStore::knownPairs(),
@@ -102,9 +107,9 @@ private slots:
 
     void insertRefusesKnownPairAndMalformedRecord_data()
     {
-        QTest::addColumn<RaceRecord>("race");
+        QTest::addColumn<Race>("race");
         QTest::addColumn<int>("status");
-        RaceRecord r = liveRace;
+        Race r = liveRace;
         r.eventId = 10;
         r.taskId = 88;
         QTest::newRow("seeded pair") << r << int(Inserted::Duplicate);
@@ -123,7 +128,7 @@ private slots:
     }
     void insertRefusesKnownPairAndMalformedRecord()
     {
-        QFETCH(RaceRecord, race);
+        QFETCH(Race, race);
         QFETCH(int, status);
         QCOMPARE(int(RaceStore::insert(race).status), status);
         QCOMPARE(m_db->count("regatta"), 2);
@@ -135,25 +140,25 @@ private slots:
         QSqlDatabase db = QSqlDatabase::database();
         db.close();
         QVERIFY(db.open());
-        const RaceStore::StoredRace again = RaceStore::race(id);
+        const Race again = RaceStore::race(id);
         QCOMPARE(again.id, 3);
-        QCOMPARE(again.race, liveRace);
+        QCOMPARE(again, stored(liveRace, 3));
         QVERIFY(!again.showCompleteTracks);
         QCOMPARE(RaceStore::insert(liveRace).status, Inserted::Duplicate);
     }
 
     void importAddsOnlyUnknownWellFormedRaces()
     {
-        const RaceRecord seeded{10, 88, QStringLiteral("Anderer Name"), 1, 2};
-        const RaceRecord broken{32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
-        const QVector<RaceRecord> list{seeded, liveRace, broken, liveRace, second};
+        const Race seeded{0, 10, 88, QStringLiteral("Anderer Name"), 1, 2};
+        const Race broken{0, 32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
+        const QVector<Race> list{seeded, liveRace, broken, liveRace, second};
 
         const RaceStore::ImportResult r = RaceStore::importRaces(list);
         QVERIFY(r.ok);
         QCOMPARE(r.added.size(), 2);
-        QCOMPARE(r.added.at(0).race, liveRace);
+        QCOMPARE(r.added.at(0), stored(liveRace, 3));
         QCOMPARE(r.added.at(0).id, 3);
-        QCOMPARE(r.added.at(1).race, second);
+        QCOMPARE(r.added.at(1), stored(second, 4));
         QCOMPARE(r.added.at(1).id, 4);
         QCOMPARE(r.known, 2);
         QCOMPARE(r.invalid, 1);
@@ -217,7 +222,7 @@ private slots:
         // Boats and fixes carry only the event number: another task of event 10
         // shares them with the seeded race, so removing it must not take them.
         const int id =
-            RaceStore::insert({10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000})
+            RaceStore::insert({0, 10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000})
                 .stored.id;
         QVERIFY(addBoats(10, 2, 3));
         const Removed r = RaceStore::remove(id);
@@ -271,7 +276,7 @@ private slots:
         in.end = in.start - 60;
         QTest::newRow("end before start") << in << QStringList{RaceStore::endBeforeStartMessage()};
         in = good;
-        in.end = Tracking::maxRaceTime + 1;
+        in.end = maxRaceTime + 1;
         QTest::newRow("after 2038") << in << QStringList{RaceStore::timeRangeMessage()};
         in = good;
         in.eventText = QStringLiteral("10");
