@@ -1,6 +1,9 @@
 // The race store on a version-7 database: adding races by hand and from a
 // list, a reopen of the file, removal with boats and fixes in one
-// transaction, and the dialog's validation.
+// transaction, and the dialog's validation; the preferences and the race and
+// boat switches written and read back.
+#include "store/boatstore.h"
+#include "store/preferences.h"
 #include "store/racestore.h"
 
 #include "testdatabase.h"
@@ -219,6 +222,60 @@ private slots:
         QVERIFY(m_db->exec({"DROP TRIGGER keep"}));
         QCOMPARE(RaceStore::remove(id).status, Removed::Removed);
         QCOMPARE(counts(30), (QList<int>{0, 0, 0}));
+    }
+
+    void preferencesRoundTrip_data()
+    {
+        QTest::addColumn<int>("pref");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("interval"); // stored loadinterval
+        QTest::addColumn<int>("minutes");  // as loaded
+        QTest::newRow("loadmaps off") << int(Pref::LoadMaps) << false << 7 << 7;
+        QTest::newRow("autoload on, interval 0") << int(Pref::Autoload) << true << 0 << 5;
+        QTest::newRow("autoload off, interval -3") << int(Pref::Autoload) << false << -3 << 5;
+        QTest::newRow("lookforupdate off") << int(Pref::LookForUpdate) << false << 10 << 10;
+        QTest::newRow("no row") << -1 << false << 0 << 5;
+    }
+    void preferencesRoundTrip()
+    {
+        QFETCH(int, pref);
+        QFETCH(bool, on);
+        QFETCH(int, interval);
+        QFETCH(int, minutes);
+        QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadinterval=%1").arg(interval)}));
+        if (pref < 0) {
+            QVERIFY(m_db->exec({"DELETE FROM prefs"}));
+            const Preferences p = Preferences::load();
+            QVERIFY(!p.has(Pref::LoadMaps) && !p.has(Pref::Autoload) &&
+                    !p.has(Pref::LookForUpdate));
+            QVERIFY(!p.loadMaps && !p.autoload && p.lookForUpdate);
+            QCOMPARE(p.pollInterval, minutes);
+            return;
+        }
+        QVERIFY(Preferences::set(Pref(pref), on));
+        QCOMPARE(Preferences::read(Pref(pref)), std::optional<bool>(on));
+        const Preferences p = Preferences::load();
+        QVERIFY(p.has(Pref::LoadMaps) && p.has(Pref::Autoload) && p.has(Pref::LookForUpdate));
+        const bool loaded[] = {p.loadMaps, p.autoload, p.lookForUpdate};
+        QCOMPARE(loaded[pref], on);
+        QCOMPARE(p.pollInterval, minutes);
+    }
+
+    void raceAndBoatSwitchesReachTheTables()
+    {
+        QVERIFY(addBoats(21, 2, 0)); // boats 100 and 101
+        QVERIFY(RaceStore::setShowCompleteTracks(2, true));
+        QVERIFY(RaceStore::race(2).showCompleteTracks && !RaceStore::race(1).showCompleteTracks);
+        QVERIFY(BoatStore::storeShowFollow(100, false, true));
+        QVERIFY(BoatStore::storeOnlyFollowed(21, 101, true));
+        const QString flags = QStringLiteral("SELECT group_concat(id||show||follow) FROM ship");
+        QCOMPARE(m_db->scalar(flags).toString(), QStringLiteral("100falsefalse,101truetrue"));
+        QVERIFY(BoatStore::clearFollow(21) && BoatStore::storeFollow(100, true));
+        bool ok = false;
+        const QVector<BoatRow> boats = BoatStore::boats(21, &ok);
+        QVERIFY(ok);
+        QCOMPARE(boats.size(), 2);
+        QVERIFY(boats.at(0).follow && !boats.at(0).show && !boats.at(1).follow && boats.at(1).show);
     }
 
     void validate_data()
