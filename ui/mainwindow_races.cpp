@@ -7,7 +7,7 @@
 #include "platform/identity.h"
 #include "ui/leaderboardpanel.h"
 #include "tracking/racelist.h"
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
 #include "platform/seams.h"
@@ -112,7 +112,7 @@ void MainWindow::addRace()
         return;
     refreshRaces(dialog.addedRace().id);
     statusBar()->showMessage(
-        tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().race.name)), raceMessageMs);
+        tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)), raceMessageMs);
 }
 
 void MainWindow::fetchRaces()
@@ -135,9 +135,9 @@ void MainWindow::applyRaceList(const Tracking::RaceListResult &result)
         return;
     }
     if (!imported.added.isEmpty()) {
-        const RaceStore::StoredRace *newest = &imported.added.first();
-        for (const RaceStore::StoredRace &s : imported.added) {
-            if (s.race.start > newest->race.start)
+        const Race *newest = &imported.added.first();
+        for (const Race &s : imported.added) {
+            if (s.start > newest->start)
                 newest = &s;
         }
         refreshRaces(newest->id);
@@ -203,11 +203,11 @@ bool MainWindow::removeRaceWithId(int id)
     if (Seams::showMessage(ask) != QMessageBox::Yes)
         return false;
 
-    const RaceStore::StoredRace stored = RaceStore::race(id);
+    const Race stored = RaceStore::race(id);
     const RaceStore::RemoveResult result = RaceStore::remove(id);
     switch (result.status) {
     case RaceStore::RemoveResult::Removed:
-        m_tracking->discardRace(stored.race.eventId, stored.race.taskId);
+        m_tracking->discardRace(stored.eventId, stored.taskId);
         break;
     case RaceStore::RemoveResult::Seeded:
         statusBar()->showMessage(tr("Die mitgelieferten Regatten können nicht entfernt werden."),
