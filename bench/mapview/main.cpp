@@ -9,7 +9,6 @@
 #include "benchtiles.h"
 #include "map/geo.h"
 #include "map/karte.h"
-#include "map/maphost.h"
 #include "map/scheme.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
@@ -108,7 +107,8 @@ double freshView(Scheme *scene, BenchHost *host, const QString &cache)
 {
     QElapsedTimer t;
     t.start();
-    Karte view(scene, host);
+    Karte view(scene);
+    host->attach(&view);
     view.setTileCacheFolder(cache);
     view.setCenterGeo(centre);
     view.setZoomLevel(zoom);
@@ -182,9 +182,11 @@ int main(int argc, char **argv)
 
     // Tiles in memory, the same moment again: what a repaint after a window
     // change costs.
-    Karte view(&scene, &host);
+    Karte view(&scene);
+    host.attach(&view);
     setUpView(view, cache);
-    Karte emptyView(&emptyScene, &emptyHost);
+    Karte emptyView(&emptyScene);
+    emptyHost.attach(&emptyView);
     setUpView(emptyView, cache);
     refresh(view);
     refresh(emptyView);

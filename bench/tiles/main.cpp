@@ -8,7 +8,6 @@
 #include "benchhost.h"
 #include "benchtiles.h"
 #include "map/karte.h"
-#include "map/maphost.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
 
@@ -98,7 +97,8 @@ int main(int argc, char **argv)
         // A fresh view holds nothing in memory; its first refresh loads every tile.
         QElapsedTimer t;
         t.start();
-        Karte fresh(&scene, &host);
+        Karte fresh(&scene);
+        host.attach(&fresh);
         fresh.setTileCacheFolder(cache);
         fresh.setCenterGeo(42.986766, 16.0203);
         fresh.setZoomLevel(zoom);
@@ -122,7 +122,8 @@ int main(int argc, char **argv)
     BenchResult::print("map view: 1920x1080 from the disk cache", median(fromDisk), "ms",
                        "decode + draw the tiles with QImage", median(floorDisk));
 
-    Karte view(&scene, &host);
+    Karte view(&scene);
+    host.attach(&view);
     view.setTileCacheFolder(cache);
     view.setCenterGeo(42.986766, 16.0203);
     view.setZoomLevel(zoom);

@@ -1,9 +1,9 @@
 #include "demoserver.h"
-#include "platform/identity.h"
 #include "map/karte.h"
-#include "map/maphost.h"
+#include "map/projecteditem.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
+#include "platform/identity.h"
 
 #include <QtTest>
 
@@ -16,6 +16,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QImage>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -102,7 +103,9 @@ private:
     std::vector<Held> m_held;
 };
 
-class RecordingHost : public MapHost
+// Records what the views it is attached to report, as the window would see
+// it; the download and animation switches reach every attached view.
+class RecordingHost : public QObject
 {
 public:
     struct Status {
@@ -111,19 +114,37 @@ public:
         int zoom;
     };
 
-    void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom) override
+    void attach(Karte *view)
     {
-        xy.append({x, y, lat, lng, zoom});
+        m_views.append(view);
+        view->setDownloadEnabled(m_loadMaps);
+        view->setAnimating(m_animating);
+        connect(view, &Karte::cursorMoved, this,
+                [this](int x, int y, qreal lat, qreal lng, int zoom) {
+                    xy.append({x, y, lat, lng, zoom});
+                });
+        connect(view, &Karte::zoomChanged, this, [this](int zoom) { zooms.append(zoom); });
+        connect(view, &Karte::stepRequested, this, [this] { ++frames; });
+        connect(view, &Karte::clicked, this, [this](int x, int y) { clicks.append(QPoint(x, y)); });
+        connect(view, &Karte::dragged, this, [this] { ++stopFollowingCalls; });
+        connect(view, &Karte::projectionChanged, this, [this] { ++geometryUpdates; });
+        connect(view->tileLoader(), &TileLoader::transferStarted, this, [this] { ++ledOn; });
+        connect(view->tileLoader(), &TileLoader::transferFinished, this, [this] { ++ledOff; });
     }
-    void setZoomStatus(int zoom) override { zooms.append(zoom); }
-    void advanceFrame() override { ++frames; }
-    void mapClicked(int x, int y) override { clicks.append(QPoint(x, y)); }
-    bool isAnimating() const override { return animating; }
-    void stopFollowing() override { ++stopFollowingCalls; }
-    void updateShipGeometry(const MapProjection &) override { ++geometryUpdates; }
-    void setNetLedOn() override { ++ledOn; }
-    void setNetLedOff() override { ++ledOff; }
-    bool loadMapsEnabled() const override { return loadMaps; }
+    void setLoadMaps(bool on)
+    {
+        m_loadMaps = on;
+        for (Karte *view : std::as_const(m_views))
+            if (view)
+                view->setDownloadEnabled(on);
+    }
+    void setAnimating(bool on)
+    {
+        m_animating = on;
+        for (Karte *view : std::as_const(m_views))
+            if (view)
+                view->setAnimating(on);
+    }
 
     int openTransfers() const { return ledOn - ledOff; }
 
@@ -131,8 +152,11 @@ public:
     QList<int> zooms;
     QList<QPoint> clicks;
     int frames = 0, stopFollowingCalls = 0, geometryUpdates = 0, ledOn = 0, ledOff = 0;
-    bool animating = false;
-    bool loadMaps = true;
+
+private:
+    QList<QPointer<Karte>> m_views;
+    bool m_animating = false;
+    bool m_loadMaps = true;
 };
 
 class CountingGate : public ProjectedItem
@@ -343,7 +367,8 @@ void TestKarte::cleanup()
 
 std::unique_ptr<Karte> TestKarte::makeView(double lat, double lng, int zoom, QSize size)
 {
-    auto view = std::make_unique<Karte>(m_scene.get(), m_host.get());
+    auto view = std::make_unique<Karte>(m_scene.get());
+    m_host->attach(view.get());
     view->setTileServer(m_demo->baseUrl());
     view->setTileCacheFolder(m_cacheFolder);
     view->setCenterGeo(lat, lng);
@@ -354,7 +379,7 @@ std::unique_ptr<Karte> TestKarte::makeView(double lat, double lng, int zoom, QSi
 
 std::unique_ptr<Karte> TestKarte::offlineView(int zoom, QSize size)
 {
-    m_host->loadMaps = false;
+    m_host->setLoadMaps(false);
     auto view = makeView(cornerLat, cornerLng, zoom, size);
     showAndSettle(*view);
     return view;
@@ -444,7 +469,7 @@ void TestKarte::cacheFilesAndBlanksAtStart()
     // The window is laid out before the stored preferences are loaded; those
     // blanks must not keep the start view grey once downloading turns out to be
     // on. The unreadable file is fetched again, the good one is not.
-    m_host->loadMaps = true;
+    m_host->setLoadMaps(true);
     view->tileLoader()->forgetOfflineBlanks();
     view->relayout();
     settle();
@@ -459,7 +484,7 @@ void TestKarte::cacheFilesAndBlanksAtStart()
 void TestKarte::blankTilesRefetchedOnlyAfterLeavingRetention()
 {
     auto view = offlineView();
-    m_host->loadMaps = true;
+    m_host->setLoadMaps(true);
     view->relayout();
     settle();
     QVERIFY(m_demo->requestLog().isEmpty());
@@ -725,7 +750,7 @@ void TestKarte::arrowKeysMoveOneTile()
     auto view = offlineView();
     move(*view, {20, 30});
     m_host->xy.clear();
-    m_host->animating = animating;
+    m_host->setAnimating(animating);
 
     const QPointF before = centreTile(*view);
     QTest::keyClick(view.get(), Qt::Key(key));
@@ -771,7 +796,7 @@ void TestKarte::inputsThatKeepTheMapInPlace()
 
 void TestKarte::relayoutReprojectsGatesAndBoatsUnlessEmpty()
 {
-    m_host->loadMaps = false;
+    m_host->setLoadMaps(false);
     auto view = makeView(cornerLat, cornerLng, cornerZoom, QSize(0, 0));
     CountingGate a, b;
     view->setGateItems({&a, &b});

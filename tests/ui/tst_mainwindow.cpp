@@ -1,3 +1,4 @@
+#include "map/tileloader.h"
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
 #include "app/startup.h"
@@ -412,7 +413,7 @@ private slots:
         QCOMPARE(pref(column), was ? u"0"_s : u"1"_s);
         box->click();
         QCOMPARE(pref(column), was ? u"1"_s : u"0"_s);
-        QCOMPARE(w->loadMapsEnabled(), w->tileBox()->isChecked());
+        QCOMPARE(w->karte()->tileLoader()->downloadEnabled(), w->tileBox()->isChecked());
         QCOMPARE(w->lookForUpdate(), w->updateBox()->isChecked());
     }
 

@@ -249,9 +249,9 @@ private slots:
         QVERIFY(!ship(9)->follow());
         QCOMPARE(followedInDb(), 0);
 
-        // stopping from the window forgets it in memory only
+        // dragging the map forgets it in memory only
         legend->curItem(rowOf(4));
-        w->stopFollowing();
+        emit w->karte()->dragged();
         QVERIFY(!ship(4)->follow());
         QCOMPARE(stored(4, "follow"), u"true"_s);
 
@@ -297,7 +297,7 @@ private slots:
         const QPoint at = ship(11)->screenPos();
         QVERIFY(w->karte()->rect().contains(at));
 
-        w->mapClicked(at.x() + 10, at.y() - 9); // the farthest click that still hits it
+        emit w->karte()->clicked(at.x() + 10, at.y() - 9); // the farthest click that still hits it
         QVERIFY(ship(11)->follow());
         QCOMPARE(followedInDb(), 1);
         QCOMPARE(w->karte()->projection().centre(), ship(11)->currentPoint()->position);
@@ -305,15 +305,15 @@ private slots:
 
         // the map now centres on it; clicking it again stops following
         w->karte()->relayout();
-        w->mapClicked(ship(11)->screenPos().x(), ship(11)->screenPos().y());
+        emit w->karte()->clicked(ship(11)->screenPos().x(), ship(11)->screenPos().y());
         QVERIFY(!ship(11)->follow());
-        w->mapClicked(-500, -500); // far away from every boat: nothing happens
+        emit w->karte()->clicked(-500, -500); // far away from every boat: nothing happens
         QCOMPARE(followedInDb(), 0);
 
         // hidden boats cannot be picked
         check(11, false);
         w->karte()->relayout();
-        w->mapClicked(ship(11)->screenPos().x(), ship(11)->screenPos().y());
+        emit w->karte()->clicked(ship(11)->screenPos().x(), ship(11)->screenPos().y());
         QVERIFY(!ship(11)->follow());
     }
 
