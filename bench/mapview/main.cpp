@@ -4,15 +4,15 @@
 // against the same view without boats, or against the 16 ms frame budget.
 // Usage: bench_mapview [boats [rounds]]
 
-#include "benchresult.h"
 #include "benchhost.h"
+#include "benchresult.h"
 #include "benchtiles.h"
 #include "map/geo.h"
 #include "map/karte.h"
 #include "map/scheme.h"
+#include "map/tileloader.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
-#include "map/tileloader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -35,7 +35,6 @@ const GeoPoint centre(43.75, 15.45);
 const int fixInterval = 10;                  // seconds
 const int fixCount = 3 * 3600 / fixInterval; // three hours
 const int raceStart = 1302905280;
-
 
 // Boats sailing loops of a few kilometres around the centre, one fix every
 // ten seconds for three hours.

@@ -4,8 +4,8 @@
 // held against its floor: the same tiles decoded and drawn with plain QImage
 // and QPainter, without the view.
 
-#include "benchresult.h"
 #include "benchhost.h"
+#include "benchresult.h"
 #include "benchtiles.h"
 #include "map/karte.h"
 #include "map/scheme.h"
@@ -26,7 +26,6 @@
 
 namespace
 {
-
 
 double median(std::vector<double> v)
 {
@@ -49,11 +48,8 @@ double drawTiles(const MapProjection &layout, const QString &cache, const QSize 
         for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r, ++i) {
             const QPoint at((c - tiles.left()) * 256 - 128, (r - tiles.top()) * 256 - 128);
             if (decode) {
-                const QImage tile(QStringLiteral("%1/%2/%3/%4.png")
-                                      .arg(cache)
-                                      .arg(layout.zoom())
-                                      .arg(c)
-                                      .arg(r));
+                const QImage tile(
+                    QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(layout.zoom()).arg(c).arg(r));
                 painter.drawImage(at, tile);
             } else {
                 painter.drawImage(at, decoded.at(i % decoded.size()));
@@ -143,12 +139,9 @@ int main(int argc, char **argv)
                 median(refresh), *std::min_element(refresh.begin(), refresh.end()));
     for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
         for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r)
-            decoded.append(QImage(QStringLiteral("%1/%2/%3/%4.png")
-                                      .arg(cache)
-                                      .arg(zoom)
-                                      .arg(c)
-                                      .arg(r))
-                               .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            decoded.append(
+                QImage(QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(zoom).arg(c).arg(r))
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
     std::vector<double> floorDraw;
     for (int i = 0; i < 200; ++i)
