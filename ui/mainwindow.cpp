@@ -100,7 +100,7 @@ std::optional<int> readPreference(const char *column)
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
-    m_tracking = new TrackingClient(this, this);
+    m_tracking = new TrackingClient(this);
     setWindowIcon(iconFromAsset("img/velmaro.png"));
     m_scene = new Scheme(this);
     m_scene->setSceneRect(0, 0, 1000, 1000);
@@ -241,6 +241,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     m_clockLabel->setText(Seams::now().toString(QString::fromLatin1(clockFormat)));
     m_legend->connectToMainWindow(this);
+
+    // What the tracking client tells the window; the race gets its own part.
+    connect(m_tracking, &TrackingClient::transferStarted, this, &MainWindow::setNetLedOn);
+    connect(m_tracking, &TrackingClient::transferFinished, this, &MainWindow::setNetLedOff);
+    connect(m_tracking, &TrackingClient::lastFetchTextChanged, m_lastFetchLabel, &QLabel::setText);
+    connect(m_tracking, &TrackingClient::pollCycleStarted, this, [this] {
+        if (!m_autoload)
+            return;
+        m_pollTimer->stop();
+        m_pollTimer->start(pollIntervalMs());
+    });
+    connect(m_tracking, &TrackingClient::newVersionAvailable, this,
+            [] { Tracking::showNewVersionNotice(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -655,11 +668,6 @@ void MainWindow::getData()
     m_tracking->getData();
 }
 
-void MainWindow::newVersionIsAvailable()
-{
-    Tracking::showNewVersionNotice();
-}
-
 bool MainWindow::isLoading() const
 {
     return m_tracking->isLoading();
@@ -779,30 +787,6 @@ void MainWindow::updateShipGeometry(const MapProjection &projection)
         m_regatta->updateGeometry(projection);
 }
 
-// --- tracking host --------------------------------------------------------
-
-Tracking::RaceInfo MainWindow::currentRace() const
-{
-    return m_regatta ? m_regatta->raceInfo() : Tracking::RaceInfo();
-}
-
-int MainWindow::boatCount() const
-{
-    return m_regatta ? int(m_regatta->ships().size()) : 0;
-}
-
-Tracking::BoatInfo MainWindow::boat(int index) const
-{
-    return m_regatta ? m_regatta->boatInfo(index) : Tracking::BoatInfo();
-}
-
-void MainWindow::clearShips()
-{
-    m_leaderboard->forgetShips();
-    if (m_regatta)
-        m_regatta->clearShips();
-}
-
 // --- leaderboard and GPX export --------------------------------------------
 
 void MainWindow::followFromLeaderboard(int shipId)
@@ -854,43 +838,4 @@ void MainWindow::exportGpx()
     const QString boats = tracks.size() == 1 ? tr("1 Boot") : tr("%1 Boote").arg(tracks.size());
     statusBar()->showMessage(tr("%1 nach %2 exportiert").arg(boats, QDir::toNativeSeparators(path)),
                              statusMessageMs);
-}
-
-int MainWindow::loadShips(int eventId)
-{
-    return m_regatta ? m_regatta->loadShips(eventId) : 0;
-}
-
-bool MainWindow::loadTrack(int index)
-{
-    return m_regatta && m_regatta->loadTrack(index);
-}
-
-void MainWindow::setLastget(int index, int lastget)
-{
-    if (m_regatta)
-        m_regatta->setLastget(index, lastget);
-}
-
-void MainWindow::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget)
-{
-    if (m_regatta)
-        m_regatta->appendFixes(index, fixes, lastget);
-}
-
-void MainWindow::placeShips()
-{
-    if (m_regatta)
-        m_regatta->placeShips();
-}
-
-void MainWindow::setLastFetchText(const QString &text)
-{
-    m_lastFetchLabel->setText(text);
-}
-
-void MainWindow::restartPollTimer()
-{
-    m_pollTimer->stop();
-    m_pollTimer->start(pollIntervalMs());
 }

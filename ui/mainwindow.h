@@ -2,7 +2,6 @@
 #define VELMARO_UI_MAINWINDOW_H
 
 #include "map/maphost.h"
-#include "tracking/trackinghost.h"
 
 #include <QIcon>
 #include <QList>
@@ -42,7 +41,7 @@ struct RaceListResult;
 // in a splitter, the bottom bar with clock, play button, time slider and
 // fetch button, the menus and the status bar. It receives every user action
 // and is the map view's host.
-class MainWindow : public QMainWindow, public MapHost, public TrackingHost
+class MainWindow : public QMainWindow, public MapHost
 {
     Q_OBJECT
 public:
@@ -95,6 +94,7 @@ public:
     int pollIntervalMs() const { return m_pollInterval * 60000; }
 
     bool loadMaps() const { return m_loadMaps; }
+    bool autoload() const { return m_autoload; }
     void setAutoload(bool on) { m_autoload = on; }
     bool showCompleteTracks() const { return m_showCompleteTracks; }
     bool lookForUpdate() const { return m_lookForUpdate; }
@@ -158,20 +158,6 @@ public:
     void updateShipGeometry(const MapProjection &projection) override;
     bool loadMapsEnabled() const override { return m_loadMaps; }
 
-    // TrackingHost: the race parts go to the current race.
-    Tracking::RaceInfo currentRace() const override;
-    int boatCount() const override;
-    Tracking::BoatInfo boat(int index) const override;
-    void clearShips() override;
-    int loadShips(int eventId) override;
-    bool loadTrack(int index) override;
-    void setLastget(int index, int lastget) override;
-    void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget) override;
-    void placeShips() override;
-    void setLastFetchText(const QString &text) override;
-    bool autoload() const override { return m_autoload; }
-    void restartPollTimer() override;
-
 public slots:
     void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom) override;
     void setZoomStatus(int zoom) override;
@@ -187,7 +173,6 @@ public slots:
     void getData();
     void setNetLedOn() override;
     void setNetLedOff() override;
-    void newVersionIsAvailable() override;
     void setReplaySpeed(int secondsPerTick);
     // Writes the tracks of the shown boats of the race as GPX.
     void exportGpx();

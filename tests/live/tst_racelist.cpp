@@ -4,7 +4,7 @@
 #include "tracking/racestore.h"
 
 #include "demoserver.h"
-#include "fakehost.h"
+#include "fakerace.h"
 #include "platform/seams.h"
 #include "testdatabase.h"
 #include "tracking/trackingclient.h"
@@ -285,14 +285,11 @@ private slots:
         }
         QVERIFY(live.id > 0);
 
-        FakeHost host;
-        TrackingClient client(&host);
-        host.client = &client;
-        host.autoloadFlag = true;
+        TrackingClient client;
+        FakeRace host(client);
         client.setBaseUrl(m_server->baseUrl());
         client.setDiagnosticStream(nullptr);
-        host.setRace(live.race.eventId, live.race.taskId, live.race.start, live.race.end);
-        client.loadRace();
+        host.select(live.race.eventId, live.race.taskId, live.race.start, live.race.end);
         QTRY_VERIFY_WITH_TIMEOUT(idle(client), 20000);
         QVERIFY(host.boatCount() > 0);
 
@@ -339,14 +336,12 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(int, boats);
         m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 200);
-        FakeHost host;
-        TrackingClient client(&host);
-        host.client = &client;
+        TrackingClient client;
+        FakeRace host(client);
         client.setBaseUrl(m_server->baseUrl());
-        host.setRace(DemoServer::liveEventId, DemoServer::liveTaskId, anchor - 3 * 3600,
-                     anchor + 86400);
         QSignalSpy handled(&client, &TrackingClient::replyHandled);
-        client.loadRace();
+        host.select(DemoServer::liveEventId, DemoServer::liveTaskId, anchor - 3 * 3600,
+                    anchor + 86400);
         QCOMPARE(host.pending, 1);
         client.discardRace(discardEvent, discardEvent == 21 ? 120 : DemoServer::liveTaskId);
         QVERIFY(handled.wait(10000));

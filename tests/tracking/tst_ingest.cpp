@@ -119,35 +119,29 @@ private slots:
         QCOMPARE(versionUrl("http://127.0.0.1:8787"), base + "version.html");
     }
 
-    // kind -1 is a plain request: agent and timeout, no tracking header.
+    // Probe and version: agent and timeout, no tracking header, index 100.
     void requestHeadersAndTags_data()
     {
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<RequestKind>("kind");
         QTest::addColumn<QByteArray>("trackType");
-        QTest::newRow("1") << 1 << QByteArray("getoldpos");
-        QTest::newRow("2") << 2 << QByteArray("getnewboats");
-        QTest::newRow("3") << 3 << QByteArray("getnewpos");
-        QTest::newRow("0 sends nothing") << 0 << QByteArray();
-        QTest::newRow("4 sends nothing") << 4 << QByteArray();
-        QTest::newRow("plain") << -1 << QByteArray();
+        QTest::newRow("1") << RequestKind::OldPositions << QByteArray("getoldpos");
+        QTest::newRow("2") << RequestKind::BoatList << QByteArray("getnewboats");
+        QTest::newRow("3") << RequestKind::Positions << QByteArray("getnewpos");
+        QTest::newRow("probe") << RequestKind::Probe << QByteArray();
+        QTest::newRow("version") << RequestKind::Version << QByteArray();
     }
     void requestHeadersAndTags()
     {
-        QFETCH(int, kind);
+        QFETCH(RequestKind, kind);
         QFETCH(QByteArray, trackType);
         const QString url = QStringLiteral("http://127.0.0.1:1/api/x");
-        const QNetworkRequest request = kind < 0
-            ? makePlainRequest(url, 999)
-            : makeTrackingRequest(url, kind, RequestTag{4, 21, 120, 77}, 999);
-        if (kind >= 0 && trackType.isEmpty()) {
-            QVERIFY(request.url().isEmpty());
-            return;
-        }
+        const QNetworkRequest request = makeRequest(kind, url, 999, RequestTag{4, 21, 120, 77});
+        QCOMPARE(request.url(), QUrl(url));
         QCOMPARE(request.rawHeader("User-Agent"), QByteArray("2.7.2"));
         QCOMPARE(request.rawHeader("Track-Type"), trackType);
         QCOMPARE(request.transferTimeout(), 999);
-        QCOMPARE(request.attribute(QNetworkRequest::User).toInt(), kind < 0 ? 100 : 4);
-        if (kind > 0) {
+        QCOMPARE(request.attribute(QNetworkRequest::User).toInt(), isTransfer(kind) ? 4 : 100);
+        if (isTransfer(kind)) {
             const RequestTag back = tagOf(request);
             QCOMPARE(QList<int>({back.index, back.eventId, back.taskId, back.boatId}),
                      QList<int>({4, 21, 120, 77}));
