@@ -38,7 +38,6 @@ private slots:
     void explicitEndWithOneZeroKept();
     void courseSelection_data();
     void courseSelection();
-    void placedGatesProjectToKnownPixels();
     void boundingRectNormalisedForGatePointingUpLeft();
     void gateDrawnInPartialRepaint();
 };
@@ -133,34 +132,6 @@ void TestGates::courseSelection()
         QCOMPARE(gates.last()->name(), QStringLiteral("Biograd Ziel"));
     }
     qDeleteAll(gates);
-}
-
-void TestGates::placedGatesProjectToKnownPixels()
-{
-    const GeoPoint centre(42.986766, 16.0203);
-    const MapProjection p = projection(centre.lat(), centre.lng(), 10, 800, 600);
-    QGraphicsScene scene(0, 0, 800, 600);
-    const QList<GateItem *> gates = buildCourse(21, 120);
-    placeGates(gates, p, &scene);
-    QCOMPARE(scene.items().size(), 11);
-    placeGates(gates, p, &scene);
-    QCOMPARE(scene.items().size(), 11);
-
-    const GateItem *bisevo = gates.at(3);
-    QCOMPARE(bisevo->name(), QStringLiteral("Bisevo-Vis"));
-    // Its first end is the view centre.
-    QCOMPARE(bisevo->pixA(), QPoint(399, 299));
-    for (const GateItem *g : gates) {
-        for (const auto &[pos, pix] : {std::pair{g->posA(), g->pixA()}, {g->posB(), g->pixB()}}) {
-            const QPointF expected = mercatorPixel(pos, centre, 10, 800, 600);
-            QVERIFY2(std::abs(pix.x() - expected.x()) <= 1.5 &&
-                         std::abs(pix.y() - expected.y()) <= 1.5,
-                     qPrintable(g->name()));
-        }
-    }
-    // Deleting the gates takes them off the scene.
-    qDeleteAll(gates);
-    QVERIFY(scene.items().isEmpty());
 }
 
 void TestGates::boundingRectNormalisedForGatePointingUpLeft()
