@@ -2,29 +2,24 @@
 
 #include "platform/config.h"
 #include "platform/identity.h"
-#include "tracking/ingest.h"
 #include "platform/seams.h"
-#include "tracking/trackinghost.h"
+#include "tracking/ingest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 using namespace Tracking;
 
-namespace {
+namespace
+{
 // Set on the replies of a removed race: they are dropped unread.
 const char *const discardedProperty = "velmaroDiscarded";
 } // namespace
 
-TrackingClient::TrackingClient(TrackingHost *host, QObject *parent)
-    : QObject(parent),
-      m_host(host),
-      m_manager(new QNetworkAccessManager(this)),
-      m_baseUrl(Config::trackingUrl()),
+TrackingClient::TrackingClient(QObject *parent)
+    : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_baseUrl(Config::trackingUrl()),
       m_timeoutMs(Identity::trackingTimeoutMs)
 {
-    connect(m_manager, &QNetworkAccessManager::finished, this,
-            &TrackingClient::handleNetworkData);
 }
 
 TrackingClient::~TrackingClient() = default;
@@ -34,66 +29,60 @@ void TrackingClient::setBaseUrl(const QString &url)
     m_baseUrl = Config::stripTrailingSlash(url);
 }
 
-QNetworkReply *TrackingClient::sendTrackingRequest(const QString &url, int kind,
-                                                   const RequestTag &tag)
+QVector<BoatInfo> TrackingClient::boats() const
 {
-    const QNetworkRequest request = makeTrackingRequest(url, kind, tag, m_timeoutMs);
-    if (request.url().isEmpty())
-        return nullptr;
-    QNetworkReply *reply = m_manager->get(request);
-    m_host->setNetLedOn();
+    return m_boats ? m_boats() : QVector<BoatInfo>();
+}
+
+QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const RequestTag &tag)
+{
+    QNetworkReply *reply = m_manager->get(makeRequest(kind, url, m_timeoutMs, tag));
+    // The reply remembers what was asked; a redirect may end anywhere.
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, kind, tag] { handleReply(reply, kind, tag); });
+    if (isTransfer(kind))
+        emit transferStarted();
     return reply;
 }
 
-void TrackingClient::sendBoatList(const RaceInfo &race)
+void TrackingClient::sendBoatList()
 {
     RequestTag tag;
-    tag.index = race.eventId;
-    tag.eventId = race.eventId;
-    tag.taskId = race.taskId;
-    sendTrackingRequest(boatListUrl(m_baseUrl, race.eventId, race.taskId), NewBoats, tag);
+    tag.index = m_race.eventId;
+    tag.eventId = m_race.eventId;
+    tag.taskId = m_race.taskId;
+    send(RequestKind::BoatList, boatListUrl(m_baseUrl, m_race.eventId, m_race.taskId), tag);
 }
 
 void TrackingClient::loadRace()
 {
-    m_host->clearShips();
-    const RaceInfo race = m_host->currentRace();
-    if (!race.valid)
+    if (!m_race.valid)
         return;
+    const QVector<BoatInfo> known = boats();
     // Before the start the stored list may be stale; ask the service.
-    if (Seams::nowSecs() < race.start || m_host->loadShips(race.eventId) == 0)
-        sendBoatList(race);
-    requestMissingTracks(race);
+    if (Seams::nowSecs() < m_race.start || known.isEmpty())
+        sendBoatList();
+    requestMissingTracks(known);
 }
 
-void TrackingClient::requestMissingTracks(const RaceInfo &race)
+void TrackingClient::requestMissingTracks(const QVector<BoatInfo> &boats)
 {
-    bool anyStored = false;
-    const int count = m_host->boatCount();
-    for (int i = 0; i < count; ++i) {
-        if (m_host->loadTrack(i))
-            anyStored = true;
-        else
-            fetchShipPositions(i, race.start);
+    for (int i = 0; i < boats.size(); ++i) {
+        if (!boats.at(i).hasFixes)
+            fetchHistory(i, boats.at(i));
     }
-    if (anyStored)
-        m_host->placeShips();
 }
 
-void TrackingClient::fetchShipPositions(int index, qint64 since)
+void TrackingClient::fetchHistory(int index, const BoatInfo &boat)
 {
-    if (index < 0 || index >= m_host->boatCount())
-        return;
-    m_host->setLastget(index, int(since));
+    emit lastgetChanged(index, int(m_race.start));
     // The stored preference, not the window flag: a finished race clears the
     // flag to stop polling, but its history must still be downloadable.
     if (!storedAutoloadPreference())
         return;
-    const RaceInfo race = m_host->currentRace();
-    const BoatInfo boat = m_host->boat(index);
-    RequestTag tag{index, race.eventId, race.taskId, boat.id};
-    sendTrackingRequest(positionsUrl(m_baseUrl, race.eventId, race.taskId, boat.id, since),
-                        NewPositions, tag);
+    RequestTag tag{index, m_race.eventId, m_race.taskId, boat.id};
+    send(RequestKind::Positions,
+         positionsUrl(m_baseUrl, m_race.eventId, m_race.taskId, boat.id, m_race.start), tag);
 }
 
 bool TrackingClient::requestNewPositions()
@@ -104,26 +93,21 @@ bool TrackingClient::requestNewPositions()
 
 int TrackingClient::sendNewPositions()
 {
-    const RaceInfo race = m_host->currentRace();
-    if (!race.valid || Seams::nowSecs() >= race.end)
+    if (!m_race.valid || Seams::nowSecs() >= m_race.end)
         return 0;
-    int sent = 0;
-    const int count = m_host->boatCount();
-    for (int i = 0; i < count; ++i) {
-        const BoatInfo boat = m_host->boat(i);
-        RequestTag tag{i, race.eventId, race.taskId, boat.id};
-        if (sendTrackingRequest(
-                positionsUrl(m_baseUrl, race.eventId, race.taskId, boat.id, boat.lastget),
-                NewPositions, tag))
-            ++sent;
+    const QVector<BoatInfo> known = boats();
+    for (int i = 0; i < known.size(); ++i) {
+        const BoatInfo &boat = known.at(i);
+        RequestTag tag{i, m_race.eventId, m_race.taskId, boat.id};
+        send(RequestKind::Positions,
+             positionsUrl(m_baseUrl, m_race.eventId, m_race.taskId, boat.id, boat.lastget), tag);
     }
-    return sent;
+    return int(known.size());
 }
 
 void TrackingClient::getData()
 {
-    const RaceInfo race = m_host->currentRace();
-    if (!race.valid || Seams::nowSecs() < race.start)
+    if (!m_race.valid || Seams::nowSecs() < m_race.start)
         return;
     if (!probeServer() || m_loading)
         return;
@@ -132,20 +116,19 @@ void TrackingClient::getData()
     // ended, no boats) it is over at once.
     if (sendNewPositions() == 0)
         m_loading = false;
-    if (m_host->autoload())
-        m_host->restartPollTimer();
+    emit pollCycleStarted();
 }
 
 bool TrackingClient::probeServer()
 {
     const bool previous = m_serverUp;
-    m_manager->get(makePlainRequest(probeUrl(m_baseUrl), m_timeoutMs));
+    send(RequestKind::Probe, probeUrl(m_baseUrl));
     return previous;
 }
 
 void TrackingClient::checkVersion()
 {
-    m_manager->get(makePlainRequest(versionUrl(m_baseUrl), m_timeoutMs));
+    send(RequestKind::Version, versionUrl(m_baseUrl));
 }
 
 void TrackingClient::discardRace(int eventId, int taskId)
@@ -158,49 +141,48 @@ void TrackingClient::discardRace(int eventId, int taskId)
     }
 }
 
-void TrackingClient::handleNetworkData(QNetworkReply *reply)
+void TrackingClient::handleReply(QNetworkReply *reply, RequestKind kind, const RequestTag &tag)
 {
-    // What was asked decides, not where a redirect ended up.
-    const QUrl url = reply->request().url();
-    const QString urlText = url.toString();
-    Outcome outcome = Outcome::Ignored;
+    Outcome outcome = Outcome::Probe;
     if (reply->property(discardedProperty).toBool()) {
         outcome = Outcome::Dropped;
-    } else if (reply->error() == QNetworkReply::NoError) {
-        if (urlText.contains(QLatin1String("getPosition.php")))
-            outcome = handlePositions(reply);
-        if (urlText.contains(QLatin1String("getBoats.php")))
-            outcome = handleBoatList(reply);
-        if (urlText.contains(QLatin1String("isup.html"))) {
-            m_serverUp = true;
-            outcome = Outcome::Probe;
-        }
-        if (urlText.contains(QLatin1String("version.html"))) {
-            handleVersion(reply);
-            outcome = Outcome::Probe;
-        }
-    } else {
+    } else if (reply->error() != QNetworkReply::NoError) {
         // A timeout arrives here as OperationCanceledError.
         m_serverUp = false;
         reply->abort();
         outcome = Outcome::Failed;
+    } else {
+        switch (kind) {
+        case RequestKind::OldPositions:
+        case RequestKind::Positions:
+            outcome = handlePositions(reply, tag);
+            break;
+        case RequestKind::BoatList:
+            outcome = handleBoatList(reply, tag);
+            break;
+        case RequestKind::Probe:
+            m_serverUp = true;
+            break;
+        case RequestKind::Version:
+            handleVersion(reply);
+            break;
+        }
     }
     reply->deleteLater();
     // The probe and the version request never lit the lamp; counting them
     // down put it out while a positions reply was still open.
-    if (reply->request().hasRawHeader("Track-Type"))
-        m_host->setNetLedOff();
-    emit replyHandled(url, outcome);
+    if (isTransfer(kind))
+        emit transferFinished();
+    emit replyHandled(reply->request().url(), outcome);
 }
 
-TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply)
+TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply, const RequestTag &tag)
 {
-    const RequestTag tag = tagOf(reply->request());
-    const RaceInfo race = m_host->currentRace();
-    if (!race.valid || race.eventId != tag.eventId || race.taskId != tag.taskId
-        || tag.index < 0 || tag.index >= m_host->boatCount())
+    const QVector<BoatInfo> known = boats();
+    if (!m_race.valid || m_race.eventId != tag.eventId || m_race.taskId != tag.taskId ||
+        tag.index < 0 || tag.index >= known.size())
         return Outcome::Dropped;
-    const BoatInfo boat = m_host->boat(tag.index);
+    const BoatInfo boat = known.at(tag.index);
     if (boat.id != tag.boatId || boat.regattaId != tag.eventId)
         return Outcome::Dropped;
 
@@ -216,31 +198,27 @@ TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply)
                  qPrintable(result.error));
         return Outcome::RolledBack;
     }
-    m_host->appendFixes(tag.index, result.fixes,
-                        result.lastgetChanged ? result.lastget : boat.lastget);
-    m_host->setLastFetchText(Seams::now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-    m_host->placeShips();
+    emit fixesStored(tag.index, result.fixes,
+                     result.lastgetChanged ? result.lastget : boat.lastget);
+    emit lastFetchTextChanged(Seams::now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
     return Outcome::Applied;
 }
 
-TrackingClient::Outcome TrackingClient::handleBoatList(QNetworkReply *reply)
+TrackingClient::Outcome TrackingClient::handleBoatList(QNetworkReply *reply, const RequestTag &tag)
 {
-    const RequestTag tag = tagOf(reply->request());
     const BoatListResult result = ingestBoatList(reply->readAll(), tag.index);
     if (!result.committed) {
         qWarning("Tracking: boat list of event %d not stored: %s", tag.index,
                  qPrintable(result.error));
         return Outcome::RolledBack;
     }
-    const RaceInfo race = m_host->currentRace();
-    if (!race.valid || race.eventId != tag.eventId || race.taskId != tag.taskId)
+    if (!m_race.valid || m_race.eventId != tag.eventId || m_race.taskId != tag.taskId)
         return Outcome::Stored;
-    m_host->clearShips();
-    m_host->loadShips(race.eventId);
+    emit boatsStored(m_race.eventId);
     // As choosing the race again would do, the new boats get their history;
     // before the start there is none, and polling fetches it later.
-    if (Seams::nowSecs() >= race.start)
-        requestMissingTracks(race);
+    if (Seams::nowSecs() >= m_race.start)
+        requestMissingTracks(boats());
     return Outcome::Applied;
 }
 
@@ -251,7 +229,7 @@ void TrackingClient::handleVersion(QNetworkReply *reply)
     forEachLine(text, [&](QStringView line) {
         if (line != own) {
             m_newVersionSeen = true;
-            m_host->newVersionIsAvailable();
+            emit newVersionAvailable();
         }
     });
 }

@@ -6,34 +6,38 @@
 
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <cstdio>
+#include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class TrackingHost;
 
-// Talks to the tracking service for the main window: sends the boat list and
-// positions requests, the probe and the version request on its own network
-// manager, and ingests every reply into the database and, through the host,
-// into the ships of the current race.
+// Talks to the tracking service for the current race: sends the boat list
+// and positions requests, the probe and the version request on its own
+// network manager, ingests every reply into the database and tells the race
+// through its signals what to apply. It reads the race and its boats, which
+// the race object sets; it owns neither.
 class TrackingClient : public QObject
 {
     Q_OBJECT
 public:
     enum class Outcome {
-        Applied,   // stored and applied to the current race
-        Stored,    // boat list stored; its race is no longer selected
-        Dropped,   // race or boat no longer the one asked for; nothing touched
+        Applied,    // stored and applied to the current race
+        Stored,     // boat list stored; its race is no longer selected
+        Dropped,    // race or boat no longer the one asked for; nothing touched
         RolledBack, // a statement failed; nothing stored, lastget kept
-        Failed,    // network error or timeout; serverUp cleared
-        Probe,     // probe or version reply
-        Ignored,   // a URL of no known kind
+        Failed,     // network error or timeout; serverUp cleared
+        Probe,      // probe or version reply
     };
     Q_ENUM(Outcome)
 
-    // host is not owned and must outlive the client.
-    explicit TrackingClient(TrackingHost *host, QObject *parent = nullptr);
+    // The boats of the current race in list order; a boat's place in it is
+    // the index its positions requests carry.
+    using BoatSource = std::function<QVector<Tracking::BoatInfo>()>;
+
+    explicit TrackingClient(QObject *parent = nullptr);
     ~TrackingClient() override;
 
     // Tracking service base address, Config::trackingUrl() by default.
@@ -47,27 +51,25 @@ public:
 
     QNetworkAccessManager *networkManager() const { return m_manager; }
 
+    // The selected race (valid false while none is).
+    Tracking::RaceInfo race() const { return m_race; }
+    void setRace(const Tracking::RaceInfo &race) { m_race = race; }
+    void setBoatSource(BoatSource source) { m_boats = std::move(source); }
+    QVector<Tracking::BoatInfo> boats() const;
+
     bool serverUp() const { return m_serverUp; }
     void setServerUp(bool up) { m_serverUp = up; }
-    // A position cycle is in progress; the host's setNetLedOff clears it when
-    // the lamp count reaches 0.
+    // A position cycle is in progress; whoever counts the lamp clears it when
+    // the count reaches 0 (the lamp counts tile transfers too).
     bool isLoading() const { return m_loading; }
     void setLoading(bool loading) { m_loading = loading; }
     bool newVersionSeen() const { return m_newVersionSeen; }
 
-    // Sends one request of kind 1, 2 or 3 and turns the lamp on; any other
-    // kind sends nothing and returns null. tag.index is the boat's place in
-    // the list (the event number for a boat list).
-    QNetworkReply *sendTrackingRequest(const QString &url, int kind,
-                                       const Tracking::RequestTag &tag);
-
-    // Race selection, after the host has taken over the new race: deletes the
-    // old ships, builds the new ones from the store or asks for the boat list,
-    // and asks for the history of every boat without stored fixes.
+    // Race selection, once the race object has set the race and taken the
+    // boats the store holds (none before the start): asks for the boat list
+    // when there are none or the race has not begun, and for the history of
+    // every boat without fixes.
     void loadRace();
-    // The positions of the boat at index since the given time, when the
-    // stored automatic-download preference is on; sets its lastget to since.
-    void fetchShipPositions(int index, qint64 since);
     // One positions request per boat from its lastget, unless the race has ended.
     bool requestNewPositions();
     // One polling step (the fetch button and the poll timer).
@@ -82,27 +84,54 @@ public:
     // stored again.
     void discardRace(int eventId, int taskId);
 
-public slots:
-    void handleNetworkData(QNetworkReply *reply);
-
 signals:
+    // Once per boat list or positions request sent, once when its reply is
+    // handled; the probe and the version request leave the lamp alone.
+    void transferStarted();
+    void transferFinished();
+    // The boat list of the current race is stored: the race rebuilds its
+    // boats from table ship, with their stored fixes once it has begun and
+    // then placed. Its history is asked for right after.
+    void boatsStored(int eventId);
+    // The boat's since time for its next positions request (memory only).
+    void lastgetChanged(int index, int lastget);
+    // A positions reply for the boat is committed: the race appends the fixes
+    // (in order, possibly none), sets the lastget, marks the boat as having
+    // positions and places the boats.
+    void fixesStored(int index, const QVector<Tracking::Fix> &fixes, int lastget);
+    // The time of the last positions reply, for "Letzte Abfrage der Postionsdaten".
+    void lastFetchTextChanged(const QString &text);
+    // A polling cycle has sent its requests: the poll interval counts from
+    // now when automatic download is on.
+    void pollCycleStarted();
+    // The version reply named another version.
+    void newVersionAvailable();
     // After a reply has been handled completely.
     void replyHandled(const QUrl &url, TrackingClient::Outcome outcome);
 
 private:
-    Outcome handlePositions(QNetworkReply *reply);
-    Outcome handleBoatList(QNetworkReply *reply);
+    // Sends one request; transfers light the lamp.
+    QNetworkReply *send(Tracking::RequestKind kind, const QString &url,
+                        const Tracking::RequestTag &tag = {});
+    void handleReply(QNetworkReply *reply, Tracking::RequestKind kind,
+                     const Tracking::RequestTag &tag);
+    Outcome handlePositions(QNetworkReply *reply, const Tracking::RequestTag &tag);
+    Outcome handleBoatList(QNetworkReply *reply, const Tracking::RequestTag &tag);
     void handleVersion(QNetworkReply *reply);
-    void requestMissingTracks(const Tracking::RaceInfo &race);
+    void requestMissingTracks(const QVector<Tracking::BoatInfo> &boats);
+    // The boat's positions since the race start, when the stored
+    // automatic-download preference is on; sets its lastget to the start.
+    void fetchHistory(int index, const Tracking::BoatInfo &boat);
     // The positions requests of requestNewPositions; how many were sent.
     int sendNewPositions();
-    void sendBoatList(const Tracking::RaceInfo &race);
+    void sendBoatList();
 
-    TrackingHost *m_host;
     QNetworkAccessManager *m_manager;
     QString m_baseUrl;
     int m_timeoutMs;
     std::FILE *m_diagnostics = stdout;
+    Tracking::RaceInfo m_race;
+    BoatSource m_boats;
     // Optimistic: the first fetch after start-up already asks for positions.
     bool m_serverUp = true;
     bool m_loading = false;

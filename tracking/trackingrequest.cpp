@@ -4,20 +4,23 @@
 
 #include <QUrl>
 
-namespace Tracking {
+namespace Tracking
+{
 
-QByteArray trackTypeValue(int kind)
+QByteArray trackTypeValue(RequestKind kind)
 {
     switch (kind) {
-    case OldPositions:
+    case RequestKind::OldPositions:
         return QByteArrayLiteral("getoldpos");
-    case NewBoats:
+    case RequestKind::BoatList:
         return QByteArrayLiteral("getnewboats");
-    case NewPositions:
+    case RequestKind::Positions:
         return QByteArrayLiteral("getnewpos");
-    default:
-        return QByteArray();
+    case RequestKind::Probe:
+    case RequestKind::Version:
+        break;
     }
+    return QByteArray();
 }
 
 QString boatListUrl(const QString &base, int eventId, int taskId)
@@ -49,29 +52,21 @@ QString versionUrl(const QString &base)
     return base + QLatin1String("/api/version.html");
 }
 
-QNetworkRequest makeTrackingRequest(const QString &url, int kind, const RequestTag &tag,
-                                    int timeoutMs)
+QNetworkRequest makeRequest(RequestKind kind, const QString &url, int timeoutMs,
+                            const RequestTag &tag)
 {
-    const QByteArray trackType = trackTypeValue(kind);
-    if (trackType.isEmpty())
-        return QNetworkRequest();
     QNetworkRequest request{QUrl(url)};
     request.setRawHeader("User-Agent", Identity::trackingUserAgent);
-    request.setRawHeader("Track-Type", trackType);
+    request.setTransferTimeout(timeoutMs);
+    if (!isTransfer(kind)) {
+        request.setAttribute(QNetworkRequest::Attribute(IndexAttribute), ProbeIndex);
+        return request;
+    }
+    request.setRawHeader("Track-Type", trackTypeValue(kind));
     request.setAttribute(QNetworkRequest::Attribute(IndexAttribute), tag.index);
     request.setAttribute(QNetworkRequest::Attribute(EventAttribute), tag.eventId);
     request.setAttribute(QNetworkRequest::Attribute(TaskAttribute), tag.taskId);
     request.setAttribute(QNetworkRequest::Attribute(BoatAttribute), tag.boatId);
-    request.setTransferTimeout(timeoutMs);
-    return request;
-}
-
-QNetworkRequest makePlainRequest(const QString &url, int timeoutMs)
-{
-    QNetworkRequest request{QUrl(url)};
-    request.setRawHeader("User-Agent", Identity::trackingUserAgent);
-    request.setAttribute(QNetworkRequest::Attribute(IndexAttribute), ProbeIndex);
-    request.setTransferTimeout(timeoutMs);
     return request;
 }
 

@@ -7,10 +7,19 @@
 
 // Building the requests of the tracking service and reading back what a
 // request was asked for.
-namespace Tracking {
+namespace Tracking
+{
 
-// "Track-Type" kinds.
-enum TrackType { OldPositions = 1, NewBoats = 2, NewPositions = 3 };
+// What a request asks for. The first three carry their number as
+// "Track-Type" and light the transfer lamp; the probe and the version
+// request carry neither.
+enum class RequestKind { OldPositions = 1, BoatList = 2, Positions = 3, Probe, Version };
+
+inline bool isTransfer(RequestKind kind)
+{
+    return kind == RequestKind::OldPositions || kind == RequestKind::BoatList ||
+           kind == RequestKind::Positions;
+}
 
 // Request attributes. IndexAttribute holds the boat's place in the ship list
 // (the event number for a boat list, 100 for probe and version); the others
@@ -31,20 +40,18 @@ struct RequestTag {
     int boatId = 0; // 0 for a boat list
 };
 
-// Empty for a kind that is not 1, 2 or 3.
-QByteArray trackTypeValue(int kind);
+// Empty for the probe and the version request.
+QByteArray trackTypeValue(RequestKind kind);
 
 QString boatListUrl(const QString &base, int eventId, int taskId);
 QString positionsUrl(const QString &base, int eventId, int taskId, int boatId, qint64 since);
 QString probeUrl(const QString &base);
 QString versionUrl(const QString &base);
 
-// A boat list or positions request; an invalid QNetworkRequest (empty URL)
-// for an unknown kind.
-QNetworkRequest makeTrackingRequest(const QString &url, int kind, const RequestTag &tag,
-                                    int timeoutMs);
-// Probe and version requests: user agent and index 100, no "Track-Type".
-QNetworkRequest makePlainRequest(const QString &url, int timeoutMs);
+// User agent and timeout on every kind. Transfers carry "Track-Type" and the
+// tag; the probe and the version request only index 100 (tag unused).
+QNetworkRequest makeRequest(RequestKind kind, const QString &url, int timeoutMs,
+                            const RequestTag &tag = {});
 
 RequestTag tagOf(const QNetworkRequest &request);
 

@@ -36,7 +36,7 @@
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
-    m_tracking = new TrackingClient(this, this);
+    m_tracking = new TrackingClient(this);
     setWindowIcon(QIcon(QPixmap(Paths::asset(QStringLiteral("img/velmaro.png")), "png")));
     m_scene = new Scheme(this);
     m_scene->setSceneRect(0, 0, 1000, 1000);
@@ -111,6 +111,19 @@ void MainWindow::wireParts()
         if (!busy)
             m_tracking->setLoading(false);
     });
+
+    // What the tracking client tells the window; the race takes its own part.
+    connect(m_tracking, &TrackingClient::transferStarted, m_lamp, &TransferLamp::start);
+    connect(m_tracking, &TrackingClient::transferFinished, m_lamp, &TransferLamp::finish);
+    connect(m_tracking, &TrackingClient::lastFetchTextChanged, m_lastFetchLabel, &QLabel::setText);
+    connect(m_tracking, &TrackingClient::pollCycleStarted, this, [this] {
+        if (!m_settings->autoload())
+            return;
+        m_pollTimer->stop();
+        m_pollTimer->start(pollIntervalMs());
+    });
+    connect(m_tracking, &TrackingClient::newVersionAvailable, this,
+            [] { Tracking::showNewVersionNotice(); });
 
     connect(m_settings, &SettingsPage::loadMapsToggled, this, [this](bool on) {
         m_karte->setDownloadEnabled(on);
@@ -260,11 +273,6 @@ void MainWindow::getData()
     m_tracking->getData();
 }
 
-void MainWindow::newVersionIsAvailable()
-{
-    Tracking::showNewVersionNotice();
-}
-
 void MainWindow::fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, int taskId)
 {
     setRaceMenu(races);
@@ -319,30 +327,6 @@ void MainWindow::checkship(TreeShipItem *item)
         m_regatta->checkShip(item);
 }
 
-// --- tracking host --------------------------------------------------------
-
-Tracking::RaceInfo MainWindow::currentRace() const
-{
-    return m_regatta ? m_regatta->raceInfo() : Tracking::RaceInfo();
-}
-
-int MainWindow::boatCount() const
-{
-    return m_regatta ? int(m_regatta->ships().size()) : 0;
-}
-
-Tracking::BoatInfo MainWindow::boat(int index) const
-{
-    return m_regatta ? m_regatta->boatInfo(index) : Tracking::BoatInfo();
-}
-
-void MainWindow::clearShips()
-{
-    m_leaderboard->forgetShips();
-    if (m_regatta)
-        m_regatta->clearShips();
-}
-
 void MainWindow::followFromLeaderboard(int shipId)
 {
     const Ship *ship = m_regatta ? m_regatta->shipById(shipId) : nullptr;
@@ -357,43 +341,4 @@ void MainWindow::exportGpx()
 {
     m_gpxExport->exportRace(m_regatta ? m_regatta->name() : QString(),
                             m_regatta ? m_regatta->ships() : QList<Ship *>());
-}
-
-int MainWindow::loadShips(int eventId)
-{
-    return m_regatta ? m_regatta->loadShips(eventId) : 0;
-}
-
-bool MainWindow::loadTrack(int index)
-{
-    return m_regatta && m_regatta->loadTrack(index);
-}
-
-void MainWindow::setLastget(int index, int lastget)
-{
-    if (m_regatta)
-        m_regatta->setLastget(index, lastget);
-}
-
-void MainWindow::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget)
-{
-    if (m_regatta)
-        m_regatta->appendFixes(index, fixes, lastget);
-}
-
-void MainWindow::placeShips()
-{
-    if (m_regatta)
-        m_regatta->placeShips();
-}
-
-void MainWindow::setLastFetchText(const QString &text)
-{
-    m_lastFetchLabel->setText(text);
-}
-
-void MainWindow::restartPollTimer()
-{
-    m_pollTimer->stop();
-    m_pollTimer->start(pollIntervalMs());
 }

@@ -3,7 +3,6 @@
 
 #include "map/karte.h"
 #include "tracking/trackingclient.h"
-#include "tracking/trackinghost.h"
 #include "ui/cursorstatus.h"
 #include "ui/framerecorder.h"
 #include "ui/gatemenu.h"
@@ -54,7 +53,7 @@ struct RaceListResult;
 // in a splitter, the bottom bar with clock, play button, time slider and
 // fetch button, the menus and the status bar. It lays the parts out and
 // wires them to each other and to the current race.
-class MainWindow : public QMainWindow, public TrackingHost
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -116,6 +115,7 @@ public:
     int pollIntervalMs() const { return pollInterval() * 60000; }
 
     bool loadMaps() const { return m_settings->loadMaps(); }
+    bool autoload() const { return m_settings->autoload(); }
     void setAutoload(bool on) { m_settings->setAutoload(on); }
     bool showCompleteTracks() const { return m_settings->showCompleteTracks(); }
     bool lookForUpdate() const { return m_settings->lookForUpdate(); }
@@ -169,20 +169,6 @@ public:
         return PanelSplitter::sizesFor(open, windowWidth);
     }
 
-    // TrackingHost: the race parts go to the current race.
-    Tracking::RaceInfo currentRace() const override;
-    int boatCount() const override;
-    Tracking::BoatInfo boat(int index) const override;
-    void clearShips() override;
-    int loadShips(int eventId) override;
-    bool loadTrack(int index) override;
-    void setLastget(int index, int lastget) override;
-    void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget) override;
-    void placeShips() override;
-    void setLastFetchText(const QString &text) override;
-    bool autoload() const override { return m_settings->autoload(); }
-    void restartPollTimer() override;
-
 public slots:
     void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom)
     {
@@ -209,9 +195,8 @@ public slots:
     void checkship(TreeShipItem *item);
     void shiponoff(TreeShipItem *item, bool on);
     void getData();
-    void setNetLedOn() override;
-    void setNetLedOff() override;
-    void newVersionIsAvailable() override;
+    void setNetLedOn();
+    void setNetLedOff();
     void setReplaySpeed(int secondsPerTick)
     {
         m_replay->setSpeed(secondsPerTick);

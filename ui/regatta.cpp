@@ -1,18 +1,18 @@
 #include "ui/regatta.h"
 
-#include "store/boatstore.h"
-#include "store/racestore.h"
-
-#include "scene/course.h"
-#include "scene/gateitem.h"
-#include "ui/iconselector.h"
 #include "map/karte.h"
-#include "ui/mainwindow.h"
 #include "map/scheme.h"
 #include "platform/seams.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
+#include "store/boatstore.h"
+#include "store/racestore.h"
 #include "tracking/trackingclient.h"
+#include "ui/iconselector.h"
+#include "ui/leaderboardpanel.h"
+#include "ui/mainwindow.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 
@@ -29,9 +29,18 @@ QList<RegattaEntry *> loadRaceList()
 }
 
 Regatta::Regatta(MainWindow *window, int eventId, int taskId)
-    : m_window(window), m_eventId(eventId), m_taskId(taskId),
+    : m_window(window), m_tracking(window->tracking()), m_eventId(eventId), m_taskId(taskId),
       m_loader(std::make_unique<ShipLoader>())
 {
+    connect(this, &Regatta::shipsCleared, window->leaderboard(), &LeaderboardPanel::forgetShips);
+    m_tracking->setBoatSource([this] { return boatInfos(); });
+    connect(m_tracking, &TrackingClient::boatsStored, this, &Regatta::reloadShips);
+    connect(m_tracking, &TrackingClient::lastgetChanged, this, &Regatta::setLastget);
+    connect(m_tracking, &TrackingClient::fixesStored, this,
+            [this](int index, const QVector<Tracking::Fix> &fixes, int lastget) {
+                appendFixes(index, fixes, lastget);
+                placeShips();
+            });
     m_window->setRegatta(this);
     m_races = loadRaceList();
     m_window->loadPreferences();
@@ -48,6 +57,10 @@ void Regatta::reloadRaces()
 
 Regatta::~Regatta()
 {
+    if (m_tracking) {
+        m_tracking->setBoatSource({});
+        m_tracking->setRace({});
+    }
     m_window->detachRegatta(this);
     qDeleteAll(m_ships);
     qDeleteAll(m_gates);
@@ -77,6 +90,7 @@ void Regatta::select(const RegattaEntry &entry)
     m_end = entry.end;
     m_completeTracks = entry.showCompleteTracks;
     m_selected = true;
+    m_tracking->setRace(raceInfo());
 
     rebuildCourse();
     m_window->fillGateMenu(m_gates);
@@ -87,7 +101,12 @@ void Regatta::select(const RegattaEntry &entry)
         projected.append(gate);
     m_window->karte()->setGateItems(projected);
 
-    m_window->tracking()->loadRace();
+    clearShips();
+    // Before the start the stored list may be stale; the client asks for the
+    // service's, which replaces it.
+    if (Seams::nowSecs() >= m_start && loadShips(m_eventId) > 0)
+        loadStoredTracks();
+    m_tracking->loadRace();
     placeShips();
 
     m_window->setRaceFinished(entry.end < Seams::nowSecs());
@@ -115,28 +134,40 @@ Tracking::RaceInfo Regatta::raceInfo() const
     return race;
 }
 
-Tracking::BoatInfo Regatta::boatInfo(int index) const
+QVector<Tracking::BoatInfo> Regatta::boatInfos() const
 {
-    Tracking::BoatInfo info;
-    if (index < 0 || index >= m_ships.size())
-        return info;
-    const Ship *ship = m_ships.at(index);
-    info.id = ship->id();
-    info.regattaId = ship->regattaId();
-    info.lastget = ship->lastget();
-    const Track *raw = ship->rawTrack();
-    info.hasFixes = raw && !raw->isEmpty();
-    if (info.hasFixes)
-        info.newestFix = raw->last()->tstamp;
-    return info;
+    QVector<Tracking::BoatInfo> infos;
+    infos.reserve(m_ships.size());
+    for (const Ship *ship : m_ships) {
+        Tracking::BoatInfo info;
+        info.id = ship->id();
+        info.regattaId = ship->regattaId();
+        info.lastget = ship->lastget();
+        const Track *raw = ship->rawTrack();
+        info.hasFixes = raw && !raw->isEmpty();
+        if (info.hasFixes)
+            info.newestFix = raw->last()->tstamp;
+        infos.append(info);
+    }
+    return infos;
 }
 
 void Regatta::clearShips()
 {
+    emit shipsCleared();
     // The legend rows point at nothing once the boats are gone.
     m_window->legend()->clearShips();
     qDeleteAll(m_ships);
     m_ships.clear();
+}
+
+void Regatta::reloadShips(int eventId)
+{
+    clearShips();
+    loadShips(eventId);
+    // Before the start there are no fixes yet; polling brings them.
+    if (Seams::nowSecs() >= m_start && loadStoredTracks())
+        placeShips();
 }
 
 int Regatta::loadShips(int eventId)
@@ -178,15 +209,16 @@ int Regatta::loadShips(int eventId)
     return int(m_ships.size());
 }
 
-bool Regatta::loadTrack(int index)
+bool Regatta::loadStoredTracks()
 {
-    if (index < 0 || index >= m_ships.size())
-        return false;
-    Ship *ship = m_ships.at(index);
-    const bool stored = m_loader->loadTrack(ship);
-    if (stored)
-        ship->setHasPositions(true);
-    return stored;
+    bool any = false;
+    for (Ship *ship : std::as_const(m_ships)) {
+        if (m_loader->loadTrack(ship)) {
+            ship->setHasPositions(true);
+            any = true;
+        }
+    }
+    return any;
 }
 
 void Regatta::setLastget(int index, int lastget)

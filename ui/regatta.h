@@ -5,6 +5,8 @@
 #include "tracking/trackingtypes.h"
 
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 
@@ -16,6 +18,7 @@ class MapProjection;
 class QPixmap;
 class Ship;
 class ShipLoader;
+class TrackingClient;
 class TreeShipItem;
 
 using RegattaEntry = Race;
@@ -25,16 +28,18 @@ using RegattaEntry = Race;
 QList<RegattaEntry *> loadRaceList();
 
 // The current race: one instance for the whole run. It owns the boats and
-// the gates of the selected race and rebuilds them on every race change.
-class Regatta
+// the gates of the selected race and rebuilds them on every race change, and
+// it answers the window's tracking client: it sets the race and the boats
+// the client reads and applies what the client stored.
+class Regatta : public QObject
 {
+    Q_OBJECT
 public:
-    // Registers itself with the window, loads the race list and the
-    // preferences, fills the race menu and selects the start race.
+    // Registers itself with the window and its tracking client, loads the
+    // race list and the preferences, fills the race menu and selects the
+    // start race.
     Regatta(MainWindow *window, int eventId, int taskId);
-    ~Regatta();
-    Regatta(const Regatta &) = delete;
-    Regatta &operator=(const Regatta &) = delete;
+    ~Regatta() override;
 
     int id() const { return m_id; }
     int eventId() const { return m_eventId; }
@@ -67,27 +72,37 @@ public:
     void stopFollowing();
     void updateGeometry(const MapProjection &projection);
 
-    // The boat operations the tracking client drives; boats by list place.
+    // What the tracking client reads; boats by list place.
     Tracking::RaceInfo raceInfo() const;
-    Tracking::BoatInfo boatInfo(int index) const;
+    QVector<Tracking::BoatInfo> boatInfos() const;
+    // Deletes every boat; the legend rows go with them.
     void clearShips();
     // Builds the race's boats from table ship and lists them in the legend;
     // the number of boats.
     int loadShips(int eventId);
-    bool loadTrack(int index);
-    void setLastget(int index, int lastget);
-    void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget);
     // Prepares the boats for display, sets the slider range and shows the
-    // newest moment; counts the transfer lamp down once.
+    // newest moment. Leaves the lamp alone: each reply counts it down.
     void placeShips();
 
+signals:
+    // The boats are gone; a new load may reuse their ids and track addresses.
+    void shipsCleared();
+
 private:
+    // The stored fixes of every boat; true when any boat had some.
+    bool loadStoredTracks();
+    // The client stored the boat list of this race: the boats again from the store.
+    void reloadShips(int eventId);
+    void setLastget(int index, int lastget);
+    void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget);
+
     void rebuildCourse();
     void follow(Ship *ship);
     void selectLegendRow(const Ship *ship);
     void storeFollow(const Ship *ship);
 
     MainWindow *m_window;
+    QPointer<TrackingClient> m_tracking;
     int m_id = 0;
     int m_eventId = 0;
     int m_taskId = 0;

@@ -3,7 +3,7 @@
 #include "tracking/racelist.h"
 
 #include "demoserver.h"
-#include "fakehost.h"
+#include "fakerace.h"
 #include "platform/seams.h"
 #include "testdatabase.h"
 #include "tracking/trackingclient.h"
@@ -138,14 +138,12 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(int, boats);
         m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 200);
-        FakeHost host;
-        TrackingClient client(&host);
-        host.client = &client;
+        TrackingClient client;
+        FakeRace host(client);
         client.setBaseUrl(m_server->baseUrl());
-        host.setRace(DemoServer::liveEventId, DemoServer::liveTaskId, anchor - 3 * 3600,
-                     anchor + 86400);
         QSignalSpy handled(&client, &TrackingClient::replyHandled);
-        client.loadRace();
+        host.select(DemoServer::liveEventId, DemoServer::liveTaskId, anchor - 3 * 3600,
+                    anchor + 86400);
         QCOMPARE(host.pending, 1);
         client.discardRace(discardEvent, discardEvent == 21 ? 120 : DemoServer::liveTaskId);
         QVERIFY(handled.wait(10000));

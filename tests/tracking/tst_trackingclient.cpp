@@ -1,6 +1,6 @@
 // The tracking client against the demo service on loopback: polling, failed
 // and late replies, replies of a race no longer chosen.
-#include "fakehost.h"
+#include "fakerace.h"
 #include "tracking/ingest.h"
 #include "tracking/trackingclient.h"
 #include "tracking/trackingrequest.h"
@@ -67,8 +67,10 @@ class TestTrackingClient : public QObject
 
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<DemoServer> m_server;
-    std::unique_ptr<FakeHost> m_host;
     std::unique_ptr<TrackingClient> m_client;
+    std::unique_ptr<FakeRace> m_race;
+    // Lamp off and poll cycle, as the window hears them.
+    std::unique_ptr<QSignalSpy> m_ledOff, m_cycles;
 
     int served(const char *endpoint) const
     {
@@ -79,15 +81,14 @@ class TestTrackingClient : public QObject
         return m_db->exec({QStringLiteral("update prefs set autoload=%1 where id=1").arg(int(on))});
     }
 
-    // Selects the race in the host and runs the client's part of it.
+    // Selects the race as the race object does, with the client's part.
     void selectRace(int eventId, int taskId)
     {
         for (const DemoServer::Race &r : m_server->races()) {
             if (r.eventId == eventId && r.taskId == taskId)
-                m_host->setRace(eventId, taskId, r.start, r.end);
+                m_race->select(eventId, taskId, r.start, r.end);
         }
-        QVERIFY(m_host->race.valid);
-        m_client->loadRace();
+        QVERIFY(m_race->race.valid);
     }
     void selectLiveRace()
     {
@@ -110,14 +111,14 @@ class TestTrackingClient : public QObject
     // in memory and in the database, each once and in time order.
     void verifyComplete(int eventId = liveEvent, qint64 from = liveStart, qint64 until = g_now)
     {
-        QVERIFY(m_host->boatCount() > 0);
-        for (int i = 0; i < m_host->boatCount(); ++i) {
-            const int id = m_host->ships.at(i).info.id;
+        QVERIFY(m_race->boatCount() > 0);
+        for (int i = 0; i < m_race->boatCount(); ++i) {
+            const int id = m_race->ships.at(i).info.id;
             const QList<int> expected = expectedTimes(eventId, id, from, until);
             QVERIFY(!expected.isEmpty());
             QCOMPARE(storedTimes(id, eventId), expected);
-            QCOMPARE(m_host->fixTimes(i), expected);
-            QCOMPARE(m_host->ships.at(i).info.lastget, expected.last());
+            QCOMPARE(m_race->fixTimes(i), expected);
+            QCOMPARE(m_race->ships.at(i).info.lastget, expected.last());
             QCOMPARE(m_db->scalar(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(id))
                          .toInt(),
                      expected.last());
@@ -141,22 +142,24 @@ private slots:
         m_server = std::make_unique<DemoServer>(options);
         m_server->setClock([] { return g_now; });
         QVERIFY(m_server->listen() != 0);
-        m_host = std::make_unique<FakeHost>();
-        m_client = std::make_unique<TrackingClient>(m_host.get());
-        m_host->client = m_client.get();
+        m_client = std::make_unique<TrackingClient>();
+        m_race = std::make_unique<FakeRace>(*m_client);
         m_client->setBaseUrl(m_server->baseUrl());
+        m_ledOff = std::make_unique<QSignalSpy>(m_client.get(), &TrackingClient::transferFinished);
+        m_cycles = std::make_unique<QSignalSpy>(m_client.get(), &TrackingClient::pollCycleStarted);
     }
     void cleanup()
     {
+        m_ledOff.reset();
+        m_cycles.reset();
+        m_race.reset();
         m_client.reset();
-        m_host.reset();
         m_server.reset();
         m_db.reset();
     }
 
     void pollingNeitherLosesNorDoublesFixes()
     {
-        m_host->autoloadFlag = true;
         selectLiveRace();
         verifyComplete();
         // Polls closer together than the fixes, and further apart.
@@ -167,7 +170,7 @@ private slots:
             WAIT_IDLE();
             verifyComplete();
         }
-        QCOMPARE(m_host->pollRestarts, 5);
+        QCOMPARE(m_cycles->size(), 5);
 
         // While a cycle runs, a trigger sends only the probe and leaves the timer.
         m_server->clearRequestLog();
@@ -176,30 +179,25 @@ private slots:
         m_client->getData();
         QVERIFY(m_client->isLoading());
         m_client->getData();
-        QCOMPARE(m_host->pollRestarts, 6);
+        QCOMPARE(m_cycles->size(), 6);
         // probeRepliesPutLampOutEarly: the probes never lit the lamp, so
         // their replies leave it on while the positions are still on the way.
         QTRY_COMPARE_WITH_TIMEOUT(outcomes(handled).count(Outcome::Probe), 2, 10000);
         QCOMPARE(outcomes(handled).count(Outcome::Applied), 0);
-        QCOMPARE(m_host->pending, m_host->boatCount());
+        QCOMPARE(m_race->pending, m_race->boatCount());
         QVERIFY(m_client->isLoading());
         WAIT_IDLE();
         QVERIFY(!m_client->isLoading());
-        QCOMPARE(served("getPosition"), m_host->boatCount());
+        QCOMPARE(served("getPosition"), m_race->boatCount());
         QCOMPARE(served("isup"), 2);
-        // Without automatic download the timer is left alone.
-        m_host->autoloadFlag = false;
-        m_client->getData();
-        WAIT_IDLE();
-        QCOMPARE(m_host->pollRestarts, 6);
     }
 
     void failedStatementIsFetchedAgainByNextPoll()
     {
         selectLiveRace();
-        const int victim = m_host->ships.at(0).info.id;
+        const int victim = m_race->ships.at(0).info.id;
         const QList<int> before = storedTimes(victim, liveEvent);
-        const int lastgetBefore = m_host->ships.at(0).info.lastget;
+        const int lastgetBefore = m_race->ships.at(0).info.lastget;
         QVERIFY(m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON track WHEN "
                                            "NEW.ship_id = %1 BEGIN SELECT RAISE(ABORT, 'disk "
                                            "full'); END")
@@ -210,8 +208,8 @@ private slots:
         WAIT_IDLE();
         QCOMPARE(outcomes(handled).count(Outcome::RolledBack), 1);
         QCOMPARE(storedTimes(victim, liveEvent), before);
-        QCOMPARE(m_host->fixTimes(0), before);
-        QCOMPARE(m_host->ships.at(0).info.lastget, lastgetBefore);
+        QCOMPARE(m_race->fixTimes(0), before);
+        QCOMPARE(m_race->ships.at(0).info.lastget, lastgetBefore);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(victim))
                      .toInt(),
                  lastgetBefore);
@@ -237,30 +235,30 @@ private slots:
         QFETCH(int, fault);
         selectLiveRace();
         m_client->setTransferTimeout(300);
-        const QList<int> before = m_host->fixTimes(0);
-        const int lastget = m_host->ships.at(0).info.lastget;
+        const QList<int> before = m_race->fixTimes(0);
+        const int lastget = m_race->ships.at(0).info.lastget;
         m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), 500);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
 
         g_now += 600;
         // A hung request is met through a poll, whose probe is handled too.
         const bool viaPoll = fault == int(DemoServer::Fault::Hang);
-        const int ledOffBefore = m_host->ledOff;
+        const qsizetype ledOffBefore = m_ledOff->size();
         if (viaPoll)
             m_client->getData();
         else
             m_client->requestNewPositions();
         QCOMPARE(m_client->isLoading(), viaPoll);
-        QTRY_COMPARE_WITH_TIMEOUT(handled.size(), m_host->boatCount() + viaPoll, 10000);
-        QCOMPARE(outcomes(handled).count(Outcome::Failed), m_host->boatCount());
+        QTRY_COMPARE_WITH_TIMEOUT(handled.size(), m_race->boatCount() + viaPoll, 10000);
+        QCOMPARE(outcomes(handled).count(Outcome::Failed), m_race->boatCount());
         QVERIFY(!m_client->serverUp());
         QVERIFY(!m_client->isLoading());
         if (!viaPoll)
-            QCOMPARE(m_host->ledOff - ledOffBefore, m_host->boatCount());
-        QCOMPARE(m_host->pending, 0);
-        QCOMPARE(m_host->fixTimes(0), before);
-        QCOMPARE(m_host->ships.at(0).info.lastget, lastget);
-        QCOMPARE(storedTimes(m_host->ships.at(0).info.id, liveEvent), before);
+            QCOMPARE(m_ledOff->size() - ledOffBefore, m_race->boatCount());
+        QCOMPARE(m_race->pending, 0);
+        QCOMPARE(m_race->fixTimes(0), before);
+        QCOMPARE(m_race->ships.at(0).info.lastget, lastget);
+        QCOMPARE(storedTimes(m_race->ships.at(0).info.id, liveEvent), before);
 
         m_server->clearFaults();
         m_server->clearRequestLog();
@@ -287,7 +285,7 @@ private slots:
         WAIT_IDLE();
         QCOMPARE(served("getPosition"), 0);
         QCOMPARE(served("isup"), 1);
-        QCOMPARE(m_host->pending, 0);
+        QCOMPARE(m_race->pending, 0);
         QVERIFY(!m_client->isLoading()); // a cycle without requests does not hang on
     }
 
@@ -299,7 +297,7 @@ private slots:
         QVERIFY(setAutoload(true));
         m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault::Delay, 300);
         selectRace(liveEvent, liveTask);
-        const int sent = m_host->boatCount();
+        const int sent = m_race->boatCount();
         QCOMPARE(served("getPosition"), 0); // still on their way
 
         // Another race is chosen before the replies arrive; its boats share the indices.

@@ -1,0 +1,136 @@
+#ifndef VELMARO_TESTS_TRACKING_FAKERACE_H
+#define VELMARO_TESTS_TRACKING_FAKERACE_H
+
+#include "platform/seams.h"
+#include "tracking/trackingclient.h"
+
+#include <QObject>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+
+// Plays the current race for the tracking client: keeps the boats as plain
+// records, reads them from the database as the race does, applies what the
+// client stored and counts the lamp like the window.
+class FakeRace
+{
+public:
+    struct Ship {
+        Tracking::BoatInfo info;
+        QVector<Tracking::Fix> fixes;
+        bool hasPositions = false;
+    };
+
+    TrackingClient &client;
+    Tracking::RaceInfo race;
+    QVector<Ship> ships;
+    int pending = 0, placeCount = 0, loadShipsCount = 0;
+
+    explicit FakeRace(TrackingClient &tracking) : client(tracking)
+    {
+        client.setBoatSource([this] { return infos(); });
+        QObject::connect(&client, &TrackingClient::boatsStored, &m_context, [this](int eventId) {
+            ships.clear();
+            loadShips(eventId);
+            if (Seams::nowSecs() >= race.start && loadTracks())
+                ++placeCount;
+        });
+        QObject::connect(&client, &TrackingClient::lastgetChanged, &m_context,
+                         [this](int index, int lastget) { ships[index].info.lastget = lastget; });
+        QObject::connect(&client, &TrackingClient::fixesStored, &m_context,
+                         [this](int index, const QVector<Tracking::Fix> &fixes, int lastget) {
+                             ships[index].fixes += fixes;
+                             ships[index].info.lastget = lastget;
+                             ships[index].hasPositions = true;
+                             ++placeCount;
+                         });
+        QObject::connect(&client, &TrackingClient::transferStarted, &m_context,
+                         [this] { ++pending; });
+        QObject::connect(&client, &TrackingClient::transferFinished, &m_context, [this] {
+            if (--pending > 0)
+                return;
+            pending = 0;
+            client.setLoading(false);
+        });
+    }
+    ~FakeRace() { client.setBoatSource({}); }
+
+    // As the race object selects a race: the stored boats and fixes once it
+    // has begun, then the client's part.
+    void select(int eventId, int taskId, qint64 start, qint64 end)
+    {
+        race = {true, eventId, taskId, start, end};
+        client.setRace(race);
+        ships.clear();
+        if (Seams::nowSecs() >= start && loadShips(eventId) > 0)
+            loadTracks();
+        client.loadRace();
+    }
+
+    int boatCount() const { return int(ships.size()); }
+    QList<int> fixTimes(int index) const
+    {
+        QList<int> times;
+        for (const Tracking::Fix &f : ships.at(index).fixes)
+            times.append(f.tstamp);
+        return times;
+    }
+
+private:
+    QVector<Tracking::BoatInfo> infos() const
+    {
+        QVector<Tracking::BoatInfo> list;
+        for (const Ship &ship : ships) {
+            Tracking::BoatInfo info = ship.info;
+            info.hasFixes = !ship.fixes.isEmpty();
+            info.newestFix = 0;
+            for (const Tracking::Fix &f : ship.fixes)
+                info.newestFix = std::max(info.newestFix, f.tstamp);
+            list.append(info);
+        }
+        return list;
+    }
+    int loadShips(int eventId)
+    {
+        ++loadShipsCount;
+        QSqlQuery q;
+        q.prepare(QStringLiteral("SELECT id, regatta_id, lastget FROM ship WHERE "
+                                 "regatta_id=:regatta_id ORDER BY klasse, startnr"));
+        q.bindValue(QStringLiteral(":regatta_id"), eventId);
+        if (!q.exec())
+            return 0;
+        while (q.next()) {
+            if (q.value(0).toInt() == 38)
+                continue;
+            Ship ship;
+            ship.info.id = q.value(0).toInt();
+            ship.info.regattaId = q.value(1).toInt();
+            ship.info.lastget = q.value(2).toInt();
+            ships.append(ship);
+        }
+        return int(ships.size());
+    }
+    bool loadTracks()
+    {
+        bool any = false;
+        for (Ship &ship : ships) {
+            QSqlQuery q;
+            q.prepare(QStringLiteral("SELECT lat, lng, tstamp FROM track WHERE ship_id=:ship_id "
+                                     "AND regatta_id=:regatta_id ORDER BY tstamp"));
+            q.bindValue(QStringLiteral(":ship_id"), ship.info.id);
+            q.bindValue(QStringLiteral(":regatta_id"), ship.info.regattaId);
+            q.exec();
+            while (q.next())
+                ship.fixes.append(
+                    {q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toInt()});
+            ship.hasPositions = ship.hasPositions || !ship.fixes.isEmpty();
+            any = any || !ship.fixes.isEmpty();
+        }
+        return any;
+    }
+
+    QObject m_context; // the connections end with the fake
+};
+
+#endif
