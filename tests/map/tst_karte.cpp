@@ -566,6 +566,10 @@ void TestKarte::redirectCannotChangeSavePath()
     showAndSettle(*view);
     QVERIFY(m_server->requests().contains(tilePath(elsewhere)));
     QCOMPARE(fileColour(cachePath(asked)), TileTestServer::colourFor(10, 1, 1));
+    // The body is kept as it came, not decoded and encoded again.
+    QFile saved(cachePath(asked));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), TileTestServer::pngFor(10, 1, 1));
     QVERIFY(!QFile::exists(cachePath(elsewhere)));
 }
 
