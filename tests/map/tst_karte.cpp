@@ -281,6 +281,8 @@ private slots:
     void failedTileEndsBlank_data();
     void failedTileEndsBlank();
 
+    void anyCentreKeepsTheTilePassSmall_data();
+    void anyCentreKeepsTheTilePassSmall();
     void zoomLimitsStillReportZoom_data();
     void zoomLimitsStillReportZoom();
     void clicksAndDrags_data();
@@ -626,6 +628,38 @@ void TestKarte::failedTileEndsBlank()
     QVERIFY(!again.isEmpty()); // the newly uncovered row and column
     for (const TileKey &key : cornerTiles())
         QVERIFY(!again.contains(tilePath(key)));
+}
+
+void TestKarte::anyCentreKeepsTheTilePassSmall_data()
+{
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lng");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<int>("expectedZoom");
+
+    QTest::newRow("north of the pole") << 91.0 << 16.0 << 10 << 10;
+    QTest::newRow("NaN") << std::nan("") << 16.0 << 10 << 10;
+    QTest::newRow("infinite") << HUGE_VAL << -HUGE_VAL << 15 << 15;
+    QTest::newRow("1e308 at zoom 99") << 1e308 << 1e308 << 99 << Karte::maxZoom;
+    QTest::newRow("-1e308 at zoom -3") << -1e308 << -1e308 << -3 << Karte::minZoom;
+}
+
+void TestKarte::anyCentreKeepsTheTilePassSmall()
+{
+    QFETCH(double, lat);
+    QFETCH(double, lng);
+    QFETCH(int, zoom);
+    QFETCH(int, expectedZoom);
+    m_host->loadMaps = false;
+    auto view = makeView(lat, lng, zoom);
+    showAndSettle(*view);
+    QCOMPARE(view->zoom(), expectedZoom);
+    // Every tile the pass looked at holds a blank now: a 512-pixel view with
+    // one extra row and column handles at most 4 x 4 of them.
+    const int handled = view->tileLoader()->cachedCount();
+    QVERIFY2(handled >= 1 && handled <= 16, qPrintable(QString::number(handled)));
+    view->panBy(-100000, 100000);
+    QVERIFY(view->tileLoader()->cachedCount() <= 16);
 }
 
 void TestKarte::zoomLimitsStillReportZoom_data()
