@@ -1,6 +1,6 @@
-#include "store/database.h"
 #include "messagerecorder.h"
 #include "schemafixture.h"
+#include "store/database.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +16,8 @@
 using Database::SchemaResult;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QStringList allTables = {"prefs", "regatta", "ship", "track", "version"};
 
@@ -136,12 +137,14 @@ private slots:
                  u"CREATE TABLE ship (id INTEGER primary key,regatta_id int, name varchar(100), "
                  "skipper varchar(100), team varchar(100), klasse varchar(100), startnr "
                  "varchar(100), farbe varchar(7), lastget int, show boolean, follow boolean)"_s);
-        QCOMPARE(SchemaFixture::dump(path).filter(u" row: "_s), QStringList({
-            "prefs row: 1|1|1|5|1",
-            "regatta row: 1|10|88|Dorur Izadidiva Dazidevire 2010|1270458000|1270764000|0",
-            "regatta row: 2|21|120|Vudav Avazavava Zerevudeva 2011|1302905280|1303509600|0",
-            "version row: 0|7",
-        }));
+        QCOMPARE(
+            SchemaFixture::dump(path).filter(u" row: "_s),
+            QStringList({
+                "prefs row: 1|1|1|5|1",
+                "regatta row: 1|10|88|Dorur Izadidiva Dazidevire 2010|1270458000|1270764000|0",
+                "regatta row: 2|21|120|Vudav Avazavava Zerevudeva 2011|1302905280|1303509600|0",
+                "version row: 0|7",
+            }));
         QCOMPARE(SchemaFixture::scalar(path, "SELECT typeof(version) FROM version"), u"integer"_s);
 
         boxes.clear();
@@ -162,10 +165,14 @@ private slots:
         const QString fresh = u"1|1|5|1"_s;
         const QString kept6 = u"0|0|10|0"_s;
         const QString got = u"1270460000"_s;
-        QTest::newRow("version 1") << "1" << 6 << 1 << 7 << fresh << "0" << "0";
-        QTest::newRow("no version row") << "noVersionRow" << 6 << 0 << 7 << fresh << "0" << "0";
-        QTest::newRow("no version table") << "noVersionTable" << 6 << 0 << 7 << fresh << "0" << "0";
-        QTest::newRow("version 5") << "5" << 2 << 5 << 7 << "0|0|10|1" << "0" << got;
+        QTest::newRow("version 1") << "1" << 6 << 1 << 7 << fresh << "0"
+                                   << "0";
+        QTest::newRow("no version row") << "noVersionRow" << 6 << 0 << 7 << fresh << "0"
+                                        << "0";
+        QTest::newRow("no version table") << "noVersionTable" << 6 << 0 << 7 << fresh << "0"
+                                          << "0";
+        QTest::newRow("version 5") << "5" << 2 << 5 << 7 << "0|0|10|1"
+                                   << "0" << got;
         QTest::newRow("version 6") << "6" << 1 << 6 << 7 << kept6 << "1" << got;
         QTest::newRow("version 7") << "7" << 0 << 0 << 7 << kept6 << "1" << got;
         QTest::newRow("version 9 stays") << "9" << 0 << 0 << 9 << kept6 << "1" << got;
@@ -181,9 +188,8 @@ private slots:
         int statements = 0;
         const Database::OpenResult opened = Database::open(m_path);
         QVERIFY(opened.ok && opened.existed);
-        const SchemaResult result = Database::ensureSchema(true, [&](const QString &) {
-            return ++statements > 0;
-        });
+        const SchemaResult result =
+            Database::ensureSchema(true, [&](const QString &) { return ++statements > 0; });
         QCOMPARE(result, boxCount > 0 ? SchemaResult::Migrated : SchemaResult::Current);
         if (boxCount == 0)
             QCOMPARE(statements, 0);
@@ -200,7 +206,8 @@ private slots:
         QTEST(prefsOf(m_path), "prefs");
         QCOMPARE(SchemaFixture::scalar(m_path, "SELECT count(*) FROM prefs").toInt(), 1);
         QTEST(SchemaFixture::scalar(m_path, "SELECT showcompletetracks FROM regatta WHERE id=1")
-                  .toString(), "completeTracks");
+                  .toString(),
+              "completeTracks");
         QCOMPARE(SchemaFixture::scalar(m_path, "SELECT von || '-' || bis FROM regatta WHERE id=2"),
                  u"1302905280-1303509600"_s);
         QTEST(SchemaFixture::scalar(m_path, "SELECT lastget FROM ship WHERE id=501").toString(),
@@ -214,53 +221,6 @@ private slots:
         QCOMPARE(Database::ensureSchema(true), SchemaResult::Current);
         QCOMPARE(boxes.count(), 0);
         QCOMPARE(SchemaFixture::dump(m_path), after);
-    }
-
-    void statementAlreadyAppliedIsSkipped_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QStringList>("already");
-        QTest::addColumn<QString>("prefs");
-        QTest::newRow("column lookforupdate exists")
-            << "5" << QStringList{"alter table prefs add column lookforupdate int"} << "0|0|10|1";
-        QTest::newRow("von and bis exist at version 1")
-            << "1" << QStringList{"alter table regatta add column von int",
-                                  "alter table regatta add column bis int"} << "1|1|5|1";
-        QTest::newRow("prefs table and row exist at version 2")
-            << "2" << QStringList{"create table prefs (id INTEGER primary key, loadmaps int)",
-                                  "insert into prefs (id, loadmaps) values (1, 0)"} << "0|1|5|1";
-    }
-    void statementAlreadyAppliedIsSkipped()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QStringList, already);
-        writeKind(kind, already);
-        MessageRecorder boxes;
-        QVERIFY(Database::open(m_path).ok);
-        QCOMPARE(Database::ensureSchema(true), SchemaResult::Migrated);
-        QCOMPARE(Database::storedVersion(), 7);
-        QCOMPARE(schemaOf(m_path), newestSchema());
-        QTEST(prefsOf(m_path), "prefs");
-        QCOMPARE(SchemaFixture::scalar(m_path, "SELECT count(*) FROM regatta WHERE "
-                                               "showcompletetracks=0").toInt(), 2);
-    }
-
-    void failedStatementKeepsTransactionOpen()
-    {
-        // The failing "alter table prefs" comes first; the later abort must still
-        // undo the update that ran after it.
-        writeKind(u"5"_s, {u"alter table prefs add column lookforupdate int"_s});
-        const QStringList before = SchemaFixture::dump(m_path);
-        MessageRecorder boxes;
-        QVERIFY(Database::open(m_path).ok);
-        QStringList ran;
-        QCOMPARE(Database::ensureSchema(true, [&](const QString &sql) {
-                     ran << sql;
-                     return !sql.contains(u"showcompletetracks int"_s);
-                 }), SchemaResult::Failed);
-        QVERIFY(ran.contains(u"update prefs set lookforupdate=1 where id=1"_s));
-        Database::close();
-        QCOMPARE(SchemaFixture::dump(m_path), before);
     }
 
     void interruptedMigrationLeavesOldVersion_data()
@@ -305,35 +265,6 @@ private slots:
         QVERIFY(boxes.count() > 0);
         Database::close();
         QCOMPARE(SchemaFixture::dump(m_path), SchemaFixture::dump(copy));
-    }
-
-    void existingFileWithoutTablesIsCreatedAfresh_data()
-    {
-        QTest::addColumn<bool>("interrupted"); // else an empty file
-        QTest::newRow("empty file") << false;
-        QTest::newRow("interrupted creation") << true;
-    }
-    void existingFileWithoutTablesIsCreatedAfresh()
-    {
-        QFETCH(bool, interrupted);
-        MessageRecorder boxes;
-        if (interrupted) {
-            const Database::OpenResult opened = Database::open(m_path);
-            QVERIFY(opened.ok);
-            int seen = 0;
-            QCOMPARE(Database::ensureSchema(opened.existed, abortBefore(6, &seen)),
-                     SchemaResult::Failed);
-            Database::close();
-            QCOMPARE(SchemaFixture::tables(m_path), QStringList());
-        } else {
-            QVERIFY(writeBytes(m_path, QByteArray()));
-        }
-        boxes.clear();
-        const Database::OpenResult opened = Database::open(m_path);
-        QVERIFY(opened.ok && opened.existed);
-        QCOMPARE(Database::ensureSchema(opened.existed), SchemaResult::Created);
-        QCOMPARE(boxes.titles(), QStringList{u"Initialisierung..."_s});
-        QCOMPARE(schemaOf(m_path, false), newestSchema(false));
     }
 
     void crashInTheMiddleLeavesFileAsItWas_data()

@@ -1,11 +1,11 @@
 #include "e2edriver.h"
 
-#include "ui/iconselector.h"
 #include "map/karte.h"
-#include "ui/mainwindow.h"
-#include "ui/regatta.h"
 #include "scene/ship.h"
 #include "tracking/trackingclient.h"
+#include "ui/iconselector.h"
+#include "ui/mainwindow.h"
+#include "ui/regatta.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 
@@ -21,9 +21,7 @@
 #include <QMenuBar>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPushButton>
 #include <QSlider>
-#include <QTabWidget>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -167,16 +165,10 @@ QByteArray E2eDriver::execute(const QString &line)
     QString error;
     if (command == QLatin1String("ping"))
         return answer(QStringLiteral("pong"));
-    if (command == QLatin1String("title"))
-        return answer(m_window->windowTitle());
-    if (command == QLatin1String("menus"))
-        return answer(menus());
     if (command == QLatin1String("actions"))
         return answer(actions(f.value(1)));
     if (command == QLatin1String("trigger"))
         return trigger(f.value(1), f.value(2), &error) ? answer(true) : failure(error);
-    if (command == QLatin1String("legend"))
-        return answer(legend());
     if (command == QLatin1String("clicklegend"))
         return clickLegend(f.value(1).toInt(), &error) ? answer(true) : failure(error);
     if (command == QLatin1String("key")) {
@@ -184,17 +176,6 @@ QByteArray E2eDriver::execute(const QString &line)
             return failure(QStringLiteral("unknown key ") + f.value(1));
         QTest::keyClick(m_window, keys.value(f.value(1)));
         return answer(true);
-    }
-    if (command == QLatin1String("tab")) {
-        // Brings a side-panel tab to the front by its title.
-        QTabWidget *panel = m_window->sidePanel();
-        for (int i = 0; i < panel->count(); ++i) {
-            if (panel->tabText(i) == f.value(1)) {
-                panel->setCurrentIndex(i);
-                return answer(true);
-            }
-        }
-        return failure(QStringLiteral("no tab ") + f.value(1));
     }
     if (command == QLatin1String("slider")) {
         const QSlider *s = m_window->timeSlider();
@@ -213,20 +194,6 @@ QByteArray E2eDriver::execute(const QString &line)
             s->setValue(value.toInt());
         }
         return answer(s->value());
-    }
-    if (command == QLatin1String("play")) {
-        m_window->playButton()->click();
-        return answer(m_window->isAnimating());
-    }
-    if (command == QLatin1String("fetch")) {
-        m_window->fetchButton()->click();
-        return answer(true);
-    }
-    if (command == QLatin1String("tick")) {
-        // One animation step as the timer would run it.
-        m_window->advanceFrame();
-        QCoreApplication::processEvents();
-        return answer(m_window->timeSlider()->value());
     }
     if (command == QLatin1String("state"))
         return answer(state());
@@ -257,26 +224,12 @@ QByteArray E2eDriver::execute(const QString &line)
     }
     if (command == QLatin1String("mark"))
         return answer(f.value(1));
-    if (command == QLatin1String("grab")) {
-        return m_window->grab().save(f.value(1)) ? answer(f.value(1))
-                                                 : failure(QStringLiteral("cannot save"));
-    }
     if (command == QLatin1String("close")) {
         // Answer first: closing ends the event loop and the process.
         QTimer::singleShot(0, m_window, &QWidget::close);
         return answer(true);
     }
     return failure(QStringLiteral("unknown command ") + command);
-}
-
-QJsonValue E2eDriver::menus() const
-{
-    QJsonArray titles;
-    for (QAction *action : m_window->menuBar()->actions()) {
-        if (action->menu())
-            titles.append(action->text());
-    }
-    return titles;
 }
 
 QJsonValue E2eDriver::actions(const QString &title) const
@@ -310,30 +263,6 @@ bool E2eDriver::trigger(const QString &title, const QString &text, QString *erro
     }
     *error = QStringLiteral("no action %1 in %2").arg(text, title);
     return false;
-}
-
-QJsonValue E2eDriver::legend() const
-{
-    QJsonArray groups;
-    const TreeViewModel *model = m_window->legend()->model();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        const QStandardItem *group = model->item(r, 0);
-        QJsonArray boats;
-        for (int c = 0; c < group->rowCount(); ++c) {
-            const auto *item = TreeShipItem::cast(group->child(c, 0));
-            const QStandardItem *name = group->child(c, 1);
-            boats.append(QJsonObject{
-                {QStringLiteral("id"), item ? item->id() : -1},
-                {QStringLiteral("startnr"), group->child(c, 0)->text()},
-                {QStringLiteral("name"), name ? name->text() : QString()},
-                {QStringLiteral("checked"), group->child(c, 0)->checkState() == Qt::Checked},
-            });
-        }
-        groups.append(QJsonObject{{QStringLiteral("class"), group->text()},
-                                  {QStringLiteral("checked"), group->checkState() == Qt::Checked},
-                                  {QStringLiteral("boats"), boats}});
-    }
-    return groups;
 }
 
 bool E2eDriver::clickLegend(int boatId, QString *error)
@@ -373,9 +302,6 @@ QJsonValue E2eDriver::state() const
     o.insert(QStringLiteral("taskId"), m_regatta->taskId());
     o.insert(QStringLiteral("race"), m_regatta->name());
     o.insert(QStringLiteral("panelOpen"), m_window->isPanelOpen());
-    o.insert(QStringLiteral("capturing"), m_window->isCapturing());
-    o.insert(QStringLiteral("animating"), m_window->isAnimating());
-    o.insert(QStringLiteral("pending"), m_window->pendingRequests());
     // Tracking transfers not yet handled, counted on the client's own
     // manager: the window's lamp count is not a transfer count.
     int open = 0;
@@ -383,11 +309,9 @@ QJsonValue E2eDriver::state() const
     for (const QNetworkReply *reply : replies)
         open += !reply->isFinished();
     o.insert(QStringLiteral("openTransfers"), open);
-    o.insert(QStringLiteral("loading"), m_window->isLoading());
     o.insert(QStringLiteral("ships"), int(m_regatta->ships().size()));
     const MapProjection &projection = m_window->karte()->projection();
     o.insert(QStringLiteral("centre"), geo(projection.centre()));
-    o.insert(QStringLiteral("zoom"), projection.zoom());
     o.insert(QStringLiteral("mapWidth"), m_window->karte()->width());
     o.insert(QStringLiteral("mapHeight"), m_window->karte()->height());
     const QRect g = m_window->geometry();
@@ -411,12 +335,7 @@ QJsonValue E2eDriver::ships() const
     for (const Ship *ship : m_regatta->ships()) {
         list.append(QJsonObject{
             {QStringLiteral("id"), ship->id()},
-            {QStringLiteral("name"), ship->name()},
-            {QStringLiteral("klasse"), ship->klasse()},
             {QStringLiteral("points"), ship->rawTrack()->count()},
-            {QStringLiteral("shown"), ship->isShown()},
-            {QStringLiteral("follow"), ship->follow()},
-            {QStringLiteral("inScene"), ship->scene() != nullptr},
         });
     }
     return list;

@@ -22,10 +22,10 @@ class Regatta;
 // whose answers are appended to VELMARO_E2E_REPORT; a script may also wait:
 //   wait <TAB> sql <TAB> expected value <TAB> timeout ms
 //   sleep <TAB> ms
-// Commands: ping, title, menus, actions, trigger <menu> <action>, legend,
-// clicklegend <boat id>, key <name>, slider, setslider <moment or N%>, play,
-// fetch, tick, state, ships, sql <statement>, timeouts <ms>, resize <w> <h>,
-// geometry <x> <y> <w> <h>, mark <text>, grab <file>, close.
+// Commands: ping, actions <menu>, trigger <menu> <action>, clicklegend <boat
+// id>, key <name>, slider, setslider <moment or N%>, state, ships, sql
+// <statement>, timeouts <ms>, resize <w> <h>, geometry <x> <y> <w> <h>,
+// mark <text>, close.
 class E2eDriver : public QObject
 {
     Q_OBJECT
@@ -43,10 +43,8 @@ private:
     void runScript();
     void writeReport(const QByteArray &line);
 
-    QJsonValue menus() const;
     QJsonValue actions(const QString &menu) const;
     bool trigger(const QString &menu, const QString &action, QString *error);
-    QJsonValue legend() const;
     bool clickLegend(int boatId, QString *error);
     QJsonValue state() const;
     QJsonValue ships() const;

@@ -1,14 +1,11 @@
 // The real program against the demo service, as a user meets it: first start,
-// choosing the 2011 race, the whole history arriving once, legend, slider,
-// following a boat, frame capture, closing and a second start that restores
-// everything and downloads nothing twice; then the service's faults.
+// choosing the 2011 race, the whole history arriving once, slider, following a
+// boat, closing and a second start that restores everything and downloads
+// nothing twice; then the service's faults.
 #include "childprogram.h"
 #include "demoserver.h"
 #include "e2esession.h"
 
-#include <QDir>
-#include <QImage>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
@@ -105,11 +102,6 @@ bool idle(E2eSession &session)
     return open.isDouble() && open.toInt() == 0;
 }
 
-QStringList framesIn(const QString &folder)
-{
-    return QDir(folder).entryList({QStringLiteral("scene.*.jpg")}, QDir::Files, QDir::Name);
-}
-
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -174,18 +166,6 @@ void TestEndToEnd::firstStartFetchesTheWholeRace()
     qInfo("%lld boats, %lld fixes stored once each", qint64(expected.size()), fixTotal(expected));
 
     const QList<DemoServer::Boat> boats = m_server->boats(eventId);
-    const QJsonArray shipRows =
-        session
-            .value(QStringLiteral("sql\tSELECT id, name, klasse, startnr FROM ship WHERE "
-                                  "regatta_id=%1 ORDER BY id")
-                       .arg(eventId))
-            .toArray();
-    QCOMPARE(shipRows.size(), boats.size());
-    for (const DemoServer::Boat &boat : boats) {
-        const QJsonArray expectedRow{boat.id, boat.name, boat.klasse, boat.startnr};
-        QVERIFY2(shipRows.contains(expectedRow), qPrintable(boat.name));
-    }
-
     // A finished race: the boat list, then the history of every boat.
     const QList<Served> log = served(*m_server);
     int listAt = -1;
@@ -203,24 +183,6 @@ void TestEndToEnd::firstStartFetchesTheWholeRace()
     QCOMPARE(countServed(*m_server, QStringLiteral("getBoats"), eventId), 1);
     QCOMPARE(historyOf.size(), boats.size());
     QCOMPARE(countServed(*m_server, QStringLiteral("getPosition"), eventId), boats.size());
-
-    // The legend: one group per class, its boats beneath it.
-    QMap<QString, QSet<int>> byClass;
-    for (const DemoServer::Boat &boat : boats)
-        byClass[boat.klasse].insert(boat.id);
-    const QJsonArray legend = session.value(QStringLiteral("legend")).toArray();
-    QCOMPARE(legend.size(), byClass.size());
-    QStringList classOrder;
-    for (const QJsonValue &g : legend) {
-        const QJsonObject group = g.toObject();
-        const QString klasse = group.value(QStringLiteral("class")).toString();
-        classOrder << klasse;
-        QSet<int> ids;
-        for (const QJsonValue &b : group.value(QStringLiteral("boats")).toArray())
-            ids.insert(b.toObject().value(QStringLiteral("id")).toInt());
-        QCOMPARE(ids, byClass.value(klasse));
-    }
-    QCOMPARE(classOrder, QStringList(byClass.keys()));
 
     // The slider spans the race: a minute after the first fix to the last.
     qint64 earliest = std::numeric_limits<qint64>::max();
@@ -262,43 +224,6 @@ void TestEndToEnd::firstStartFetchesTheWholeRace()
     QCOMPARE(
         session.scalar(QStringLiteral("SELECT count(*) FROM ship WHERE follow='true'")).toInt(), 1);
 
-    // Frame capture: one JPEG per moment shown, in movie/ of the working folder.
-    const QString movie = QDir(m_home->workDir()).filePath(QStringLiteral("movie"));
-    QVERIFY(session.ask(QStringLiteral("trigger\t&Datei\tBilder aufzeichnen")).ok);
-    QVERIFY(session.value(QStringLiteral("state"))
-                .toObject()
-                .value(QStringLiteral("capturing"))
-                .toBool());
-    QList<qint64> moments;
-    for (int i = 0; i < 3; ++i)
-        moments << session.value(QStringLiteral("tick")).toInteger();
-    QVERIFY(session.ask(QStringLiteral("trigger\t&Datei\tBilder aufzeichnen")).ok);
-    session.value(QStringLiteral("tick"));
-    QStringList expectedFrames;
-    for (const qint64 m : moments)
-        expectedFrames << QStringLiteral("scene.%1.jpg").arg(m);
-    QCOMPARE(framesIn(movie), expectedFrames);
-    const QJsonObject s = session.value(QStringLiteral("state")).toObject();
-    for (const QString &frame : expectedFrames) {
-        QImageReader reader(QDir(movie).filePath(frame));
-        QCOMPARE(reader.format(), QByteArray("jpeg"));
-        QCOMPARE(reader.size(), QSize(s.value(QStringLiteral("mapWidth")).toInt(),
-                                      s.value(QStringLiteral("mapHeight")).toInt()));
-    }
-
-    // The play button runs the animation until pressed again.
-    const qint64 before = session.value(QStringLiteral("slider"))
-                              .toObject()
-                              .value(QStringLiteral("value"))
-                              .toInteger();
-    QCOMPARE(session.value(QStringLiteral("play")).toBool(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(session.value(QStringLiteral("slider"))
-                                     .toObject()
-                                     .value(QStringLiteral("value"))
-                                     .toInteger() > before,
-                             10000);
-    QCOMPARE(session.value(QStringLiteral("play")).toBool(), false);
-
     // Closing stores the window state.
     QVERIFY(session.ask(QStringLiteral("resize\t900\t700")).ok);
     for (const QJsonValue &v : session.value(QStringLiteral("state"))
@@ -338,14 +263,6 @@ void TestEndToEnd::secondStartRestoresAndDownloadsNothingStored()
     QCOMPARE(state.value(QStringLiteral("ships")).toInt(), int(expected.size()));
     QCOMPARE(state.value(QStringLiteral("followed")).toInt(),
              m_server->boats(eventId).at(m_server->boats(eventId).size() / 2).id);
-    QCOMPARE(int(session.value(QStringLiteral("legend")).toArray().size()) > 0, true);
-    const QJsonArray ships = session.value(QStringLiteral("ships")).toArray();
-    for (const QJsonValue &ship : ships) {
-        const QJsonObject o = ship.toObject();
-        QCOMPARE(qint64(o.value(QStringLiteral("points")).toInt()),
-                 expected.value(o.value(QStringLiteral("id")).toInt()).first());
-    }
-
     // Once the start-up traffic is over, nothing of the stored race was asked for.
     QTRY_VERIFY_WITH_TIMEOUT(idle(session), 30000);
     QCOMPARE(countServed(*m_server, QStringLiteral("getPosition"), eventId), 0);

@@ -54,17 +54,6 @@ private slots:
         m_db.reset();
     }
 
-    void startsNowForOneDay()
-    {
-        RegattaDialog dialog;
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Regatta hinzufügen"));
-        QCOMPARE(dialog.startEdit()->dateTime().toSecsSinceEpoch(), clockNow - 30);
-        QCOMPARE(dialog.endEdit()->dateTime().toSecsSinceEpoch(), clockNow - 30 + 86400);
-        QCOMPARE(dialog.startEdit()->timeSpec(), Qt::LocalTime);
-        QVERIFY(dialog.messageLabel()->isHidden());
-        QCOMPARE(dialog.addedRace().id, 0);
-    }
-
     // Each rule itself is checked with the store; here the dialog's fields reach it.
     void badInputStoresNothing_data()
     {
@@ -125,27 +114,6 @@ private slots:
                      .arg(end.toSecsSinceEpoch()));
     }
 
-    void okButtonStoresOnlyWhenValid()
-    {
-        RegattaDialog dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QDateTime start(QDate(2026, 6, 20), QTime(10, 0));
-        fill(dialog, QStringLiteral("Live"), QStringLiteral("10"), QStringLiteral("88"), start,
-             start.addDays(1));
-        QPushButton *ok = dialog.buttons()->button(QDialogButtonBox::Ok);
-        QTest::mouseClick(ok, Qt::LeftButton);
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.messageLabel()->text(), RaceStore::duplicateMessage(10, 88));
-        QCOMPARE(m_db->count("regatta"), 2);
-
-        dialog.taskEdit()->setText(QStringLiteral("89"));
-        QTest::mouseClick(ok, Qt::LeftButton);
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(m_db->count("regatta", "event_id=10 AND task_id=89"), 1);
-        QVERIFY(dialog.messageLabel()->isHidden());
-    }
 };
 
 QTEST_MAIN(TestRegattaDialog)

@@ -37,15 +37,10 @@ class TestGeo : public QObject
 {
     Q_OBJECT
 private slots:
-    void radiansAndVectors();
     void tileIndexAt_data();
     void tileIndexAt();
     void tileEdges_data();
     void tileEdges();
-    void layout_data();
-    void layout();
-    void viewRoundTrip_data();
-    void viewRoundTrip();
     void panning_data();
     void panning();
     void arrowKeys_data();
@@ -61,20 +56,6 @@ private slots:
     void midpoint_data();
     void midpoint();
 };
-
-void TestGeo::radiansAndVectors()
-{
-    GeoPoint p(57.29577951308232, -114.59155902616465);
-    QCOMPARE(p.latRad(), 1.0);
-    QCOMPARE(p.lngRad(), -2.0);
-    p.setLatRad(0.5);
-    QCOMPARE(p.lat(), 0.5 * 57.29577951308232);
-
-    QCOMPARE(Geo::normalized(GeoPoint(0, 0)), GeoPoint(0, 0));
-    QCOMPARE(Geo::normalized(GeoPoint(3, -4)), GeoPoint(0.6, -0.8));
-    QCOMPARE(Geo::length(GeoPoint(3, -4)), 5.0);
-    QCOMPARE(Geo::dot(GeoPoint(1, 2), GeoPoint(3, -4)), -5.0);
-}
 
 void TestGeo::tileIndexAt_data()
 {
@@ -150,116 +131,6 @@ void TestGeo::tileEdges()
     QVERIFY(b.north > b.south);
     QCOMPARE(b.east - b.west, 360.0 / n);
     QCOMPARE(b.east, right.west);
-}
-
-void TestGeo::layout_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<double>("lat");
-    QTest::addColumn<double>("lng");
-    QTest::addColumn<int>("zoom");
-    QTest::addColumn<QPoint>("offset");
-    QTest::addColumn<QRect>("tiles");
-
-    const double cornerLat = Geo::tileLatitude(373, 1024.0);
-    const double cornerLng = Geo::tileLongitude(555, 1024.0);
-    QTest::newRow("512 on a corner") << 512 << 512 << cornerLat << cornerLng << 10 << QPoint(0, 0)
-                                     << QRect(QPoint(554, 372), QPoint(555, 373));
-    QTest::newRow("513 gets a third column")
-        << 513 << 512 << cornerLat << cornerLng << 10 << QPoint(0, 0)
-        << QRect(QPoint(554, 372), QPoint(556, 373));
-    QTest::newRow("800x600 start view")
-        << 800 << 600 << 42.986766 << 16.0203 << 10 << QPoint(-2, -38)
-        << QRect(QPoint(556, 375), QPoint(559, 377));
-    QTest::newRow("1920x1080") << 1920 << 1080 << 42.986766 << 16.0203 << 10 << QPoint(-210, -54)
-                               << QRect(QPoint(553, 374), QPoint(561, 378));
-    QTest::newRow("one pixel") << 1 << 1 << 42.986766 << 16.0203 << 10 << QPoint(-145, -81)
-                               << QRect(QPoint(557, 376), QPoint(557, 376));
-    QTest::newRow("null island z4")
-        << 300 << 200 << 0.0 << 0.0 << 4 << QPoint(-106, -156) << QRect(QPoint(7, 7), QPoint(8, 8));
-    QTest::newRow("far north-east z15") << 256 << 256 << 85.0 << 179.9 << 15 << QPoint(-101, -43)
-                                        << QRect(QPoint(32758, 53), QPoint(32759, 54));
-}
-
-void TestGeo::layout()
-{
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(double, lat);
-    QFETCH(double, lng);
-    QFETCH(int, zoom);
-    QFETCH(QPoint, offset);
-    QFETCH(QRect, tiles);
-
-    MapProjection fresh;
-    fresh.setZoom(zoom);
-    QCOMPARE(fresh.n(), double(1 << zoom));
-    QCOMPARE(fresh.visibleTiles(), QRect(QPoint(0, 0), QPoint(-1, -1))); // null before layout
-
-    const MapProjection p = projection(width, height, lat, lng, zoom);
-    QCOMPARE(p.firstTileOffset(), offset);
-    QCOMPARE(p.visibleTiles(), tiles);
-    // The first tile sits at the offset, the tiles cover the whole view.
-    const QRect first = p.tileRect(tiles.left(), tiles.top());
-    const QRect last = p.tileRect(tiles.right(), tiles.bottom());
-    QCOMPARE(first, QRect(offset, QSize(256, 256)));
-    QCOMPARE(last.topLeft(), offset + 256 * QPoint(tiles.width() - 1, tiles.height() - 1));
-    QVERIFY(last.right() >= width - 1 && last.bottom() >= height - 1);
-}
-
-void TestGeo::viewRoundTrip_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<double>("lat");
-    QTest::addColumn<double>("lng");
-    QTest::addColumn<int>("zoom");
-    QTest::addColumn<int>("tolerance");
-
-    QTest::newRow("800x600 start view") << 800 << 600 << 42.986766 << 16.0203 << 10 << 1;
-    QTest::newRow("1920x1080 z15") << 1920 << 1080 << 43.5 << 15.9 << 15 << 1;
-    QTest::newRow("southern z12") << 640 << 480 << -41.29 << 174.78 << 12 << 1;
-    QTest::newRow("z8") << 1024 << 768 << 55.0 << 12.0 << 8 << 1;
-    QTest::newRow("odd size z6") << 333 << 777 << -33.9 << 18.4 << 6 << 1;
-    // Linear interpolation of latitude inside a tile spanning several degrees
-    // is off by a few pixels at the lowest zoom levels.
-    QTest::newRow("odd size z4") << 333 << 777 << -33.9 << 18.4 << 4 << 12;
-}
-
-void TestGeo::viewRoundTrip()
-{
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(double, lat);
-    QFETCH(double, lng);
-    QFETCH(int, zoom);
-    QFETCH(int, tolerance);
-
-    const MapProjection p = projection(width, height, lat, lng, zoom);
-    // The centre is the middle pixel, both ways.
-    const QPoint v = p.geoToView(lng, lat);
-    QVERIFY2(std::abs(v.x() - width / 2) <= tolerance && std::abs(v.y() - height / 2) <= tolerance,
-             qPrintable(QStringLiteral("%1,%2").arg(v.x()).arg(v.y())));
-    QCOMPARE(p.geoToView(GeoPoint(lat, lng)), v);
-    QVERIFY(near(p.viewToGeo(width / 2, height / 2), GeoPoint(lat, lng), 1e-10));
-    if (QByteArray(QTest::currentDataTag()) == "800x600 start view")
-        QCOMPARE(v, QPoint(399, 299));
-
-    const double degPerPixel = 360.0 / p.n() / 256.0;
-    for (int py = 0; py < height; py += height / 7 + 1) {
-        for (int px = 0; px < width; px += width / 9 + 1) {
-            const GeoPoint g = p.viewToGeo(px, py);
-            const QPoint back = p.geoToView(g);
-            QVERIFY2(std::abs(back.x() - px) <= tolerance && std::abs(back.y() - py) <= tolerance,
-                     qPrintable(QStringLiteral("(%1,%2) -> (%3,%4)")
-                                    .arg(px)
-                                    .arg(py)
-                                    .arg(back.x())
-                                    .arg(back.y())));
-            QVERIFY(near(p.viewToGeo(back.x(), back.y()), g, 1.01 * degPerPixel * tolerance));
-        }
-    }
 }
 
 void TestGeo::panning_data()

@@ -36,9 +36,6 @@ private slots:
     void derivedEndsAndCentres_data();
     void derivedEndsAndCentres();
     void explicitEndWithOneZeroKept();
-    void courseSelection_data();
-    void courseSelection();
-    void placedGatesProjectToKnownPixels();
     void boundingRectNormalisedForGatePointingUpLeft();
     void gateDrawnInPartialRepaint();
 };
@@ -103,64 +100,6 @@ void TestGates::explicitEndWithOneZeroKept()
     QCOMPARE(b.centre(), GeoPoint(43.0, 15.0));
     GateItem c(43.0, 15.0, 0.0, 0.0, 90.0, 10.0, QStringLiteral("c"), false);
     QVERIFY(c.posB().lng() > 15.1 && std::abs(c.posB().lat() - 43.0) < 0.01);
-}
-
-void TestGates::courseSelection_data()
-{
-    QTest::addColumn<int>("eventId");
-    QTest::addColumn<int>("taskId");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("first");
-    QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start");
-    QTest::newRow("10/88") << 10 << 88 << 11 << QStringLiteral("Biograd Start");
-    QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
-    QTest::newRow("104/218") << 104 << 218 << 10 << QStringLiteral("Dugi Otok North");
-    QTest::newRow("104/220") << 104 << 220 << 10 << QStringLiteral("Dugi Otok North");
-    QTest::newRow("21/121") << 21 << 121 << 0 << QString();
-    QTest::newRow("104/221") << 104 << 221 << 0 << QString();
-}
-
-void TestGates::courseSelection()
-{
-    QFETCH(int, eventId);
-    QFETCH(int, taskId);
-    QFETCH(int, count);
-    QFETCH(QString, first);
-    const QList<GateItem *> gates = buildCourse(eventId, taskId);
-    QCOMPARE(gates.size(), count);
-    if (count > 0) {
-        QCOMPARE(gates.first()->name(), first);
-        QCOMPARE(gates.last()->name(), QStringLiteral("Biograd Ziel"));
-    }
-    qDeleteAll(gates);
-}
-
-void TestGates::placedGatesProjectToKnownPixels()
-{
-    const GeoPoint centre(42.986766, 16.0203);
-    const MapProjection p = projection(centre.lat(), centre.lng(), 10, 800, 600);
-    QGraphicsScene scene(0, 0, 800, 600);
-    const QList<GateItem *> gates = buildCourse(21, 120);
-    placeGates(gates, p, &scene);
-    QCOMPARE(scene.items().size(), 11);
-    placeGates(gates, p, &scene);
-    QCOMPARE(scene.items().size(), 11);
-
-    const GateItem *bisevo = gates.at(3);
-    QCOMPARE(bisevo->name(), QStringLiteral("Bisevo-Vis"));
-    // Its first end is the view centre.
-    QCOMPARE(bisevo->pixA(), QPoint(399, 299));
-    for (const GateItem *g : gates) {
-        for (const auto &[pos, pix] : {std::pair{g->posA(), g->pixA()}, {g->posB(), g->pixB()}}) {
-            const QPointF expected = mercatorPixel(pos, centre, 10, 800, 600);
-            QVERIFY2(std::abs(pix.x() - expected.x()) <= 1.5 &&
-                         std::abs(pix.y() - expected.y()) <= 1.5,
-                     qPrintable(g->name()));
-        }
-    }
-    // Deleting the gates takes them off the scene.
-    qDeleteAll(gates);
-    QVERIFY(scene.items().isEmpty());
 }
 
 void TestGates::boundingRectNormalisedForGatePointingUpLeft()

@@ -1,6 +1,6 @@
-#include "scenetest.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
+#include "scenetest.h"
 #include "testdatabase.h"
 
 #include <QGraphicsScene>
@@ -62,54 +62,11 @@ class TestShipLoader : public QObject
 {
     Q_OBJECT
 private slots:
-    void loadShipsOrderAndFields();
     void loadShipsFlagsFromText_data();
     void loadShipsFlagsFromText();
-    void loadShipsEmptySkippedOrWithoutTable();
-    void loadTrackOnePreparedQuery();
     void storedFixMomentDoesNotTurnBoatNorth();
     void placeShipsTimeRange();
-    void placeShipsSimplifiesWhenPending();
 };
-
-void TestShipLoader::loadShipsOrderAndFields()
-{
-    TestDatabase db;
-    QVERIFY(db.exec({createShip, createTrack}));
-    QVERIFY(insertShip(5, 21, QStringLiteral("B"), QStringLiteral("2")));
-    QVERIFY(insertShip(3, 21, QStringLiteral("A"), QStringLiteral("10")));
-    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
-    QVERIFY(insertShip(7, 21, QString(), QStringLiteral("3"), QStringLiteral("#ABCDEF")));
-    QVERIFY(insertShip(9, 21, QStringLiteral("A"), QStringLiteral("2"), QStringLiteral("blau?")));
-    QVERIFY(insertShip(11, 10, QStringLiteral("A"), QStringLiteral("0")));
-
-    ShipLoader loader;
-    const auto strip = committedStrip();
-    int rows = -1;
-    const QList<Ship *> ships = loader.loadShips(21, strip, &rows);
-    // Empty class first; start numbers compare as text; boat 38 never appears.
-    QCOMPARE(ids(ships), (QList<int>{7, 3, 9, 5}));
-    QCOMPARE(rows, 5);
-
-    const Ship *s = ships.at(0);
-    QCOMPARE(s->name(), QStringLiteral("Boat 7"));
-    QCOMPARE(s->skipper(), QStringLiteral("Skipper 7"));
-    QCOMPARE(s->team(), QStringLiteral("Team 7"));
-    QCOMPARE(s->startnr(), QStringLiteral("3"));
-    QCOMPARE(s->regattaId(), 21);
-    QCOMPARE(s->lastget(), 1007);
-    QCOMPARE(s->colour(), QColor(0xab, 0xcd, 0xef));
-    QCOMPARE(s->originalColour(), s->colour());
-    QVERIFY(!s->hasPositions());
-    QCOMPARE(s->pointCount(), 0);
-    // One strip for the whole load.
-    for (const Ship *ship : ships)
-        QCOMPARE(ship->spriteStrip(), strip.get());
-    // An unreadable colour is replaced by the visible fallback.
-    QCOMPARE(ships.at(2)->colour(), Ship::fallbackColour());
-    QCOMPARE(ships.at(2)->originalColour(), Ship::fallbackColour());
-    qDeleteAll(ships);
-}
 
 void TestShipLoader::loadShipsFlagsFromText_data()
 {
@@ -144,62 +101,6 @@ void TestShipLoader::loadShipsFlagsFromText()
     QVERIFY(!ships.at(0)->follow());
     QVERIFY(!ships.at(1)->isShown());
     qDeleteAll(ships);
-}
-
-void TestShipLoader::loadShipsEmptySkippedOrWithoutTable()
-{
-    TestDatabase db;
-    ShipLoader loader;
-    int rows = -1;
-    const auto strip = std::make_shared<QPixmap>();
-    QVERIFY(loader.loadShips(21, strip, &rows).isEmpty()); // no table
-    QCOMPARE(rows, 0);
-    Ship ship(1, QStringLiteral("a"), QString(), QString());
-    QVERIFY(!loader.loadTrack(&ship));
-
-    QVERIFY(db.exec({createShip}));
-    rows = -1;
-    QVERIFY(loader.loadShips(21, strip, &rows).isEmpty());
-    QCOMPARE(rows, 0);
-    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
-    QVERIFY(loader.loadShips(21, strip, &rows).isEmpty());
-    QCOMPARE(rows, 1);
-}
-
-void TestShipLoader::loadTrackOnePreparedQuery()
-{
-    TestDatabase db;
-    QVERIFY(db.exec({createShip, createTrack}));
-    // Out of order on purpose; other boats and races share the table.
-    QVERIFY(insertFix(1, 21, 3000, 43.3, 15.3));
-    QVERIFY(insertFix(1, 21, 1000, 43.1, 15.1));
-    QVERIFY(insertFix(2, 21, 1500, 44.0, 16.0));
-    QVERIFY(insertFix(1, 10, 500, 40.0, 10.0));
-    QVERIFY(insertFix(1, 21, 2000, 43.2, 15.2));
-    QVERIFY(insertFix(2, 21, 1200, 44.1, 16.1));
-
-    ShipLoader loader;
-    Ship one(1, QStringLiteral("one"), QString(), QString());
-    Ship two(2, QStringLiteral("two"), QString(), QString());
-    Ship none(3, QStringLiteral("none"), QString(), QString());
-    for (Ship *s : {&one, &two, &none})
-        s->setRegattaId(21);
-    none.setPointCount(4);
-
-    QVERIFY(loader.loadTrack(&one));
-    QVERIFY(loader.loadTrack(&two));
-    QVERIFY(!loader.loadTrack(&none));
-    QCOMPARE(loader.trackQueryPrepareCount(), 1);
-
-    QCOMPARE(one.pointCount(), 3);
-    QCOMPARE(one.rawTrack()->count(), 3);
-    QCOMPARE(one.rawTrack()->pointAt(0)->tstamp, 1000);
-    QCOMPARE(one.rawTrack()->pointAt(2)->tstamp, 3000);
-    QCOMPARE(one.rawTrack()->pointAt(1)->position, GeoPoint(43.2, 15.2));
-    QCOMPARE(two.pointCount(), 2);
-    QCOMPARE(two.rawTrack()->pointAt(0)->tstamp, 1200);
-    QCOMPARE(none.pointCount(), 4); // unchanged
-    QVERIFY(!one.hasPositions());   // the caller decides
 }
 
 void TestShipLoader::storedFixMomentDoesNotTurnBoatNorth()
@@ -283,22 +184,6 @@ void TestShipLoader::placeShipsTimeRange()
     QCOMPARE(a.rawTrack()->segmentAt(2).startPixel, p.geoToView(a.rawTrack()->segmentAt(2).start));
     scene.removeItem(&a);
     scene.removeItem(&b);
-}
-
-void TestShipLoader::placeShipsSimplifiesWhenPending()
-{
-    Ship a(1, QStringLiteral("a"), QString(), QString());
-    for (int i = 0; i < 100; ++i)
-        a.rawTrack()->addPoint(43.0, 15.0 + i * 1e-4, 1000 + i, 0.0);
-    a.setPointCount(100);
-    a.setHasPositions(true);
-    a.setSimplifyPending(true);
-    const TimeRange range = placeShips({&a}, projection(43.0, 15.0, 10, 800, 600), nullptr);
-    QCOMPARE(a.displayTrack(), a.simplifiedTrack());
-    QCOMPARE(a.simplifiedTrack()->count(), 2);
-    QCOMPARE(a.simplifyTolerance(), defaultSimplifyTolerance);
-    QCOMPARE(range.earliest, 1000);
-    QCOMPARE(range.latest, 1099);
 }
 
 QTEST_MAIN(TestShipLoader)

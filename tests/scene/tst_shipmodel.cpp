@@ -48,7 +48,6 @@ class TestShipModel : public QObject
 {
     Q_OBJECT
 private slots:
-    void trackAddPointBuildsSegmentsAndBox();
     void positionBetweenFixes();
     void positionBeforeFirstFix_data();
     void positionBeforeFirstFix();
@@ -57,32 +56,7 @@ private slots:
     void positionMadePointSurvivesWhileCurrent();
     void simplify_data();
     void simplify();
-    void simplifySharesPointsWithRawTrack();
-    void resetMarksRestoresAllShips();
 };
-
-void TestShipModel::trackAddPointBuildsSegmentsAndBox()
-{
-    Track track(QStringLiteral("t"));
-    track.addPoint(43.0, 15.0, 100, 0.0);
-    QCOMPARE(track.segmentCount(), 0);
-    track.addPoint(43.2, 14.8, 200, 0.0);
-    track.addPoint(42.9, 15.1, 300, 0.0);
-    QCOMPARE(track.segmentCount(), 2);
-    const TrackSegment &s = track.segmentAt(1);
-    QCOMPARE(s.start, GeoPoint(43.2, 14.8));
-    QCOMPARE(s.end, GeoPoint(42.9, 15.1));
-    QCOMPARE(s.tstamp, 300);
-    QCOMPARE(track.minCorner(), GeoPoint(42.9, 14.8));
-    QCOMPARE(track.maxCorner(), GeoPoint(43.2, 15.1));
-
-    // A shared point stays owned by its first track.
-    Track shared;
-    shared.addPoint(track.pointAt(0));
-    shared.addPoint(track.pointAt(2));
-    QCOMPARE(shared.pointAt(1), track.pointAt(2));
-    QCOMPARE(shared.segmentCount(), 1);
-}
 
 void TestShipModel::positionBetweenFixes()
 {
@@ -238,38 +212,6 @@ void TestShipModel::simplify()
     // Running it again (a later placement) gives the same track, not a longer one.
     ship->simplifyTrack(tolerance);
     QCOMPARE(ship->simplifiedTrack()->count(), kept.size());
-}
-
-void TestShipModel::simplifySharesPointsWithRawTrack()
-{
-    QList<Fix> fixes;
-    for (int i = 0; i < 5000; ++i)
-        fixes.append({43.0, 15.0 + i * 1e-5, i});
-    auto ship = shipWith(fixes);
-    ship->simplifyTrack(0.0005);
-    QCOMPARE(ship->simplifiedTrack()->count(), 2);
-    QCOMPARE(ship->simplifiedTrack()->pointAt(1), ship->rawTrack()->pointAt(4999));
-    // Positions come from the display track.
-    ship->setDisplayTrack(ship->simplifiedTrack());
-    QCOMPARE(ship->positionAt(2500)->index, 1);
-}
-
-void TestShipModel::resetMarksRestoresAllShips()
-{
-    Ship a(1, QStringLiteral("a"), QString(), QString());
-    Ship b(2, QStringLiteral("b"), QString(), QString());
-    for (auto [ship, colour] : {std::pair{&a, "#112233"}, {&b, "#445566"}}) {
-        ship->setNamedColour(QString::fromLatin1(colour));
-        ship->saveColour();
-        ship->setColour(Qt::red);
-        ship->setFollow(true);
-    }
-    a.setAllShips({&a, &b});
-    a.resetMarks();
-    QVERIFY(!a.follow());
-    QVERIFY(!b.follow());
-    QCOMPARE(a.colour(), QColor(0x11, 0x22, 0x33));
-    QCOMPARE(b.colour(), QColor(0x44, 0x55, 0x66));
 }
 
 QTEST_APPLESS_MAIN(TestShipModel)

@@ -1,10 +1,9 @@
-#include "scenetest.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
 #include "scene/spritestrip.h"
+#include "scenetest.h"
 
 #include <QGraphicsScene>
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include <cmath>
@@ -63,16 +62,6 @@ struct ShipScene {
     MapProjection p;
 };
 
-bool dark(QColor c)
-{
-    return c.red() < 90 && c.green() < 90 && c.blue() < 90;
-}
-
-bool red(QColor c)
-{
-    return c.red() > 200 && c.green() < 80 && c.blue() < 80;
-}
-
 } // namespace
 
 class TestShipRender : public QObject
@@ -81,16 +70,8 @@ class TestShipRender : public QObject
 private slots:
     void frameForHeading_data();
     void frameForHeading();
-    void stripTurnsClockwise();
     void committedStripPointsNorthAtFrameZero();
-    void projectorMatchesGeoToView();
-    void tail_data();
-    void tail();
-    void boundingRectCoversSpriteLabelAndTrack();
-    void spriteFollowsZoom();
     void invalidColourDrawnInFallback();
-    void followedShipDrawsCircleAndWiderLine();
-    void hiddenUnknownAndStriplessShips();
 };
 
 void TestShipRender::frameForHeading_data()
@@ -119,27 +100,6 @@ void TestShipRender::frameForHeading()
     QFETCH(double, heading);
     QFETCH(int, frame);
     QCOMPARE(SpriteStrip::frameForHeading(heading), frame);
-}
-
-void TestShipRender::stripTurnsClockwise()
-{
-    // A 4 x 4 block at the top centre of an otherwise transparent picture.
-    QImage picture(32, 32, QImage::Format_ARGB32);
-    picture.fill(Qt::transparent);
-    for (int y = 1; y < 5; ++y)
-        for (int x = 14; x < 18; ++x)
-            picture.setPixelColor(x, y, Qt::white);
-    const QImage strip = SpriteStrip::render(picture);
-    QCOMPARE(strip.size(), QSize(11520, 32));
-    const auto opaque = [](QColor c) { return c.alpha() > 128; };
-    const auto inFrame = [](int k, const QRect &r) { return r.translated(32 * k, 0); };
-    QVERIFY(countPixels(strip, inFrame(0, QRect(14, 1, 4, 4)), opaque) >= 12);
-    QVERIFY(countPixels(strip, inFrame(90, QRect(27, 14, 4, 4)), opaque) >= 12);
-    QVERIFY(countPixels(strip, inFrame(180, QRect(14, 27, 4, 4)), opaque) >= 12);
-    QVERIFY(countPixels(strip, inFrame(270, QRect(1, 14, 4, 4)), opaque) >= 12);
-    // Everything else stays transparent (the strip starts cleared).
-    QCOMPARE(countPixels(strip, inFrame(90, QRect(0, 0, 20, 32)), opaque), 0);
-    QCOMPARE(strip.pixelColor(11519, 31).alpha(), 0);
 }
 
 void TestShipRender::committedStripPointsNorthAtFrameZero()
@@ -177,107 +137,6 @@ void TestShipRender::committedStripPointsNorthAtFrameZero()
     QVERIFY(extreme(0, 1, 0).x() < 25);
 }
 
-void TestShipRender::projectorMatchesGeoToView()
-{
-    QRandomGenerator random(7);
-    for (int zoom : {4, 8, 10, 12, 15}) {
-        const MapProjection p = projection(43.3, 16.1, zoom, 1920, 1080);
-        const TrackProjector projector(p);
-        for (int i = 0; i < 2000; ++i) {
-            const GeoPoint g(42.0 + 2.5 * random.generateDouble(),
-                             14.0 + 4.0 * random.generateDouble());
-            TrackSegment s;
-            s.start = g;
-            QCOMPARE(projector.toView(g), p.geoToView(g));
-            QCOMPARE(projector.toView(s), p.geoToView(g));
-            QCOMPARE(projector.toView(s), p.geoToView(g)); // from the cached row
-        }
-    }
-}
-
-void TestShipRender::tail_data()
-{
-    QTest::addColumn<bool>("complete");
-    QTest::addColumn<int>("moment");       // seconds after fix 0
-    QTest::addColumn<QList<int>>("fixes"); // fixes after the current position
-
-    // Fixes every 2000 s; segment j carries the time of fix j + 1. Without the
-    // complete track only the last three hours show.
-    QTest::newRow("at the last fix") << false << 18000 << QList<int>{8, 7, 6, 5, 4, 3};
-    QTest::newRow("segment exactly 10799 s old stays")
-        << false << 18799 << QList<int>{8, 7, 6, 5, 4, 3};
-    QTest::newRow("segment 10800 s old goes") << false << 18800 << QList<int>{8, 7, 6, 5, 4};
-    QTest::newRow("all fixes older than three hours") << false << 48000 << QList<int>{};
-    // The complete track stops at fix 1.
-    QTest::newRow("complete track") << true << 68000 << QList<int>{8, 7, 6, 5, 4, 3, 2, 1};
-    QTest::newRow("complete track at fix 1") << true << 2000 << QList<int>{};
-    QTest::newRow("complete track before fix 1") << true << 500 << QList<int>{};
-}
-
-void TestShipRender::tail()
-{
-    QFETCH(bool, complete);
-    QFETCH(int, moment);
-    QFETCH(QList<int>, fixes);
-    ShipScene s(Qt::blue);
-    s.ship->setCompleteTrack(complete);
-    s.show(moment);
-    const QPolygonF polygon = s.ship->trackPolygon();
-    QCOMPARE(polygon.size(), fixes.size() + 1);
-    QCOMPARE(polygon.first(), QPointF(s.p.geoToView(s.ship->currentPoint()->position)));
-    for (int i = 0; i < fixes.size(); ++i)
-        QCOMPARE(polygon.at(i + 1), QPointF(s.fix(fixes[i])));
-}
-
-void TestShipRender::boundingRectCoversSpriteLabelAndTrack()
-{
-    ShipScene s(Qt::blue);
-    s.ship->setFollow(true);
-    s.ship->setCompleteTrack(true);
-    s.show(9000);
-    const QPoint at = s.ship->screenPos();
-    const QRectF bounds = s.ship->boundingRect();
-    QVERIFY(bounds.contains(QRectF(at.x() - 16, at.y() - 16, 35, 35))); // sprite, follow circle
-    const QFontMetricsF metrics(Ship::labelFont());
-    QVERIFY(bounds.contains(
-        metrics.boundingRect(s.ship->speedText()).translated(at.x() - 7, at.y() - 16)));
-    QVERIFY(s.ship->trackPolygon().size() > 2);
-    for (const QPointF &point : s.ship->trackPolygon())
-        QVERIFY(bounds.contains(point));
-
-    // The tail runs south, the label sits above the boat: a repaint of the
-    // label's area alone must still draw it.
-    s.ship->setFollow(false);
-    s.ship->updateGeometry(s.p);
-    const QImage label = render(s.scene, QRect(at.x() - 8, at.y() - 34, 40, 16));
-    QVERIFY(countPixels(label, label.rect(), dark) > 5);
-}
-
-void TestShipRender::spriteFollowsZoom()
-{
-    const QColor green(0, 160, 0);
-    ShipScene s(green, 10);
-    s.ship->setShowSpeedLabel(false);
-    s.show(3000);
-    s.ship->setShowTrack(false);
-    s.ship->updateGeometry(s.p);
-    const QPoint before = s.ship->screenPos();
-    QCOMPARE(before, s.p.geoToView(s.ship->currentPoint()->position));
-    QVERIFY(countPixels(s.image(), around(before, 16), tintedLike(green)) > 40);
-
-    // Zoom in two levels: the map view refreshes the geometry and repaints.
-    s.p.setZoom(12);
-    s.p.layout(800, 600);
-    s.ship->updateGeometry(s.p);
-    const QPoint after = s.ship->screenPos();
-    QCOMPARE(after, s.p.geoToView(s.ship->currentPoint()->position));
-    QVERIFY((after - before).manhattanLength() > 64);
-    const QImage image = s.image();
-    QVERIFY(countPixels(image, around(after, 16), tintedLike(green)) > 40);
-    QCOMPARE(countPixels(image, image.rect(), tintedLike(green)),
-             countPixels(image, around(after, 16), tintedLike(green)));
-}
-
 void TestShipRender::invalidColourDrawnInFallback()
 {
     ShipScene s(Qt::blue);
@@ -291,67 +150,6 @@ void TestShipRender::invalidColourDrawnInFallback()
     // The track line too.
     QCOMPARE(s.ship->displayTrack()->colour(), Ship::fallbackColour());
     QVERIFY(countPixels(image, around(s.fix(3), 3), fallback) > 0);
-}
-
-void TestShipRender::followedShipDrawsCircleAndWiderLine()
-{
-    const QColor blue(0, 0, 220);
-    ShipScene s(blue);
-    s.ship->setShowSpeedLabel(false);
-    s.ship->setCompleteTrack(true);
-    s.show(18000);
-    // Width of the vertical line on the row through fix 4 plus a few pixels.
-    const QPoint fix4 = s.fix(4);
-    const auto lineWidth = [&](const QImage &image) {
-        return countPixels(image, QRect(fix4.x() - 6, fix4.y() - 10, 12, 1), tintedLike(blue));
-    };
-    QImage image = s.image();
-    QCOMPARE(lineWidth(image), 1);
-    QCOMPARE(countPixels(image, image.rect(), red), 0);
-
-    s.ship->setFollow(true);
-    s.ship->updateGeometry(s.p);
-    image = s.image();
-    QCOMPARE(lineWidth(image), 2);
-    // The circle's edges lie near x - 18 and x + 18.
-    const QPoint at = s.ship->screenPos();
-    QVERIFY(countPixels(image, QRect(at.x() + 15, at.y() - 2, 6, 4), red) > 0);
-    QVERIFY(countPixels(image, QRect(at.x() - 19, at.y() - 2, 6, 4), red) > 0);
-}
-
-void TestShipRender::hiddenUnknownAndStriplessShips()
-{
-    const QColor blue(0, 0, 220);
-    // Hidden: nothing drawn, yet it moves.
-    ShipScene hidden(blue);
-    hidden.ship->setShown(false);
-    hidden.show(3000);
-    const QPoint first = hidden.ship->screenPos();
-    hidden.show(9000);
-    QVERIFY(hidden.ship->screenPos() != first);
-    QImage image = hidden.image();
-    QCOMPARE(countPixels(image, image.rect(), [](QColor c) { return c != QColor(Qt::white); }), 0);
-
-    // Position unknown: only the one-pixel line passes the sprite's square; no label.
-    ShipScene unknown(blue);
-    unknown.show(9000);
-    unknown.ship->setPositionKnown(false);
-    unknown.ship->updateGeometry(unknown.p);
-    image = unknown.image();
-    const QPoint at = unknown.ship->screenPos();
-    const int line = countPixels(image, around(at, 16), tintedLike(blue));
-    QVERIFY(line > 0 && line <= 34);
-    QCOMPARE(countPixels(image, QRect(at.x() - 8, at.y() - 34, 40, 16), dark), 0);
-
-    // No strip (file not found): a dot in the ship's colour.
-    const QColor green(0, 160, 0);
-    ShipScene dot(green);
-    dot.ship->setSpriteStrip(std::make_shared<QPixmap>());
-    dot.show(9000);
-    dot.ship->setShowTrack(false);
-    dot.ship->updateGeometry(dot.p);
-    const int n = countPixels(dot.image(), around(dot.ship->screenPos(), 16), tintedLike(green));
-    QVERIFY(n > 100 && n < 400);
 }
 
 QTEST_MAIN(TestShipRender)

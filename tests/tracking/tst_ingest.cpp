@@ -1,16 +1,9 @@
-// CSV ingest of boat lists and positions, request building and the version
-// notice, without a server.
+// CSV ingest of boat lists and positions, without a server.
 #include "tracking/ingest.h"
-#include "tracking/trackingrequest.h"
-#include "tracking/versionnotice.h"
 
-#include "messagerecorder.h"
-#include "platform/seams.h"
 #include "testdatabase.h"
 #include "trackingschema.h"
 
-#include <QDesktopServices>
-#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -19,14 +12,15 @@
 
 using namespace Tracking;
 
-namespace {
+namespace
+{
 
 QByteArray boatLine(int id, int event, const QByteArray &name = QByteArray(), int tsmin = 1000)
 {
     const QByteArray n = QByteArray::number(id);
-    return "Laser|" + n + "|x|" + QByteArray::number(100 + id) + "|"
-        + (name.isEmpty() ? "Boat" + n : name) + "|Team" + n + "|Skipper" + n + "|y|"
-        + QByteArray::number(tsmin) + "|" + QByteArray::number(event) + "\n";
+    return "Laser|" + n + "|x|" + QByteArray::number(100 + id) + "|" +
+           (name.isEmpty() ? "Boat" + n : name) + "|Team" + n + "|Skipper" + n + "|y|" +
+           QByteArray::number(tsmin) + "|" + QByteArray::number(event) + "\n";
 }
 
 QByteArray fixLine(int t)
@@ -37,7 +31,8 @@ QByteArray fixLine(int t)
 QList<int> storedTimes(int shipId)
 {
     QList<int> times;
-    QSqlQuery q(QStringLiteral("SELECT tstamp FROM track WHERE ship_id=%1 ORDER BY id").arg(shipId));
+    QSqlQuery q(
+        QStringLiteral("SELECT tstamp FROM track WHERE ship_id=%1 ORDER BY id").arg(shipId));
     while (q.next())
         times.append(q.value(0).toInt());
     return times;
@@ -78,15 +73,6 @@ private:
     std::FILE *m_file;
 };
 
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void openUrl(const QUrl &url) { urls.append(url); }
-};
-
 } // namespace
 
 class TestIngest : public QObject
@@ -96,9 +82,8 @@ class TestIngest : public QObject
     std::unique_ptr<TestDatabase> m_db;
     QVariant ship(int id, const char *field)
     {
-        return m_db->scalar(QStringLiteral("SELECT %1 FROM ship WHERE id=%2")
-                                .arg(QLatin1String(field))
-                                .arg(id));
+        return m_db->scalar(
+            QStringLiteral("SELECT %1 FROM ship WHERE id=%2").arg(QLatin1String(field)).arg(id));
     }
 
 private slots:
@@ -109,56 +94,13 @@ private slots:
     }
     void cleanup() { m_db.reset(); }
 
-    void requestUrls()
-    {
-        const QString base = QStringLiteral("http://127.0.0.1:8787/api/");
-        QCOMPARE(positionsUrl("http://127.0.0.1:8787", 21, 120, 7, 1302905280),
-                 base + "getPosition.php?rg=21&wf=120&bo=7&h=5&la=1302905280&csv=1&lid=1302905280");
-        QCOMPARE(boatListUrl("http://127.0.0.1:8787", 21, 120), base + "getBoats.php?rg=21&wf=120&csv=1");
-        QCOMPARE(probeUrl("http://127.0.0.1:8787"), base + "isup.html");
-        QCOMPARE(versionUrl("http://127.0.0.1:8787"), base + "version.html");
-    }
-
-    // kind -1 is a plain request: agent and timeout, no tracking header.
-    void requestHeadersAndTags_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QByteArray>("trackType");
-        QTest::newRow("1") << 1 << QByteArray("getoldpos");
-        QTest::newRow("2") << 2 << QByteArray("getnewboats");
-        QTest::newRow("3") << 3 << QByteArray("getnewpos");
-        QTest::newRow("0 sends nothing") << 0 << QByteArray();
-        QTest::newRow("4 sends nothing") << 4 << QByteArray();
-        QTest::newRow("plain") << -1 << QByteArray();
-    }
-    void requestHeadersAndTags()
-    {
-        QFETCH(int, kind);
-        QFETCH(QByteArray, trackType);
-        const QString url = QStringLiteral("http://127.0.0.1:1/api/x");
-        const QNetworkRequest request = kind < 0
-            ? makePlainRequest(url, 999)
-            : makeTrackingRequest(url, kind, RequestTag{4, 21, 120, 77}, 999);
-        if (kind >= 0 && trackType.isEmpty()) {
-            QVERIFY(request.url().isEmpty());
-            return;
-        }
-        QCOMPARE(request.rawHeader("User-Agent"), QByteArray("2.7.2"));
-        QCOMPARE(request.rawHeader("Track-Type"), trackType);
-        QCOMPARE(request.transferTimeout(), 999);
-        QCOMPARE(request.attribute(QNetworkRequest::User).toInt(), kind < 0 ? 100 : 4);
-        if (kind > 0) {
-            const RequestTag back = tagOf(request);
-            QCOMPARE(QList<int>({back.index, back.eventId, back.taskId, back.boatId}),
-                     QList<int>({4, 21, 120, 77}));
-        }
-    }
-
     void decodeUtf8AndLatin1()
     {
         QCOMPARE(decodeReplyBody("K\xC3\xB6nig"), QStringLiteral("König"));
         QCOMPARE(decodeReplyBody("K\xF6nig"), QStringLiteral("König"));
-        QCOMPARE(decodeReplyBody("\xEF\xBB\xBF" "abc"), QStringLiteral("abc"));
+        QCOMPARE(decodeReplyBody("\xEF\xBB\xBF"
+                                 "abc"),
+                 QStringLiteral("abc"));
         QCOMPARE(decodeReplyBody(QByteArray()), QString());
     }
 
@@ -180,18 +122,6 @@ private slots:
         // UTF-8 names too.
         QVERIFY(ingestBoatList(boatLine(7, 21, "M\xC3\xB6we"), 21).committed);
         QCOMPARE(ship(7, "name").toString(), QStringLiteral("Möwe"));
-    }
-
-    void boatListColoursWrapAfterFifteen()
-    {
-        QByteArray body;
-        for (int i = 1; i <= 16; ++i)
-            body += boatLine(i, 21);
-        QVERIFY(ingestBoatList(body, 21).committed);
-        QCOMPARE(column("SELECT farbe FROM ship ORDER BY id"),
-                 QStringList({"#ff008a", "#00ffcc", "#9000ff", "#ffffff", "#00ff00", "#ffff00",
-                              "#0000ff", "#ff0000", "#e19a00", "#7fe100", "#000000", "#4c4c4c",
-                              "#cccccc", "#ff7800", "#b10034", "#ff008a"}));
     }
 
     void boatListRefetchClearsFixesAndResetsLastget()
@@ -217,7 +147,8 @@ private slots:
         const QByteArray body = "Laser|1|x|2|Short|T|S|y|1000\n" // 9 fields
                                 "\n"
                                 "Laser|2|x|2|Long|T|S|y|1000|21|extra\n" // 11 fields
-            + boatLine(3, 21) + "garbage\r\n" + boatLine(4, 21).trimmed(); // no final break
+                                + boatLine(3, 21) + "garbage\r\n" +
+                                boatLine(4, 21).trimmed(); // no final break
         const BoatListResult result = ingestBoatList(body, 21);
         QVERIFY(result.committed);
         QCOMPARE(result.records, 2);
@@ -282,8 +213,8 @@ private slots:
 
         QVERIFY(ingestBoatList(boatLine(5, 21, {}, 77), 21).committed);
         CapturedStream out;
-        const PositionsResult result = ingestPositions(
-            body, PositionsTarget{2, 5, 21, newestFix != 0, newestFix}, out.file());
+        const PositionsResult result =
+            ingestPositions(body, PositionsTarget{2, 5, 21, newestFix != 0, newestFix}, out.file());
         QVERIFY(result.committed);
         QCOMPARE(storedTimes(5), stored);
         QCOMPARE(m_db->count("track", "regatta_id=21 AND ship_id=5"), stored.size());
@@ -308,11 +239,35 @@ private slots:
     void numbersReadAsQStringReadsThem_data()
     {
         QTest::addColumn<QByteArray>("field");
-        for (const char *text : {"54.123456", "-0.5", "12", "007", " 12", "12 ", "+5", "1e3", "1.",
-                                 ".5", "-", "", "nan", "inf", "-inf", "0x10", "1,5", "12abc",
-                                 "1302905280", "2147483647", "2147483648", "-2147483648",
-                                 "-2147483649", "99999999999999999999", "1.7976931348623157e308",
-                                 "1e400", "0.1000000000000000055511151231257827", "Ã©", "é"})
+        for (const char *text : {"54.123456",
+                                 "-0.5",
+                                 "12",
+                                 "007",
+                                 " 12",
+                                 "12 ",
+                                 "+5",
+                                 "1e3",
+                                 "1.",
+                                 ".5",
+                                 "-",
+                                 "",
+                                 "nan",
+                                 "inf",
+                                 "-inf",
+                                 "0x10",
+                                 "1,5",
+                                 "12abc",
+                                 "1302905280",
+                                 "2147483647",
+                                 "2147483648",
+                                 "-2147483648",
+                                 "-2147483649",
+                                 "99999999999999999999",
+                                 "1.7976931348623157e308",
+                                 "1e400",
+                                 "0.1000000000000000055511151231257827",
+                                 "Ã©",
+                                 "é"})
             QTest::newRow(text) << QByteArray(text);
     }
     // The fast number path must read every field exactly as QString does.
@@ -361,107 +316,6 @@ private slots:
         QVERIFY(ingestPositions(body, {0, 5, 21, false, 0}, nullptr).committed);
         QCOMPARE(storedTimes(5), (QList<int>{100, 130, 160, 190}));
         QCOMPARE(ship(5, "lastget").toInt(), 190);
-    }
-
-    void nonsenseBodiesGiveDiagnosticsOnly()
-    {
-        QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
-        QByteArray garbage(64 * 1024, Qt::Uninitialized);
-        QRandomGenerator rng(7);
-        for (char &c : garbage)
-            c = char(rng.bounded(256));
-        const int lines = int(garbage.count('\n')) + (garbage.endsWith('\n') ? 0 : 1);
-        CapturedStream out;
-        const PositionsResult result = ingestPositions(garbage, {1, 5, 21, false, 0}, out.file());
-        QVERIFY(result.committed);
-        QCOMPARE(out.text().count(diagnostic(1)), result.malformedLines);
-        QCOMPARE(result.malformedLines + result.skippedLines + result.fixes.size(), lines);
-        QVERIFY(result.malformedLines > lines / 2);
-        QCOMPARE(m_db->count("track"), result.fixes.size());
-        QVERIFY(ingestBoatList(garbage, 21).committed);
-
-        // 50 MB of nonsense finishes too; "x;y;z;w;v" has five fields but time 0.
-        const QByteArray round = "nonsense;line\nx;y;z;w;v\n\xff\xfe;\x01\x02;;;\n";
-        const int rounds = 50 * 1024 * 1024 / int(round.size()) + 1;
-        const PositionsResult huge =
-            ingestPositions(round.repeated(rounds), {0, 5, 21, false, 0}, nullptr);
-        QVERIFY(huge.committed);
-        QCOMPARE(huge.malformedLines, rounds);
-        QCOMPARE(m_db->count("track"), result.fixes.size());
-    }
-
-    void storedAutoloadPreference_data()
-    {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("1") << "update prefs set autoload=1" << true;
-        QTest::newRow("0") << "update prefs set autoload=0" << false;
-        QTest::newRow("2 is off") << "update prefs set autoload=2" << false;
-        QTest::newRow("no row") << "delete from prefs" << false;
-        QTest::newRow("no table") << "drop table prefs" << false;
-    }
-    void storedAutoloadPreference()
-    {
-        QFETCH(QString, setup);
-        QFETCH(bool, expected);
-        QVERIFY(m_db->exec({setup}));
-        QCOMPARE(Tracking::storedAutoloadPreference(), expected);
-    }
-
-    void versionNotice_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("base");
-        QTest::addColumn<QList<QUrl>>("opened");
-        QTest::addColumn<QList<int>>("exits");
-        const QString base = QStringLiteral("http://127.0.0.1:9");
-        QTest::newRow("no does nothing") << int(QMessageBox::No) << base << QList<QUrl>{}
-                                         << QList<int>{};
-        QTest::newRow("yes opens the page and exits")
-            << int(QMessageBox::Yes) << base << QList<QUrl>{QUrl(base + "/downloads/")}
-            << QList<int>{0};
-        // An address no browser can open: QDesktopServices refuses it at once.
-        QTest::newRow("browser failure keeps running")
-            << int(QMessageBox::Yes) << "http://[::1" << QList<QUrl>{} << QList<int>{};
-    }
-    void versionNotice()
-    {
-        QFETCH(int, answer);
-        QFETCH(QString, base);
-        QFETCH(QList<QUrl>, opened);
-        QFETCH(QList<int>, exits);
-        MessageRecorder boxes;
-        boxes.queueAnswer(QMessageBox::StandardButton(answer));
-        const bool failed = !QUrl(base + "/downloads/").isValid();
-        UrlRecorder urls;
-        if (!failed)
-            QDesktopServices::setUrlHandler(QStringLiteral("http"), &urls, "openUrl");
-        QList<int> exited;
-        Seams::setExitHandler([&](int status) { exited.append(status); });
-        showNewVersionNotice(base);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        Seams::setExitHandler({});
-
-        QCOMPARE(urls.urls, opened);
-        QCOMPARE(exited, exits);
-        const Seams::MessageBoxRequest &box = boxes.boxes().first();
-        QCOMPARE(box.text,
-                 QStringLiteral("Eine neue Programmversion steht am Server zum Download bereit! "));
-        QCOMPARE(box.informativeText,
-                 QStringLiteral("Möchten Sie diese nun herunterladen und installieren? "));
-        QCOMPARE(box.defaultButton, QMessageBox::Yes);
-        QCOMPARE(box.buttonTexts, (QList<QPair<QMessageBox::StandardButton, QString>>{
-                                      {QMessageBox::Yes, "Ja"}, {QMessageBox::No, "Nein"}}));
-        QCOMPARE(boxes.count(), failed ? 2 : 1);
-        if (failed) {
-            const Seams::MessageBoxRequest &error = boxes.boxes().at(1);
-            QCOMPARE(error.icon, QMessageBox::Critical);
-            QCOMPARE(error.title, QStringLiteral("Velmaro Info"));
-            QCOMPARE(error.text, QStringLiteral("Beim Versuch das Update herunterzuladen gab es "
-                                                "einen Fehler.\nProbieren Sie es bitte später "
-                                                "noch einmal."));
-            QCOMPARE(error.buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
-        }
     }
 };
 

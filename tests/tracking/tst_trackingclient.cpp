@@ -1,5 +1,5 @@
-// The tracking client against the demo service on loopback: requests and
-// headers, race selection, polling, failed and late replies, version notice.
+// The tracking client against the demo service on loopback: polling, failed
+// and late replies, replies of a race no longer chosen.
 #include "fakehost.h"
 #include "tracking/ingest.h"
 #include "tracking/trackingclient.h"
@@ -22,7 +22,8 @@
 using namespace Tracking;
 using Outcome = TrackingClient::Outcome;
 
-namespace {
+namespace
+{
 
 constexpr qint64 anchor = 1700000000; // the live race runs from 3 h before to a day after
 constexpr qint64 liveStart = anchor - 3 * 3600;
@@ -98,8 +99,8 @@ class TestTrackingClient : public QObject
     {
         QList<int> times;
         for (const DemoServer::Fix &f : m_server->fixes(eventId, boatId)) {
-            if (f.tstamp >= from && f.tstamp <= until
-                && (times.isEmpty() || times.last() != f.tstamp))
+            if (f.tstamp >= from && f.tstamp <= until &&
+                (times.isEmpty() || times.last() != f.tstamp))
                 times.append(int(f.tstamp));
         }
         return times;
@@ -151,112 +152,6 @@ private slots:
         m_host.reset();
         m_server.reset();
         m_db.reset();
-    }
-
-    void requestKindsCarryUrlAndHeaders()
-    {
-        const RequestTag tag{0, 21, 120, 1};
-        for (int kind : {0, 4})
-            QVERIFY(!m_client->sendTrackingRequest(m_server->baseUrl() + "/api/x", kind, tag));
-        QCOMPARE(m_host->ledOn, 0);
-
-        selectRace(21, 120);
-        WAIT_IDLE();
-        m_client->probeServer();
-        m_client->checkVersion();
-        WAIT_IDLE();
-
-        QStringList seen;
-        for (const DemoServer::Request &r : m_server->requestLog()) {
-            QCOMPARE(r.userAgent, QByteArray("2.7.2"));
-            seen.append(r.path + "?" + r.query + " " + QString::fromLatin1(r.trackType));
-        }
-        QVERIFY(seen.removeOne("/api/getBoats.php?rg=21&wf=120&csv=1 getnewboats"));
-        QVERIFY(seen.removeOne("/api/isup.html? "));
-        QVERIFY(seen.removeOne("/api/version.html? "));
-        for (const FakeHost::Ship &ship : m_host->ships) {
-            QVERIFY2(seen.removeOne(QStringLiteral("/api/getPosition.php?rg=21&wf=120&bo=%1&h=5&"
-                                                   "la=1302905280&csv=1&lid=1302905280 getnewpos")
-                                        .arg(ship.info.id)),
-                     qPrintable(seen.join(' ')));
-        }
-        QVERIFY2(seen.isEmpty(), qPrintable(seen.join(' ')));
-        // Only the tracking requests light the lamp.
-        QCOMPARE(m_host->ledOn, 1 + m_host->boatCount());
-    }
-
-    void finishedRaceCanBeWatched()
-    {
-        // The window clears its flag for a finished race; the stored preference is on.
-        m_host->autoloadFlag = false;
-        selectRace(21, 120);
-        WAIT_IDLE();
-        QCOMPARE(m_host->loadShipsCount, 2); // none stored, then after the boat list
-        verifyComplete(21, 1302905280, 1303509600);
-        QVERIFY(!m_host->lastFetch.isEmpty());
-        QCOMPARE(m_host->pending, 0);
-
-        // Polling a finished race stays off: only the probe goes out.
-        m_server->clearRequestLog();
-        m_client->getData();
-        WAIT_IDLE();
-        QCOMPARE(served("getPosition"), 0);
-        QCOMPARE(served("isup"), 1);
-        QCOMPARE(m_host->pending, 0);
-        QVERIFY(!m_client->isLoading()); // a cycle without requests does not hang on
-
-        // Chosen again, the stored race needs no requests at all.
-        m_server->clearRequestLog();
-        FakeHost again;
-        TrackingClient client(&again);
-        again.client = &client;
-        client.setBaseUrl(m_server->baseUrl());
-        again.setRace(21, 120, 1302905280, 1303509600);
-        client.loadRace();
-        QCOMPARE(again.boatCount(), m_host->boatCount());
-        QVERIFY(idle(client));
-        QVERIFY(m_server->requestLog().isEmpty());
-        QCOMPARE(again.placeCount, 1);
-        for (const FakeHost::Ship &ship : again.ships)
-            QVERIFY(ship.hasPositions);
-    }
-
-    // Only the boat list comes at first; the first poll fetches the whole
-    // history from the race start.
-    void boatListOnlyUntilFirstPoll_data()
-    {
-        QTest::addColumn<bool>("autoload");
-        QTest::addColumn<qint64>("now");
-        QTest::addColumn<int>("loads");
-        QTest::newRow("automatic download off") << false << anchor << 2;
-        QTest::newRow("race not started") << true << liveStart - 600 << 1; // after the list only
-    }
-    void boatListOnlyUntilFirstPoll()
-    {
-        QFETCH(bool, autoload);
-        QFETCH(qint64, now);
-        QFETCH(int, loads);
-        QVERIFY(setAutoload(autoload));
-        g_now = now;
-        selectLiveRace();
-        QCOMPARE(m_host->loadShipsCount, loads);
-        QVERIFY(m_host->boatCount() > 0);
-        QCOMPARE(served("getBoats"), 1);
-        QCOMPARE(served("getPosition"), 0);
-        if (now < liveStart) {
-            m_client->getData();
-            QVERIFY(idle(*m_client));
-            g_now = liveStart + 1800;
-        }
-        m_client->getData();
-        WAIT_IDLE();
-        QCOMPARE(served("getPosition"), m_host->boatCount());
-        for (const DemoServer::Request &r : m_server->requestLog()) {
-            if (r.endpoint == QLatin1String("getPosition"))
-                QVERIFY2(r.query.contains(QStringLiteral("&la=%1&").arg(liveStart)),
-                         qPrintable(r.query));
-        }
-        verifyComplete();
     }
 
     void pollingNeitherLosesNorDoublesFixes()
@@ -396,34 +291,6 @@ private slots:
         QVERIFY(!m_client->isLoading()); // a cycle without requests does not hang on
     }
 
-    // Replies that are redirected or carry broken lines still bring every fix.
-    void oddRepliesAreIngested_data()
-    {
-        QTest::addColumn<int>("fault");
-        QTest::newRow("redirected") << int(DemoServer::Fault::Redirect);
-        QTest::newRow("malformed lines") << int(DemoServer::Fault::Malformed);
-    }
-    void oddRepliesAreIngested()
-    {
-        QFETCH(int, fault);
-        std::FILE *out = std::tmpfile();
-        m_client->setDiagnosticStream(out);
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault));
-        m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Redirect);
-        selectLiveRace();
-        verifyComplete();
-
-        std::rewind(out);
-        QByteArray text(1 << 20, '\0');
-        text.resize(qsizetype(std::fread(text.data(), 1, size_t(text.size()), out)));
-        std::fclose(out);
-        for (int i = 0; i < m_host->boatCount(); ++i) {
-            QCOMPARE(text.contains(" shipidx (httpFinished) = " + QByteArray::number(i)
-                                   + ", ungleich 5...\n"),
-                     fault == int(DemoServer::Fault::Malformed));
-        }
-    }
-
     void lateReplyAfterRaceChangeIsDropped()
     {
         // Boats stored, tracks not yet: choosing the race sends positions requests.
@@ -443,91 +310,6 @@ private slots:
         QCOMPARE(outcomes(handled), QList<Outcome>(sent, Outcome::Dropped));
         QCOMPARE(m_db->count("track"), 0);
         WAIT_IDLE();
-    }
-
-    void replyForChangedListIsDropped()
-    {
-        QVERIFY(setAutoload(false));
-        selectLiveRace();
-        QVERIFY(m_host->boatCount() >= 3);
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault::Delay, 300);
-        m_client->getData();
-        // The list is rebuilt in another order while the replies travel.
-        std::reverse(m_host->ships.begin(), m_host->ships.end());
-        m_host->ships.removeLast();
-        QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
-        WAIT_IDLE();
-
-        int applied = 0;
-        for (const QList<QVariant> &args : handled) {
-            const auto outcome = args.at(1).value<Outcome>();
-            if (args.at(0).toUrl().path().endsWith(QLatin1String("getPosition.php"))) {
-                QVERIFY(outcome == Outcome::Dropped || outcome == Outcome::Applied);
-                applied += outcome == Outcome::Applied;
-            }
-        }
-        // Whatever was applied went to the boat it was asked for.
-        int withFixes = 0;
-        for (int i = 0; i < m_host->boatCount(); ++i) {
-            const int id = m_host->ships.at(i).info.id;
-            const QList<int> times = m_host->fixTimes(i);
-            QCOMPARE(storedTimes(id, liveEvent), times);
-            if (!times.isEmpty()) {
-                ++withFixes;
-                QCOMPARE(times, expectedTimes(liveEvent, id, liveStart, g_now));
-            }
-        }
-        QCOMPARE(withFixes, applied);
-    }
-
-    void boatListForRaceNoLongerSelectedIsStoredOnly()
-    {
-        m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 300);
-        selectRace(liveEvent, liveTask);
-        QCOMPARE(m_host->boatCount(), 0);
-
-        // The 2011 race has stored boats and tracks of its own.
-        QVERIFY(m_db->exec(
-            {"insert into ship (id, regatta_id, name, klasse, startnr, farbe, lastget, show, "
-             "follow) values (9001, 21, 'Alt', 'A', '1', '#ff008a', 1302905300, 'true', 'false')",
-             "insert into track (ship_id, regatta_id, lat, lng, tstamp) values "
-             "(9001, 21, 54, 10, 1302905300)"}));
-        QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
-        selectRace(21, 120);
-        const int loads = m_host->loadShipsCount;
-        QTRY_COMPARE_WITH_TIMEOUT(handled.size(), 1, 10000);
-        QCOMPARE(outcomes(handled), QList<Outcome>{Outcome::Stored});
-        QCOMPARE(m_db->count("ship", QStringLiteral("regatta_id=%1").arg(liveEvent)),
-                 m_server->boats(liveEvent).size());
-        QCOMPARE(m_host->loadShipsCount, loads);
-        QCOMPARE(m_host->boatCount(), 1);
-        QCOMPARE(m_host->ships.first().info.id, 9001);
-        QCOMPARE(m_host->fixTimes(0), QList<int>{1302905300});
-        WAIT_IDLE();
-        QCOMPARE(served("getPosition"), 0);
-    }
-
-    void versionReply_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("notices");
-        QTest::newRow("own version") << "2.7.2" << 0;
-        QTest::newRow("own version with line break") << "2.7.2\n" << 0;
-        QTest::newRow("newer") << "2.7.3" << 1;
-        QTest::newRow("trailing blank counts as different") << "2.7.2 " << 1;
-        QTest::newRow("two other lines") << "2.7.3\r\n2.8.0\n" << 2;
-        QTest::newRow("empty") << "" << 0;
-    }
-    void versionReply()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, notices);
-        m_server->setVersionText(text);
-        m_client->checkVersion();
-        WAIT_IDLE();
-        QCOMPARE(m_host->notices, notices);
-        QCOMPARE(m_client->newVersionSeen(), notices > 0);
-        QCOMPARE(m_host->ledOn, 0);
     }
 };
 

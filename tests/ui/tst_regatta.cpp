@@ -1,7 +1,7 @@
-#include "scene/gateitem.h"
-#include "ui/iconselector.h"
 #include "map/scheme.h"
+#include "scene/gateitem.h"
 #include "scene/ship.h"
+#include "ui/iconselector.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 #include "uitest.h"
@@ -56,25 +56,6 @@ QStringList fleet()
     return sql;
 }
 
-// Records what a race change touches, in order.
-class ChangeLog : public QObject
-{
-public:
-    QStringList steps;
-    void note(const QString &step)
-    {
-        if (steps.isEmpty() || steps.last() != step)
-            steps.append(step);
-    }
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::ActionAdded)
-            note(u"gate menu"_s);
-        if (event->type() == QEvent::EnabledChange && !static_cast<QWidget *>(watched)->isEnabled())
-            note(u"fetch disabled"_s);
-        return false;
-    }
-};
 } // namespace
 
 class TestRegatta : public QObject
@@ -123,93 +104,6 @@ private slots:
         w = f.window.get();
     }
     void cleanup() { f.close(); }
-
-    void startRaceListsBoatsPlacesGatesAndSlider()
-    {
-        f.start();
-        TreeViewModel *model = w->legend()->model();
-        QCOMPARE(model->rowCount(), 3);
-        const QStringList classes{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
-        const QStringList numbers{u"1 2"_s, u"5"_s, u"3 4 7"_s};
-        for (int row = 0; row < 3; ++row) {
-            const QModelIndex group = model->index(row, 0);
-            QCOMPARE(group.data().toString(), classes.at(row));
-            QCOMPARE(group.data(Qt::FontRole).value<QFont>().weight(), QFont::Bold);
-            QVERIFY(w->legend()->treeView()->isFirstColumnSpanned(row, QModelIndex()));
-            QVERIFY(w->legend()->treeView()->isExpanded(group));
-            QStringList shown;
-            for (int child = 0; child < model->rowCount(group); ++child)
-                shown << model->index(child, 0, group).data().toString();
-            QCOMPARE(shown.join(u' '), numbers.at(row));
-        }
-        QVERIFY(!ship(38));
-        // each boat knows its row, and the row its colour
-        const QModelIndex row = rowOf(10);
-        QCOMPARE(row.data().toString(), u"4"_s);
-        QCOMPARE(row.parent().data().toString(), u"Charlie"_s);
-        QCOMPARE(row.data(Qt::DecorationRole).value<QPixmap>().toImage().pixelColor(3, 3),
-                 QColor(u"#ffff00"_s));
-        QCOMPARE(row.sibling(row.row(), 2).data().toString(), u"Boot 10"_s);
-
-        QCOMPARE(f.regatta->name(), u"Dorur Izadidiva Dazidevire 2010"_s);
-        QCOMPARE(w->timeSlider()->minimum(), race2010 + 60);
-        QCOMPARE(w->timeSlider()->maximum(), race2010 + 600);
-        QCOMPARE(w->timeSlider()->value(), race2010 + 600);
-        QCOMPARE(f.regatta->ships().size(), 6);
-        for (Ship *s : f.regatta->ships()) {
-            QVERIFY(s->hasPositions());
-            QCOMPARE(s->scene(), static_cast<QGraphicsScene *>(w->scene()));
-            QCOMPARE(s->currentTime(), race2010 + 600);
-        }
-        QCOMPARE(w->gateMenu()->actions().size(), 11);
-        QCOMPARE(w->gateMenu()->actions().first()->text(), u"Biograd Start"_s);
-        QCOMPARE(f.regatta->gates().size(), 11);
-        for (GateItem *gate : f.regatta->gates())
-            QCOMPARE(gate->scene(), static_cast<QGraphicsScene *>(w->scene()));
-        QCOMPARE(w->pendingRequests(), 0);
-        QVERIFY(!w->fetchButton()->isEnabled());
-    }
-
-    void raceChangeOrder()
-    {
-        // the 2010 race still running, so that the switch to 2011 disables fetching
-        QVERIFY(f.db->exec({u"UPDATE regatta SET bis=1500000000 WHERE id=1"_s}));
-        f.start();
-        QVERIFY(w->fetchButton()->isEnabled());
-
-        ChangeLog log;
-        TreeViewModel *model = w->legend()->model();
-        connect(model, &QAbstractItemModel::rowsRemoved, &log, [&](const QModelIndex &parent) {
-            if (!parent.isValid())
-                log.note(u"legend cleared"_s);
-        });
-        connect(model, &QAbstractItemModel::rowsInserted, &log, [&](const QModelIndex &parent) {
-            if (!parent.isValid())
-                log.note(u"boats listed"_s);
-        });
-        connect(w->timeSlider(), &QSlider::rangeChanged, &log, [&] { log.note(u"slider"_s); });
-        w->gateMenu()->installEventFilter(&log);
-        w->fetchButton()->installEventFilter(&log);
-
-        findAction(w->raceMenu(), u"Vudav Avazavava Zerevudeva 2011"_s)->trigger();
-        QCOMPARE(log.steps, (QStringList{u"legend cleared"_s, u"gate menu"_s, u"boats listed"_s,
-                                         u"slider"_s, u"fetch disabled"_s}));
-        QCOMPARE(model->rowCount(), 1);
-        QCOMPARE(model->index(0, 0).data().toString(), u"Delta"_s);
-        int ships = 0;
-        int gates = 0;
-        for (QGraphicsItem *item : w->scene()->items()) {
-            ships += item->type() == Ship::Type;
-            gates += item->type() == GateItem::Type;
-        }
-        QCOMPARE(ships, 2);
-        QCOMPARE(gates, 11);
-        QCOMPARE(w->gateMenu()->actions().size(), 11);
-        QCOMPARE(w->timeSlider()->minimum(), race2011 + 60);
-        QCOMPARE(w->timeSlider()->maximum(), race2011 + 1200);
-        QVERIFY(!w->autoloadBox()->isEnabled());
-        QVERIFY(!w->autoload());
-    }
 
     void classCheckBoxHidesAndStoresAllItsBoats()
     {
@@ -275,87 +169,6 @@ private slots:
         QVERIFY(!ship(7)->follow() && ship(4)->follow());
         QCOMPARE(f.db->scalar(sql).toString(), before);
         QVERIFY(selected(4) && !selected(7));
-    }
-
-    void uncheckingFollowedBoatStoresBothFlags()
-    {
-        f.start();
-        w->legend()->curItem(rowOf(4));
-        check(4, false);
-        QVERIFY(!ship(4)->follow() && !ship(4)->isShown());
-        QCOMPARE(stored(4, "show") + stored(4, "follow"), u"falsefalse"_s);
-    }
-
-    void mapClickFollowsNearestShownBoat()
-    {
-        f.start();
-        showWindow();
-        w->karte()->setCenterGeo(ship(11)->currentPoint()->position);
-        w->karte()->relayout();
-        w->karte()->setCenterGeo(ship(10)->currentPoint()->position); // some pixels away
-        w->karte()->relayout();
-        const QPoint at = ship(11)->screenPos();
-        QVERIFY(w->karte()->rect().contains(at));
-
-        w->mapClicked(at.x() + 10, at.y() - 9); // the farthest click that still hits it
-        QVERIFY(ship(11)->follow());
-        QCOMPARE(followedInDb(), 1);
-        QCOMPARE(w->karte()->projection().centre(), ship(11)->currentPoint()->position);
-        QVERIFY(selected(11));
-
-        // the map now centres on it; clicking it again stops following
-        w->karte()->relayout();
-        w->mapClicked(ship(11)->screenPos().x(), ship(11)->screenPos().y());
-        QVERIFY(!ship(11)->follow());
-        w->mapClicked(-500, -500); // far away from every boat: nothing happens
-        QCOMPARE(followedInDb(), 0);
-
-        // hidden boats cannot be picked
-        check(11, false);
-        w->karte()->relayout();
-        w->mapClicked(ship(11)->screenPos().x(), ship(11)->screenPos().y());
-        QVERIFY(!ship(11)->follow());
-    }
-
-    void gateMenuCentresMap_data()
-    {
-        QTest::addColumn<QString>("gate");
-        QTest::addColumn<double>("lat");
-        QTest::addColumn<double>("lng");
-        QTest::newRow("Hvar") << "Hvar" << 43.119053 << 16.345864;
-        QTest::newRow("Mulo (1)") << "Mulo (1)" << 43.323220 << 15.654470;
-        QTest::newRow("Mulo (2)") << "Mulo (2)" << 43.527178 << 15.936132;
-    }
-    void gateMenuCentresMap()
-    {
-        QFETCH(QString, gate);
-        QFETCH(double, lat);
-        QFETCH(double, lng);
-        f.start();
-        QAction *action = findAction(w->gateMenu(), gate);
-        QVERIFY(action);
-        action->trigger();
-        const GeoPoint centre = w->karte()->projection().centre();
-        QVERIFY2(qAbs(centre.lat() - lat) < 1e-6 && qAbs(centre.lng() - lng) < 1e-6,
-                 qPrintable(u"%1 %2"_s.arg(centre.lat(), 0, 'f', 6).arg(centre.lng(), 0, 'f', 6)));
-    }
-
-    void sliderMovesBoatsAndFollowedBoatCentres()
-    {
-        f.start();
-        w->legend()->curItem(rowOf(5));
-        w->setSliderValue(race2010 + 450);
-        for (Ship *s : f.regatta->ships())
-            QVERIFY(s->currentTime() == race2010 + 450 && s->positionKnown());
-        const GeoPoint position = ship(5)->currentPoint()->position;
-        // halfway between the second and third fix
-        QVERIFY(qAbs(position.lat() - (43.5 + 0.25 + 0.0075)) < 1e-4);
-        QCOMPARE(w->karte()->projection().centre(), position);
-
-        // a time past the slider's maximum moves the clock, not the boats
-        w->setUhrzeit(race2010 + 5000);
-        QCOMPARE(ship(4)->currentTime(), race2010 + 450);
-        QCOMPARE(w->clockLabel()->text(), UiTest::clockText(race2010 + 5000));
     }
 
     void completeTracksChoiceKeptWhenRaceChosenAgain()
@@ -424,18 +237,6 @@ private slots:
         QVERIFY((then - before).manhattanLength() > 40);
         QVERIFY2(boatLike(then) > 20, qPrintable(QString::number(boatLike(then))));
         QCOMPARE(boatLike(before), 0);
-    }
-
-    void raceOfOnlySkippedBoatsShowsInitBox()
-    {
-        QVERIFY(f.db->exec({u"DELETE FROM ship WHERE regatta_id=10 AND id<>38"_s}));
-        f.start();
-        QCOMPARE(f.boxes->titles(), QStringList{u"init"_s});
-        QCOMPARE(f.boxes->texts(), QStringList{u"ships.isEmpty()???"_s});
-        QCOMPARE(f.boxes->boxes().at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
-        QVERIFY(f.regatta->ships().isEmpty());
-        QCOMPARE(w->legend()->model()->rowCount(), 0);
-        QCOMPARE(w->timeSlider()->maximum(), int(UiTest::fixedNow)); // collapsed to "now"
     }
 };
 

@@ -16,10 +16,16 @@
 #include <QTimer>
 #include <QUrlQuery>
 
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 // QAbstractHttpServer hands over the socket of each parsed request; writing
 // the reply ourselves gives full control over delayed, hung and cut replies.
@@ -61,28 +67,44 @@ struct RaceData {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
 QString methodName(const QHttpServerRequest &request)
 {
     switch (request.method()) {
-    case QHttpServerRequest::Method::Get: return QStringLiteral("GET");
-    case QHttpServerRequest::Method::Head: return QStringLiteral("HEAD");
-    case QHttpServerRequest::Method::Post: return QStringLiteral("POST");
-    case QHttpServerRequest::Method::Put: return QStringLiteral("PUT");
-    case QHttpServerRequest::Method::Delete: return QStringLiteral("DELETE");
-    default: return QStringLiteral("OTHER");
+    case QHttpServerRequest::Method::Get:
+        return QStringLiteral("GET");
+    case QHttpServerRequest::Method::Head:
+        return QStringLiteral("HEAD");
+    case QHttpServerRequest::Method::Post:
+        return QStringLiteral("POST");
+    case QHttpServerRequest::Method::Put:
+        return QStringLiteral("PUT");
+    case QHttpServerRequest::Method::Delete:
+        return QStringLiteral("DELETE");
+    default:
+        return QStringLiteral("OTHER");
     }
 }
 
@@ -105,9 +127,11 @@ const QRegularExpression &tilePattern()
 // Lines that are not records of either CSV format.
 QByteArray malformedCsv(const QByteArray &body, char separator)
 {
-    const QList<QByteArray> garbage = separator == ';'
-        ? QList<QByteArray>{"kaputt", "43.5;15.9;abc", "1;2;3;4;5;6", "#;#;#;#", ";;;;;;;;"}
-        : QList<QByteArray>{"kaputt", "A|B|C", "1|2|3|4|5|6|7|8|9|10|11", "|||", "M\xc3\xb6we|kaputt"};
+    const QList<QByteArray> garbage =
+        separator == ';'
+            ? QList<QByteArray>{"kaputt", "43.5;15.9;abc", "1;2;3;4;5;6", "#;#;#;#", ";;;;;;;;"}
+            : QList<QByteArray>{"kaputt", "A|B|C", "1|2|3|4|5|6|7|8|9|10|11", "|||",
+                                "M\xc3\xb6we|kaputt"};
     QByteArray out = garbage.first() + "\n";
     const QList<QByteArray> lines = body.split('\n');
     int n = 0;
@@ -119,6 +143,86 @@ QByteArray malformedCsv(const QByteArray &body, char separator)
             out += garbage[n / 3 % garbage.size()] + "\n";
     }
     out += garbage.last() + "\n";
+    return out;
+}
+
+const QStringList &endpointNames()
+{
+    static const QStringList names = {
+        QStringLiteral("getBoats"), QStringLiteral("getPosition"), QStringLiteral("getRaces"),
+        QStringLiteral("isup"),     QStringLiteral("version"),     QStringLiteral("downloads"),
+        QStringLiteral("feed"),     QStringLiteral("relnotes"),    QStringLiteral("installer"),
+        QStringLiteral("tiles"),    QStringLiteral("static"),
+    };
+    return names;
+}
+
+// Coordinates as the service would print broken ones: "nan", "inf", "1e308".
+QByteArray coordinate(double v)
+{
+    if (std::isnan(v))
+        return "nan";
+    if (std::isinf(v))
+        return v > 0 ? "inf" : "-inf";
+    if (std::abs(v) >= 1e6)
+        return QByteArray::number(v, 'g', 6).replace("e+", "e");
+    return QByteArray::number(v, 'f', 6);
+}
+
+// Every third fix gets the next of these coordinates; NAN in a pair leaves
+// that field alone for OutOfRange.
+void spoilCoordinates(QVector<DemoServer::Fix> &fixes, DemoServer::Fault fault)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Pair {
+        double lat;
+        double lng;
+        bool latSet;
+        bool lngSet;
+    };
+    const QList<Pair> pairs = fault == DemoServer::Fault::NonFinite
+                                  ? QList<Pair>{{nan, 0, true, false},
+                                                {0, inf, false, true},
+                                                {-inf, 0, true, false},
+                                                {nan, -inf, true, true},
+                                                {inf, nan, true, true}}
+                                  : QList<Pair>{{91, 0, true, false},
+                                                {-91, 0, true, false},
+                                                {0, 181, false, true},
+                                                {1e308, 0, true, false},
+                                                {0, 1e308, false, true}};
+    for (int i = 1, n = 0; i < fixes.size(); i += 3, ++n) {
+        const Pair &p = pairs[n % pairs.size()];
+        if (p.latSet)
+            fixes[i].lat = p.lat;
+        if (p.lngSet)
+            fixes[i].lng = p.lng;
+    }
+}
+
+// A PNG of px x px: the tile drawn at its usual size, blown up pixel by
+// pixel. Eight bits a pixel keep the server's own memory at px * px bytes.
+QByteArray enlargedPng(const QByteArray &png, int px)
+{
+    const QImage small =
+        QImage::fromData(png, "PNG").convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    if (small.isNull())
+        return {};
+    QImage big(px, px, QImage::Format_Indexed8);
+    big.setColorTable(small.colorTable());
+    const int w = small.width();
+    const int h = small.height();
+    for (int y = 0; y < px; ++y) {
+        const uchar *from = small.constScanLine(int(qint64(y) * h / px));
+        uchar *to = big.scanLine(y);
+        for (int x = 0; x < px; ++x)
+            to[x] = from[qint64(x) * w / px];
+    }
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    big.save(&buffer, "PNG");
     return out;
 }
 
@@ -143,6 +247,7 @@ struct DemoServer::Private {
     QList<Request> log;
     QCache<QString, QByteArray> tiles{400}; // about 400 tiles of 10-30 kB
     QList<QPointer<QTcpSocket>> hung;
+    QHash<int, QByteArray> bigTiles; // by size, one tile stands for all
 
     qint64 now() const { return clock ? clock() : QDateTime::currentSecsSinceEpoch(); }
 
@@ -161,8 +266,7 @@ struct DemoServer::Private {
             auto *data = const_cast<RaceData *>(r);
             for (const Boat &b : data->boats) {
                 data->tracks.insert(b.id, DemoFleet::makeTrack(options.seed, data->race, b,
-                                                               data->course,
-                                                               options.fixIntervalMin,
+                                                               data->course, options.fixIntervalMin,
                                                                options.fixIntervalMax));
             }
             data->tracksBuilt = true;
@@ -213,11 +317,11 @@ struct DemoServer::Private {
         // Clients encode the pair as UTF-8 (we ask for it) or as Latin-1.
         const QString pair = feedUser + QLatin1Char(':') + feedPassword;
         const QByteArray given = headerValue(request, "Authorization");
-        return given == "Basic " + pair.toUtf8().toBase64()
-               || given == "Basic " + pair.toLatin1().toBase64();
+        return given == "Basic " + pair.toUtf8().toBase64() ||
+               given == "Basic " + pair.toLatin1().toBase64();
     }
 
-    Reply boatList(const QUrlQuery &query) const
+    Reply boatList(const QUrlQuery &query, Fault fault) const
     {
         Reply r;
         const RaceData *data = race(query.queryItemValue(QStringLiteral("rg")).toInt(),
@@ -227,19 +331,40 @@ struct DemoServer::Private {
         QString text;
         for (const Boat &b : data->boats) {
             // Field 3 carries the task, field 8 the sail number's country.
-            text += QStringList{b.klasse, QString::number(b.id), QString::number(data->race.taskId),
-                                b.startnr, b.name, b.team, b.skipper,
+            text += QStringList{b.klasse,
+                                QString::number(b.id),
+                                QString::number(data->race.taskId),
+                                b.startnr,
+                                b.name,
+                                b.team,
+                                b.skipper,
                                 b.startnr.section(QLatin1Char(' '), 0, 0),
                                 QString::number(data->race.start),
                                 QString::number(data->race.eventId)}
-                        .join(QLatin1Char('|'))
-                    + QLatin1Char('\n');
+                        .join(QLatin1Char('|')) +
+                    QLatin1Char('\n');
+        }
+        if (fault == Fault::BigId && !data->boats.isEmpty()) {
+            const Boat &b = data->boats.first();
+            const QString id = QString::number(bigBoatId);
+            text += QStringList{b.klasse,
+                                id,
+                                QString::number(data->race.taskId),
+                                QStringLiteral("GER ") + id,
+                                QStringLiteral("Lange Nummer"),
+                                b.team,
+                                b.skipper,
+                                QStringLiteral("GER"),
+                                QString::number(data->race.start),
+                                QString::number(data->race.eventId)}
+                        .join(QLatin1Char('|')) +
+                    QLatin1Char('\n');
         }
         r.body = text.toUtf8();
         return r;
     }
 
-    Reply positions(const QUrlQuery &query) const
+    Reply positions(const QUrlQuery &query, Fault fault) const
     {
         Reply r;
         const RaceData *data = withTracks(race(query.queryItemValue(QStringLiteral("rg")).toInt(),
@@ -255,27 +380,54 @@ struct DemoServer::Private {
         const QVector<Fix> &track = it.value();
         auto from = std::lower_bound(track.cbegin(), track.cend(), since,
                                      [](const Fix &f, qint64 t) { return f.tstamp < t; });
+        auto to = from;
+        while (to != track.cend() && to->tstamp <= until)
+            ++to;
+        QVector<Fix> sent(from, to);
+        switch (fault) {
+        case Fault::NonFinite:
+        case Fault::OutOfRange:
+            spoilCoordinates(sent, fault);
+            break;
+        case Fault::FarFuture: {
+            Fix far = sent.isEmpty() ? (from != track.cbegin() ? *(from - 1) : track.first())
+                                     : sent.last();
+            far.tstamp = data->race.end + farFutureSeconds;
+            sent.append(far);
+            break;
+        }
+        case Fault::OutOfOrder:
+            // The oldest fix last; a reply of one fix gets the one before it.
+            if (sent.size() >= 2)
+                sent.append(sent.takeFirst());
+            else if (from != track.cbegin())
+                sent.append(*(from - 1));
+            break;
+        default:
+            break;
+        }
         QByteArray out;
-        out.reserve(int(track.cend() - from) * 44);
-        for (auto f = from; f != track.cend() && f->tstamp <= until; ++f) {
-            out += QByteArray::number(f->lat, 'f', 6) + ';' + QByteArray::number(f->lng, 'f', 6)
-                   + ';' + QByteArray::number(f->tstamp) + ';'
-                   + QByteArray::number(f->heading, 'f', 1) + ';'
-                   + QByteArray::number(f->speed, 'f', 2) + '\n';
+        out.reserve(int(sent.size()) * 44);
+        for (const Fix &f : std::as_const(sent)) {
+            out += coordinate(f.lat) + ';' + coordinate(f.lng) + ';' +
+                   QByteArray::number(f.tstamp) + ';' + QByteArray::number(f.heading, 'f', 1) +
+                   ';' + QByteArray::number(f.speed, 'f', 2) + '\n';
         }
         r.body = out;
         return r;
     }
 
-    Reply raceList() const
+    Reply raceList(Fault fault) const
     {
+        const QString markup =
+            fault == Fault::Html ? QLatin1Char(' ') + QString::fromLatin1(htmlMarkup) : QString();
         Reply r;
         QString text;
         for (const RaceData &data : races) {
             text += QStringLiteral("%1|%2|%3|%4|%5\n")
                         .arg(data.race.eventId)
                         .arg(data.race.taskId)
-                        .arg(data.race.name)
+                        .arg(data.race.name + markup)
                         .arg(data.race.start)
                         .arg(data.race.end);
         }
@@ -283,7 +435,7 @@ struct DemoServer::Private {
         return r;
     }
 
-    Reply tile(const QString &path)
+    Reply tile(const QString &path, const FaultSetting &fault)
     {
         const QRegularExpressionMatch m = tilePattern().match(path);
         const int z = m.captured(1).toInt();
@@ -299,10 +451,21 @@ struct DemoServer::Private {
             r.body = TileRenderer::renderPng(z, x, y);
             tiles.insert(path, new QByteArray(r.body));
         }
+        if (fault.fault == Fault::BigTile) {
+            const int px = fault.value > 0 ? std::min(fault.value, bigTileMax) : bigTileDefault;
+            auto big = bigTiles.constFind(px);
+            if (big == bigTiles.constEnd()) {
+                if (bigTiles.size() >= 4)
+                    bigTiles.clear();
+                big = bigTiles.insert(px, enlargedPng(r.body, px));
+            }
+            r.body = *big;
+        }
         return r;
     }
 
-    Reply produce(const QString &endpoint, const QString &path, const QUrlQuery &query)
+    Reply produce(const QString &endpoint, const QString &path, const QUrlQuery &query,
+                  const FaultSetting &fault)
     {
         Reply r;
         const auto fixture = staticFiles.constFind(path);
@@ -312,12 +475,14 @@ struct DemoServer::Private {
             return r;
         }
         const QString base = q->baseUrl();
+        const QString markup =
+            fault.fault == Fault::Html ? QString::fromLatin1(htmlMarkup) : QString();
         if (endpoint == QLatin1String("getBoats"))
-            return boatList(query);
+            return boatList(query, fault.fault);
         if (endpoint == QLatin1String("getPosition"))
-            return positions(query);
+            return positions(query, fault.fault);
         if (endpoint == QLatin1String("getRaces"))
-            return raceList();
+            return raceList(fault.fault);
         if (endpoint == QLatin1String("isup")) {
             r.body = "up\n";
             return r;
@@ -333,22 +498,23 @@ struct DemoServer::Private {
         }
         if (endpoint == QLatin1String("feed")) {
             r.contentType = "application/rss+xml; charset=utf-8";
-            r.body = DemoDownloads::feed(base, offeredVersion);
+            r.body = DemoDownloads::feed(base, offeredVersion, markup);
             return r;
         }
         if (endpoint == QLatin1String("relnotes")) {
             r.contentType = "text/html; charset=iso-8859-1";
-            r.body = DemoDownloads::releaseNotes(DemoDownloads::versionOfReleaseNotesPath(path));
+            r.body =
+                DemoDownloads::releaseNotes(DemoDownloads::versionOfReleaseNotesPath(path), markup);
             return r;
         }
         if (endpoint == QLatin1String("installer")) {
             r.contentType = "application/octet-stream";
-            r.body = tampered ? tamper
-                              : installerBytes(DemoDownloads::versionOfInstallerPath(path));
+            r.body =
+                tampered ? tamper : installerBytes(DemoDownloads::versionOfInstallerPath(path));
             return r;
         }
         if (endpoint == QLatin1String("tiles"))
-            return tile(path);
+            return tile(path, fault);
         return notFound();
     }
 
@@ -368,16 +534,84 @@ struct DemoServer::Private {
     void logServed(const QString &method, const QString &path, int status)
     {
         if (!options.quiet) {
-            const QByteArray line = (method + QLatin1Char(' ') + path + QLatin1Char(' ')
-                                     + (status > 0 ? QString::number(status)
-                                                   : QStringLiteral("(hang, no answer)"))
-                                     + QLatin1Char('\n'))
-                                        .toUtf8();
+            const QByteArray line =
+                (method + QLatin1Char(' ') + path + QLatin1Char(' ') +
+                 (status > 0 ? QString::number(status) : QStringLiteral("(hang, no answer)")) +
+                 QLatin1Char('\n'))
+                    .toUtf8();
             std::fputs(line.constData(), stderr);
             std::fflush(stderr);
         }
         if (status > 0)
             emit q->requestServed(method, path, status);
+    }
+
+    static QByteArray head(const Reply &r, const QByteArray &extra)
+    {
+        QByteArray head =
+            "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasonPhrase(r.status) + "\r\n";
+        head += "Content-Type: " + r.contentType + "\r\n";
+        for (const auto &h : r.headers)
+            head += h.first + ": " + h.second + "\r\n";
+        return head + extra + "\r\n";
+    }
+
+    // The body over and over in chunks, paced by a timer and only while the
+    // client keeps up, so neither the event loop nor the send buffer fills.
+    void writeEndless(QTcpSocket *socket, const Reply &r, const QString &method,
+                      const QString &path)
+    {
+        socket->write(head(r, "Transfer-Encoding: chunked\r\nConnection: close\r\n"));
+        logServed(method, path, r.status);
+        if (method == QLatin1String("HEAD"))
+            return;
+        const QByteArray piece = r.body.isEmpty() ? QByteArray("endlos\n") : r.body;
+        auto *timer = new QTimer(socket);
+        timer->setInterval(5);
+        QObject::connect(
+            timer, &QTimer::timeout, socket, [socket, timer, piece, at = qsizetype(0)]() mutable {
+                if (socket->state() != QAbstractSocket::ConnectedState) {
+                    timer->stop();
+                    return;
+                }
+                if (socket->bytesToWrite() > 64 * 1024)
+                    return;
+                QByteArray chunk;
+                while (chunk.size() < 16 * 1024) {
+                    const qsizetype n =
+                        std::min<qsizetype>(piece.size() - at, 16 * 1024 - chunk.size());
+                    chunk += piece.mid(at, n);
+                    at = (at + n) % piece.size();
+                }
+                socket->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");
+            });
+        QObject::connect(socket, &QAbstractSocket::disconnected, timer, &QObject::deleteLater);
+        timer->start();
+    }
+
+    // The announced body one byte every ms; stops early when the client goes.
+    void writeDrip(QTcpSocket *socket, const Reply &r, const QString &method, const QString &path,
+                   int ms)
+    {
+        socket->write(head(r, "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n"));
+        logServed(method, path, r.status);
+        if (method == QLatin1String("HEAD") || r.body.isEmpty())
+            return;
+        auto *timer = new QTimer(socket);
+        timer->setInterval(ms);
+        QObject::connect(timer, &QTimer::timeout, socket,
+                         [socket, timer, body = r.body, at = qsizetype(0)]() mutable {
+                             if (socket->state() != QAbstractSocket::ConnectedState ||
+                                 at >= body.size()) {
+                                 timer->deleteLater();
+                                 return;
+                             }
+                             socket->write(body.constData() + at, 1);
+                             if (++at >= body.size())
+                                 timer->deleteLater();
+                         });
+        QObject::connect(socket, &QAbstractSocket::disconnected, timer, &QObject::deleteLater);
+        timer->start();
     }
 
     void write(QTcpSocket *socket, const Reply &r, const QString &method, const QString &path,
@@ -395,16 +629,10 @@ struct DemoServer::Private {
             if (announced <= body.size())
                 announced = body.size() + 100;
         }
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' '
-                          + reasonPhrase(r.status) + "\r\n";
-        head += "Content-Type: " + r.contentType + "\r\n";
-        for (const auto &h : r.headers)
-            head += h.first + ": " + h.second + "\r\n";
-        head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
+        QByteArray extra = "Content-Length: " + QByteArray::number(announced) + "\r\n";
         if (cut)
-            head += "Connection: close\r\n";
-        head += "\r\n";
-        socket->write(head);
+            extra += "Connection: close\r\n";
+        socket->write(head(r, extra));
         if (method != QLatin1String("HEAD"))
             socket->write(body);
         if (cut) {
@@ -437,7 +665,9 @@ struct DemoServer::Private {
             Reply r;
             r.status = 401;
             r.body = "Anmeldung erforderlich\n";
-            r.headers.append(qMakePair(QByteArray("WWW-Authenticate"), QByteArray("Basic realm=\"Velmaro Updates\", charset=\"UTF-8\"")));
+            r.headers.append(
+                qMakePair(QByteArray("WWW-Authenticate"),
+                          QByteArray("Basic realm=\"Velmaro Updates\", charset=\"UTF-8\"")));
             write(socket, r, method, path, false);
             return;
         }
@@ -447,8 +677,19 @@ struct DemoServer::Private {
         if (!asked.isEmpty()) {
             fault.fault = faultFromName(asked);
             fault.value = query.queryItemValue(QStringLiteral("faultValue")).toInt();
-        } else if (!query.hasQueryItem(QStringLiteral("moved"))
-                   && path != QLatin1String(DemoDownloads::movedFeedPath)) {
+            if (fault.fault == Fault::None || !faultApplies(fault.fault, endpoint)) {
+                Reply r;
+                r.status = 400;
+                r.body = (fault.fault == Fault::None
+                              ? QStringLiteral("Unbekannte Fehlerart: %1\n").arg(asked)
+                              : QStringLiteral("Fehlerart %1 gilt nicht f\u00fcr %2\n")
+                                    .arg(asked, endpoint))
+                             .toUtf8();
+                write(socket, r, method, path, false);
+                return;
+            }
+        } else if (!query.hasQueryItem(QStringLiteral("moved")) &&
+                   path != QLatin1String(DemoDownloads::movedFeedPath)) {
             // A request that arrives through a redirect is not redirected again.
             fault = faults.value(endpoint);
         }
@@ -488,7 +729,7 @@ struct DemoServer::Private {
             break;
         }
 
-        Reply r = produce(endpoint, path, query);
+        Reply r = produce(endpoint, path, query, fault);
         if (fault.fault == Fault::Malformed && r.status == 200)
             r.body = malform(endpoint, r.body);
         if (fault.fault == Fault::Delay) {
@@ -498,6 +739,14 @@ struct DemoServer::Private {
                 if (guard && guard->state() == QAbstractSocket::ConnectedState)
                     write(guard, r, method, path, false);
             });
+            return;
+        }
+        if (fault.fault == Fault::Endless) {
+            writeEndless(socket, r, method, path);
+            return;
+        }
+        if (fault.fault == Fault::Drip) {
+            writeDrip(socket, r, method, path, fault.value > 0 ? fault.value : dripDefaultMs);
             return;
         }
         write(socket, r, method, path, fault.fault == Fault::CutBody);
@@ -593,24 +842,68 @@ void DemoServer::clearFaults()
 DemoServer::Fault DemoServer::faultFromName(const QString &name)
 {
     static const QHash<QString, Fault> names = {
-        {QStringLiteral("delay"), Fault::Delay},     {QStringLiteral("hang"), Fault::Hang},
-        {QStringLiteral("error"), Fault::HttpError}, {QStringLiteral("cut"), Fault::CutBody},
+        {QStringLiteral("delay"), Fault::Delay},
+        {QStringLiteral("hang"), Fault::Hang},
+        {QStringLiteral("error"), Fault::HttpError},
+        {QStringLiteral("cut"), Fault::CutBody},
         {QStringLiteral("malformed"), Fault::Malformed},
         {QStringLiteral("redirect"), Fault::Redirect},
+        {QStringLiteral("nonfinite"), Fault::NonFinite},
+        {QStringLiteral("outofrange"), Fault::OutOfRange},
+        {QStringLiteral("farfuture"), Fault::FarFuture},
+        {QStringLiteral("outoforder"), Fault::OutOfOrder},
+        {QStringLiteral("bigid"), Fault::BigId},
+        {QStringLiteral("endless"), Fault::Endless},
+        {QStringLiteral("drip"), Fault::Drip},
+        {QStringLiteral("bigtile"), Fault::BigTile},
+        {QStringLiteral("html"), Fault::Html},
     };
     return names.value(name.trimmed().toLower(), Fault::None);
 }
 
-bool DemoServer::parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value)
+bool DemoServer::faultApplies(Fault fault, const QString &endpoint)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^([A-Za-z]+)=([a-z]+)(?::(\\d{1,9}))?$"));
-    const QRegularExpressionMatch m = re.match(spec.trimmed());
-    if (!m.hasMatch())
+    switch (fault) {
+    case Fault::None:
         return false;
+    case Fault::NonFinite:
+    case Fault::OutOfRange:
+    case Fault::FarFuture:
+    case Fault::OutOfOrder:
+        return endpoint == QLatin1String("getPosition");
+    case Fault::BigId:
+        return endpoint == QLatin1String("getBoats");
+    case Fault::BigTile:
+        return endpoint == QLatin1String("tiles");
+    case Fault::Html:
+        return endpoint == QLatin1String("feed") || endpoint == QLatin1String("relnotes") ||
+               endpoint == QLatin1String("getRaces");
+    default:
+        return true;
+    }
+}
+
+bool DemoServer::parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value,
+                            QString *error)
+{
+    static const QRegularExpression re(QStringLiteral("^([A-Za-z]+)=([a-z]+)(?::(\\d{1,9}))?$"));
+    const QRegularExpressionMatch m = re.match(spec.trimmed());
+    const auto refuse = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!m.hasMatch())
+        return refuse(QStringLiteral("expected endpoint=kind[:value]"));
+    if (!endpointNames().contains(m.captured(1)))
+        return refuse(QStringLiteral("unknown endpoint '%1' (endpoints: %2)")
+                          .arg(m.captured(1), endpointNames().join(QLatin1Char(' '))));
     const Fault f = faultFromName(m.captured(2));
     if (f == Fault::None)
-        return false;
+        return refuse(QStringLiteral("unknown fault kind '%1'").arg(m.captured(2)));
+    if (!faultApplies(f, m.captured(1)))
+        return refuse(QStringLiteral("fault '%1' does not apply to endpoint '%2'")
+                          .arg(m.captured(2), m.captured(1)));
     if (endpoint)
         *endpoint = m.captured(1);
     if (fault)

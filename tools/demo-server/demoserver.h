@@ -62,14 +62,46 @@ public:
     // Faults are set per endpoint: "getBoats", "getPosition", "getRaces",
     // "isup", "version", "downloads", "feed", "relnotes", "installer",
     // "tiles", "static" (setStaticFile paths elsewhere). A request can also
-    // ask for one with the query item fault=<name> (delay, hang, error, cut,
-    // malformed, redirect) and faultValue=<n>. Delay answers after n ms
-    // (2000), Hang never answers, HttpError answers status n (500), CutBody
-    // announces the full length, sends half and closes the connection,
-    // Malformed mixes garbage lines into CSV (the feed becomes broken XML),
-    // Redirect answers 302 to the same path (the feed to
-    // "/downloads/setup/velmaro-moved.xml"), where the fault does not apply.
-    enum class Fault { None, Delay, Hang, HttpError, CutBody, Malformed, Redirect };
+    // ask for one with the query item fault=<name> and faultValue=<n>; an
+    // unknown name, or one that does not apply to the endpoint, gets a 400.
+    // Any endpoint: Delay answers after n ms (2000), Hang never answers,
+    // HttpError answers status n (500), CutBody announces the full length,
+    // sends half and closes the connection, Malformed mixes garbage lines
+    // into CSV (the feed becomes broken XML), Redirect answers 302 to the
+    // same path (the feed to "/downloads/setup/velmaro-moved.xml") where the
+    // fault does not apply, Endless streams the body over and over until the
+    // client goes, Drip sends the body one byte every n ms (2000).
+    // getPosition: NonFinite puts nan/inf/-inf into some coordinates,
+    // OutOfRange latitudes of +-91, longitude 181 and 1e308, FarFuture adds
+    // a fix farFutureSeconds after the race's end, OutOfOrder moves the
+    // reply's oldest fix to its end. getBoats: BigId adds a boat with id
+    // bigBoatId. tiles: BigTile answers an n x n PNG (bigTileDefault, at most
+    // bigTileMax). feed, relnotes, getRaces: Html puts htmlMarkup into item
+    // titles, release notes and race names.
+    enum class Fault {
+        None,
+        Delay,
+        Hang,
+        HttpError,
+        CutBody,
+        Malformed,
+        Redirect,
+        NonFinite,
+        OutOfRange,
+        FarFuture,
+        OutOfOrder,
+        BigId,
+        Endless,
+        Drip,
+        BigTile,
+        Html,
+    };
+    static constexpr qint64 farFutureSeconds = 10 * 36525 * 864; // ten years
+    static constexpr qint64 bigBoatId = 4294967297LL;            // 2^32 + 1
+    static constexpr int dripDefaultMs = 2000;
+    static constexpr int bigTileDefault = 5000;
+    static constexpr int bigTileMax = 8000;
+    static constexpr const char *htmlMarkup = "<img src=\"/dev/zero\">";
 
     explicit DemoServer(QObject *parent = nullptr);
     DemoServer(const Options &options, QObject *parent = nullptr);
@@ -89,11 +121,15 @@ public:
     // value: the delay in ms for Delay, the status code for HttpError.
     void setFault(const QString &endpoint, Fault fault, int value = 0);
     void clearFaults();
-    // Parses "endpoint=kind[:value]" (kind: delay, hang, error, cut, malformed,
-    // redirect) as given to --fault; false for anything else.
-    static bool parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value);
+    // Parses "endpoint=kind[:value]" as given to --fault; false for an
+    // unknown endpoint or kind, or a kind that does not apply to the
+    // endpoint, with the reason in *error.
+    static bool parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value,
+                           QString *error = nullptr);
     // "delay", "hang", ... for a fault; Fault::None for an unknown name.
     static Fault faultFromName(const QString &name);
+    // Whether a fault can be asked of an endpoint.
+    static bool faultApplies(Fault fault, const QString &endpoint);
 
     void setVersionText(const QString &text); // body of /api/version.html, default "2.7.2"
     // Makes the feed offer this version for the running platform; empty

@@ -6,7 +6,8 @@
 
 // Documents of the demo download server: download page, update feed,
 // release notes and installers.
-namespace DemoDownloads {
+namespace DemoDownloads
+{
 inline constexpr const char *currentVersion = "2.7.2";
 inline constexpr const char *feedPath = "/downloads/setup/velmaro.xml";
 inline constexpr const char *movedFeedPath = "/downloads/setup/velmaro-moved.xml";
@@ -21,13 +22,16 @@ QString versionOfInstallerPath(const QString &path);
 QString versionOfReleaseNotesPath(const QString &path);
 
 QByteArray installerScript(const QString &version);
-QByteArray releaseNotes(const QString &version);
+// markup, when given, goes into the notes as it is (for the html fault).
+QByteArray releaseNotes(const QString &version, const QString &markup = QString());
 QByteArray downloadPage(const QString &baseUrl);
 
 // The feed: an item offering offeredVersion for the running platform first
 // (when not empty), then the running version for the running platform, then
-// an item for another platform.
-QByteArray feed(const QString &baseUrl, const QString &offeredVersion);
+// an item for another platform. markup, when given, ends every item's title
+// (as text, escaped).
+QByteArray feed(const QString &baseUrl, const QString &offeredVersion,
+                const QString &markup = QString());
 // A feed that breaks off with mismatched tags, for parser error paths.
 QByteArray brokenFeed(const QString &baseUrl, const QString &offeredVersion);
 } // namespace DemoDownloads

@@ -52,11 +52,13 @@ int main(int argc, char *argv[])
         QStringLiteral("fault"),
         QStringLiteral("Fault for an endpoint, repeatable: endpoint=kind[:value]. Endpoints: "
                        "getBoats getPosition getRaces isup version downloads feed relnotes "
-                       "installer tiles static. Kinds: delay[:ms] hang error[:status] cut "
-                       "malformed redirect."),
+                       "installer tiles static. Kinds for any endpoint: delay[:ms] hang "
+                       "error[:status] cut malformed redirect endless drip[:ms]; getPosition: "
+                       "nonfinite outofrange farfuture outoforder; getBoats: bigid; tiles: "
+                       "bigtile[:px]; feed relnotes getRaces: html."),
         QStringLiteral("spec"));
-    parser.addOptions({portOpt, quietOpt, seedOpt, versionOpt, offerOpt, userOpt, passwordOpt,
-                       faultOpt});
+    parser.addOptions(
+        {portOpt, quietOpt, seedOpt, versionOpt, offerOpt, userOpt, passwordOpt, faultOpt});
     parser.process(app);
 
     bool ok = false;
@@ -86,8 +88,10 @@ int main(int argc, char *argv[])
         QString endpoint;
         DemoServer::Fault fault = DemoServer::Fault::None;
         int value = 0;
-        if (!DemoServer::parseFault(spec, &endpoint, &fault, &value)) {
-            std::fprintf(stderr, "velmaro-demo-server: invalid --fault '%s'\n", qPrintable(spec));
+        QString error;
+        if (!DemoServer::parseFault(spec, &endpoint, &fault, &value, &error)) {
+            std::fprintf(stderr, "velmaro-demo-server: invalid --fault '%s': %s\n",
+                         qPrintable(spec), qPrintable(error));
             return 2;
         }
         server.setFault(endpoint, fault, value);
