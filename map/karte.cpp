@@ -1,10 +1,10 @@
 #include "map/karte.h"
 
-#include "platform/config.h"
-#include "map/maphost.h"
-#include "platform/paths.h"
+#include "map/projecteditem.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
+#include "platform/config.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -20,10 +20,9 @@ namespace
 const QString attribution = QStringLiteral("\u00a9 OpenStreetMap contributors");
 }
 
-Karte::Karte(Scheme *scene, MapHost *host, QWidget *parent)
-    : QGraphicsView(scene, parent), m_host(host), m_tiles(new TileLoader(host, this))
+Karte::Karte(Scheme *scene, QWidget *parent)
+    : QGraphicsView(scene, parent), m_tiles(new TileLoader(this))
 {
-    Q_ASSERT(m_host);
     m_tiles->setTileServer(Config::tileUrl());
     m_tiles->setCacheFolder(QDir(Paths::dataFolder()).filePath(QStringLiteral("maps")));
 
@@ -78,6 +77,11 @@ void Karte::setTileTimeout(int ms)
     m_tiles->setTransferTimeout(ms);
 }
 
+void Karte::setDownloadEnabled(bool on)
+{
+    m_tiles->setDownloadEnabled(on);
+}
+
 void Karte::relayout()
 {
     const int w = width();
@@ -90,14 +94,14 @@ void Karte::relayout()
     m_tiles->download();
     for (ProjectedItem *gate : std::as_const(m_gates))
         gate->reproject(m_projection);
-    m_host->updateShipGeometry(m_projection);
+    emit projectionChanged(m_projection);
     emit updated(QRect(0, 0, w, h));
 }
 
 void Karte::panBy(int dx, int dy)
 {
-    if (m_host->isAnimating())
-        m_host->stopFollowing();
+    if (m_animating)
+        emit dragged();
     m_projection.setCentre(Geo::pannedCentre(m_projection.centre(), m_projection.n(), dx, dy));
     relayout();
 }
@@ -114,7 +118,7 @@ void Karte::stepZoom(int step)
 void Karte::reportCursor(int x, int y)
 {
     const GeoPoint g = m_projection.viewToGeo(x, y);
-    m_host->setXYStatus(x, y, g.lat(), g.lng(), m_projection.zoom());
+    emit cursorMoved(x, y, g.lat(), g.lng(), m_projection.zoom());
 }
 
 void Karte::updateMap(const QRect &rect)
@@ -136,7 +140,7 @@ void Karte::mouseReleaseEvent(QMouseEvent *event)
         m_dragged = false;
     } else {
         const QPoint p = event->position().toPoint();
-        m_host->mapClicked(p.x(), p.y());
+        emit clicked(p.x(), p.y());
     }
     QWidget::mouseReleaseEvent(event);
 }
@@ -171,7 +175,7 @@ void Karte::wheelEvent(QWheelEvent *event)
     const int dy = event->angleDelta().y();
     if (dy != 0) {
         stepZoom(dy > 0 ? 1 : -1);
-        m_host->setZoomStatus(m_projection.zoom());
+        emit zoomChanged(m_projection.zoom());
     }
     QWidget::wheelEvent(event);
 }
@@ -179,7 +183,7 @@ void Karte::wheelEvent(QWheelEvent *event)
 void Karte::zoomKey(int step)
 {
     stepZoom(step);
-    m_host->setZoomStatus(m_projection.zoom());
+    emit zoomChanged(m_projection.zoom());
 }
 
 void Karte::keyPressEvent(QKeyEvent *event)
@@ -195,7 +199,7 @@ void Karte::keyPressEvent(QKeyEvent *event)
         zoomKey(-1);
         break;
     case Qt::Key_PageUp:
-        m_host->advanceFrame();
+        emit stepRequested();
         break;
     default:
         break;

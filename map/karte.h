@@ -7,7 +7,6 @@
 #include <QList>
 #include <QPoint>
 
-class MapHost;
 class ProjectedItem;
 class Scheme;
 class TileLoader;
@@ -23,9 +22,9 @@ public:
     static constexpr int minZoom = 4;
     static constexpr int maxZoom = 15;
 
-    // host is not owned and must outlive the view. No layout and no tile
-    // traffic happen before the first relayout (at the latest when shown).
-    Karte(Scheme *scene, MapHost *host, QWidget *parent = nullptr);
+    // No layout and no tile traffic happen before the first relayout (at
+    // the latest when shown).
+    explicit Karte(Scheme *scene, QWidget *parent = nullptr);
     ~Karte() override;
 
     const MapProjection &projection() const { return m_projection; }
@@ -44,6 +43,11 @@ public:
     void setTileCacheFolder(const QString &folder);
     void setTileTimeout(int ms);
     TileLoader *tileLoader() const { return m_tiles; }
+    // Whether missing tiles may be downloaded; off at first.
+    void setDownloadEnabled(bool on);
+    // While an animation runs, moving the map by hand emits dragged().
+    void setAnimating(bool on) { m_animating = on; }
+    bool isAnimating() const { return m_animating; }
 
 public slots:
     // Lays the map out for the widget's size, supplies missing tiles,
@@ -56,6 +60,18 @@ public slots:
 
 signals:
     void updated(const QRect &rect);
+    // The geographic position under the cursor at view pixel (x, y).
+    void cursorMoved(int x, int y, qreal lat, qreal lng, int zoom);
+    // The zoom level after a wheel step or a +/- key.
+    void zoomChanged(int zoom);
+    // A press and release without dragging at view pixel (x, y).
+    void clicked(int x, int y);
+    // Panned by hand while animating: the camera no longer follows a boat.
+    void dragged();
+    // Every refresh, before the repaint: boats recompute their geometry.
+    void projectionChanged(const MapProjection &projection);
+    // Page Up: one animation step by hand.
+    void stepRequested();
 
 protected:
     // The handlers bypass QGraphicsView's own mouse, wheel, key and resize
@@ -72,11 +88,11 @@ protected:
 private:
     void zoomKey(int step);
 
-    MapHost *m_host;
     TileLoader *m_tiles;
     MapProjection m_projection;
     QList<ProjectedItem *> m_gates;
     bool m_dragged = false;
+    bool m_animating = false;
     QPoint m_lastMousePos;
     QPoint m_lastDragPos;
 };

@@ -1,7 +1,6 @@
 #include "map/tileloader.h"
 
 #include "platform/identity.h"
-#include "map/maphost.h"
 
 #include <QImage>
 #include <QNetworkAccessManager>
@@ -11,18 +10,17 @@
 
 #include <exception>
 
-TileLoader::TileLoader(MapHost *host, QObject *parent)
-    : QObject(parent), m_host(host), m_network(new QNetworkAccessManager(this)),
+TileLoader::TileLoader(QObject *parent)
+    : QObject(parent), m_network(new QNetworkAccessManager(this)),
       m_timeoutMs(Identity::tileTimeoutMs), m_blank(Geo::tileSize, Geo::tileSize)
 {
-    Q_ASSERT(m_host);
     m_blank.fill(Qt::lightGray);
 }
 
 TileLoader::~TileLoader()
 {
     // Replies still open are aborted with the manager; none may reach a
-    // loader (or a host) that is going away.
+    // loader that is going away.
     const auto replies = m_network->findChildren<QNetworkReply *>();
     for (QNetworkReply *reply : replies)
         reply->disconnect(this);
@@ -78,7 +76,7 @@ void TileLoader::download()
             const QImage image = m_disk.load(*key);
             if (!image.isNull()) {
                 store(*key, QPixmap::fromImage(image));
-            } else if (!m_host->loadMapsEnabled()) {
+            } else if (!m_downloadEnabled) {
                 m_offlineBlanks.insert(*key);
                 store(*key, m_blank);
             } else {
@@ -119,7 +117,7 @@ void TileLoader::fetch(const TileKey &key)
     request.setRawHeader("User-Agent", Identity::tileUserAgent);
     request.setTransferTimeout(m_timeoutMs);
 
-    m_host->setNetLedOn();
+    emit transferStarted();
     ++m_openRequests;
     QNetworkReply *reply = m_network->get(request);
     connect(reply, &QNetworkReply::finished, this, [this, reply, key] { handleReply(reply, key); });
@@ -153,7 +151,7 @@ void TileLoader::handleReply(QNetworkReply *reply, const TileKey &key)
     if (isCurrent(key))
         emit updated(m_projection.tileRect(key.column, key.row));
     prune();
-    m_host->setNetLedOff();
+    emit transferFinished();
     download();
 }
 

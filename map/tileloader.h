@@ -6,16 +6,15 @@
 #include "map/tilekey.h"
 
 #include <QHash>
-#include <QSet>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
 #include <QRect>
+#include <QSet>
 #include <QString>
 
 #include <optional>
 
-class MapHost;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -27,9 +26,7 @@ class TileLoader : public QObject
 {
     Q_OBJECT
 public:
-    // host is not owned and must outlive the loader; it counts the open
-    // transfers and says whether downloading is allowed.
-    explicit TileLoader(MapHost *host, QObject *parent = nullptr);
+    explicit TileLoader(QObject *parent = nullptr);
     ~TileLoader() override;
 
     void setTileServer(const QString &baseUrl); // a trailing slash is dropped
@@ -56,6 +53,11 @@ public:
     int cachedCount() const { return int(m_cache.size()); }
     int openRequests() const { return m_openRequests; }
 
+    // Whether missing tiles may be downloaded (off at first); off, they are
+    // blanked instead. Read at each decision.
+    void setDownloadEnabled(bool on) { m_downloadEnabled = on; }
+    bool downloadEnabled() const { return m_downloadEnabled; }
+
     // Forgets the blanks stored while downloading was off, so the next pass
     // looks them up again. Used once the stored preferences are known: the
     // first layout happens before they are loaded.
@@ -75,6 +77,10 @@ signals:
     void updated(const QRect &rect);
     // A request for the tile has just been sent.
     void tileRequested(const TileKey &key);
+    // Once before each request and once when its reply has been handled:
+    // what the transfer lamp counts.
+    void transferStarted();
+    void transferFinished();
 
 private:
     std::optional<TileKey> nextMissing() const;
@@ -84,7 +90,6 @@ private:
     void prune();
     bool isCurrent(const TileKey &key) const { return key.zoom == m_projection.zoom(); }
 
-    MapHost *m_host;
     QNetworkAccessManager *m_network;
     TileDiskCache m_disk;
     QString m_server;
@@ -95,6 +100,7 @@ private:
     QPixmap m_blank;
     int m_openRequests = 0;
     bool m_inPass = false;
+    bool m_downloadEnabled = false;
 };
 
 #endif

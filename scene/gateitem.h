@@ -2,7 +2,7 @@
 #define VELMARO_SCENE_GATEITEM_H
 
 #include "map/geo.h"
-#include "map/maphost.h"
+#include "map/projecteditem.h"
 
 #include <QGraphicsItem>
 #include <QPoint>

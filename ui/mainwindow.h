@@ -1,12 +1,23 @@
 #ifndef VELMARO_UI_MAINWINDOW_H
 #define VELMARO_UI_MAINWINDOW_H
 
-#include "map/maphost.h"
+#include "map/karte.h"
+#include "tracking/trackingclient.h"
 #include "tracking/trackinghost.h"
+#include "ui/cursorstatus.h"
+#include "ui/framerecorder.h"
+#include "ui/gatemenu.h"
+#include "ui/gpxexportflow.h"
+#include "ui/panelsplitter.h"
+#include "ui/racemenu.h"
+#include "ui/replaycontroller.h"
+#include "ui/settingspage.h"
+#include "ui/transferlamp.h"
 
-#include <QIcon>
+#include <QAction>
 #include <QList>
 #include <QMainWindow>
+#include <QStatusBar>
 #include <QString>
 
 #include <functional>
@@ -24,7 +35,6 @@ class QMenu;
 class QPushButton;
 class QSlider;
 class QSplitter;
-class QSqlQuery;
 class QTabWidget;
 class QTimer;
 class Regatta;
@@ -33,16 +43,17 @@ class TrackingClient;
 class TreeShipItem;
 struct RegattaEntry;
 class GateItem;
-namespace Tracking {
+namespace Tracking
+{
 class RaceListFetcher;
 struct RaceListResult;
-}
+} // namespace Tracking
 
 // The single top-level window: map view and side panel (legend, settings)
 // in a splitter, the bottom bar with clock, play button, time slider and
-// fetch button, the menus and the status bar. It receives every user action
-// and is the map view's host.
-class MainWindow : public QMainWindow, public MapHost, public TrackingHost
+// fetch button, the menus and the status bar. It lays the parts out and
+// wires them to each other and to the current race.
+class MainWindow : public QMainWindow, public TrackingHost
 {
     Q_OBJECT
 public:
@@ -53,110 +64,109 @@ public:
     IconSelector *legend() const { return m_legend; }
     Scheme *scene() const { return m_scene; }
     Karte *karte() const { return m_karte; }
-    QSlider *timeSlider() const { return m_slider; }
-    QPushButton *playButton() const { return m_playButton; }
+    ReplayController *replay() const { return m_replay; }
+    SettingsPage *settingsPage() const { return m_settings; }
+    RaceMenu *races() const { return m_races; }
+    TransferLamp *lamp() const { return m_lamp; }
+    FrameRecorder *recorder() const { return m_recorder; }
+    QSlider *timeSlider() const { return m_replay->slider(); }
+    QPushButton *playButton() const { return m_replay->playButton(); }
     QPushButton *fetchButton() const { return m_fetchButton; }
-    QLabel *clockLabel() const { return m_clockLabel; }
+    QLabel *clockLabel() const { return m_replay->clockLabel(); }
     QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
-    QCheckBox *tileBox() const { return m_tileBox; }
-    QCheckBox *autoloadBox() const { return m_autoloadBox; }
-    QCheckBox *updateBox() const { return m_updateBox; }
-    QCheckBox *completeTracksBox() const { return m_completeTracksBox; }
+    QCheckBox *tileBox() const { return m_settings->tileBox(); }
+    QCheckBox *autoloadBox() const { return m_settings->autoloadBox(); }
+    QCheckBox *updateBox() const { return m_settings->updateBox(); }
+    QCheckBox *completeTracksBox() const { return m_settings->completeTracksBox(); }
     QSplitter *splitter() const { return m_splitter; }
     QTabWidget *sidePanel() const { return m_sidePanel; }
-    QTimer *animationTimer() const { return m_animationTimer; }
+    QTimer *animationTimer() const { return m_replay->timer(); }
     QTimer *pollTimer() const { return m_pollTimer; }
-    QMenu *raceMenu() const { return m_raceMenu; }
-    QMenu *gateMenu() const { return m_gateMenu; }
+    QMenu *raceMenu() const { return m_races->menu(); }
+    QMenu *gateMenu() const { return m_gates->menu(); }
     QAction *captureAction() const { return m_captureAction; }
     QAction *gpxExportAction() const { return m_gpxExportAction; }
     // Race time per animation tick, next to the play button.
-    QComboBox *speedBox() const { return m_speedBox; }
-    ReplayClock *replayClock() const { return m_replayClock.get(); }
+    QComboBox *speedBox() const { return m_replay->speedBox(); }
+    ReplayClock *replayClock() const { return m_replay->clock(); }
     // Seconds per tick, ReplayClock::live for real time.
-    int replaySpeed() const;
+    int replaySpeed() const { return m_replay->speed(); }
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
 
-    // Asks for the file to export to; empty means cancelled. Tests replace
-    // it; an empty function restores QFileDialog::getSaveFileName.
-    using SaveFileChooser = std::function<QString(QWidget *parent, const QString &caption,
-                                                  const QString &suggested, const QString &filter)>;
-    static void setSaveFileChooser(SaveFileChooser chooser);
+    using SaveFileChooser = GpxExportFlow::SaveFileChooser;
+    static void setSaveFileChooser(SaveFileChooser chooser)
+    {
+        GpxExportFlow::setSaveFileChooser(std::move(chooser));
+    }
 
     TrackingClient *tracking() const { return m_tracking; }
     Regatta *regatta() const { return m_regatta; }
-    void setRegatta(Regatta *regatta) { m_regatta = regatta; }
+    void setRegatta(Regatta *regatta)
+    {
+        m_regatta = regatta;
+        m_races->setRegatta(regatta);
+    }
     // The race object is going: drop every reference to its races, gates and
     // boats (menus, legend rows, the map view's gates).
     void detachRegatta(const Regatta *regatta);
 
-    int pollInterval() const { return m_pollInterval; }
-    void setPollInterval(int minutes) { m_pollInterval = minutes; }
-    int pollIntervalMs() const { return m_pollInterval * 60000; }
+    int pollInterval() const { return m_settings->pollInterval(); }
+    void setPollInterval(int minutes) { m_settings->setPollInterval(minutes); }
+    int pollIntervalMs() const { return pollInterval() * 60000; }
 
-    bool loadMaps() const { return m_loadMaps; }
-    void setAutoload(bool on) { m_autoload = on; }
-    bool showCompleteTracks() const { return m_showCompleteTracks; }
-    bool lookForUpdate() const { return m_lookForUpdate; }
-    bool isCapturing() const { return m_capture; }
-    bool isPanelOpen() const { return m_panelOpen; }
-    int pendingRequests() const { return m_pendingRequests; }
-    bool isLoading() const;
-    void setLoading(bool loading);
+    bool loadMaps() const { return m_settings->loadMaps(); }
+    void setAutoload(bool on) { m_settings->setAutoload(on); }
+    bool showCompleteTracks() const { return m_settings->showCompleteTracks(); }
+    bool lookForUpdate() const { return m_settings->lookForUpdate(); }
+    bool isCapturing() const { return m_recorder->isOn(); }
+    bool isPanelOpen() const { return m_splitter->isOpen(); }
+    bool isAnimating() const { return m_replay->isAnimating(); }
+    int pendingRequests() const { return m_lamp->pending(); }
+    bool isLoading() const { return m_tracking->isLoading(); }
+    void setLoading(bool loading) { m_tracking->setLoading(loading); }
 
     // Time slider set-up: range in Unix seconds, page step 120, step 1.
-    void setSliderRange(int minimum, int maximum);
-    void setSliderValue(int value);
+    void setSliderRange(int minimum, int maximum) { m_replay->setRange(minimum, maximum); }
+    void setSliderValue(int value) { m_replay->setValue(value); }
     // Stops a running animation; nothing when it is stopped.
-    void stopAnimation();
+    void stopAnimation() { m_replay->stop(); }
 
     // Reads table prefs into the flags and boxes (once, after the window is shown).
     void loadPreferences();
     // The complete-tracks box and flag of a newly selected race (not stored).
-    void setCompleteTracksState(bool on);
+    void setCompleteTracksState(bool on) { m_settings->setCompleteTracksState(on); }
     // Fetch button and autoload box for a finished or a running race.
     void setRaceFinished(bool finished);
 
     void fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, int taskId);
     void fillGateMenu(const QList<GateItem *> &gates);
-    QList<RegattaEntry *> raceListCopy() const { return m_races; }
+    QList<RegattaEntry *> raceListCopy() const { return m_races->races(); }
 
     // Races added and removed at run time. The race entries of "&Regatten"
     // (without the three actions that manage them), in list order.
-    QList<QAction *> raceActions() const { return m_raceActions; }
-    QAction *addRaceAction() const { return m_addRaceAction; }
-    QAction *fetchRacesAction() const { return m_fetchRacesAction; }
-    QAction *removeRaceAction() const { return m_removeRaceAction; }
-    Tracking::RaceListFetcher *raceListFetcher() const { return m_raceListFetcher; }
+    QList<QAction *> raceActions() const { return m_races->raceActions(); }
+    QAction *addRaceAction() const { return m_races->addRaceAction(); }
+    QAction *fetchRacesAction() const { return m_races->fetchRacesAction(); }
+    QAction *removeRaceAction() const { return m_races->removeRaceAction(); }
+    Tracking::RaceListFetcher *raceListFetcher() const { return m_races->raceListFetcher(); }
     // Replaces the race-list copy and the race entries of the menu; selects nothing.
-    void setRaceMenu(const QList<RegattaEntry *> &races);
+    void setRaceMenu(const QList<RegattaEntry *> &races) { m_races->setRaces(races); }
     // Race change to an entry of the copy: stops the animation, selects it,
     // sets the complete-tracks box and the title.
     void selectRaceEntry(const RegattaEntry *entry);
-    // Reads the race list again and selects the race with this row id (0:
-    // keeps the current selection).
-    void refreshRaces(int selectId);
-    // Stores the races of a fetched list that are not known yet and selects
-    // the newest of them; the outcome goes to the status bar.
-    void applyRaceList(const Tracking::RaceListResult &result);
-    // Asks for confirmation, then removes the user-added race with its boats
-    // and fixes; true when it was removed.
-    bool removeRaceWithId(int id);
-    QList<GateItem *> gateListCopy() const { return m_gates; }
+    void refreshRaces(int selectId) { m_races->refresh(selectId); }
+    bool removeRaceWithId(int id) { return m_races->removeRaceWithId(id); }
+    QList<GateItem *> gateListCopy() const { return m_gates->gates(); }
 
     // Where frames go: "movie" below the working directory.
-    static QString movieFolder();
-    static QString frameFileName(int tstamp);
+    static QString movieFolder() { return FrameRecorder::movieFolder(); }
+    static QString frameFileName(int tstamp) { return FrameRecorder::frameFileName(tstamp); }
 
     // The splitter sizes that toggleLegende applies for a window width.
-    static QList<int> panelSizes(bool open, int windowWidth);
-
-    // MapHost
-    bool isAnimating() const override { return m_animating; }
-    void mapClicked(int x, int y) override;
-    void stopFollowing() override;
-    void updateShipGeometry(const MapProjection &projection) override;
-    bool loadMapsEnabled() const override { return m_loadMaps; }
+    static QList<int> panelSizes(bool open, int windowWidth)
+    {
+        return PanelSplitter::sizesFor(open, windowWidth);
+    }
 
     // TrackingHost: the race parts go to the current race.
     Tracking::RaceInfo currentRace() const override;
@@ -169,117 +179,86 @@ public:
     void appendFixes(int index, const QVector<Tracking::Fix> &fixes, int lastget) override;
     void placeShips() override;
     void setLastFetchText(const QString &text) override;
-    bool autoload() const override { return m_autoload; }
+    bool autoload() const override { return m_settings->autoload(); }
     void restartPollTimer() override;
 
 public slots:
-    void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom) override;
-    void setZoomStatus(int zoom) override;
-    void chooseRace();
-    void chooseGate();
+    void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom)
+    {
+        m_cursorStatus->showCursor(x, y, lat, lng, zoom);
+    }
+    void setZoomStatus(int zoom) { m_cursorStatus->showZoom(zoom); }
     void setUhrzeit(int tstamp);
-    void captureOnOff();
-    void animOnOff();
-    void advanceFrame() override;
-    void toggleLegende();
+    void captureOnOff()
+    {
+        m_recorder->toggle();
+        m_captureAction->setChecked(m_recorder->isOn());
+    }
+    void animOnOff()
+    {
+        m_replay->toggle();
+        focusMap();
+    }
+    void advanceFrame() { m_replay->advance(); }
+    void toggleLegende()
+    {
+        m_splitter->toggle(width());
+        focusMap();
+    }
     void checkship(TreeShipItem *item);
     void shiponoff(TreeShipItem *item, bool on);
     void getData();
     void setNetLedOn() override;
     void setNetLedOff() override;
     void newVersionIsAvailable() override;
-    void setReplaySpeed(int secondsPerTick);
+    void setReplaySpeed(int secondsPerTick)
+    {
+        m_replay->setSpeed(secondsPerTick);
+        focusMap();
+    }
     // Writes the tracks of the shown boats of the race as GPX.
     void exportGpx();
     // A leaderboard row was clicked: as a click on the boat's legend row.
     void followFromLeaderboard(int shipId);
-
-private slots:
-    void load();
-    void quit();
-    void about();
-    void aboutOsm();
-    void checkForUpdates();
-    void toggleLoadMaps();
-    void toggleAutoLoad();
-    void toggleShowCompleteTracks();
-    void toggleLookForUpdate();
-    void addRace();
-    void fetchRaces();
-    void removeRace();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildStatusBar();
     void buildMenus();
-    void writeFrame(int tstamp);
-    void showLampIdle();
-    void showLampLoading();
-    void focusMap();
-    void buildRaceActions();
-    void clearRaceActions();
+    void wireParts();
+    void focusMap() { m_karte->setFocus(); }
+    void toggleAutoLoad(bool on);
+    void showStatus(const QString &text, int timeoutMs)
+    {
+        statusBar()->showMessage(text, timeoutMs);
+    }
+    // "Velmaro <version> <race>".
+    void showTitle(const QString &raceName);
 
-    QList<RegattaEntry *> m_races;
-    QList<GateItem *> m_gates;
     Regatta *m_regatta = nullptr;
 
-    QWidget *m_central = nullptr;
-    QWidget *m_settingsPage = nullptr;
-    QCheckBox *m_completeTracksBox = nullptr;
-    QSplitter *m_splitter = nullptr;
+    PanelSplitter *m_splitter = nullptr;
     IconSelector *m_legend = nullptr;
+    SettingsPage *m_settings = nullptr;
     QTabWidget *m_sidePanel = nullptr;
-    QSlider *m_slider = nullptr;
-    QPushButton *m_playButton = nullptr;
-    QLabel *m_spareLabel = nullptr;
+    ReplayController *m_replay = nullptr;
     QPushButton *m_fetchButton = nullptr;
-    int m_pollInterval = 5;
-    QCheckBox *m_tileBox = nullptr;
-    QCheckBox *m_autoloadBox = nullptr;
-    QCheckBox *m_updateBox = nullptr;
+    TransferLamp *m_lamp = nullptr;
     QLabel *m_lastFetchLabel = nullptr;
-    QIcon m_playIcon;
-    QIcon m_pauseIcon;
-    QIcon m_loadIcon;
-    QIcon m_loadAutoIcon;
-    QIcon m_idleIcon;
-    QIcon m_idleAutoIcon;
-    QLabel *m_clockLabel = nullptr;
-    QMenu *m_raceMenu = nullptr;
-    QMenu *m_gateMenu = nullptr;
+    RaceMenu *m_races = nullptr;
+    GateMenu *m_gates = nullptr;
     QAction *m_captureAction = nullptr;
     QAction *m_gpxExportAction = nullptr;
-    QComboBox *m_speedBox = nullptr;
-    std::unique_ptr<ReplayClock> m_replayClock;
+    FrameRecorder *m_recorder = nullptr;
+    GpxExportFlow *m_gpxExport = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
-    QTimer *m_animationTimer = nullptr;
     QTimer *m_pollTimer = nullptr;
-    bool m_capture = false;
-    bool m_animating = false;
-    bool m_panelOpen = false;
-    bool m_frameErrorShown = false;
     Scheme *m_scene = nullptr;
     Karte *m_karte = nullptr;
-    QLabel *m_attributionLabel = nullptr;
-    QLabel *m_latLabel = nullptr;
-    QLabel *m_lngLabel = nullptr;
-    QLabel *m_zoomLabel = nullptr;
+    CursorStatus *m_cursorStatus = nullptr;
     TrackingClient *m_tracking = nullptr;
-    int m_pendingRequests = 0;
-    bool m_loadMaps = false;
-    bool m_autoload = false;
-    bool m_showCompleteTracks = false;
-    bool m_lookForUpdate = true;
-
-    QList<QAction *> m_raceActions;
-    QAction *m_addRaceAction = nullptr;
-    QAction *m_fetchRacesAction = nullptr;
-    QAction *m_removeRaceAction = nullptr;
-    QAction *m_raceSeparator = nullptr;
-    Tracking::RaceListFetcher *m_raceListFetcher = nullptr;
 };
 
 #endif

@@ -5,28 +5,27 @@
 // network (tiles come from the disk cache only), and the boats' geometry
 // updated on every refresh as the main window does.
 
-#include "map/maphost.h"
+#include "map/karte.h"
+#include "map/tileloader.h"
 #include "scene/ship.h"
 
 #include <QList>
+#include <QObject>
 
-class BenchHost : public MapHost
+class BenchHost : public QObject
 {
 public:
-    void setXYStatus(int, int, qreal, qreal, int) override {}
-    void setZoomStatus(int) override {}
-    void advanceFrame() override {}
-    void mapClicked(int, int) override {}
-    bool isAnimating() const override { return animating; }
-    void stopFollowing() override {}
-    void updateShipGeometry(const MapProjection &projection) override
+    // Call right after creating the view, before its first refresh.
+    void attach(Karte *view)
     {
-        for (Ship *ship : ships)
-            ship->updateGeometry(projection);
+        view->setDownloadEnabled(false); // never touch the network
+        view->setAnimating(animating);
+        connect(view, &Karte::projectionChanged, this, [this](const MapProjection &projection) {
+            for (Ship *ship : std::as_const(ships))
+                ship->updateGeometry(projection);
+        });
+        connect(view->tileLoader(), &TileLoader::transferStarted, this, [this] { ++requests; });
     }
-    void setNetLedOn() override { ++requests; }
-    void setNetLedOff() override {}
-    bool loadMapsEnabled() const override { return false; } // never touch the network
 
     QList<Ship *> ships;
     bool animating = false;

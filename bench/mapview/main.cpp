@@ -4,16 +4,15 @@
 // against the same view without boats, or against the 16 ms frame budget.
 // Usage: bench_mapview [boats [rounds]]
 
-#include "benchresult.h"
 #include "benchhost.h"
+#include "benchresult.h"
 #include "benchtiles.h"
 #include "map/geo.h"
 #include "map/karte.h"
-#include "map/maphost.h"
 #include "map/scheme.h"
+#include "map/tileloader.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
-#include "map/tileloader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -36,7 +35,6 @@ const GeoPoint centre(43.75, 15.45);
 const int fixInterval = 10;                  // seconds
 const int fixCount = 3 * 3600 / fixInterval; // three hours
 const int raceStart = 1302905280;
-
 
 // Boats sailing loops of a few kilometres around the centre, one fix every
 // ten seconds for three hours.
@@ -108,7 +106,8 @@ double freshView(Scheme *scene, BenchHost *host, const QString &cache)
 {
     QElapsedTimer t;
     t.start();
-    Karte view(scene, host);
+    Karte view(scene);
+    host->attach(&view);
     view.setTileCacheFolder(cache);
     view.setCenterGeo(centre);
     view.setZoomLevel(zoom);
@@ -182,9 +181,11 @@ int main(int argc, char **argv)
 
     // Tiles in memory, the same moment again: what a repaint after a window
     // change costs.
-    Karte view(&scene, &host);
+    Karte view(&scene);
+    host.attach(&view);
     setUpView(view, cache);
-    Karte emptyView(&emptyScene, &emptyHost);
+    Karte emptyView(&emptyScene);
+    emptyHost.attach(&emptyView);
     setUpView(emptyView, cache);
     refresh(view);
     refresh(emptyView);

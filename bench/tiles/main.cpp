@@ -4,11 +4,10 @@
 // held against its floor: the same tiles decoded and drawn with plain QImage
 // and QPainter, without the view.
 
-#include "benchresult.h"
 #include "benchhost.h"
+#include "benchresult.h"
 #include "benchtiles.h"
 #include "map/karte.h"
-#include "map/maphost.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
 
@@ -27,7 +26,6 @@
 
 namespace
 {
-
 
 double median(std::vector<double> v)
 {
@@ -50,11 +48,8 @@ double drawTiles(const MapProjection &layout, const QString &cache, const QSize 
         for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r, ++i) {
             const QPoint at((c - tiles.left()) * 256 - 128, (r - tiles.top()) * 256 - 128);
             if (decode) {
-                const QImage tile(QStringLiteral("%1/%2/%3/%4.png")
-                                      .arg(cache)
-                                      .arg(layout.zoom())
-                                      .arg(c)
-                                      .arg(r));
+                const QImage tile(
+                    QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(layout.zoom()).arg(c).arg(r));
                 painter.drawImage(at, tile);
             } else {
                 painter.drawImage(at, decoded.at(i % decoded.size()));
@@ -98,7 +93,8 @@ int main(int argc, char **argv)
         // A fresh view holds nothing in memory; its first refresh loads every tile.
         QElapsedTimer t;
         t.start();
-        Karte fresh(&scene, &host);
+        Karte fresh(&scene);
+        host.attach(&fresh);
         fresh.setTileCacheFolder(cache);
         fresh.setCenterGeo(42.986766, 16.0203);
         fresh.setZoomLevel(zoom);
@@ -122,7 +118,8 @@ int main(int argc, char **argv)
     BenchResult::print("map view: 1920x1080 from the disk cache", median(fromDisk), "ms",
                        "decode + draw the tiles with QImage", median(floorDisk));
 
-    Karte view(&scene, &host);
+    Karte view(&scene);
+    host.attach(&view);
     view.setTileCacheFolder(cache);
     view.setCenterGeo(42.986766, 16.0203);
     view.setZoomLevel(zoom);
@@ -142,12 +139,9 @@ int main(int argc, char **argv)
                 median(refresh), *std::min_element(refresh.begin(), refresh.end()));
     for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
         for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r)
-            decoded.append(QImage(QStringLiteral("%1/%2/%3/%4.png")
-                                      .arg(cache)
-                                      .arg(zoom)
-                                      .arg(c)
-                                      .arg(r))
-                               .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            decoded.append(
+                QImage(QStringLiteral("%1/%2/%3/%4.png").arg(cache).arg(zoom).arg(c).arg(r))
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
     std::vector<double> floorDraw;
     for (int i = 0; i < 200; ++i)

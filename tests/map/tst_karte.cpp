@@ -1,6 +1,5 @@
 #include "demoserver.h"
 #include "map/karte.h"
-#include "map/maphost.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
 
@@ -100,37 +99,15 @@ private:
     std::vector<Held> m_held;
 };
 
-class RecordingHost : public MapHost
-{
-public:
-    struct Status {
-        int x, y;
-        qreal lat, lng;
-        int zoom;
-    };
-
-    void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom) override
+// The transfers the views' tile loaders report, as the window's lamp counts them.
+struct TransferCount {
+    void watch(const TileLoader *tiles)
     {
-        xy.append({x, y, lat, lng, zoom});
+        QObject::connect(tiles, &TileLoader::transferStarted, [this] { ++ledOn; });
+        QObject::connect(tiles, &TileLoader::transferFinished, [this] { ++ledOff; });
     }
-    void setZoomStatus(int zoom) override { zooms.append(zoom); }
-    void advanceFrame() override { ++frames; }
-    void mapClicked(int x, int y) override { clicks.append(QPoint(x, y)); }
-    bool isAnimating() const override { return animating; }
-    void stopFollowing() override { ++stopFollowingCalls; }
-    void updateShipGeometry(const MapProjection &) override { ++geometryUpdates; }
-    void setNetLedOn() override { ++ledOn; }
-    void setNetLedOff() override { ++ledOff; }
-    bool loadMapsEnabled() const override { return loadMaps; }
-
     int openTransfers() const { return ledOn - ledOff; }
-
-    QList<Status> xy;
-    QList<int> zooms;
-    QList<QPoint> clicks;
-    int frames = 0, stopFollowingCalls = 0, geometryUpdates = 0, ledOn = 0, ledOff = 0;
-    bool animating = false;
-    bool loadMaps = true;
+    int ledOn = 0, ledOff = 0;
 };
 
 // A 512 x 512 view centred on the corner of tiles 554..555 / 372..373 at
@@ -230,7 +207,8 @@ private:
     // For cases the demo service cannot stage: one tile held or redirected
     // to another, tiles whose colour tells which one they are.
     std::unique_ptr<TileTestServer> m_server;
-    std::unique_ptr<RecordingHost> m_host;
+    std::unique_ptr<TransferCount> m_host;
+    bool m_loadMaps = true;
     std::unique_ptr<Scheme> m_scene;
     QString m_cacheFolder;
 };
@@ -252,7 +230,8 @@ void TestKarte::init()
     m_cacheFolder = m_dir->filePath(QStringLiteral("maps"));
     m_server = std::make_unique<TileTestServer>();
     QVERIFY(m_server->listen() != 0);
-    m_host = std::make_unique<RecordingHost>();
+    m_host = std::make_unique<TransferCount>();
+    m_loadMaps = true;
     m_scene = std::make_unique<Scheme>();
 }
 
@@ -266,7 +245,9 @@ void TestKarte::cleanup()
 
 std::unique_ptr<Karte> TestKarte::makeView(double lat, double lng, int zoom, QSize size)
 {
-    auto view = std::make_unique<Karte>(m_scene.get(), m_host.get());
+    auto view = std::make_unique<Karte>(m_scene.get());
+    view->setDownloadEnabled(m_loadMaps);
+    m_host->watch(view->tileLoader());
     view->setTileServer(m_demo->baseUrl());
     view->setTileCacheFolder(m_cacheFolder);
     view->setCenterGeo(lat, lng);
@@ -277,7 +258,7 @@ std::unique_ptr<Karte> TestKarte::makeView(double lat, double lng, int zoom, QSi
 
 std::unique_ptr<Karte> TestKarte::offlineView(int zoom, QSize size)
 {
-    m_host->loadMaps = false;
+    m_loadMaps = false;
     auto view = makeView(cornerLat, cornerLng, zoom, size);
     showAndSettle(*view);
     return view;
@@ -324,7 +305,7 @@ void TestKarte::cacheFilesAndBlanksAtStart()
     // The window is laid out before the stored preferences are loaded; those
     // blanks must not keep the start view grey once downloading turns out to be
     // on. The unreadable file is fetched again, the good one is not.
-    m_host->loadMaps = true;
+    view->setDownloadEnabled(true);
     view->tileLoader()->forgetOfflineBlanks();
     view->relayout();
     settle();
@@ -428,7 +409,7 @@ void TestKarte::anyCentreKeepsTheTilePassSmall()
     QFETCH(double, lng);
     QFETCH(int, zoom);
     QFETCH(int, expectedZoom);
-    m_host->loadMaps = false;
+    m_loadMaps = false;
     auto view = makeView(lat, lng, zoom);
     showAndSettle(*view);
     QCOMPARE(view->zoom(), expectedZoom);

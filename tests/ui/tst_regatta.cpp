@@ -143,9 +143,9 @@ private slots:
         QVERIFY(!ship(9)->follow());
         QCOMPARE(followedInDb(), 0);
 
-        // stopping from the window forgets it in memory only
+        // dragging the map forgets it in memory only
         legend->curItem(rowOf(4));
-        w->stopFollowing();
+        emit w->karte()->dragged();
         QVERIFY(!ship(4)->follow());
         QCOMPARE(stored(4, "follow"), u"true"_s);
 

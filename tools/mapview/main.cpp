@@ -5,8 +5,8 @@
 // it saves the window once every tile has arrived and quits.
 
 #include "map/karte.h"
-#include "map/maphost.h"
 #include "map/scheme.h"
+#include "map/tileloader.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -18,12 +18,13 @@
 namespace
 {
 
-class Window : public QMainWindow, public MapHost
+class Window : public QMainWindow
 {
 public:
     Window()
     {
-        m_map = new Karte(new Scheme(this), this, this);
+        m_map = new Karte(new Scheme(this), this);
+        m_map->setDownloadEnabled(true);
         setCentralWidget(m_map);
         m_position = new QLabel(this);
         m_transfers = new QLabel(this);
@@ -34,40 +35,31 @@ public:
         m_map->setFocus();
         resize(1024, 768);
         showTransfers();
+
+        connect(m_map, &Karte::cursorMoved, this,
+                [this](int x, int y, qreal lat, qreal lng, int zoom) {
+                    m_position->setText(QStringLiteral("%1, %2   %3° %4°   Zoom %5")
+                                            .arg(x)
+                                            .arg(y)
+                                            .arg(lat, 0, 'f', 6)
+                                            .arg(lng, 0, 'f', 6)
+                                            .arg(zoom));
+                });
+        connect(m_map, &Karte::zoomChanged, this,
+                [this](int zoom) { m_position->setText(QStringLiteral("Zoom %1").arg(zoom)); });
+        connect(m_map, &Karte::clicked, this, [this](int x, int y) {
+            statusBar()->showMessage(QStringLiteral("Klick bei %1, %2").arg(x).arg(y), 2000);
+        });
+        connect(m_map->tileLoader(), &TileLoader::transferStarted, this, [this] {
+            ++m_open;
+            showTransfers();
+        });
+        connect(m_map->tileLoader(), &TileLoader::transferFinished, this, [this] {
+            --m_open;
+            showTransfers();
+        });
     }
 
-    void setXYStatus(int x, int y, qreal lat, qreal lng, int zoom) override
-    {
-        m_position->setText(QStringLiteral("%1, %2   %3° %4°   Zoom %5")
-                                .arg(x)
-                                .arg(y)
-                                .arg(lat, 0, 'f', 6)
-                                .arg(lng, 0, 'f', 6)
-                                .arg(zoom));
-    }
-    void setZoomStatus(int zoom) override
-    {
-        m_position->setText(QStringLiteral("Zoom %1").arg(zoom));
-    }
-    void advanceFrame() override {}
-    void mapClicked(int x, int y) override
-    {
-        statusBar()->showMessage(QStringLiteral("Klick bei %1, %2").arg(x).arg(y), 2000);
-    }
-    bool isAnimating() const override { return false; }
-    void stopFollowing() override {}
-    void updateShipGeometry(const MapProjection &) override {}
-    void setNetLedOn() override
-    {
-        ++m_open;
-        showTransfers();
-    }
-    void setNetLedOff() override
-    {
-        --m_open;
-        showTransfers();
-    }
-    bool loadMapsEnabled() const override { return true; }
     int openTransfers() const { return m_open; }
 
 private:

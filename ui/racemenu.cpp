@@ -1,22 +1,16 @@
-// Races added and removed while the program runs: the three actions of
-// "&Regatten", the race entries around them and the race list from the
-// tracking service.
-#include "ui/mainwindow.h"
+#include "ui/racemenu.h"
 
-#include "ui/iconselector.h"
-#include "platform/identity.h"
-#include "ui/leaderboardpanel.h"
+#include "platform/seams.h"
 #include "tracking/racelist.h"
-#include "tracking/racestore.h"
+#include "store/racestore.h"
+#include "tracking/trackingclient.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
-#include "platform/seams.h"
-#include "tracking/trackingclient.h"
 
 #include <QAction>
 #include <QInputDialog>
 #include <QMenu>
-#include <QStatusBar>
+#include <QSqlQuery>
 
 namespace
 {
@@ -35,118 +29,149 @@ QString quoted(const QString &name)
 
 } // namespace
 
-void MainWindow::buildRaceActions()
+RaceMenu::RaceMenu(QMenu *menu, TrackingClient *tracking, QWidget *dialogParent)
+    : QObject(menu), m_menu(menu), m_tracking(tracking), m_dialogParent(dialogParent)
 {
     // The race entries go above the separator, the actions below it.
-    m_raceSeparator = m_raceMenu->addSeparator();
-    m_addRaceAction = m_raceMenu->addAction(tr("Regatta hinzufügen..."));
-    connect(m_addRaceAction, &QAction::triggered, this, &MainWindow::addRace);
-    m_fetchRacesAction = m_raceMenu->addAction(tr("Regatten vom Server holen"));
-    connect(m_fetchRacesAction, &QAction::triggered, this, &MainWindow::fetchRaces);
-    m_removeRaceAction = m_raceMenu->addAction(tr("Regatta entfernen..."));
-    connect(m_removeRaceAction, &QAction::triggered, this, &MainWindow::removeRace);
+    m_raceSeparator = m_menu->addSeparator();
+    m_addRaceAction = m_menu->addAction(tr("Regatta hinzufügen..."));
+    connect(m_addRaceAction, &QAction::triggered, this, &RaceMenu::addRace);
+    m_fetchRacesAction = m_menu->addAction(tr("Regatten vom Server holen"));
+    connect(m_fetchRacesAction, &QAction::triggered, this, &RaceMenu::fetchRaces);
+    m_removeRaceAction = m_menu->addAction(tr("Regatta entfernen..."));
+    connect(m_removeRaceAction, &QAction::triggered, this, &RaceMenu::removeRace);
     m_removeRaceAction->setEnabled(false);
 
     m_raceListFetcher = new Tracking::RaceListFetcher(this);
     connect(m_raceListFetcher, &Tracking::RaceListFetcher::finished, this,
-            &MainWindow::applyRaceList);
+            &RaceMenu::applyRaceList);
 }
 
-void MainWindow::clearRaceActions()
+void RaceMenu::clear()
 {
+    m_races.clear();
     qDeleteAll(m_raceActions);
     m_raceActions.clear();
     m_removeRaceAction->setEnabled(false);
 }
 
-void MainWindow::setRaceMenu(const QList<RegattaEntry *> &races)
+void RaceMenu::setRaces(const QList<RegattaEntry *> &races)
 {
-    clearRaceActions();
+    clear();
     m_races = races;
     bool removable = false;
     for (RegattaEntry *entry : races) {
         // Names come from users and the server: an "&" is text, not a shortcut.
-        auto *action = new QAction(QString(entry->name).replace(QLatin1Char('&'),
-                                                                QStringLiteral("&&")),
-                                   m_raceMenu);
+        auto *action = new QAction(
+            QString(entry->name).replace(QLatin1Char('&'), QStringLiteral("&&")), m_menu);
         action->setData(entry->id);
-        connect(action, &QAction::triggered, this, &MainWindow::chooseRace);
-        m_raceMenu->insertAction(m_raceSeparator, action);
+        connect(action, &QAction::triggered, this, &RaceMenu::chooseRace);
+        m_menu->insertAction(m_raceSeparator, action);
         m_raceActions.append(action);
         removable = removable || userAdded(entry);
     }
     m_removeRaceAction->setEnabled(removable);
 }
 
-void MainWindow::selectRaceEntry(const RegattaEntry *entry)
+void RaceMenu::chooseRace()
 {
-    if (!m_regatta || !entry)
+    auto *action = qobject_cast<QAction *>(sender());
+    if (!action || !m_regatta)
         return;
-    stopAnimation();
-    m_regatta->select(*entry);
-    setCompleteTracksState(entry->showCompleteTracks);
-    setWindowTitle(QStringLiteral("%1 %2 %3")
-                       .arg(QString::fromLatin1(Identity::applicationName),
-                            QString::fromLatin1(Identity::version), entry->name));
+    // By row id: with races named by users one name can start another.
+    select(action->data().toInt());
 }
 
-void MainWindow::refreshRaces(int selectId)
+void RaceMenu::select(int id)
 {
-    if (!m_regatta)
-        return;
-    m_regatta->reloadRaces();
-    if (selectId == 0)
-        return;
     for (const RegattaEntry *entry : std::as_const(m_races)) {
-        if (entry->id == selectId) {
-            selectRaceEntry(entry);
+        if (entry->id == id) {
+            emit raceChosen(entry);
             return;
         }
     }
 }
 
-void MainWindow::addRace()
+void RaceMenu::refresh(int selectId)
 {
-    RegattaDialog dialog(this);
-    if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
+    if (!m_regatta)
         return;
-    refreshRaces(dialog.addedRace().id);
-    statusBar()->showMessage(
-        tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().race.name)), raceMessageMs);
+    m_regatta->reloadRaces();
+    if (selectId != 0)
+        select(selectId);
 }
 
-void MainWindow::fetchRaces()
+RegattaEntry *RaceMenu::find(int eventId, int taskId) const
 {
-    statusBar()->showMessage(tr("Regattaliste wird vom Server geholt..."));
+    RegattaEntry *found = nullptr;
+    for (RegattaEntry *entry : m_races) {
+        if (entry->eventId == eventId && entry->taskId == taskId)
+            found = entry;
+    }
+    return found;
+}
+
+void RaceMenu::setCompleteTracks(bool on)
+{
+    if (!m_regatta)
+        return;
+    QSqlQuery query;
+    if (query.prepare(QStringLiteral("UPDATE regatta SET "
+                                     "showcompletetracks=:showcompletetracks "
+                                     "WHERE id=:regatta_id"))) {
+        query.bindValue(QStringLiteral(":showcompletetracks"), on ? 1 : 0);
+        query.bindValue(QStringLiteral(":regatta_id"), m_regatta->id());
+        query.exec();
+    }
+    // The race list is read once; without this, choosing the race again
+    // in this run would show the choice from before the click.
+    for (RegattaEntry *entry : std::as_const(m_races)) {
+        if (entry->id == m_regatta->id())
+            entry->showCompleteTracks = on;
+    }
+    m_regatta->setCompleteTrack(on);
+}
+
+void RaceMenu::addRace()
+{
+    RegattaDialog dialog(m_dialogParent);
+    if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
+        return;
+    refresh(dialog.addedRace().id);
+    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)),
+                 raceMessageMs);
+}
+
+void RaceMenu::fetchRaces()
+{
+    emit message(tr("Regattaliste wird vom Server geholt..."), 0);
     m_raceListFetcher->fetch(m_tracking->baseUrl());
 }
 
-void MainWindow::applyRaceList(const Tracking::RaceListResult &result)
+void RaceMenu::applyRaceList(const Tracking::RaceListResult &result)
 {
     if (result.status != Tracking::RaceListResult::Ok) {
-        statusBar()->showMessage(Tracking::raceListStatusText(result, 0), raceMessageMs);
+        emit message(Tracking::raceListStatusText(result, 0), raceMessageMs);
         return;
     }
     const RaceStore::ImportResult imported = RaceStore::importRaces(result.races);
     if (!imported.ok) {
-        statusBar()->showMessage(
-            tr("Die Regatten konnten nicht gespeichert werden: %1").arg(imported.error),
-            raceMessageMs);
+        emit message(tr("Die Regatten konnten nicht gespeichert werden: %1").arg(imported.error),
+                     raceMessageMs);
         return;
     }
     if (!imported.added.isEmpty()) {
-        const RaceStore::StoredRace *newest = &imported.added.first();
-        for (const RaceStore::StoredRace &s : imported.added) {
-            if (s.race.start > newest->race.start)
+        const Race *newest = &imported.added.first();
+        for (const Race &s : imported.added) {
+            if (s.start > newest->start)
                 newest = &s;
         }
-        refreshRaces(newest->id);
+        refresh(newest->id);
     }
-    statusBar()->showMessage(Tracking::raceListStatusText(result, int(imported.added.size())),
-                             raceMessageMs);
+    emit message(Tracking::raceListStatusText(result, int(imported.added.size())), raceMessageMs);
 }
 
-void MainWindow::removeRace()
+void RaceMenu::removeRace()
 {
     QList<const RegattaEntry *> candidates;
     const RegattaEntry *current = nullptr;
@@ -158,8 +183,8 @@ void MainWindow::removeRace()
             current = entry;
     }
     if (candidates.isEmpty()) {
-        statusBar()->showMessage(
-            tr("Es gibt keine hinzugefügte Regatta, die entfernt werden kann."), raceMessageMs);
+        emit message(tr("Es gibt keine hinzugefügte Regatta, die entfernt werden kann."),
+                     raceMessageMs);
         return;
     }
     const RegattaEntry *chosen = current;
@@ -167,7 +192,7 @@ void MainWindow::removeRace()
         QStringList names;
         for (const RegattaEntry *entry : std::as_const(candidates))
             names.append(entry->name);
-        QInputDialog chooser(this);
+        QInputDialog chooser(m_dialogParent);
         chooser.setObjectName(QStringLiteral("raceChooser"));
         chooser.setWindowTitle(tr("Regatta entfernen"));
         chooser.setLabelText(tr("Welche Regatta soll entfernt werden?"));
@@ -185,7 +210,7 @@ void MainWindow::removeRace()
     removeRaceWithId(chosen->id);
 }
 
-bool MainWindow::removeRaceWithId(int id)
+bool RaceMenu::removeRaceWithId(int id)
 {
     QString name;
     for (const RegattaEntry *entry : std::as_const(m_races)) {
@@ -203,18 +228,18 @@ bool MainWindow::removeRaceWithId(int id)
     if (Seams::showMessage(ask) != QMessageBox::Yes)
         return false;
 
-    const RaceStore::StoredRace stored = RaceStore::race(id);
+    const Race stored = RaceStore::race(id);
     const RaceStore::RemoveResult result = RaceStore::remove(id);
     switch (result.status) {
     case RaceStore::RemoveResult::Removed:
-        m_tracking->discardRace(stored.race.eventId, stored.race.taskId);
+        m_tracking->discardRace(stored.eventId, stored.taskId);
         break;
     case RaceStore::RemoveResult::Seeded:
-        statusBar()->showMessage(tr("Die mitgelieferten Regatten können nicht entfernt werden."),
-                                 raceMessageMs);
+        emit message(tr("Die mitgelieferten Regatten können nicht entfernt werden."),
+                     raceMessageMs);
         return false;
     case RaceStore::RemoveResult::NotFound:
-        refreshRaces(0);
+        refresh(0);
         return false;
     case RaceStore::RemoveResult::Failed:
         Seams::critical(
@@ -225,15 +250,14 @@ bool MainWindow::removeRaceWithId(int id)
     }
 
     const bool wasCurrent = m_regatta && m_regatta->isSelected() && m_regatta->id() == id;
-    refreshRaces(0);
+    refresh(0);
     // The boats shown belonged to the removed race: another race takes over.
     if (wasCurrent && !m_races.isEmpty()) {
-        selectRaceEntry(m_races.first());
+        emit raceChosen(m_races.first());
     } else if (wasCurrent) {
         m_regatta->clearShips();
-        m_legend->clearShips();
-        m_leaderboard->setCourse({});
+        emit shownRaceGone();
     }
-    statusBar()->showMessage(tr("Regatta %1 entfernt.").arg(quoted(name)), raceMessageMs);
+    emit message(tr("Regatta %1 entfernt.").arg(quoted(name)), raceMessageMs);
     return true;
 }

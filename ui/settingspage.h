@@ -1,0 +1,63 @@
+#ifndef VELMARO_UI_SETTINGSPAGE_H
+#define VELMARO_UI_SETTINGSPAGE_H
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+
+// The "Einstellungen" tab: the stored preferences (table prefs) as check
+// boxes, the time of the last positions fetch and the complete-tracks box of
+// the current race. A click stores the preference, then the signal tells
+// the window.
+class SettingsPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SettingsPage(QWidget *parent = nullptr);
+
+    QCheckBox *tileBox() const { return m_tileBox; }
+    QCheckBox *autoloadBox() const { return m_autoloadBox; }
+    QCheckBox *updateBox() const { return m_updateBox; }
+    QCheckBox *completeTracksBox() const { return m_completeTracksBox; }
+    QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
+
+    // Reads the stored preferences into the flags and boxes; a value that
+    // cannot be read keeps the current one. Only the value 1 counts as on.
+    void load();
+
+    bool loadMaps() const { return m_loadMaps; }
+    bool autoload() const { return m_autoload; }
+    void setAutoload(bool on) { m_autoload = on; }
+    bool lookForUpdate() const { return m_lookForUpdate; }
+    bool showCompleteTracks() const { return m_showCompleteTracks; }
+    // Box and flag of a newly selected race (not stored).
+    void setCompleteTracksState(bool on);
+    // Minutes between position fetches; a stored value below 1 gives 5.
+    int pollInterval() const { return m_pollInterval; }
+    void setPollInterval(int minutes) { m_pollInterval = minutes; }
+
+public slots:
+    // As a click on the autoload box: reads, stores and tells its state.
+    void applyAutoloadBox();
+
+signals:
+    void loadMapsToggled(bool on);
+    void autoloadToggled(bool on);
+    void lookForUpdateToggled(bool on);
+    void completeTracksToggled(bool on);
+
+private:
+    QCheckBox *m_tileBox;
+    QCheckBox *m_autoloadBox;
+    QCheckBox *m_updateBox;
+    QCheckBox *m_completeTracksBox;
+    QLabel *m_lastFetchLabel;
+    int m_pollInterval = 5;
+    bool m_loadMaps = false;
+    bool m_autoload = false;
+    bool m_lookForUpdate = true;
+    bool m_showCompleteTracks = false;
+};
+
+#endif
