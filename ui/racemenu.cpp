@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QMenu>
-#include <QSqlQuery>
 
 namespace
 {
@@ -115,14 +114,7 @@ void RaceMenu::setCompleteTracks(bool on)
 {
     if (!m_regatta)
         return;
-    QSqlQuery query;
-    if (query.prepare(QStringLiteral("UPDATE regatta SET "
-                                     "showcompletetracks=:showcompletetracks "
-                                     "WHERE id=:regatta_id"))) {
-        query.bindValue(QStringLiteral(":showcompletetracks"), on ? 1 : 0);
-        query.bindValue(QStringLiteral(":regatta_id"), m_regatta->id());
-        query.exec();
-    }
+    RaceStore::setShowCompleteTracks(m_regatta->id(), on);
     // The race list is read once; without this, choosing the race again
     // in this run would show the choice from before the click.
     for (RegattaEntry *entry : std::as_const(m_races)) {
