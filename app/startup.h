@@ -15,7 +15,8 @@ class Regatta;
 
 // The program's start-up, in the order it happens, as small steps that tests
 // can run one by one inside their own process.
-namespace Startup {
+namespace Startup
+{
 
 // The race selected when the settings name none: the first seeded race.
 struct StartRace {
@@ -59,7 +60,7 @@ void applyWindowGeometry(QWidget *window, const QSettings &settings);
 void applyPanelState(MainWindow *window, const QSettings &settings);
 // `eventId` and `taskId` from the settings, defaults 10 and 88.
 StartRace startRace(const QSettings &settings);
-// "Velmaro 2.7.2 Initialisierung"; selecting a race replaces it.
+// "Velmaro <version> Initialisierung"; selecting a race replaces it.
 QString initialTitle();
 
 // The silent update check, when the preference `lookforupdate` is on.

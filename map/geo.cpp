@@ -1,5 +1,8 @@
 #include "map/geo.h"
 
+#include <QtCore/qnamespace.h>
+
+#include <algorithm>
 #include <cmath>
 
 double GeoPoint::latRad() const { return m_lat / Geo::degPerRad; }
@@ -43,6 +46,49 @@ TileBounds tileBounds(int column, int row, double n)
     b.west = 360.0 / n * column - 180.0;
     b.east = b.west + 360.0 / n;
     return b;
+}
+
+GeoPoint clampedCentre(double lat, double lng, const GeoPoint &fallback)
+{
+    if (!std::isfinite(lat) || !std::isfinite(lng))
+        return fallback;
+    lat = std::clamp(lat, -maxLatitude, maxLatitude);
+    if (lng < -180.0 || lng > 180.0) {
+        lng = std::fmod(lng + 180.0, 360.0);
+        if (lng < 0.0)
+            lng += 360.0;
+        lng -= 180.0;
+    }
+    return GeoPoint(lat, lng);
+}
+
+int clampedZoom(int zoom)
+{
+    return std::clamp(zoom, 0, maxZoom);
+}
+
+GeoPoint pannedCentre(const GeoPoint &centre, double n, int dx, int dy)
+{
+    const QPointF t = tilePosition(centre.lat(), centre.lng(), n);
+    return GeoPoint(tileLatitude(t.y() - dy / double(tileSize), n),
+                    tileLongitude(t.x() - dx / double(tileSize), n));
+}
+
+QPoint arrowKeyDrag(int key)
+{
+    // Left shows what lies west: the content moves right.
+    switch (key) {
+    case Qt::Key_Left:
+        return QPoint(tileSize, 0);
+    case Qt::Key_Right:
+        return QPoint(-tileSize, 0);
+    case Qt::Key_Up:
+        return QPoint(0, tileSize);
+    case Qt::Key_Down:
+        return QPoint(0, -tileSize);
+    default:
+        return QPoint();
+    }
 }
 
 double bearingTo(const GeoPoint &a, const GeoPoint &b)
@@ -129,18 +175,23 @@ MapProjection::MapProjection()
 
 void MapProjection::setZoom(int zoom)
 {
-    m_zoom = zoom;
-    m_n = static_cast<double>(1LL << (zoom < 0 ? 0 : (zoom > 30 ? 30 : zoom)));
+    m_zoom = Geo::clampedZoom(zoom);
+    m_n = static_cast<double>(1LL << m_zoom);
 }
 
 void MapProjection::setCentre(double lat, double lng)
 {
-    m_centreLat = lat;
-    m_centreLng = lng;
+    const GeoPoint c = Geo::clampedCentre(lat, lng, centre());
+    m_centreLat = c.lat();
+    m_centreLng = c.lng();
 }
 
 void MapProjection::layout(int width, int height)
 {
+    // The centre is inside the world, so the tile indices stay within the
+    // grid's reach and the range within the view's size.
+    width = std::max(width, 0);
+    height = std::max(height, 0);
     m_width = width;
     m_height = height;
     const QPointF p = Geo::tilePosition(m_centreLat, m_centreLng, m_n);

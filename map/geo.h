@@ -48,12 +48,28 @@ inline constexpr double pi = 3.141592653589793;
 inline constexpr double twoPi = 6.283185307179586;
 inline constexpr double degPerRad = 57.29577951308232;
 inline constexpr double earthRadiusKm = 6371.0;
+// Edge of the square Web-Mercator world.
+inline constexpr double maxLatitude = 85.0511287798066;
+// Deepest level at which view pixels across the whole world still fit an int.
+inline constexpr int maxZoom = 22;
 
 QPointF tilePosition(double lat, double lng, double n); // fractional column, row
 QPoint tileIndexAt(double lat, double lng, double n);   // truncated toward zero
 double tileLongitude(double x, double n);
 double tileLatitude(double y, double n);
 TileBounds tileBounds(int column, int row, double n);
+
+// Centres a projection accepts: latitude clamped to the world's edge,
+// longitude wrapped into -180..180, zoom clamped to 0..maxZoom. A centre that
+// is not finite is no centre: fallback is used instead.
+GeoPoint clampedCentre(double lat, double lng, const GeoPoint &fallback);
+int clampedZoom(int zoom);
+
+// The centre after the map content was dragged by (dx, dy) view pixels at
+// n = 2^zoom: the centre moves the other way. Not yet clamped.
+GeoPoint pannedCentre(const GeoPoint &centre, double n, int dx, int dy);
+// The drag an arrow key stands for (one tile); (0, 0) for any other key.
+QPoint arrowKeyDrag(int key);
 
 double bearingTo(const GeoPoint &a, const GeoPoint &b); // degrees in [0, 360)
 double distanceKm(const GeoPoint &a, const GeoPoint &b); // haversine
@@ -72,15 +88,18 @@ class MapProjection
 public:
     MapProjection();
 
-    void setZoom(int zoom); // no range check
+    void setZoom(int zoom); // clamped to 0..Geo::maxZoom
     int zoom() const { return m_zoom; }
     double n() const { return m_n; }
 
+    // Clamped and wrapped; a non-finite centre keeps the current one.
     void setCentre(double lat, double lng);
     void setCentre(const GeoPoint &centre) { setCentre(centre.lat(), centre.lng()); }
     GeoPoint centre() const { return GeoPoint(m_centreLat, m_centreLng); }
 
-    // Computes visibleTiles and firstTileOffset for a W x H view.
+    // Computes visibleTiles and firstTileOffset for a W x H view (negative
+    // sizes count as 0). The tiles are never more than the view can show:
+    // at most W / 256 + 2 columns and H / 256 + 2 rows.
     void layout(int width, int height);
     int width() const { return m_width; }
     int height() const { return m_height; }

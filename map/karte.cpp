@@ -13,6 +13,8 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace
 {
 const QString attribution = QStringLiteral("\u00a9 OpenStreetMap contributors");
@@ -52,7 +54,7 @@ void Karte::setCenterGeo(const GeoPoint &centre)
 
 void Karte::setZoomLevel(int zoom)
 {
-    m_projection.setZoom(zoom);
+    m_projection.setZoom(std::clamp(zoom, int(minZoom), int(maxZoom)));
 }
 
 void Karte::setGateItems(const QList<ProjectedItem *> &gates)
@@ -98,13 +100,9 @@ void Karte::relayout()
 
 void Karte::panBy(int dx, int dy)
 {
-    const QPointF t = Geo::tilePosition(m_projection.centre().lat(), m_projection.centre().lng(),
-                                        m_projection.n());
     if (m_animating)
         emit dragged();
-    const double n = m_projection.n();
-    m_projection.setCentre(Geo::tileLatitude(t.y() - dy / 256.0, n),
-                           (t.x() - dx / 256.0) / n * 360.0 - 180.0);
+    m_projection.setCentre(Geo::pannedCentre(m_projection.centre(), m_projection.n(), dx, dy));
     relayout();
 }
 
@@ -190,20 +188,10 @@ void Karte::zoomKey(int step)
 
 void Karte::keyPressEvent(QKeyEvent *event)
 {
-    const int tile = Geo::tileSize;
+    const QPoint drag = Geo::arrowKeyDrag(event->key());
+    if (!drag.isNull())
+        panBy(drag.x(), drag.y());
     switch (event->key()) {
-    case Qt::Key_Left:
-        panBy(tile, 0);
-        break;
-    case Qt::Key_Right:
-        panBy(-tile, 0);
-        break;
-    case Qt::Key_Up:
-        panBy(0, tile);
-        break;
-    case Qt::Key_Down:
-        panBy(0, -tile);
-        break;
     case Qt::Key_Plus:
         zoomKey(+1);
         break;

@@ -32,7 +32,7 @@ public:
     // Store only; relayout() shows the change.
     void setCenterGeo(double lat, double lng);
     void setCenterGeo(const GeoPoint &centre);
-    void setZoomLevel(int zoom); // no range check
+    void setZoomLevel(int zoom); // clamped to minZoom..maxZoom
     int zoom() const { return m_projection.zoom(); }
 
     // The gates reprojected on every refresh; not owned.

@@ -15,13 +15,13 @@ QImage TileDiskCache::load(const TileKey &key) const
 {
     QImage image;
     if (!m_folder.isEmpty())
-        image.load(pathFor(key), "PNG");
+        image.load(pathFor(key)); // as received: not necessarily a PNG
     return image;
 }
 
-bool TileDiskCache::save(const TileKey &key, const QImage &image) const
+bool TileDiskCache::save(const TileKey &key, const QByteArray &bytes) const
 {
-    if (m_folder.isEmpty() || image.isNull())
+    if (m_folder.isEmpty() || bytes.isEmpty())
         return false;
     const QString path = pathFor(key);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
@@ -29,7 +29,7 @@ bool TileDiskCache::save(const TileKey &key, const QImage &image) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (!image.save(&file, "PNG")) {
+    if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
     }

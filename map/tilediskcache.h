@@ -3,10 +3,12 @@
 
 #include "map/tilekey.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
-// Tiles on disk as <folder>/<zoom>/<column>/<row>.png. Files are never
+// Tiles on disk as <folder>/<zoom>/<column>/<row>.png, holding the bytes the
+// server sent (read by content, whatever the name says). Files are never
 // expired: once a tile is on disk it is shown from there.
 class TileDiskCache
 {
@@ -21,9 +23,10 @@ public:
     // Null when the file is missing or does not decode.
     QImage load(const TileKey &key) const;
 
-    // Creates the folders as needed (the cache folder included) and replaces
-    // the file atomically, so an interrupted write never leaves a broken tile.
-    bool save(const TileKey &key, const QImage &image) const;
+    // Writes the bytes as the server sent them. Creates the folders as needed
+    // (the cache folder included) and replaces the file atomically, so an
+    // interrupted write never leaves a broken tile.
+    bool save(const TileKey &key, const QByteArray &bytes) const;
 
 private:
     QString m_folder;

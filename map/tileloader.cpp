@@ -8,6 +8,8 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include <exception>
+
 TileLoader::TileLoader(QObject *parent)
     : QObject(parent), m_network(new QNetworkAccessManager(this)),
       m_timeoutMs(Identity::tileTimeoutMs), m_blank(Geo::tileSize, Geo::tileSize)
@@ -67,7 +69,7 @@ void TileLoader::download()
     if (m_inPass)
         return;
     m_inPass = true;
-    // A failure while decoding or allocating one tile must not take the view
+    // Running out of memory while decoding one tile must not take the view
     // down; the pass ends and the next refresh or reply starts another.
     try {
         while (const std::optional<TileKey> key = nextMissing()) {
@@ -81,7 +83,8 @@ void TileLoader::download()
                 fetch(*key);
             }
         }
-    } catch (...) {
+    } catch (const std::exception &e) {
+        qWarning("Map tiles: pass stopped early: %s", e.what());
     }
     m_inPass = false;
 }
@@ -132,14 +135,17 @@ void TileLoader::handleReply(QNetworkReply *reply, const TileKey &key)
         if (isCurrent(key))
             m_cache.insert(key, m_blank);
     } else {
+        // Only a body that decodes goes to disk, byte for byte; anything else
+        // leaves the placeholder blank, so the tile is not asked for again
+        // while it stays within the retention rectangle.
+        const QByteArray bytes = reply->readAll();
         QImage image;
-        image.loadFromData(reply->readAll());
-        if (!image.isNull()) {
+        if (image.loadFromData(bytes)) {
             // A reply of another zoom level is kept on disk for later but not
             // shown at this one.
             if (isCurrent(key))
                 m_cache.insert(key, QPixmap::fromImage(image));
-            m_disk.save(key, image);
+            m_disk.save(key, bytes);
         }
     }
     if (isCurrent(key))

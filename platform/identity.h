@@ -1,17 +1,20 @@
 #ifndef VELMARO_APP_PLATFORM_IDENTITY_H
 #define VELMARO_APP_PLATFORM_IDENTITY_H
 
+#include "platform/version.h"
+
 // Product identity, shared by start-up, the settings store and the updater.
-namespace Identity {
+namespace Identity
+{
 inline constexpr const char *applicationName = "Velmaro";
-inline constexpr const char *version = "2.7.2";
+inline constexpr const char *version = VELMARO_VERSION;
 inline constexpr const char *organizationName = "t.a.l.v.e.n.";
 inline constexpr const char *organizationDomain = "velmaro.org";
 
 // The tracking service expects the bare version; public tile servers refuse
 // anonymous clients, so tiles get a self-describing agent.
-inline constexpr const char *trackingUserAgent = "2.7.2";
-inline constexpr const char *tileUserAgent = "Velmaro/2.7.2 (+https://velmaro.org)";
+inline constexpr const char *trackingUserAgent = VELMARO_VERSION;
+inline constexpr const char *tileUserAgent = "Velmaro/" VELMARO_VERSION " (+https://velmaro.org)";
 
 // Transfer timeouts in milliseconds.
 inline constexpr int trackingTimeoutMs = 30000;

@@ -19,7 +19,7 @@ namespace Tracking
 {
 
 QString raceListUrl(const QString &base);
-// User agent "2.7.2" and the transfer timeout; no "Track-Type".
+// The bare version as user agent and the transfer timeout; no "Track-Type".
 QNetworkRequest makeRaceListRequest(const QString &base, int timeoutMs);
 
 struct ParsedRaceList {

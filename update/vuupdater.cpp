@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "platform/seams.h"
 #include "update/vuavailableupdate.h"
+#include "update/vufeed.h"
 #include "update/vuignoredversions.h"
 #include "update/vuplatform.h"
 #include "update/vuupdatedownloadprogress.h"
@@ -22,6 +23,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+
+#include <memory>
 
 #include <atomic>
 
@@ -85,7 +88,6 @@ VuUpdater::VuUpdater()
 
 VuUpdater::~VuUpdater()
 {
-    delete m_proposedUpdate;
     closeUpdateWindow();
 }
 
@@ -178,31 +180,19 @@ void VuUpdater::abortFeedRequest()
 
 void VuUpdater::requestFeed(const QUrl &url)
 {
-    m_xml.clear();
     QNetworkRequest request(url);
     // Redirects are followed here, so that the stored feed address moves on.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(m_feedTimeoutMs);
-    m_feedReply = m_manager.get(request);
-    connect(m_feedReply, &QNetworkReply::readyRead, this, &VuUpdater::httpFeedReadyRead);
-    connect(m_feedReply, &QNetworkReply::downloadProgress, this,
-            &VuUpdater::httpFeedUpdateDataReadProgress);
-    connect(m_feedReply, &QNetworkReply::finished, this, &VuUpdater::httpFeedDownloadFinished);
+    QNetworkReply *reply = m_manager.get(request);
+    m_feedReply = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { feedFinished(reply); });
 }
 
-void VuUpdater::httpFeedReadyRead()
+void VuUpdater::feedFinished(QNetworkReply *reply)
 {
-    if (m_feedReply)
-        m_xml.addData(m_feedReply->readAll());
-}
-
-void VuUpdater::httpFeedUpdateDataReadProgress(qint64, qint64) {}
-
-void VuUpdater::httpFeedDownloadFinished()
-{
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply || reply != m_feedReply)
+    if (reply != m_feedReply)
         return;
     m_feedReply = nullptr;
     reply->deleteLater();
@@ -228,118 +218,30 @@ void VuUpdater::httpFeedDownloadFinished()
         return;
     }
 
-    if (reply->error() == QNetworkReply::NoError) {
-        m_xml.addData(reply->readAll());
-        parseFeed();
-    } else {
+    if (reply->error() == QNetworkReply::NoError)
+        handleFeed(reply->readAll(), m_silent);
+    else
         reportError(tr("Feed download failed: %1.").arg(reply->errorString()));
-    }
 }
 
-bool VuUpdater::parseFeed()
+bool VuUpdater::handleFeed(const QByteArray &feed, bool silent)
 {
-    QString currentField;
-    QString title, link, releaseNotesLink, pubDate;
-    QString url, version, minPrevVersion, programType, platform, type, sha256;
-    qint64 length = 0;
-
-    auto clearItem = [&]() {
-        title.clear();
-        link.clear();
-        releaseNotesLink.clear();
-        pubDate.clear();
-        url.clear();
-        version.clear();
-        minPrevVersion.clear();
-        programType.clear();
-        platform.clear();
-        type.clear();
-        sha256.clear();
-        length = 0;
-    };
-
-    while (!m_xml.atEnd()) {
-        m_xml.readNext();
-
-        if (m_xml.isStartElement()) {
-            const QStringView name = m_xml.name();
-            currentField.clear();
-            if (m_xml.qualifiedName() == QLatin1String("update:releaseNotesLink"))
-                currentField = QStringLiteral("releaseNotesLink");
-            else if (name == QLatin1String("title") || name == QLatin1String("link") ||
-                     name == QLatin1String("pubDate"))
-                currentField = name.toString();
-
-            if (name == QLatin1String("item")) {
-                clearItem();
-            } else if (name == QLatin1String("enclosure")) {
-                const QXmlStreamAttributes attributes = m_xml.attributes();
-                const QString enclosurePlatform =
-                    attributes.value(QLatin1String("velmaro:platform")).toString().trimmed();
-                if (attributes.hasAttribute(QLatin1String("velmaro:platform")) &&
-                    VuPlatform::matchesCurrentPlatform(enclosurePlatform)) {
-                    auto text = [&](const char *attribute) {
-                        return attributes.value(QLatin1String(attribute)).toString().trimmed();
-                    };
-                    platform = enclosurePlatform;
-                    url = text("url");
-                    version = text("velmaro:version");
-                    minPrevVersion = text("velmaro:minPrevVersion");
-                    programType = text("velmaro:programType");
-                    if (attributes.hasAttribute(QLatin1String("update:version")))
-                        version = text("update:version");
-                    bool ok = false;
-                    length = attributes.value(QLatin1String("length")).toLongLong(&ok);
-                    if (!ok)
-                        length = 0;
-                    type = text("type");
-                    sha256 = attributes.hasAttribute(QLatin1String("sha256"))
-                                 ? text("sha256")
-                                 : text("velmaro:sha256");
-                }
-            }
-        } else if (m_xml.isEndElement()) {
-            currentField.clear();
-            if (m_xml.name() == QLatin1String("item")) {
-                bool suitable = false;
-                if (!minPrevVersion.isEmpty()) {
-                    suitable = VUIgnoredVersions::meetsMinimumVersion(minPrevVersion) &&
-                               (programType.isEmpty() || programType == QLatin1String("FULL"));
-                } else {
-                    suitable = programType == QLatin1String("FULL");
-                }
-                if (suitable) {
-                    return proposeItem(title, link, releaseNotesLink, pubDate, url, version,
-                                       platform, length, type, sha256.toLatin1());
-                }
-            }
-        } else if (m_xml.isCharacters() && !m_xml.isWhitespace()) {
-            const QString chunk = m_xml.text().toString().trimmed();
-            if (currentField == QLatin1String("title"))
-                title += chunk;
-            else if (currentField == QLatin1String("link"))
-                link += chunk;
-            else if (currentField == QLatin1String("releaseNotesLink"))
-                releaseNotesLink += chunk;
-            else if (currentField == QLatin1String("pubDate"))
-                pubDate += chunk;
-        }
-
-        if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
-            reportError(tr("Feed parsing failed: %1 %2.")
-                            .arg(QString::number(m_xml.lineNumber()), m_xml.errorString()));
-            return false;
-        }
+    m_silent = silent;
+    // Faults after the first suitable item do not matter: it is offered.
+    const VuFeedParse parsed = VuFeed::parse(feed);
+    for (const VuFeedItem &item : parsed.items) {
+        if (VuFeed::isSuitable(item))
+            return proposeItem(item);
     }
+    if (!parsed.error.isEmpty())
+        reportError(
+            tr("Feed parsing failed: %1 %2.").arg(QString::number(parsed.errorLine), parsed.error));
     return false;
 }
 
-bool VuUpdater::proposeItem(const QString &title, const QString &link,
-                            const QString &releaseNotesLink, const QString &pubDate,
-                            const QString &url, const QString &version, const QString &platform,
-                            qint64 length, const QString &type, const QByteArray &sha256)
+bool VuUpdater::proposeItem(const VuFeedItem &item)
 {
-    const QString notesLink = releaseNotesLink.isEmpty() ? link : releaseNotesLink;
+    const QString notesLink = item.releaseNotesLink.isEmpty() ? item.link : item.releaseNotesLink;
     if (notesLink.isEmpty()) {
         reportError(tr("Feed error: \"release notes\" link is empty"));
         return false;
@@ -351,31 +253,29 @@ bool VuUpdater::proposeItem(const QString &title, const QString &link,
     }
     // The installer must come from the web, and a digest, when given, must
     // be one.
-    const QByteArray digest =
-        sha256.isEmpty() ? QByteArray() : parseSha256(QString::fromLatin1(sha256));
-    if (url.isEmpty() || version.isEmpty() || platform.isEmpty() || !isWebUrl(QUrl(url)) ||
-        (!sha256.isEmpty() && digest.isEmpty())) {
+    const QByteArray digest = item.sha256.isEmpty() ? QByteArray() : parseSha256(item.sha256);
+    if (item.url.isEmpty() || item.version.isEmpty() || item.platform.isEmpty() ||
+        !isWebUrl(QUrl(item.url)) || (!item.sha256.isEmpty() && digest.isEmpty())) {
         reportError(tr("Feed error: invalid \"enclosure\" with the download link"));
         return false;
     }
-    if (VUIgnoredVersions::isIgnored(version)) {
+    if (VUIgnoredVersions::isIgnored(item.version)) {
         reportInfo(tr("No updates were found."));
         return true;
     }
 
-    delete m_proposedUpdate;
-    m_proposedUpdate = nullptr;
+    m_proposedUpdate.reset();
     requestReleaseNotes(QUrl(notesLink));
 
-    m_proposedUpdate = new VuAvailableUpdate;
-    m_proposedUpdate->setTitle(title);
+    m_proposedUpdate = std::make_unique<VuAvailableUpdate>();
+    m_proposedUpdate->setTitle(item.title);
     m_proposedUpdate->setReleaseNotesLink(notesLink);
-    m_proposedUpdate->setPubDate(pubDate);
-    m_proposedUpdate->setEnclosureUrl(url);
-    m_proposedUpdate->setEnclosureVersion(version);
-    m_proposedUpdate->setEnclosurePlatform(platform);
-    m_proposedUpdate->setEnclosureLength(length);
-    m_proposedUpdate->setEnclosureType(type);
+    m_proposedUpdate->setPubDate(item.pubDate);
+    m_proposedUpdate->setEnclosureUrl(item.url);
+    m_proposedUpdate->setEnclosureVersion(item.version);
+    m_proposedUpdate->setEnclosurePlatform(item.platform);
+    m_proposedUpdate->setEnclosureLength(item.length);
+    m_proposedUpdate->setEnclosureType(item.type);
     m_proposedUpdate->setEnclosureSha256(digest);
     m_proposedUpdate->setReleaseNotes(decodeNotes(m_releaseNotes));
     openUpdateWindow();
@@ -397,26 +297,18 @@ void VuUpdater::requestReleaseNotes(const QUrl &url)
     m_releaseNotes.clear();
     QNetworkRequest request(url);
     request.setTransferTimeout(m_feedTimeoutMs);
-    m_relNotesReply = m_manager.get(request);
-    connect(m_relNotesReply, &QNetworkReply::readyRead, this, &VuUpdater::httpRelNotesReadyRead);
-    connect(m_relNotesReply, &QNetworkReply::downloadProgress, this,
-            &VuUpdater::httpRelNotesUpdateDataReadProgress);
-    connect(m_relNotesReply, &QNetworkReply::finished, this,
-            &VuUpdater::httpRelNotesDownloadFinished);
+    QNetworkReply *reply = m_manager.get(request);
+    m_relNotesReply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        if (reply == m_relNotesReply)
+            m_releaseNotes += reply->readAll();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { releaseNotesFinished(reply); });
 }
 
-void VuUpdater::httpRelNotesReadyRead()
+void VuUpdater::releaseNotesFinished(QNetworkReply *reply)
 {
-    if (m_relNotesReply)
-        m_releaseNotes += m_relNotesReply->readAll();
-}
-
-void VuUpdater::httpRelNotesUpdateDataReadProgress(qint64, qint64) {}
-
-void VuUpdater::httpRelNotesDownloadFinished()
-{
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply || reply != m_relNotesReply)
+    if (reply != m_relNotesReply)
         return;
     m_relNotesReply = nullptr;
     reply->deleteLater();
@@ -447,7 +339,8 @@ void VuUpdater::authenticationRequired(QNetworkReply *reply, QAuthenticator *aut
     }
 }
 
-namespace {
+namespace
+{
 void showReport(QMessageBox::Icon icon, const QString &text, const QString &message)
 {
     Seams::MessageBoxRequest request;
@@ -580,7 +473,7 @@ void VuUpdater::InstallUpdate()
     m_expectedLength = m_proposedUpdate->enclosureLength();
     m_expectedSha256 = m_proposedUpdate->enclosureSha256();
     m_installOversize = false;
-    connect(reply, &QNetworkReply::finished, this, &VuUpdater::httpUpdateDownloadFinished);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { installerFinished(reply); });
     // More bytes than announced can only be a wrong file: stop early.
     connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
         if (m_expectedLength > 0 && received > m_expectedLength && reply->isRunning()) {
@@ -609,13 +502,8 @@ void VuUpdater::InstallUpdate()
     closeUpdateWindow();
 }
 
-void VuUpdater::httpUpdateDownloadFinished()
+void VuUpdater::installerFinished(QNetworkReply *reply)
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply) {
-        qWarning("The slot httpUpdateDownloadFinished() should only be invoked by S&S.");
-        return;
-    }
     reply->deleteLater();
     if (reply == m_installReply)
         m_installReply = nullptr;

@@ -7,11 +7,13 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
-#include <QXmlStreamReader>
+
+#include <memory>
 
 class QAuthenticator;
 class QNetworkReply;
 class VuAvailableUpdate;
+struct VuFeedItem;
 class VuUpdateDownloadProgress;
 class VuUpdateWindow;
 
@@ -51,7 +53,11 @@ public:
     // The private folder (mode 0700) the installer is saved in.
     static QString updateFolder();
 
-    VuAvailableUpdate *proposedUpdate() const { return m_proposedUpdate; }
+    // Picks the first suitable item of a downloaded feed and proposes it, or
+    // reports why not; the check calls it once the whole feed is in.
+    bool handleFeed(const QByteArray &feed, bool silent);
+
+    VuAvailableUpdate *proposedUpdate() const { return m_proposedUpdate.get(); }
     VuUpdateWindow *updateWindow() const { return m_updateWindow; }
     // Called by the window when it closes: forgets the pointer.
     void updateWindowClosed();
@@ -75,16 +81,6 @@ protected slots:
     void SkipUpdate();
     void RemindMeLater();
 
-private slots:
-    void authenticationRequired(QNetworkReply *reply, QAuthenticator *authenticator);
-    void httpFeedReadyRead();
-    void httpFeedUpdateDataReadProgress(qint64 bytesRead, qint64 totalBytes);
-    void httpFeedDownloadFinished();
-    void httpRelNotesReadyRead();
-    void httpRelNotesUpdateDataReadProgress(qint64 bytesRead, qint64 totalBytes);
-    void httpRelNotesDownloadFinished();
-    void httpUpdateDownloadFinished();
-
 private:
     friend class VuUpdateWindow;
 
@@ -92,21 +88,21 @@ private:
     ~VuUpdater() override;
     Q_DISABLE_COPY(VuUpdater)
 
+    void authenticationRequired(QNetworkReply *reply, QAuthenticator *authenticator);
     void abortFeedRequest();
     void requestFeed(const QUrl &url);
-    bool parseFeed();
-    bool proposeItem(const QString &title, const QString &link, const QString &releaseNotesLink,
-                     const QString &pubDate, const QString &url, const QString &version,
-                     const QString &platform, qint64 length, const QString &type,
-                     const QByteArray &sha256);
+    void feedFinished(QNetworkReply *reply);
+    bool proposeItem(const VuFeedItem &item);
     void requestReleaseNotes(const QUrl &url);
+    void releaseNotesFinished(QNetworkReply *reply);
+    void installerFinished(QNetworkReply *reply);
     void openUpdateWindow();
     void closeUpdateWindow();
     void launchInstaller(const QString &path);
     void removeOldVersionFilesBelow(const QString &folder, int depth);
 
     QPointer<VuUpdateWindow> m_updateWindow;
-    VuAvailableUpdate *m_proposedUpdate = nullptr;
+    std::unique_ptr<VuAvailableUpdate> m_proposedUpdate;
     bool m_silent = false;
     bool m_skipAllowed = true;
     bool m_remindLaterAllowed = true;
@@ -118,7 +114,6 @@ private:
     QByteArray m_releaseNotes;
     QString m_httpUser;
     QString m_httpPassword;
-    QXmlStreamReader m_xml;
     int m_feedTimeoutMs;
     int m_installerTimeoutMs;
 

@@ -1,116 +1,36 @@
 #include "update/vuupdatewindow.h"
 
+#include "platform/seams.h"
+#include "ui_vuupdatewindow.h"
 #include "update/vuavailableupdate.h"
 #include "update/vuupdater.h"
 
-#include "platform/seams.h"
-
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QSpacerItem>
-#include <QTextBrowser>
-#include <QVBoxLayout>
 
 VuUpdateWindow::VuUpdateWindow(QWidget *parent, bool skipAllowed, bool remindLaterAllowed)
-    : QDialog(parent, Qt::WindowFlags())
+    : QDialog(parent, Qt::WindowFlags()), m_ui(std::make_unique<Ui::VuUpdateWindow>())
 {
-    setupUi();
-    retranslateUi();
-    QMetaObject::connectSlotsByName(this);
-
-    if (!skipAllowed)
-        skipThisVersionButton->hide();
-    if (!remindLaterAllowed)
-        remindMeLaterButton->hide();
-
-    setAttribute(Qt::WA_DeleteOnClose);
-
-    newVersionIsAvailableLabel->setText(
-        newVersionIsAvailableLabel->text().arg(QCoreApplication::applicationName()));
-}
-
-void VuUpdateWindow::setupUi()
-{
-    if (objectName().isEmpty())
-        setObjectName(QStringLiteral("VuUpdateWindow"));
-    setWindowModality(Qt::ApplicationModal);
-    setModal(true);
-    resize(640, 360);
-    setMinimumSize(640, 360);
-
-    horizontalLayout_6 = new QHBoxLayout(this);
-    horizontalLayout_6->setObjectName(QStringLiteral("horizontalLayout_6"));
-    horizontalLayout_6->setSizeConstraint(QLayout::SetFixedSize);
-
-    verticalLayout = new QVBoxLayout();
-    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
-
-    QFont bold;
-    bold.setBold(true);
-
-    newVersionIsAvailableLabel = new QLabel(this);
-    newVersionIsAvailableLabel->setObjectName(QStringLiteral("newVersionIsAvailableLabel"));
-    newVersionIsAvailableLabel->setFont(bold);
-    verticalLayout->addWidget(newVersionIsAvailableLabel);
-
-    wouldYouLikeToDownloadLabel = new QLabel(this);
-    wouldYouLikeToDownloadLabel->setObjectName(QStringLiteral("wouldYouLikeToDownloadLabel"));
-    verticalLayout->addWidget(wouldYouLikeToDownloadLabel);
-
-    groupBox = new QGroupBox(this);
-    groupBox->setObjectName(QStringLiteral("groupBox"));
-    groupBox->setFont(bold);
-    groupBox->setTitle(QString());
-    horizontalLayout_7 = new QHBoxLayout(groupBox);
-    horizontalLayout_7->setObjectName(QStringLiteral("horizontalLayout_7"));
-
-    releaseNotesWebView = new QTextBrowser(groupBox);
-    releaseNotesWebView->setObjectName(QStringLiteral("releaseNotesWebView"));
-    releaseNotesWebView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    releaseNotesWebView->setMinimumSize(600, 238);
+    m_ui->setupUi(this);
     // Links in the notes open in the system browser, never inside the widget
     // (which would read local files for file: links).
-    releaseNotesWebView->setOpenLinks(false);
-    connect(releaseNotesWebView, &QTextBrowser::anchorClicked, this, [](const QUrl &url) {
+    connect(m_ui->releaseNotesWebView, &QTextBrowser::anchorClicked, this, [](const QUrl &url) {
         if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
             Seams::openUrl(url);
     });
-    horizontalLayout_7->addWidget(releaseNotesWebView);
-    verticalLayout->addWidget(groupBox);
 
-    horizontalLayout_3 = new QHBoxLayout();
-    horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
-    skipThisVersionButton = new QPushButton(this);
-    skipThisVersionButton->setObjectName(QStringLiteral("skipThisVersionButton"));
-    horizontalLayout_3->addWidget(skipThisVersionButton);
-    horizontalLayout_3->addItem(
-        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    remindMeLaterButton = new QPushButton(this);
-    remindMeLaterButton->setObjectName(QStringLiteral("remindMeLaterButton"));
-    horizontalLayout_3->addWidget(remindMeLaterButton);
-    installUpdateButton = new QPushButton(this);
-    installUpdateButton->setObjectName(QStringLiteral("installUpdateButton"));
-    installUpdateButton->setAutoDefault(true);
-    installUpdateButton->setDefault(true);
-    horizontalLayout_3->addWidget(installUpdateButton);
-    verticalLayout->addLayout(horizontalLayout_3);
+    if (!skipAllowed)
+        m_ui->skipThisVersionButton->hide();
+    if (!remindLaterAllowed)
+        m_ui->remindMeLaterButton->hide();
 
-    horizontalLayout_6->addLayout(verticalLayout);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_ui->newVersionIsAvailableLabel->setText(
+        m_ui->newVersionIsAvailableLabel->text().arg(QCoreApplication::applicationName()));
 }
 
-void VuUpdateWindow::retranslateUi()
-{
-    setWindowTitle(tr("Velmaro Update"));
-    newVersionIsAvailableLabel->setText(tr("Eine neue Version von %1 steht zur Verfügung!"));
-    wouldYouLikeToDownloadLabel->setText(tr("Sie haben die Version xx installiert."));
-    skipThisVersionButton->setText(tr("überspringen"));
-    remindMeLaterButton->setText(tr("später erinnern"));
-    installUpdateButton->setText(tr("jetzt installieren"));
-}
+VuUpdateWindow::~VuUpdateWindow() = default;
 
 bool VuUpdateWindow::showProposal()
 {
@@ -118,16 +38,17 @@ bool VuUpdateWindow::showProposal()
     if (!proposal)
         return false;
 
-    wouldYouLikeToDownloadLabel->setText(
+    m_ui->wouldYouLikeToDownloadLabel->setText(
         tr("Sie haben die Version %1 installiert.").arg(QCoreApplication::applicationVersion()));
-    newVersionIsAvailableLabel->setText(proposal->title() + tr(" steht zum Download bereit."));
-    releaseNotesWebView->setHtml(proposal->releaseNotes());
+    m_ui->newVersionIsAvailableLabel->setText(proposal->title() +
+                                              tr(" steht zum Download bereit."));
+    m_ui->releaseNotesWebView->setHtml(proposal->releaseNotes());
     return true;
 }
 
 void VuUpdateWindow::setReleaseNotesHtml(const QString &html)
 {
-    releaseNotesWebView->setHtml(html);
+    m_ui->releaseNotesWebView->setHtml(html);
 }
 
 void VuUpdateWindow::closeEvent(QCloseEvent *event)

@@ -3,12 +3,12 @@
 
 #include <QDialog>
 
-class QGroupBox;
-class QHBoxLayout;
-class QLabel;
-class QPushButton;
-class QTextBrowser;
-class QVBoxLayout;
+#include <memory>
+
+namespace Ui
+{
+class VuUpdateWindow;
+}
 
 // Offers the proposed update with its release notes. Deletes itself when
 // closed; the buttons hand over to the shared updater.
@@ -17,6 +17,7 @@ class VuUpdateWindow : public QDialog
     Q_OBJECT
 public:
     VuUpdateWindow(QWidget *parent, bool skipAllowed, bool remindLaterAllowed);
+    ~VuUpdateWindow() override;
 
     // Fills the labels and notes from the updater's proposal; false when
     // there is none.
@@ -33,20 +34,7 @@ private slots:
     void on_remindMeLaterButton_clicked();
 
 private:
-    void setupUi();
-    void retranslateUi();
-
-    QHBoxLayout *horizontalLayout_6 = nullptr;
-    QVBoxLayout *verticalLayout = nullptr;
-    QLabel *newVersionIsAvailableLabel = nullptr;
-    QLabel *wouldYouLikeToDownloadLabel = nullptr;
-    QGroupBox *groupBox = nullptr;
-    QHBoxLayout *horizontalLayout_7 = nullptr;
-    QTextBrowser *releaseNotesWebView = nullptr;
-    QHBoxLayout *horizontalLayout_3 = nullptr;
-    QPushButton *skipThisVersionButton = nullptr;
-    QPushButton *remindMeLaterButton = nullptr;
-    QPushButton *installUpdateButton = nullptr;
+    std::unique_ptr<Ui::VuUpdateWindow> m_ui;
 };
 
 #endif

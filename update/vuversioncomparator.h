@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QList>
 
-// Ordering of free-form version strings such as "2.7.2", "2.8b12" or
+// Ordering of free-form version strings such as "2.7.10", "2.8b12" or
 // "3.0 rc2": runs of digits compare as numbers, runs of letters byte-wise,
 // every separator character is a part of its own and all separators rank
 // the same.

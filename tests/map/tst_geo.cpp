@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <climits>
 #include <cmath>
 
 Q_DECLARE_METATYPE(GeoPoint)
@@ -40,6 +41,14 @@ private slots:
     void tileIndexAt();
     void tileEdges_data();
     void tileEdges();
+    void panning_data();
+    void panning();
+    void arrowKeys_data();
+    void arrowKeys();
+    void centreClamped_data();
+    void centreClamped();
+    void anyCentreShowsAFewTiles_data();
+    void anyCentreShowsAFewTiles();
     void bearingAndDistance_data();
     void bearingAndDistance();
     void destination_data();
@@ -122,6 +131,135 @@ void TestGeo::tileEdges()
     QVERIFY(b.north > b.south);
     QCOMPARE(b.east - b.west, 360.0 / n);
     QCOMPARE(b.east, right.west);
+}
+
+void TestGeo::panning_data()
+{
+    QTest::addColumn<GeoPoint>("centre");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<QPoint>("drag");
+    QTest::addColumn<GeoPoint>("expected");
+
+    QTest::newRow("no drag") << GeoPoint(42.986766, 16.0203) << 10 << QPoint(0, 0)
+                             << GeoPoint(42.986766, 16.0203);
+    QTest::newRow("half the world west at z0")
+        << GeoPoint(0, 0) << 0 << QPoint(-128, 0) << GeoPoint(0, 180);
+    QTest::newRow("one tile east at z1")
+        << GeoPoint(0, 0) << 1 << QPoint(256, 0) << GeoPoint(0, -180);
+    // 513 / 1024 * 360 - 180 and 10 - 0.5 * 360 / 1024.
+    QTest::newRow("one tile west at z10")
+        << GeoPoint(0, 0) << 10 << QPoint(-256, 0) << GeoPoint(0, 0.3515625);
+    QTest::newRow("half a tile east at z10")
+        << GeoPoint(0, 10) << 10 << QPoint(128, 0) << GeoPoint(0, 9.82421875);
+    // Row 1 of zoom 2 starts at atan(sinh(pi / 2)).
+    QTest::newRow("one tile down at z2")
+        << GeoPoint(0, 0) << 2 << QPoint(0, 256) << GeoPoint(66.51326044311186, 0);
+    QTest::newRow("one tile up at z1 to the south edge")
+        << GeoPoint(0, 0) << 1 << QPoint(0, -256) << GeoPoint(-85.0511287798066, 0);
+}
+
+void TestGeo::panning()
+{
+    QFETCH(GeoPoint, centre);
+    QFETCH(int, zoom);
+    QFETCH(QPoint, drag);
+    QFETCH(GeoPoint, expected);
+    const GeoPoint got = Geo::pannedCentre(centre, double(1 << zoom), drag.x(), drag.y());
+    QVERIFY2(near(got, expected, 1e-9), text(got));
+}
+
+void TestGeo::arrowKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QPoint>("drag");
+
+    QTest::newRow("left") << int(Qt::Key_Left) << QPoint(256, 0);
+    QTest::newRow("right") << int(Qt::Key_Right) << QPoint(-256, 0);
+    QTest::newRow("up") << int(Qt::Key_Up) << QPoint(0, 256);
+    QTest::newRow("down") << int(Qt::Key_Down) << QPoint(0, -256);
+    QTest::newRow("plus") << int(Qt::Key_Plus) << QPoint(0, 0);
+    QTest::newRow("page up") << int(Qt::Key_PageUp) << QPoint(0, 0);
+}
+
+void TestGeo::arrowKeys()
+{
+    QFETCH(int, key);
+    QFETCH(QPoint, drag);
+    QCOMPARE(Geo::arrowKeyDrag(key), drag);
+}
+
+void TestGeo::centreClamped_data()
+{
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lng");
+    QTest::addColumn<GeoPoint>("expected");
+
+    const double nan = std::nan("");
+    const double inf = HUGE_VAL;
+    const GeoPoint start(42.986766, 16.0203);
+    QTest::newRow("inside") << 43.5 << 15.25 << GeoPoint(43.5, 15.25);
+    QTest::newRow("edges kept") << 85.0511287798066 << 180.0 << GeoPoint(85.0511287798066, 180);
+    QTest::newRow("west edge kept") << -10.0 << -180.0 << GeoPoint(-10, -180);
+    QTest::newRow("north of the pole") << 91.0 << 0.0 << GeoPoint(85.0511287798066, 0);
+    QTest::newRow("far south") << -1e308 << 15.0 << GeoPoint(-85.0511287798066, 15);
+    QTest::newRow("east of the antimeridian") << 10.0 << 190.0 << GeoPoint(10, -170);
+    QTest::newRow("one and a half turns west") << 10.0 << -540.0 << GeoPoint(10, -180);
+    QTest::newRow("two turns east") << 10.0 << 725.5 << GeoPoint(10, 5.5);
+    QTest::newRow("NaN latitude") << nan << 15.0 << start;
+    QTest::newRow("NaN longitude") << 10.0 << nan << start;
+    QTest::newRow("infinite longitude") << 10.0 << inf << start;
+    QTest::newRow("minus infinity") << -inf << 0.0 << start;
+}
+
+void TestGeo::centreClamped()
+{
+    QFETCH(double, lat);
+    QFETCH(double, lng);
+    QFETCH(GeoPoint, expected);
+    MapProjection p;
+    p.setCentre(42.986766, 16.0203);
+    p.setCentre(lat, lng);
+    QVERIFY2(near(p.centre(), expected, 1e-12), text(p.centre()));
+}
+
+void TestGeo::anyCentreShowsAFewTiles_data()
+{
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lng");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<int>("expectedZoom");
+
+    const double inf = HUGE_VAL;
+    QTest::newRow("north of the pole") << 91.0 << 0.0 << 10 << 10;
+    QTest::newRow("NaN") << std::nan("") << std::nan("") << 10 << 10;
+    QTest::newRow("infinities") << inf << -inf << 15 << 15;
+    QTest::newRow("1e308 both") << 1e308 << 1e308 << 15 << 15;
+    QTest::newRow("-1e308 both at z4") << -1e308 << -1e308 << 4 << 4;
+    QTest::newRow("zoom too deep") << 43.0 << 16.0 << 99 << 22;
+    QTest::newRow("largest int zoom") << 91.0 << 1e308 << INT_MAX << 22;
+    QTest::newRow("negative zoom") << 43.0 << 16.0 << -7 << 0;
+    QTest::newRow("corner of the world at z22") << 85.0511287798066 << 180.0 << 22 << 22;
+}
+
+void TestGeo::anyCentreShowsAFewTiles()
+{
+    QFETCH(double, lat);
+    QFETCH(double, lng);
+    QFETCH(int, zoom);
+    QFETCH(int, expectedZoom);
+    const MapProjection p = projection(512, 512, lat, lng, zoom);
+    QCOMPARE(p.zoom(), expectedZoom);
+    QCOMPARE(p.n(), double(1 << expectedZoom));
+    QVERIFY(std::isfinite(p.centre().lat()) && std::isfinite(p.centre().lng()));
+    QVERIFY(std::abs(p.centre().lat()) <= Geo::maxLatitude);
+    QVERIFY(std::abs(p.centre().lng()) <= 180.0);
+    // A 512-pixel view spans at most three tiles each way, all touching the
+    // grid of n x n tiles.
+    const QRect tiles = p.visibleTiles();
+    QVERIFY2(tiles.width() >= 1 && tiles.width() <= 3 && tiles.height() >= 1 && tiles.height() <= 3,
+             qPrintable(QStringLiteral("%1 x %2").arg(tiles.width()).arg(tiles.height())));
+    QVERIFY(tiles.right() >= 0 && tiles.left() <= p.n());
+    QVERIFY(tiles.bottom() >= 0 && tiles.top() <= p.n());
 }
 
 void TestGeo::bearingAndDistance_data()

@@ -188,6 +188,8 @@ private slots:
     void lateReplyOfOtherZoomNotShown();
     void redirectCannotChangeSavePath();
     void redirectedTilesSavedUnderTheirOwnPath();
+    void anyCentreKeepsTheTilePassSmall_data();
+    void anyCentreKeepsTheTilePassSmall();
 
 private:
     // A view on the demo server and the temporary cache, not yet shown.
@@ -363,6 +365,10 @@ void TestKarte::redirectCannotChangeSavePath()
     QVERIFY(m_server->requests().contains(tilePath(elsewhere)));
     QCOMPARE(fileColour(cachePath(asked)), TileTestServer::colourFor(10, 1, 1));
     QVERIFY(!QFile::exists(cachePath(elsewhere)));
+    // The body is kept as it came, not decoded and encoded again.
+    QFile saved(cachePath(asked));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), TileTestServer::pngFor(10, 1, 1));
 }
 
 void TestKarte::redirectedTilesSavedUnderTheirOwnPath()
@@ -382,6 +388,37 @@ void TestKarte::redirectedTilesSavedUnderTheirOwnPath()
     QCOMPARE(sorted(files), cornerPaths());
     for (const TileKey &key : cornerTiles())
         QVERIFY(!QImage(cachePath(key), "PNG").isNull());
+}
+
+void TestKarte::anyCentreKeepsTheTilePassSmall_data()
+{
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lng");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<int>("expectedZoom");
+    QTest::newRow("north of the pole") << 91.0 << 16.0 << 10 << 10;
+    QTest::newRow("NaN") << std::nan("") << 16.0 << 10 << 10;
+    QTest::newRow("infinite") << HUGE_VAL << -HUGE_VAL << 15 << 15;
+    QTest::newRow("1e308 at zoom 99") << 1e308 << 1e308 << 99 << int(Karte::maxZoom);
+    QTest::newRow("-1e308 at zoom -3") << -1e308 << -1e308 << -3 << int(Karte::minZoom);
+}
+
+void TestKarte::anyCentreKeepsTheTilePassSmall()
+{
+    QFETCH(double, lat);
+    QFETCH(double, lng);
+    QFETCH(int, zoom);
+    QFETCH(int, expectedZoom);
+    m_loadMaps = false;
+    auto view = makeView(lat, lng, zoom);
+    showAndSettle(*view);
+    QCOMPARE(view->zoom(), expectedZoom);
+    // Every tile the pass looked at now holds a blank: a 512-pixel view with
+    // one extra row and column handles at most 4 x 4 of them.
+    const int handled = view->tileLoader()->cachedCount();
+    QVERIFY2(handled >= 1 && handled <= 16, qPrintable(QString::number(handled)));
+    view->panBy(-100000, 100000);
+    QVERIFY(view->tileLoader()->cachedCount() <= 16);
 }
 
 QTEST_MAIN(TestKarte)

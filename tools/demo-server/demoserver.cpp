@@ -235,7 +235,7 @@ struct DemoServer::Private {
     quint16 port = 0;
     mutable QList<RaceData> races;
     QHash<QString, FaultSetting> faults;
-    QString versionText = QStringLiteral("2.7.2");
+    QString versionText = QString::fromLatin1(DemoDownloads::currentVersion);
     QString offeredVersion;
     QString feedUser;
     QString feedPassword;

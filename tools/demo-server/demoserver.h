@@ -131,9 +131,10 @@ public:
     // Whether a fault can be asked of an endpoint.
     static bool faultApplies(Fault fault, const QString &endpoint);
 
-    void setVersionText(const QString &text); // body of /api/version.html, default "2.7.2"
+    // Body of /api/version.html; the viewer's own version by default.
+    void setVersionText(const QString &text);
     // Makes the feed offer this version for the running platform; empty
-    // (the default) offers nothing newer than 2.7.2.
+    // (the default) offers nothing newer than the viewer's version.
     void setOfferedVersion(const QString &version);
     // Basic authentication for the feed; an empty user turns it off.
     void setFeedCredentials(const QString &user, const QString &password);

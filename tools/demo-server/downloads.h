@@ -1,6 +1,8 @@
 #ifndef VELMARO_TOOLS_DEMOSERVER_DOWNLOADS_H
 #define VELMARO_TOOLS_DEMOSERVER_DOWNLOADS_H
 
+#include "platform/version.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,7 +10,7 @@
 // release notes and installers.
 namespace DemoDownloads
 {
-inline constexpr const char *currentVersion = "2.7.2";
+inline constexpr const char *currentVersion = VELMARO_VERSION; // the viewer's own
 inline constexpr const char *feedPath = "/downloads/setup/velmaro.xml";
 inline constexpr const char *movedFeedPath = "/downloads/setup/velmaro-moved.xml";
 

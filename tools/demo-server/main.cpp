@@ -1,6 +1,7 @@
 // velmaro-demo-server: the tracking service, download server and tile server
 // on 127.0.0.1, for the run command, offline use and tests.
 #include "demoserver.h"
+#include "downloads.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -20,7 +21,7 @@ int main(int argc, char *argv[])
 
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("velmaro-demo-server"));
-    QGuiApplication::setApplicationVersion(QStringLiteral("2.7.2"));
+    QGuiApplication::setApplicationVersion(QString::fromLatin1(DemoDownloads::currentVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -35,9 +36,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption seedOpt(QStringLiteral("seed"),
                                      QStringLiteral("Seed of the synthesized fleets and tracks."),
                                      QStringLiteral("n"), QStringLiteral("2011"));
-    const QCommandLineOption versionOpt(QStringLiteral("version-text"),
-                                        QStringLiteral("Body of /api/version.html."),
-                                        QStringLiteral("text"), QStringLiteral("2.7.2"));
+    const QCommandLineOption versionOpt(
+        QStringLiteral("version-text"), QStringLiteral("Body of /api/version.html."),
+        QStringLiteral("text"), QString::fromLatin1(DemoDownloads::currentVersion));
     const QCommandLineOption offerOpt(
         QStringLiteral("offer-version"),
         QStringLiteral("Make the update feed offer this version for the running platform."),
