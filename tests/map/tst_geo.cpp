@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <climits>
 #include <cmath>
 
 Q_DECLARE_METATYPE(GeoPoint)
@@ -125,6 +126,12 @@ private slots:
         p.setCentre(42.986766, 16.0203);
         p.setCentre(lat, lng);
         QVERIFY2(near(p.centre(), expected, 1e-12), text(p.centre()));
+        // The zoom is clamped to the tile grid's levels likewise.
+        for (const auto &[zoom, clamped] :
+             {std::pair{INT_MAX, 22}, std::pair{99, 22}, std::pair{-7, 0}}) {
+            p.setZoom(zoom);
+            QCOMPARE(p.zoom(), clamped);
+        }
     }
 
     void bearingAndDistance_data()
