@@ -3,14 +3,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QImageReader>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using UiTest::findAction;
