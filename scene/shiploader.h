@@ -1,9 +1,10 @@
 #ifndef VELMARO_SCENE_SHIPLOADER_H
 #define VELMARO_SCENE_SHIPLOADER_H
 
+#include "store/boatstore.h"
+
 #include <QList>
 #include <QPixmap>
-#include <QSqlQuery>
 
 #include <memory>
 
@@ -11,9 +12,9 @@ class MapProjection;
 class QGraphicsScene;
 class Ship;
 
-// Reads the boats of a race from table `ship` and their fixes from table
-// `track` on the default connection. The track query is prepared once and
-// reused for every boat; make a new loader after the connection was reopened.
+// Makes the ships of a race from the boats and fixes the store holds. The
+// track query is prepared once and reused for every boat; make a new loader
+// after the connection was reopened.
 class ShipLoader
 {
 public:
@@ -40,12 +41,11 @@ public:
     bool loadTrack(Ship *ship);
 
     // How often the track query was prepared (once per loader).
-    int trackQueryPrepareCount() const { return m_prepareCount; }
+    int trackQueryPrepareCount() const { return m_tracks.prepareCount(); }
 
 private:
-    std::unique_ptr<QSqlQuery> m_trackQuery;
-    bool m_trackQueryReady = false;
-    int m_prepareCount = 0;
+    TrackReader m_tracks;
+    QVector<FixRow> m_fixes; // reused from boat to boat
 };
 
 // Moment range of the placed ships' display tracks; both 0 when no ship has

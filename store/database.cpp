@@ -14,7 +14,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 
 const QString versionPlaceholder = QStringLiteral(":version");
 
@@ -111,8 +112,8 @@ public:
 
     bool versionRowExists()
     {
-        const bool found = m_query.exec(QStringLiteral("SELECT version FROM version WHERE id=0"))
-            && m_query.next();
+        const bool found = m_query.exec(QStringLiteral("SELECT version FROM version WHERE id=0")) &&
+                           m_query.next();
         m_query.finish();
         return found;
     }
@@ -120,8 +121,7 @@ public:
     QString error() const { return m_error; }
 
 private:
-    template<typename Statement>
-    bool run(const QString &sql, Statement statement)
+    template <typename Statement> bool run(const QString &sql, Statement statement)
     {
         if (m_hook && !m_hook(sql))
             return fail(QStringLiteral("interrupted before: ") + sql);
@@ -180,8 +180,8 @@ bool execControl(const QString &sql)
 int tableCount()
 {
     QSqlQuery query(QSqlDatabase::database());
-    if (query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"))
-        && query.next())
+    if (query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'")) &&
+        query.next())
         return query.value(0).toInt();
     return 0;
 }
@@ -198,29 +198,30 @@ Database::SchemaResult finish(bool ok, const SchemaWork &work, Database::SchemaR
 
 Database::SchemaResult createSchema(const Database::StatementHook &hook)
 {
-    Seams::information(
-        QCoreApplication::translate("Database", "Initialisierung..."),
-        QStringLiteral("Die Datenbank wird in der Version %1 neu angelegt.\n\n")
-            .arg(Database::schemaVersion));
+    Seams::information(QCoreApplication::translate("Database", "Initialisierung..."),
+                       QStringLiteral("Die Datenbank wird in der Version %1 neu angelegt.\n\n")
+                           .arg(Database::schemaVersion));
 
     if (!execControl(QStringLiteral("BEGIN IMMEDIATE")))
         return Database::SchemaResult::Failed;
     SchemaWork work(hook);
-    bool ok = work.exec(QStringLiteral("create table version (id int primary key,version int)"))
-        && work.execVersion(QStringLiteral("INSERT INTO version (id, version) VALUES (0, :version)"))
-        && work.exec(QStringLiteral("create table regatta (id INTEGER primary key,event_id int, "
-                                    "task_id int, name varchar(100), von int, bis int)"))
-        && work.exec(QStringLiteral("insert into regatta values(1, 10, 88, 'Dorur Izadidiva "
-                                    "Dazidevire 2010', 1270458000, 1270764000)"))
-        && work.exec(QStringLiteral("insert into regatta values(2, 21,120, 'Vudav Avazavava "
-                                    "Zerevudeva 2011', 1302905280, 1303509600)"))
-        && work.exec(QStringLiteral(
+    bool ok =
+        work.exec(QStringLiteral("create table version (id int primary key,version int)")) &&
+        work.execVersion(
+            QStringLiteral("INSERT INTO version (id, version) VALUES (0, :version)")) &&
+        work.exec(QStringLiteral("create table regatta (id INTEGER primary key,event_id int, "
+                                 "task_id int, name varchar(100), von int, bis int)")) &&
+        work.exec(QStringLiteral("insert into regatta values(1, 10, 88, 'Dorur Izadidiva "
+                                 "Dazidevire 2010', 1270458000, 1270764000)")) &&
+        work.exec(QStringLiteral("insert into regatta values(2, 21,120, 'Vudav Avazavava "
+                                 "Zerevudeva 2011', 1302905280, 1303509600)")) &&
+        work.exec(QStringLiteral(
             "create table ship (id INTEGER primary key,regatta_id int, name varchar(100), "
             "skipper varchar(100), team varchar(100), klasse varchar(100), startnr varchar(100), "
-            "farbe varchar(7), lastget int, show boolean, follow boolean)"))
-        && work.exec(QStringLiteral("create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, "
-                                    "regatta_id int, tstamp int, lat numeric(9,6), "
-                                    "lng numeric(9,6))"));
+            "farbe varchar(7), lastget int, show boolean, follow boolean)")) &&
+        work.exec(QStringLiteral("create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, "
+                                 "regatta_id int, tstamp int, lat numeric(9,6), "
+                                 "lng numeric(9,6))"));
     for (int from = 2; ok && from <= 5; ++from)
         ok = work.execAll(stepStatements(from));
     return finish(ok, work, Database::SchemaResult::Created);
@@ -230,7 +231,8 @@ Database::SchemaResult migrateSchema(int oldVersion, const Database::StatementHo
 {
     const QString title = QCoreApplication::translate("Database", "Update...");
     const QString text =
-        QStringLiteral("Die Datenbank wird von Version %1 auf die neueste Version %2 aktualisiert.\n\n")
+        QStringLiteral(
+            "Die Datenbank wird von Version %1 auf die neueste Version %2 aktualisiert.\n\n")
             .arg(oldVersion)
             .arg(Database::schemaVersion);
 
@@ -243,22 +245,23 @@ Database::SchemaResult migrateSchema(int oldVersion, const Database::StatementHo
                 return Database::SchemaResult::Failed;
             work = std::make_unique<SchemaWork>(hook);
         }
-        ok = work->execAll(stepStatements(from))
-            && work->execVersion(QStringLiteral("UPDATE version SET version=:version"));
+        ok = work->execAll(stepStatements(from)) &&
+             work->execVersion(QStringLiteral("UPDATE version SET version=:version"));
     }
     // A file without a version row would otherwise be migrated again at every
     // start, resetting lastget and the track options each time.
     if (ok && !work->versionRowExists()) {
-        ok = work->exec(QStringLiteral("create table version (id int primary key,version int)"))
-            && work->execVersion(
-                QStringLiteral("INSERT INTO version (id, version) VALUES (0, :version)"));
+        ok = work->exec(QStringLiteral("create table version (id int primary key,version int)")) &&
+             work->execVersion(
+                 QStringLiteral("INSERT INTO version (id, version) VALUES (0, :version)"));
     }
     return finish(ok, *work, Database::SchemaResult::Migrated);
 }
 
 } // namespace
 
-namespace Database {
+namespace Database
+{
 
 OpenResult open(const QString &path)
 {
@@ -334,15 +337,21 @@ SchemaResult ensureSchema(bool existed, const StatementHook &beforeStatement)
 
 bool ensureIndexes()
 {
-    return execControl(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS track_regatta_ship_tstamp ON track (regatta_id, ship_id, tstamp)"));
+    return execControl(QStringLiteral("CREATE INDEX IF NOT EXISTS track_regatta_ship_tstamp ON "
+                                      "track (regatta_id, ship_id, tstamp)"));
+}
+
+bool setSynchronous(bool durable)
+{
+    return execControl(durable ? QStringLiteral("PRAGMA synchronous=FULL")
+                               : QStringLiteral("PRAGMA synchronous=OFF"));
 }
 
 int storedVersion()
 {
     QSqlQuery query(QSqlDatabase::database());
-    if (query.prepare(QStringLiteral("SELECT version FROM version WHERE id=0")) && query.exec()
-        && query.next())
+    if (query.prepare(QStringLiteral("SELECT version FROM version WHERE id=0")) && query.exec() &&
+        query.next())
         return query.value(0).toInt();
     return 0;
 }

@@ -7,7 +7,8 @@
 
 // The local store "velmaro.db" on the default QSQLITE connection: opening it,
 // creating a new file and bringing an older one up to the newest schema.
-namespace Database {
+namespace Database
+{
 
 inline constexpr int schemaVersion = 7;
 
@@ -49,6 +50,9 @@ SchemaResult ensureSchema(bool existed, const StatementHook &beforeStatement = {
 // Indexes that change no table, created at every start. False when one could
 // not be created (the program still runs, only slower).
 bool ensureIndexes();
+
+// PRAGMA synchronous=FULL when durable, else OFF (the benchmarks time both).
+bool setSynchronous(bool durable);
 
 // Schema version stored in the file; 0 when there is no version row.
 int storedVersion();

@@ -4,15 +4,18 @@
 #include "tracking/trackingtypes.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <QVector>
 
 #include <cstdio>
+#include <type_traits>
 
-// Storing the CSV replies of the tracking service in the default SQLite
-// connection. Each reply is one transaction; nothing here touches the scene.
-namespace Tracking {
+// Reading the CSV replies of the tracking service and storing them through
+// the store. Each reply is one transaction; nothing here touches the scene.
+namespace Tracking
+{
 
 // The sixteenth boat of a list gets the first colour again.
 inline constexpr int ColourCount = 15;
@@ -21,24 +24,73 @@ QString boatColour(int colourIndex);
 // UTF-8 when the body is valid UTF-8, else Latin-1 (older servers).
 QString decodeReplyBody(const QByteArray &body);
 
-// Calls f(QStringView line) for every line of text; "\n" and "\r\n" end a
-// line, and a final line break does not start another line.
-template<typename F>
-void forEachLine(QStringView text, F &&f)
+namespace Detail
 {
+inline QLatin1Char character(QStringView, char c)
+{
+    return QLatin1Char(c);
+}
+inline char character(QByteArrayView, char c)
+{
+    return c;
+}
+
+template <typename View, typename F> void forEachLineIn(View text, F &f)
+{
+    const auto lineFeed = character(text, '\n');
+    const auto carriageReturn = character(text, '\r');
     qsizetype begin = 0;
     const qsizetype size = text.size();
     while (begin < size) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), begin);
+        qsizetype end = text.indexOf(lineFeed, begin);
         const qsizetype next = end < 0 ? size : end + 1;
         if (end < 0)
             end = size;
         qsizetype stop = end;
-        if (stop > begin && text[stop - 1] == QLatin1Char('\r'))
+        if (stop > begin && text[stop - 1] == carriageReturn)
             --stop;
-        f(text.mid(begin, stop - begin));
+        const View line = text.sliced(begin, stop - begin);
         begin = next;
+        if constexpr (std::is_same_v<std::invoke_result_t<F &, View>, bool>) {
+            if (!f(line))
+                return;
+        } else {
+            f(line);
+        }
     }
+}
+} // namespace Detail
+
+// Calls f(line) for every line of text; "\n" and "\r\n" end a line, and a
+// final line break does not start another line. When f returns a bool,
+// false stops the walk.
+template <typename F> void forEachLine(QStringView text, F &&f)
+{
+    Detail::forEachLineIn(text, f);
+}
+template <typename F> void forEachLine(QByteArrayView text, F &&f)
+{
+    Detail::forEachLineIn(text, f);
+}
+
+// Splits a line at sep into exactly Count fields; false when it has another
+// number of fields.
+template <typename View, int Count> bool splitExactly(View line, char sep, View (&fields)[Count])
+{
+    const auto separator = Detail::character(line, sep);
+    qsizetype begin = 0;
+    for (int i = 0; i < Count - 1; ++i) {
+        const qsizetype at = line.indexOf(separator, begin);
+        if (at < 0)
+            return false;
+        fields[i] = line.sliced(begin, at - begin);
+        begin = at + 1;
+    }
+    const View last = line.sliced(begin);
+    if (last.indexOf(separator) >= 0)
+        return false;
+    fields[Count - 1] = last;
+    return true;
 }
 
 struct BoatListResult {
@@ -66,10 +118,10 @@ struct PositionsResult {
     bool committed = false;
     QVector<Fix> fixes; // the stored fixes in reply order; empty unless committed
     bool lastgetChanged = false;
-    int lastget = 0;        // new lastget when lastgetChanged
+    int lastget = 0; // new lastget when lastgetChanged
     int malformedLines = 0;
-    int skippedLines = 0;   // adjacent repeats and fixes not newer than those held
-    QString error;          // why the reply was rolled back
+    int skippedLines = 0; // adjacent repeats and fixes not newer than those held
+    QString error;        // why the reply was rolled back
 };
 
 // Positions reply for one boat. A line without exactly five ";" fields writes

@@ -13,28 +13,6 @@
 namespace Tracking
 {
 
-qint64 parsePositiveInteger(QStringView text, qint64 maxValue)
-{
-    const QStringView digits = text.trimmed();
-    // 19 digits already reach the end of qint64.
-    if (digits.isEmpty() || digits.size() > 18)
-        return 0;
-    qint64 value = 0;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return 0;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value > 0 && value <= maxValue ? value : 0;
-}
-
-bool isWellFormed(const RaceRecord &race)
-{
-    return race.eventId > 0 && race.taskId > 0 && !race.name.trimmed().isEmpty() &&
-           race.start > 0 && race.start <= maxRaceTime && race.end <= maxRaceTime &&
-           race.end > race.start;
-}
-
 QString raceListUrl(const QString &base)
 {
     return Config::stripTrailingSlash(base) + QLatin1String("/api/getRaces.php?csv=1");
@@ -55,12 +33,12 @@ ParsedRaceList parseRaceList(const QByteArray &body)
     forEachLine(QStringView(text), [&parsed](QStringView line) {
         if (line.trimmed().isEmpty())
             return;
-        const QList<QStringView> fields = line.split(QLatin1Char('|'));
-        if (fields.size() != 5) {
+        QStringView fields[5];
+        if (!splitExactly(line, '|', fields)) {
             ++parsed.skippedLines;
             return;
         }
-        RaceRecord race;
+        Race race;
         race.eventId = int(parsePositiveInteger(fields[0], std::numeric_limits<int>::max()));
         race.taskId = int(parsePositiveInteger(fields[1], std::numeric_limits<int>::max()));
         race.name = fields[2].trimmed().toString();

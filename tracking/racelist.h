@@ -1,6 +1,8 @@
 #ifndef VELMARO_TRACKING_RACELIST_H
 #define VELMARO_TRACKING_RACELIST_H
 
+#include "store/race.h"
+
 #include <QByteArray>
 #include <QNetworkRequest>
 #include <QObject>
@@ -16,40 +18,13 @@ class QNetworkReply;
 namespace Tracking
 {
 
-// A race as the service and the race dialog describe it.
-struct RaceRecord {
-    int eventId = 0;
-    int taskId = 0;
-    QString name;
-    qint64 start = 0; // Unix seconds
-    qint64 end = 0;
-
-    bool operator==(const RaceRecord &o) const
-    {
-        return eventId == o.eventId && taskId == o.taskId && name == o.name && start == o.start &&
-               end == o.end;
-    }
-};
-
-// Times are kept within what the int columns and the int time stamps of the
-// rest of the program hold.
-inline constexpr qint64 maxRaceTime = 2147483647;
-
-// A positive decimal integer of at most maxValue, digits only after trimming
-// white space (no sign, no fraction, no exponent); 0 for anything else.
-qint64 parsePositiveInteger(QStringView text, qint64 maxValue);
-
-// True when the numbers are positive and in range, the name is not blank and
-// the end lies after the start.
-bool isWellFormed(const RaceRecord &race);
-
 QString raceListUrl(const QString &base);
 // User agent "2.7.2" and the transfer timeout; no "Track-Type".
 QNetworkRequest makeRaceListRequest(const QString &base, int timeoutMs);
 
 struct ParsedRaceList {
-    QVector<RaceRecord> races; // in reply order; a pair may repeat
-    int skippedLines = 0;      // malformed lines (blank lines are not counted)
+    QVector<Race> races;  // in reply order; a pair may repeat
+    int skippedLines = 0; // malformed lines (blank lines are not counted)
 };
 
 // Decodes UTF-8, else Latin-1. Lines with another number of fields than five,
@@ -64,7 +39,7 @@ struct RaceListResult {
         Failed,      // any other network or HTTP error, timeout included
     };
     Status status = Failed;
-    QVector<RaceRecord> races;
+    QVector<Race> races;
     int skippedLines = 0;
     QString error; // for Failed: the reply's error text
 };
@@ -106,7 +81,6 @@ private:
 
 } // namespace Tracking
 
-Q_DECLARE_METATYPE(Tracking::RaceRecord)
 Q_DECLARE_METATYPE(Tracking::RaceListResult)
 
 #endif

@@ -2,7 +2,7 @@
 
 #include "platform/seams.h"
 #include "tracking/racelist.h"
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 #include "tracking/trackingclient.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
@@ -138,7 +138,7 @@ void RaceMenu::addRace()
     if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
         return;
     refresh(dialog.addedRace().id);
-    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().race.name)),
+    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)),
                  raceMessageMs);
 }
 
@@ -161,9 +161,9 @@ void RaceMenu::applyRaceList(const Tracking::RaceListResult &result)
         return;
     }
     if (!imported.added.isEmpty()) {
-        const RaceStore::StoredRace *newest = &imported.added.first();
-        for (const RaceStore::StoredRace &s : imported.added) {
-            if (s.race.start > newest->race.start)
+        const Race *newest = &imported.added.first();
+        for (const Race &s : imported.added) {
+            if (s.start > newest->start)
                 newest = &s;
         }
         refresh(newest->id);
@@ -228,11 +228,11 @@ bool RaceMenu::removeRaceWithId(int id)
     if (Seams::showMessage(ask) != QMessageBox::Yes)
         return false;
 
-    const RaceStore::StoredRace stored = RaceStore::race(id);
+    const Race stored = RaceStore::race(id);
     const RaceStore::RemoveResult result = RaceStore::remove(id);
     switch (result.status) {
     case RaceStore::RemoveResult::Removed:
-        m_tracking->discardRace(stored.race.eventId, stored.race.taskId);
+        m_tracking->discardRace(stored.eventId, stored.taskId);
         break;
     case RaceStore::RemoveResult::Seeded:
         emit message(tr("Die mitgelieferten Regatten können nicht entfernt werden."),

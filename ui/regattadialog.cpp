@@ -21,7 +21,7 @@ QDateTimeEdit *makeTimeEdit(const QDateTime &value, QWidget *parent)
     edit->setCalendarPopup(true);
     // The int time stamps of the store end in January 2038.
     edit->setDateTimeRange(QDateTime::fromSecsSinceEpoch(1),
-                           QDateTime::fromSecsSinceEpoch(Tracking::maxRaceTime));
+                           QDateTime::fromSecsSinceEpoch(maxRaceTime));
     edit->setDateTime(value);
     return edit;
 }

@@ -1,7 +1,7 @@
 #ifndef VELMARO_UI_REGATTADIALOG_H
 #define VELMARO_UI_REGATTADIALOG_H
 
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 
 #include <QDialog>
 
@@ -23,7 +23,7 @@ public:
     // table regatta.
     bool submit();
     // The race stored by submit(); id 0 before.
-    RaceStore::StoredRace addedRace() const { return m_added; }
+    Race addedRace() const { return m_added; }
     // The input as the fields hold it.
     RaceStore::RaceInput input() const;
 
@@ -48,7 +48,7 @@ private:
     QDateTimeEdit *m_end;
     QLabel *m_message;
     QDialogButtonBox *m_buttons;
-    RaceStore::StoredRace m_added;
+    Race m_added;
 };
 
 #endif

@@ -6,13 +6,17 @@
 
 #include "benchresult.h"
 #include "benchtiles.h"
-#include "store/database.h"
 #include "map/geo.h"
 #include "map/karte.h"
+#include "platform/seams.h"
+#include "store/boatstore.h"
+#include "store/database.h"
+#include "store/fixwriter.h"
+#include "store/preferences.h"
+#include "store/transaction.h"
+#include "tracking/trackingclient.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
-#include "platform/seams.h"
-#include "tracking/trackingclient.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,8 +24,6 @@
 #include <QFile>
 #include <QSlider>
 #include <QSplitter>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -48,39 +50,31 @@ void writeTiles(const QString &cache, int zoom)
 
 bool fillRace()
 {
-    QSqlDatabase db = QSqlDatabase::database();
-    db.transaction();
-    QSqlQuery ship;
-    ship.prepare(QStringLiteral(
-        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
-        "lastget, show, follow) VALUES (:id, 10, :name, 'S', 'T', :klasse, :nr, :farbe, 0, "
-        "'true', :follow)"));
-    QSqlQuery fix;
-    fix.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
-                               "VALUES (:id, 10, :t, :lat, :lng)"));
+    Transaction transaction;
     // Ids from 101: the loader leaves boat 38 out. The map follows the first.
     for (int b = 101; b < 101 + boats; ++b) {
-        ship.bindValue(QStringLiteral(":id"), b);
-        ship.bindValue(QStringLiteral(":follow"),
-                       b == 101 ? QStringLiteral("true") : QStringLiteral("false"));
-        ship.bindValue(QStringLiteral(":name"), QStringLiteral("Boot %1").arg(b));
-        ship.bindValue(QStringLiteral(":klasse"), QStringLiteral("ORC %1").arg(b % 4));
-        ship.bindValue(QStringLiteral(":nr"), QStringLiteral("%1").arg(b, 3, 10, QLatin1Char('0')));
-        ship.bindValue(QStringLiteral(":farbe"),
-                       QStringLiteral("#%1").arg(b * 0x2a3b1 & 0xffffff, 6, 16, QLatin1Char('0')));
-        if (!ship.exec())
+        BoatRow boat;
+        boat.id = b;
+        boat.regattaId = 10;
+        boat.name = QStringLiteral("Boot %1").arg(b);
+        boat.skipper = QStringLiteral("S");
+        boat.team = QStringLiteral("T");
+        boat.klasse = QStringLiteral("ORC %1").arg(b % 4);
+        boat.startnr = QStringLiteral("%1").arg(b, 3, 10, QLatin1Char('0'));
+        boat.farbe = QStringLiteral("#%1").arg(b * 0x2a3b1 & 0xffffff, 6, 16, QLatin1Char('0'));
+        boat.follow = b == 101;
+        if (!BoatStore::insertBoat(boat))
+            return false;
+        FixWriter writer(b, 10);
+        if (!writer.prepare())
             return false;
         for (int k = 0; k < fixesPerBoat; ++k) {
-            fix.bindValue(QStringLiteral(":id"), b);
-            fix.bindValue(QStringLiteral(":t"), raceStart + 60 * k);
-            fix.bindValue(QStringLiteral(":lat"),
-                          43.98 - k * 0.0012 + 0.002 * std::sin(b + k * 0.1));
-            fix.bindValue(QStringLiteral(":lng"), 15.36 + k * 0.0009 + b * 0.0004);
-            if (!fix.exec())
+            if (!writer.insert(43.98 - k * 0.0012 + 0.002 * std::sin(b + k * 0.1),
+                               15.36 + k * 0.0009 + b * 0.0004, raceStart + 60 * k))
                 return false;
         }
     }
-    return db.commit();
+    return transaction.commit();
 }
 
 // Ticks from the slider minimum, each with its repaint; returns ticks per second.
@@ -107,14 +101,13 @@ int main(int argc, char *argv[])
     QDir::setCurrent(dir.path());
     Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &) { return QMessageBox::Ok; });
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("velmaro.db")));
-    if (!db.open() || Database::ensureSchema(false) != Database::SchemaResult::Created ||
-        !fillRace()) {
+    if (!Database::open(QDir(dir.path()).filePath(QStringLiteral("velmaro.db"))).ok ||
+        Database::ensureSchema(false) != Database::SchemaResult::Created || !fillRace()) {
         std::fprintf(stderr, "cannot prepare the database\n");
         return 1;
     }
-    QSqlQuery(QStringLiteral("UPDATE prefs SET loadmaps=0, autoload=0"));
+    Preferences::set(Pref::LoadMaps, false);
+    Preferences::set(Pref::Autoload, false);
 
     int status = 0;
     {

@@ -4,21 +4,23 @@
 // folder; prints its figures.
 // Usage: bench_leaderboard_window [ticks [paused moves]]
 
-#include "store/database.h"
 #include "map/karte.h"
+#include "platform/seams.h"
+#include "store/boatstore.h"
+#include "store/database.h"
+#include "store/fixwriter.h"
+#include "store/preferences.h"
+#include "store/transaction.h"
+#include "tracking/trackingclient.h"
 #include "ui/leaderboardpanel.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
-#include "platform/seams.h"
-#include "tracking/trackingclient.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSlider>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -41,36 +43,31 @@ bool fillRace()
     const GeoPoint start(43.978650, 15.362750);
     const GeoPoint mark(44.188733, 14.845183);
     const double bearing = Geo::bearingTo(start, mark);
-    QSqlDatabase db = QSqlDatabase::database();
-    db.transaction();
-    QSqlQuery ship;
-    ship.prepare(QStringLiteral(
-        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
-        "lastget, show, follow) VALUES (:id, 21, :name, 'S', 'T', :klasse, :nr, '#3060c0', 0, "
-        "'true', 'false')"));
-    QSqlQuery fix;
-    fix.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
-                               "VALUES (:id, 21, :t, :lat, :lng)"));
+    Transaction transaction;
     for (int b = 101; b < 101 + boats; ++b) {
-        ship.bindValue(QStringLiteral(":id"), b);
-        ship.bindValue(QStringLiteral(":name"), QStringLiteral("Boot %1").arg(b));
-        ship.bindValue(QStringLiteral(":klasse"), QStringLiteral("ORC %1").arg(b % 4));
-        ship.bindValue(QStringLiteral(":nr"), QString::number(b));
-        if (!ship.exec())
+        BoatRow boat;
+        boat.id = b;
+        boat.regattaId = 21;
+        boat.name = QStringLiteral("Boot %1").arg(b);
+        boat.skipper = QStringLiteral("S");
+        boat.team = QStringLiteral("T");
+        boat.klasse = QStringLiteral("ORC %1").arg(b % 4);
+        boat.startnr = QString::number(b);
+        boat.farbe = QStringLiteral("#3060c0");
+        if (!BoatStore::insertBoat(boat))
+            return false;
+        FixWriter writer(b, 21);
+        if (!writer.prepare())
             return false;
         const double kmPerMinute = (4.0 + (b % 17) * 0.3) * 1.852 / 60.0;
         const GeoPoint from = Geo::destinationPoint(start, 1.0 + (b % 5) * 0.1, 150.0);
         for (int k = 0; k < fixesPerBoat; ++k) {
             const GeoPoint p = Geo::destinationPoint(from, kmPerMinute * k, bearing);
-            fix.bindValue(QStringLiteral(":id"), b);
-            fix.bindValue(QStringLiteral(":t"), raceStart + 60 * k);
-            fix.bindValue(QStringLiteral(":lat"), p.lat());
-            fix.bindValue(QStringLiteral(":lng"), p.lng());
-            if (!fix.exec())
+            if (!writer.insert(p.lat(), p.lng(), raceStart + 60 * k))
                 return false;
         }
     }
-    return db.commit();
+    return transaction.commit();
 }
 
 struct Figures {
@@ -115,14 +112,13 @@ int main(int argc, char *argv[])
     Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &) { return QMessageBox::Ok; });
     Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(1400000000); });
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("velmaro.db")));
-    if (!db.open() || Database::ensureSchema(false) != Database::SchemaResult::Created ||
-        !fillRace()) {
+    if (!Database::open(QDir(dir.path()).filePath(QStringLiteral("velmaro.db"))).ok ||
+        Database::ensureSchema(false) != Database::SchemaResult::Created || !fillRace()) {
         std::fprintf(stderr, "cannot prepare the database\n");
         return 1;
     }
-    QSqlQuery(QStringLiteral("UPDATE prefs SET loadmaps=0, autoload=0"));
+    Preferences::set(Pref::LoadMaps, false);
+    Preferences::set(Pref::Autoload, false);
 
     {
         MainWindow window;

@@ -7,12 +7,17 @@
 // Usage: bench_scene [boats [fixes [seconds between fixes]]]
 
 #include "benchresult.h"
-#include "scene/course.h"
-#include "scene/gateitem.h"
 #include "map/geo.h"
 #include "platform/platform.h"
+#include "platform/seams.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
+#include "store/boatstore.h"
+#include "store/database.h"
+#include "store/fixwriter.h"
+#include "store/transaction.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,8 +25,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -41,38 +44,26 @@ const int viewHeight = 1080;
 // the Biograd area, so the whole fleet stays inside the view.
 bool generate(int boats, int fixes, int interval, int start)
 {
-    QSqlDatabase db = QSqlDatabase::database();
-    QSqlQuery q;
-    if (!q.exec(QStringLiteral(
-            "create table ship (id INTEGER primary key,regatta_id int, name varchar(100), "
-            "skipper varchar(100), team varchar(100), klasse varchar(100), startnr "
-            "varchar(100), farbe varchar(7), lastget int, show boolean, follow boolean)")) ||
-        !q.exec(QStringLiteral(
-            "create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, regatta_id int, "
-            "tstamp int, lat numeric(9,6), lng numeric(9,6))")))
+    if (Database::ensureSchema(false) != Database::SchemaResult::Created)
         return false;
     QRandomGenerator random(2011);
-    db.transaction();
-    QSqlQuery ship;
-    ship.prepare(QStringLiteral(
-        "INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
-        "lastget, show, follow) VALUES (:id, :r, :name, '', '', :klasse, :startnr, :farbe, 0, "
-        "'true', :follow)"));
-    QSqlQuery fix;
-    fix.prepare(QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
-                               "VALUES (:s, :r, :t, :lat, :lng)"));
+    Transaction transaction;
+    if (!transaction.isOpen())
+        return false;
     for (int b = 1; b <= boats; ++b) {
-        const int id = b < 38 ? b : b + 1; // boat 38 is never shown
-        ship.bindValue(QStringLiteral(":id"), id);
-        ship.bindValue(QStringLiteral(":r"), eventId);
-        ship.bindValue(QStringLiteral(":name"), QStringLiteral("Boot %1").arg(id));
-        ship.bindValue(QStringLiteral(":klasse"), QStringLiteral("Klasse %1").arg(b % 4));
-        ship.bindValue(QStringLiteral(":startnr"), QString::number(b));
-        ship.bindValue(QStringLiteral(":farbe"), QColor::fromHsv((b * 37) % 360, 230, 220).name());
-        ship.bindValue(QStringLiteral(":follow"), QStringLiteral("false"));
-        if (!ship.exec())
+        BoatRow boat;
+        boat.id = b < 38 ? b : b + 1; // boat 38 is never shown
+        boat.regattaId = eventId;
+        boat.name = QStringLiteral("Boot %1").arg(boat.id);
+        boat.klasse = QStringLiteral("Klasse %1").arg(b % 4);
+        boat.startnr = QString::number(b);
+        boat.farbe = QColor::fromHsv((b * 37) % 360, 230, 220).name();
+        if (!BoatStore::insertBoat(boat))
             return false;
 
+        FixWriter writer(boat.id, eventId);
+        if (!writer.prepare())
+            return false;
         GeoPoint pos(43.2 + 0.8 * random.generateDouble(), 15.0 + 1.4 * random.generateDouble());
         double heading = 360.0 * random.generateDouble();
         const double turn =
@@ -80,25 +71,19 @@ bool generate(int boats, int fixes, int interval, int start)
         const double knots = 5.0 + 4.0 * random.generateDouble();
         const double step = knots * 1.852 / 3600.0 * interval;
         for (int k = 0; k < fixes; ++k) {
-            fix.bindValue(QStringLiteral(":s"), id);
-            fix.bindValue(QStringLiteral(":r"), eventId);
-            fix.bindValue(QStringLiteral(":t"), start + k * interval);
-            fix.bindValue(QStringLiteral(":lat"),
-                          pos.lat() + 0.00004 * (random.generateDouble() - 0.5));
-            fix.bindValue(QStringLiteral(":lng"),
-                          pos.lng() + 0.00004 * (random.generateDouble() - 0.5));
-            if (!fix.exec())
+            const double lat = pos.lat() + 0.00004 * (random.generateDouble() - 0.5);
+            const double lng = pos.lng() + 0.00004 * (random.generateDouble() - 0.5);
+            if (!writer.insert(lat, lng, start + k * interval))
                 return false;
             heading =
                 std::fmod(heading + turn + 2.0 * (random.generateDouble() - 0.5) + 360.0, 360.0);
             pos = Geo::destinationPoint(pos, step, heading);
         }
     }
-    if (!db.commit())
+    if (!transaction.commit())
         return false;
     // The viewer creates this index at start-up.
-    return q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS track_regatta_ship_tstamp ON "
-                                 "track (regatta_id, ship_id, tstamp)"));
+    return Database::ensureIndexes();
 }
 
 // What the time slider does for one moment, for every boat.
@@ -128,15 +113,9 @@ double readFloor(int *rows)
 {
     QElapsedTimer timer;
     timer.start();
-    QSqlQuery q;
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ship_id, lat, lng, tstamp FROM track WHERE regatta_id = :r "
-                             "ORDER BY ship_id, tstamp"));
-    q.bindValue(QStringLiteral(":r"), eventId);
-    q.exec();
     std::vector<TrackPoint> points;
-    while (q.next())
-        points.emplace_back(q.value(1).toDouble(), q.value(2).toDouble(), q.value(3).toInt(), 0.0);
+    for (const FixRow &fix : BoatStore::raceFixes(eventId))
+        points.emplace_back(fix.lat, fix.lng, fix.tstamp, 0.0);
     *rows = int(points.size());
     return timer.nsecsElapsed() / 1e6;
 }
@@ -204,9 +183,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
 
     QTemporaryDir dir;
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(dir.filePath(QStringLiteral("velmaro.db")));
-    if (!db.open())
+    Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &) { return QMessageBox::Ok; });
+    if (!Database::open(dir.filePath(QStringLiteral("velmaro.db"))).ok)
         return 1;
 
     QElapsedTimer timer;

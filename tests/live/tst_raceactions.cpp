@@ -7,7 +7,7 @@
 #include "platform/seams.h"
 #include "scene/ship.h"
 #include "testdatabase.h"
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 #include "tracking/trackingclient.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
@@ -44,7 +44,7 @@ private:
     void start() { m_regatta = std::make_unique<Regatta>(m_window.get(), 10, 88); }
     int addRace(const QString &name, int eventId, int taskId, qint64 start, qint64 end)
     {
-        const RaceStore::InsertResult r = RaceStore::insert({eventId, taskId, name, start, end});
+        const RaceStore::InsertResult r = RaceStore::insert({0, eventId, taskId, name, start, end});
         return r.status == RaceStore::InsertResult::Inserted ? r.stored.id : 0;
     }
     bool waitIdle()

@@ -15,7 +15,6 @@
 
 #include <memory>
 
-using Tracking::RaceRecord;
 
 namespace
 {
@@ -67,27 +66,27 @@ private slots:
     void parse_data()
     {
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QList<RaceRecord>>("races");
+        QTest::addColumn<QList<Race>>("races");
         QTest::addColumn<int>("skipped");
 
-        const RaceRecord live{30, 300, QStringLiteral("Live"), 1699989200, 1700086400};
-        const RaceRecord woche{5, 1, QStringLiteral("Kieler Wöche"), 10, 20};
-        QTest::newRow("empty") << QByteArray() << QList<RaceRecord>{} << 0;
+        const Race live{0, 30, 300, QStringLiteral("Live"), 1699989200, 1700086400};
+        const Race woche{0, 5, 1, QStringLiteral("Kieler Wöche"), 10, 20};
+        QTest::newRow("empty") << QByteArray() << QList<Race>{} << 0;
         QTest::newRow("one line") << QByteArray("30|300|Live|1699989200|1700086400\n")
-                                  << QList<RaceRecord>{live} << 0;
+                                  << QList<Race>{live} << 0;
         QTest::newRow("no final break, CRLF, blank lines")
             << QByteArray("\r\n30|300|Live|1699989200|1700086400\r\n\r\n  \n10|88|A|1|2")
-            << QList<RaceRecord>{live, {10, 88, QStringLiteral("A"), 1, 2}} << 0;
+            << QList<Race>{live, {0, 10, 88, QStringLiteral("A"), 1, 2}} << 0;
         QTest::newRow("fields trimmed") << QByteArray(" 30 | 300 |  Live |1699989200 | 1700086400")
-                                        << QList<RaceRecord>{live} << 0;
+                                        << QList<Race>{live} << 0;
         QTest::newRow("UTF-8 name") << QByteArray("\xEF\xBB\xBF"
                                                   "5|1|Kieler W\xC3\xB6"
                                                   "che|10|20\n")
-                                    << QList<RaceRecord>{woche} << 0;
+                                    << QList<Race>{woche} << 0;
         QTest::newRow("Latin-1 name")
             << QByteArray("5|1|Kieler W\xF6"
                           "che|10|20\n")
-            << QList<RaceRecord>{{5, 1, QStringLiteral("Kieler Wöche"), 10, 20}} << 0;
+            << QList<Race>{{0, 5, 1, QStringLiteral("Kieler Wöche"), 10, 20}} << 0;
 
         const char *const bad[] = {
             "30|300|Live|1699989200",                     // four fields
@@ -109,14 +108,14 @@ private slots:
         };
         for (const char *line : bad) {
             QTest::newRow(line) << (QByteArray(line) + "\n30|300|Live|1699989200|1700086400\n")
-                                << QList<RaceRecord>{live} << 1;
+                                << QList<Race>{live} << 1;
         }
     }
 
     void parse()
     {
         QFETCH(QByteArray, body);
-        QFETCH(QList<RaceRecord>, races);
+        QFETCH(QList<Race>, races);
         QFETCH(int, skipped);
         const Tracking::ParsedRaceList parsed = Tracking::parseRaceList(body);
         QCOMPARE(parsed.races, races);

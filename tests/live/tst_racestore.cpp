@@ -1,7 +1,10 @@
 // The race store on a version-7 database: adding races by hand and from a
 // list, a reopen of the file, removal with boats and fixes in one
-// transaction, and the dialog's validation.
-#include "tracking/racestore.h"
+// transaction, and the dialog's validation; the preferences and the race and
+// boat switches written and read back.
+#include "store/boatstore.h"
+#include "store/preferences.h"
+#include "store/racestore.h"
 
 #include "testdatabase.h"
 #include "trackingschema.h"
@@ -16,16 +19,21 @@ Q_DECLARE_METATYPE(RaceStore::RaceInput)
 
 using RaceStore::RaceInput;
 using RaceStore::RacePair;
-using Tracking::RaceRecord;
 using Inserted = RaceStore::InsertResult;
 using Removed = RaceStore::RemoveResult;
 
 namespace
 {
 
-const RaceRecord liveRace{30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800,
+const Race liveRace{0, 30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800,
                           1700000000 + 86400};
-const RaceRecord second{31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
+const Race second{0, 31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
+
+Race stored(Race race, int id)
+{
+    race.id = id;
+    return race;
+}
 
 } // namespace
 
@@ -75,12 +83,12 @@ private slots:
     {
         // A gap below the highest id is not reused.
         QVERIFY(m_db->exec({"INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)"}));
-        RaceRecord named = liveRace;
+        Race named = liveRace;
         named.name = QStringLiteral("  Kieler Woche Live  ");
         const Inserted r = RaceStore::insert(named);
         QCOMPARE(r.status, Inserted::Inserted);
         QCOMPARE(r.stored.id, 8);
-        QCOMPARE(r.stored.race, liveRace);
+        QCOMPARE(r.stored, stored(liveRace, 8));
         QCOMPARE(m_db->scalar("SELECT name||von||'-'||bis||showcompletetracks FROM regatta "
                               "WHERE id=8")
                      .toString(),
@@ -89,11 +97,11 @@ private slots:
         QVERIFY(!RaceStore::exists(30, 301));
 
         bool ok = false;
-        const QVector<RaceStore::StoredRace> list = RaceStore::races(&ok);
+        const QVector<Race> list = RaceStore::races(&ok);
         QVERIFY(ok);
         QCOMPARE(list.size(), 4);
-        QCOMPARE(list.at(0).race.eventId, 30);
-        QCOMPARE(list.at(1).race.eventId, 21);
+        QCOMPARE(list.at(0).eventId, 30);
+        QCOMPARE(list.at(1).eventId, 21);
         QVERIFY(!RaceStore::isSeeded(list.at(0)));
         QVERIFY(RaceStore::isSeeded(list.at(1)) && RaceStore::isSeeded(list.at(2)));
         QCOMPARE(RaceStore::knownPairs(),
@@ -102,9 +110,9 @@ private slots:
 
     void insertRefusesKnownPairAndMalformedRecord_data()
     {
-        QTest::addColumn<RaceRecord>("race");
+        QTest::addColumn<Race>("race");
         QTest::addColumn<int>("status");
-        RaceRecord r = liveRace;
+        Race r = liveRace;
         r.eventId = 10;
         r.taskId = 88;
         QTest::newRow("seeded pair") << r << int(Inserted::Duplicate);
@@ -123,7 +131,7 @@ private slots:
     }
     void insertRefusesKnownPairAndMalformedRecord()
     {
-        QFETCH(RaceRecord, race);
+        QFETCH(Race, race);
         QFETCH(int, status);
         QCOMPARE(int(RaceStore::insert(race).status), status);
         QCOMPARE(m_db->count("regatta"), 2);
@@ -131,16 +139,16 @@ private slots:
 
     void importAddsOnlyUnknownWellFormedRaces()
     {
-        const RaceRecord seeded{10, 88, QStringLiteral("Anderer Name"), 1, 2};
-        const RaceRecord broken{32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
-        const QVector<RaceRecord> list{seeded, liveRace, broken, liveRace, second};
+        const Race seeded{0, 10, 88, QStringLiteral("Anderer Name"), 1, 2};
+        const Race broken{0, 32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
+        const QVector<Race> list{seeded, liveRace, broken, liveRace, second};
 
         const RaceStore::ImportResult r = RaceStore::importRaces(list);
         QVERIFY(r.ok);
         QCOMPARE(r.added.size(), 2);
-        QCOMPARE(r.added.at(0).race, liveRace);
+        QCOMPARE(r.added.at(0), stored(liveRace, 3));
         QCOMPARE(r.added.at(0).id, 3);
-        QCOMPARE(r.added.at(1).race, second);
+        QCOMPARE(r.added.at(1), stored(second, 4));
         QCOMPARE(r.added.at(1).id, 4);
         QCOMPARE(r.known, 2);
         QCOMPARE(r.invalid, 1);
@@ -190,7 +198,7 @@ private slots:
         // Boats and fixes carry only the event number: another task of event 10
         // shares them with the seeded race, so removing it must not take them.
         const int id =
-            RaceStore::insert({10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000})
+            RaceStore::insert({0, 10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000})
                 .stored.id;
         QVERIFY(addBoats(10, 2, 3));
         const Removed r = RaceStore::remove(id);
@@ -214,6 +222,60 @@ private slots:
         QVERIFY(m_db->exec({"DROP TRIGGER keep"}));
         QCOMPARE(RaceStore::remove(id).status, Removed::Removed);
         QCOMPARE(counts(30), (QList<int>{0, 0, 0}));
+    }
+
+    void preferencesRoundTrip_data()
+    {
+        QTest::addColumn<int>("pref");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("interval"); // stored loadinterval
+        QTest::addColumn<int>("minutes");  // as loaded
+        QTest::newRow("loadmaps off") << int(Pref::LoadMaps) << false << 7 << 7;
+        QTest::newRow("autoload on, interval 0") << int(Pref::Autoload) << true << 0 << 5;
+        QTest::newRow("autoload off, interval -3") << int(Pref::Autoload) << false << -3 << 5;
+        QTest::newRow("lookforupdate off") << int(Pref::LookForUpdate) << false << 10 << 10;
+        QTest::newRow("no row") << -1 << false << 0 << 5;
+    }
+    void preferencesRoundTrip()
+    {
+        QFETCH(int, pref);
+        QFETCH(bool, on);
+        QFETCH(int, interval);
+        QFETCH(int, minutes);
+        QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadinterval=%1").arg(interval)}));
+        if (pref < 0) {
+            QVERIFY(m_db->exec({"DELETE FROM prefs"}));
+            const Preferences p = Preferences::load();
+            QVERIFY(!p.has(Pref::LoadMaps) && !p.has(Pref::Autoload) &&
+                    !p.has(Pref::LookForUpdate));
+            QVERIFY(!p.loadMaps && !p.autoload && p.lookForUpdate);
+            QCOMPARE(p.pollInterval, minutes);
+            return;
+        }
+        QVERIFY(Preferences::set(Pref(pref), on));
+        QCOMPARE(Preferences::read(Pref(pref)), std::optional<bool>(on));
+        const Preferences p = Preferences::load();
+        QVERIFY(p.has(Pref::LoadMaps) && p.has(Pref::Autoload) && p.has(Pref::LookForUpdate));
+        const bool loaded[] = {p.loadMaps, p.autoload, p.lookForUpdate};
+        QCOMPARE(loaded[pref], on);
+        QCOMPARE(p.pollInterval, minutes);
+    }
+
+    void raceAndBoatSwitchesReachTheTables()
+    {
+        QVERIFY(addBoats(21, 2, 0)); // boats 100 and 101
+        QVERIFY(RaceStore::setShowCompleteTracks(2, true));
+        QVERIFY(RaceStore::race(2).showCompleteTracks && !RaceStore::race(1).showCompleteTracks);
+        QVERIFY(BoatStore::storeShowFollow(100, false, true));
+        QVERIFY(BoatStore::storeOnlyFollowed(21, 101, true));
+        const QString flags = QStringLiteral("SELECT group_concat(id||show||follow) FROM ship");
+        QCOMPARE(m_db->scalar(flags).toString(), QStringLiteral("100falsefalse,101truetrue"));
+        QVERIFY(BoatStore::clearFollow(21) && BoatStore::storeFollow(100, true));
+        bool ok = false;
+        const QVector<BoatRow> boats = BoatStore::boats(21, &ok);
+        QVERIFY(ok);
+        QCOMPARE(boats.size(), 2);
+        QVERIFY(boats.at(0).follow && !boats.at(0).show && !boats.at(1).follow && boats.at(1).show);
     }
 
     void validate_data()
@@ -244,7 +306,7 @@ private slots:
         in.end = in.start - 60;
         QTest::newRow("end before start") << in << QStringList{RaceStore::endBeforeStartMessage()};
         in = good;
-        in.end = Tracking::maxRaceTime + 1;
+        in.end = maxRaceTime + 1;
         QTest::newRow("after 2038") << in << QStringList{RaceStore::timeRangeMessage()};
         in = good;
         in.eventText = QStringLiteral("10");

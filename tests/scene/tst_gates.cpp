@@ -36,6 +36,8 @@ private slots:
     void derivedEndsAndCentres_data();
     void derivedEndsAndCentres();
     void explicitEndWithOneZeroKept();
+    void courseSelection_data();
+    void courseSelection();
     void boundingRectNormalisedForGatePointingUpLeft();
     void gateDrawnInPartialRepaint();
 };
@@ -100,6 +102,36 @@ void TestGates::explicitEndWithOneZeroKept()
     QCOMPARE(b.centre(), GeoPoint(43.0, 15.0));
     GateItem c(43.0, 15.0, 0.0, 0.0, 90.0, 10.0, QStringLiteral("c"), false);
     QVERIFY(c.posB().lng() > 15.1 && std::abs(c.posB().lat() - 43.0) < 0.01);
+}
+
+void TestGates::courseSelection_data()
+{
+    QTest::addColumn<int>("eventId");
+    QTest::addColumn<int>("taskId");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start");
+    QTest::newRow("10/88") << 10 << 88 << 11 << QStringLiteral("Biograd Start");
+    QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
+    QTest::newRow("104/218") << 104 << 218 << 10 << QStringLiteral("Dugi Otok North");
+    QTest::newRow("104/220") << 104 << 220 << 10 << QStringLiteral("Dugi Otok North");
+    QTest::newRow("21/121") << 21 << 121 << 0 << QString();
+    QTest::newRow("104/221") << 104 << 221 << 0 << QString();
+}
+
+void TestGates::courseSelection()
+{
+    QFETCH(int, eventId);
+    QFETCH(int, taskId);
+    QFETCH(int, count);
+    QFETCH(QString, first);
+    const QList<GateItem *> gates = buildCourse(eventId, taskId);
+    QCOMPARE(gates.size(), count);
+    if (count > 0) {
+        QCOMPARE(gates.first()->name(), first);
+        QCOMPARE(gates.last()->name(), QStringLiteral("Biograd Ziel"));
+    }
+    qDeleteAll(gates);
 }
 
 void TestGates::boundingRectNormalisedForGatePointingUpLeft()

@@ -62,11 +62,29 @@ class TestShipLoader : public QObject
 {
     Q_OBJECT
 private slots:
+    void loadShipsOrder();
     void loadShipsFlagsFromText_data();
     void loadShipsFlagsFromText();
     void storedFixMomentDoesNotTurnBoatNorth();
     void placeShipsTimeRange();
 };
+
+void TestShipLoader::loadShipsOrder()
+{
+    TestDatabase db;
+    QVERIFY(db.exec({createShip, createTrack}));
+    QVERIFY(insertShip(5, 21, QStringLiteral("B"), QStringLiteral("2")));
+    QVERIFY(insertShip(3, 21, QStringLiteral("A"), QStringLiteral("10")));
+    QVERIFY(insertShip(38, 21, QStringLiteral("A"), QStringLiteral("1")));
+    QVERIFY(insertShip(7, 21, QString(), QStringLiteral("3")));
+    QVERIFY(insertShip(9, 21, QStringLiteral("A"), QStringLiteral("2"), QStringLiteral("blau?")));
+    ShipLoader loader;
+    const QList<Ship *> ships = loader.loadShips(21, committedStrip());
+    // Empty class first; start numbers compare as text; boat 38 never appears.
+    QCOMPARE(ids(ships), (QList<int>{7, 3, 9, 5}));
+    QCOMPARE(ships.at(2)->colour(), Ship::fallbackColour());
+    qDeleteAll(ships);
+}
 
 void TestShipLoader::loadShipsFlagsFromText_data()
 {

@@ -48,6 +48,7 @@ class TestShipModel : public QObject
 {
     Q_OBJECT
 private slots:
+    void trackAddPointBuildsSegments();
     void positionBetweenFixes();
     void positionBeforeFirstFix_data();
     void positionBeforeFirstFix();
@@ -57,6 +58,20 @@ private slots:
     void simplify_data();
     void simplify();
 };
+
+void TestShipModel::trackAddPointBuildsSegments()
+{
+    Track track(QStringLiteral("t"));
+    track.addPoint(43.0, 15.0, 100, 0.0);
+    QCOMPARE(track.segmentCount(), 0);
+    track.addPoint(43.2, 14.8, 200, 0.0);
+    track.addPoint(42.9, 15.1, 300, 0.0);
+    QCOMPARE(track.segmentCount(), 2);
+    const TrackSegment &s = track.segmentAt(1);
+    QCOMPARE(s.start, GeoPoint(43.2, 14.8));
+    QCOMPARE(s.end, GeoPoint(42.9, 15.1));
+    QCOMPARE(s.tstamp, 300);
+}
 
 void TestShipModel::positionBetweenFixes()
 {

@@ -1,4 +1,4 @@
-#include "tracking/racestore.h"
+#include "store/racestore.h"
 
 #include <QSet>
 #include <QSqlDatabase>
@@ -14,19 +14,17 @@ namespace RaceStore
 namespace
 {
 
-using Tracking::RaceRecord;
-
-StoredRace rowOf(const QSqlQuery &q)
+Race rowOf(const QSqlQuery &q)
 {
-    StoredRace s;
-    s.id = q.value(0).toInt();
-    s.race.eventId = q.value(1).toInt();
-    s.race.taskId = q.value(2).toInt();
-    s.race.name = q.value(3).toString();
-    s.race.start = q.value(4).toLongLong();
-    s.race.end = q.value(5).toLongLong();
-    s.showCompleteTracks = q.value(6).toInt() == 1;
-    return s;
+    Race r;
+    r.id = q.value(0).toInt();
+    r.eventId = q.value(1).toInt();
+    r.taskId = q.value(2).toInt();
+    r.name = q.value(3).toString();
+    r.start = q.value(4).toLongLong();
+    r.end = q.value(5).toLongLong();
+    r.showCompleteTracks = q.value(6).toInt() == 1;
+    return r;
 }
 
 const QString selectColumns =
@@ -51,7 +49,7 @@ bool pairStored(QSqlDatabase &db, int eventId, int taskId, bool *exists, QString
 }
 
 // Inserts one row inside the caller's transaction.
-bool insertRow(QSqlDatabase &db, const RaceRecord &race, StoredRace *stored, QString *error)
+bool insertRow(QSqlDatabase &db, const Race &race, Race *stored, QString *error)
 {
     QSqlQuery next(db);
     if (!next.exec(QStringLiteral("SELECT coalesce(max(id), 0) + 1 FROM regatta")) ||
@@ -59,10 +57,10 @@ bool insertRow(QSqlDatabase &db, const RaceRecord &race, StoredRace *stored, QSt
         *error = next.lastError().text();
         return false;
     }
-    StoredRace s;
+    Race s = race;
     s.id = next.value(0).toInt();
-    s.race = race;
-    s.race.name = race.name.trimmed();
+    s.name = race.name.trimmed();
+    s.showCompleteTracks = false;
     QSqlQuery insert(db);
     if (!insert.prepare(QStringLiteral(
             "INSERT INTO regatta (id, event_id, task_id, name, von, bis, showcompletetracks) "
@@ -71,11 +69,11 @@ bool insertRow(QSqlDatabase &db, const RaceRecord &race, StoredRace *stored, QSt
         return false;
     }
     insert.bindValue(QStringLiteral(":id"), s.id);
-    insert.bindValue(QStringLiteral(":event_id"), s.race.eventId);
-    insert.bindValue(QStringLiteral(":task_id"), s.race.taskId);
-    insert.bindValue(QStringLiteral(":name"), s.race.name);
-    insert.bindValue(QStringLiteral(":von"), s.race.start);
-    insert.bindValue(QStringLiteral(":bis"), s.race.end);
+    insert.bindValue(QStringLiteral(":event_id"), s.eventId);
+    insert.bindValue(QStringLiteral(":task_id"), s.taskId);
+    insert.bindValue(QStringLiteral(":name"), s.name);
+    insert.bindValue(QStringLiteral(":von"), s.start);
+    insert.bindValue(QStringLiteral(":bis"), s.end);
     if (!insert.exec()) {
         *error = insert.lastError().text();
         return false;
@@ -117,14 +115,14 @@ bool isSeeded(int id, int eventId, int taskId)
            (eventId == 21 && taskId == 120);
 }
 
-bool isSeeded(const StoredRace &race)
+bool isSeeded(const Race &race)
 {
-    return isSeeded(race.id, race.race.eventId, race.race.taskId);
+    return isSeeded(race.id, race.eventId, race.taskId);
 }
 
-QVector<StoredRace> races(bool *ok)
+QVector<Race> races(bool *ok)
 {
-    QVector<StoredRace> list;
+    QVector<Race> list;
     QSqlQuery q;
     const bool ran = q.exec(selectColumns + QStringLiteral(" ORDER BY von DESC"));
     while (ran && q.next())
@@ -137,8 +135,8 @@ QVector<StoredRace> races(bool *ok)
 QList<RacePair> knownPairs()
 {
     QList<RacePair> pairs;
-    for (const StoredRace &s : races())
-        pairs.append({s.race.eventId, s.race.taskId});
+    for (const Race &s : races())
+        pairs.append({s.eventId, s.taskId});
     return pairs;
 }
 
@@ -150,20 +148,32 @@ bool exists(int eventId, int taskId)
     return pairStored(db, eventId, taskId, &found, &error) && found;
 }
 
-StoredRace race(int id)
+Race race(int id)
 {
     QSqlQuery q;
     q.prepare(selectColumns + QStringLiteral(" WHERE id=:id"));
     q.bindValue(QStringLiteral(":id"), id);
     if (q.exec() && q.next())
         return rowOf(q);
-    return StoredRace();
+    return Race();
 }
 
-InsertResult insert(const RaceRecord &race)
+bool setShowCompleteTracks(int id, bool on)
+{
+    QSqlQuery query;
+    if (!query.prepare(QStringLiteral("UPDATE regatta SET "
+                                      "showcompletetracks=:showcompletetracks "
+                                      "WHERE id=:regatta_id")))
+        return false;
+    query.bindValue(QStringLiteral(":showcompletetracks"), on ? 1 : 0);
+    query.bindValue(QStringLiteral(":regatta_id"), id);
+    return query.exec();
+}
+
+InsertResult insert(const Race &race)
 {
     InsertResult result;
-    if (!Tracking::isWellFormed(race)) {
+    if (!isWellFormed(race)) {
         result.status = InsertResult::Invalid;
         return result;
     }
@@ -192,7 +202,7 @@ InsertResult insert(const RaceRecord &race)
     return result;
 }
 
-ImportResult importRaces(const QVector<RaceRecord> &list)
+ImportResult importRaces(const QVector<Race> &list)
 {
     ImportResult result;
     QSqlDatabase db = QSqlDatabase::database();
@@ -201,8 +211,8 @@ ImportResult importRaces(const QVector<RaceRecord> &list)
         return result;
     }
     QSet<RacePair> seen;
-    for (const RaceRecord &race : list) {
-        if (!Tracking::isWellFormed(race)) {
+    for (const Race &race : list) {
+        if (!isWellFormed(race)) {
             ++result.invalid;
             continue;
         }
@@ -218,7 +228,7 @@ ImportResult importRaces(const QVector<RaceRecord> &list)
             ++result.known;
             continue;
         }
-        StoredRace stored;
+        Race stored;
         if (!insertRow(db, race, &stored, &result.error)) {
             db.rollback();
             result.added.clear();
@@ -345,8 +355,8 @@ Validation validate(const RaceInput &input, const QList<RacePair> &known)
     Validation v;
     constexpr qint64 maxNumber = std::numeric_limits<int>::max();
     v.race.name = input.name.trimmed();
-    v.race.eventId = int(Tracking::parsePositiveInteger(input.eventText, maxNumber));
-    v.race.taskId = int(Tracking::parsePositiveInteger(input.taskText, maxNumber));
+    v.race.eventId = int(parsePositiveInteger(input.eventText, maxNumber));
+    v.race.taskId = int(parsePositiveInteger(input.taskText, maxNumber));
     v.race.start = input.start;
     v.race.end = input.end;
     if (v.race.name.isEmpty())
@@ -355,7 +365,7 @@ Validation validate(const RaceInput &input, const QList<RacePair> &known)
         v.messages.append(badEventMessage());
     if (v.race.taskId == 0)
         v.messages.append(badTaskMessage());
-    if (input.start <= 0 || input.end > Tracking::maxRaceTime)
+    if (input.start <= 0 || input.end > maxRaceTime)
         v.messages.append(timeRangeMessage());
     else if (input.end <= input.start)
         v.messages.append(endBeforeStartMessage());

@@ -1,7 +1,7 @@
-#ifndef VELMARO_TRACKING_RACESTORE_H
-#define VELMARO_TRACKING_RACESTORE_H
+#ifndef VELMARO_STORE_RACESTORE_H
+#define VELMARO_STORE_RACESTORE_H
 
-#include "tracking/racelist.h"
+#include "store/race.h"
 
 #include <QList>
 #include <QPair>
@@ -18,46 +18,44 @@ namespace RaceStore
 // Event and task number: what tells two races apart.
 using RacePair = QPair<int, int>;
 
-struct StoredRace {
-    int id = 0;
-    Tracking::RaceRecord race;
-    bool showCompleteTracks = false;
-};
-
 // Row ids 1 and 2, pairs 10/88 and 21/120.
 bool isSeeded(int id, int eventId, int taskId);
-bool isSeeded(const StoredRace &race);
+bool isSeeded(const Race &race);
 
 // All races, newest start first (the race menu's order). ok, when given,
 // tells whether the query ran.
-QVector<StoredRace> races(bool *ok = nullptr);
+QVector<Race> races(bool *ok = nullptr);
 QList<RacePair> knownPairs();
 bool exists(int eventId, int taskId);
 // The row with this id; id 0 when there is none.
-StoredRace race(int id);
+Race race(int id);
+
+// Whether the race shows its boats' complete tracks; false when the
+// statement failed.
+bool setShowCompleteTracks(int id, bool on);
 
 struct InsertResult {
     enum Status { Inserted, Duplicate, Invalid, Failed };
     Status status = Failed;
-    StoredRace stored; // when Inserted
-    QString error;     // SQL error text when Failed
+    Race stored;   // when Inserted
+    QString error; // SQL error text when Failed
 };
 
 // Adds one race with id max(id)+1 and showcompletetracks 0, in one
 // transaction. An existing event/task pair and a malformed record are refused.
-InsertResult insert(const Tracking::RaceRecord &race);
+InsertResult insert(const Race &race);
 
 struct ImportResult {
-    bool ok = false;           // false: rolled back, nothing added
-    QVector<StoredRace> added; // in list order
-    int known = 0;             // pairs already stored or repeated in the list
-    int invalid = 0;           // malformed records
+    bool ok = false;     // false: rolled back, nothing added
+    QVector<Race> added; // in list order
+    int known = 0;       // pairs already stored or repeated in the list
+    int invalid = 0;     // malformed records
     QString error;
 };
 
 // Adds the races of a list whose event/task pair is not stored yet, all in
 // one transaction.
-ImportResult importRaces(const QVector<Tracking::RaceRecord> &list);
+ImportResult importRaces(const QVector<Race> &list);
 
 struct RemoveResult {
     enum Status { Removed, Seeded, NotFound, Failed };
@@ -83,8 +81,8 @@ struct RaceInput {
 };
 
 struct Validation {
-    QStringList messages;      // one German sentence per problem, empty when fine
-    Tracking::RaceRecord race; // the parsed input (trimmed name)
+    QStringList messages; // one German sentence per problem, empty when fine
+    Race race;            // the parsed input (trimmed name)
     bool ok() const { return messages.isEmpty(); }
 };
 
