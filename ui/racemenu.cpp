@@ -1,8 +1,8 @@
 #include "ui/racemenu.h"
 
 #include "platform/seams.h"
-#include "tracking/racelist.h"
 #include "store/racestore.h"
+#include "tracking/racelist.h"
 #include "tracking/trackingclient.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QMenu>
-#include <QSqlQuery>
 
 namespace
 {
@@ -115,14 +114,7 @@ void RaceMenu::setCompleteTracks(bool on)
 {
     if (!m_regatta)
         return;
-    QSqlQuery query;
-    if (query.prepare(QStringLiteral("UPDATE regatta SET "
-                                     "showcompletetracks=:showcompletetracks "
-                                     "WHERE id=:regatta_id"))) {
-        query.bindValue(QStringLiteral(":showcompletetracks"), on ? 1 : 0);
-        query.bindValue(QStringLiteral(":regatta_id"), m_regatta->id());
-        query.exec();
-    }
+    RaceStore::setShowCompleteTracks(m_regatta->id(), on);
     // The race list is read once; without this, choosing the race again
     // in this run would show the choice from before the click.
     for (RegattaEntry *entry : std::as_const(m_races)) {
@@ -138,8 +130,7 @@ void RaceMenu::addRace()
     if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
         return;
     refresh(dialog.addedRace().id);
-    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)),
-                 raceMessageMs);
+    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)), raceMessageMs);
 }
 
 void RaceMenu::fetchRaces()

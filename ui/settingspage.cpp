@@ -1,39 +1,11 @@
 #include "ui/settingspage.h"
 
+#include "store/preferences.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QSqlQuery>
-
-#include <optional>
-
-namespace
-{
-constexpr int defaultPollInterval = 5;
-
-void storePreference(const char *column, bool on)
-{
-    QSqlQuery query;
-    const QString sql =
-        QStringLiteral("UPDATE prefs SET %1=:%1 WHERE id=1").arg(QString::fromLatin1(column));
-    if (query.prepare(sql)) {
-        query.bindValue(QLatin1Char(':') + QString::fromLatin1(column), on ? 1 : 0);
-        query.exec();
-    }
-}
-
-// The preference column's value; nothing when the query fails or has no row.
-std::optional<int> readPreference(const char *column)
-{
-    QSqlQuery query;
-    if (!query.exec(
-            QStringLiteral("SELECT %1 FROM prefs WHERE id=1").arg(QString::fromLatin1(column))) ||
-        !query.next())
-        return std::nullopt;
-    return query.value(0).toInt();
-}
-} // namespace
 
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent), m_tileBox(new QCheckBox), m_autoloadBox(new QCheckBox),
@@ -48,13 +20,13 @@ SettingsPage::SettingsPage(QWidget *parent)
 
     connect(m_tileBox, &QCheckBox::clicked, this, [this] {
         m_loadMaps = m_tileBox->isChecked();
-        storePreference("loadmaps", m_loadMaps);
+        Preferences::set(Pref::LoadMaps, m_loadMaps);
         emit loadMapsToggled(m_loadMaps);
     });
     connect(m_autoloadBox, &QCheckBox::clicked, this, &SettingsPage::applyAutoloadBox);
     connect(m_updateBox, &QCheckBox::clicked, this, [this] {
         m_lookForUpdate = m_updateBox->isChecked();
-        storePreference("lookforupdate", m_lookForUpdate);
+        Preferences::set(Pref::LookForUpdate, m_lookForUpdate);
         emit lookForUpdateToggled(m_lookForUpdate);
     });
     connect(m_completeTracksBox, &QCheckBox::clicked, this, [this] {
@@ -87,21 +59,20 @@ SettingsPage::SettingsPage(QWidget *parent)
 
 void SettingsPage::load()
 {
-    if (const auto value = readPreference("loadmaps")) {
-        m_loadMaps = *value == 1;
+    // The interval comes with them, before the poll timer starts, so that the
+    // first cycle already waits the stored interval.
+    const Preferences prefs = Preferences::load();
+    m_pollInterval = prefs.pollInterval;
+    if (prefs.has(Pref::LoadMaps)) {
+        m_loadMaps = prefs.loadMaps;
         m_tileBox->setChecked(m_loadMaps);
     }
-    // Read before the poll timer starts, so that the first cycle already waits
-    // the stored interval. A non-positive one would make it fire continuously.
-    m_pollInterval = readPreference("loadinterval").value_or(defaultPollInterval);
-    if (m_pollInterval <= 0)
-        m_pollInterval = defaultPollInterval;
-    if (const auto value = readPreference("autoload")) {
-        m_autoload = *value == 1;
+    if (prefs.has(Pref::Autoload)) {
+        m_autoload = prefs.autoload;
         m_autoloadBox->setChecked(m_autoload);
     }
-    if (const auto value = readPreference("lookforupdate")) {
-        m_lookForUpdate = *value == 1;
+    if (prefs.has(Pref::LookForUpdate)) {
+        m_lookForUpdate = prefs.lookForUpdate;
         m_updateBox->setChecked(m_lookForUpdate);
     }
 }
@@ -109,7 +80,7 @@ void SettingsPage::load()
 void SettingsPage::applyAutoloadBox()
 {
     m_autoload = m_autoloadBox->isChecked();
-    storePreference("autoload", m_autoload);
+    Preferences::set(Pref::Autoload, m_autoload);
     emit autoloadToggled(m_autoload);
 }
 
