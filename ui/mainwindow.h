@@ -41,7 +41,8 @@ class Regatta;
 class Scheme;
 class TrackingClient;
 class TreeShipItem;
-struct RegattaEntry;
+struct Race;
+using RegattaEntry = Race;
 class GateItem;
 namespace Tracking
 {

@@ -10,7 +10,8 @@ class QMenu;
 class QWidget;
 class Regatta;
 class TrackingClient;
-struct RegattaEntry;
+struct Race;
+using RegattaEntry = Race;
 namespace Tracking
 {
 class RaceListFetcher;

@@ -1,5 +1,8 @@
 #include "ui/regatta.h"
 
+#include "store/boatstore.h"
+#include "store/racestore.h"
+
 #include "scene/course.h"
 #include "scene/gateitem.h"
 #include "ui/iconselector.h"
@@ -15,38 +18,13 @@
 
 #include <QDebug>
 #include <QItemSelectionModel>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTreeView>
-
-namespace
-{
-// The show and follow columns hold the words, not numbers.
-QString flagText(bool on)
-{
-    return on ? QStringLiteral("true") : QStringLiteral("false");
-}
-} // namespace
 
 QList<RegattaEntry *> loadRaceList()
 {
     QList<RegattaEntry *> races;
-    QSqlQuery query;
-    if (!query.exec(QStringLiteral("SELECT id, event_id, task_id, name, von, bis, "
-                                   "showcompletetracks FROM regatta ORDER BY von DESC")))
-        return races;
-    while (query.next()) {
-        auto *entry = new RegattaEntry;
-        entry->id = query.value(0).toInt();
-        entry->eventId = query.value(1).toInt();
-        entry->taskId = query.value(2).toInt();
-        entry->name = query.value(3).toString();
-        entry->start = query.value(4).toLongLong();
-        entry->end = query.value(5).toLongLong();
-        entry->showCompleteTracks = query.value(6).toInt() == 1;
-        races.append(entry);
-    }
+    for (const Race &race : RaceStore::races())
+        races.append(new RegattaEntry(race));
     return races;
 }
 
@@ -54,7 +32,6 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
     : m_window(window), m_eventId(eventId), m_taskId(taskId),
       m_loader(std::make_unique<ShipLoader>())
 {
-    prepareStatements();
     m_window->setRegatta(this);
     m_races = loadRaceList();
     m_window->loadPreferences();
@@ -75,23 +52,6 @@ Regatta::~Regatta()
     qDeleteAll(m_ships);
     qDeleteAll(m_gates);
     qDeleteAll(m_races);
-}
-
-bool Regatta::prepareStatements()
-{
-    if (m_storeShowFollow && m_clearFollow && m_storeFollow)
-        return true;
-    auto show = std::make_unique<QSqlQuery>();
-    auto clear = std::make_unique<QSqlQuery>();
-    auto follow = std::make_unique<QSqlQuery>();
-    if (!show->prepare(QStringLiteral("UPDATE ship SET show=:show, follow=:follow WHERE id=:id")) ||
-        !clear->prepare(QStringLiteral("UPDATE ship SET follow='false' WHERE regatta_id=:id")) ||
-        !follow->prepare(QStringLiteral("UPDATE ship SET follow=:follow WHERE id=:id")))
-        return false; // tried again at the next use
-    m_storeShowFollow = std::move(show);
-    m_clearFollow = std::move(clear);
-    m_storeFollow = std::move(follow);
-    return true;
 }
 
 Ship *Regatta::shipById(int id) const
@@ -317,14 +277,9 @@ void Regatta::shipOnOff(TreeShipItem *item, bool on)
     if (!m_window->isAnimating())
         m_window->karte()->relayout();
 
-    if (prepareStatements()) {
-        m_storeShowFollow->bindValue(QStringLiteral(":show"), flagText(ship->isShown()));
-        m_storeShowFollow->bindValue(QStringLiteral(":follow"), flagText(ship->follow()));
-        m_storeShowFollow->bindValue(QStringLiteral(":id"), ship->id());
-        if (!m_storeShowFollow->exec())
-            qWarning().noquote() << "Cannot store the show flag of boat" << ship->id() << "-"
-                                 << m_storeShowFollow->lastError().text();
-    }
+    QString error;
+    if (!BoatStore::storeShowFollow(ship->id(), ship->isShown(), ship->follow(), &error))
+        qWarning().noquote() << "Cannot store the show flag of boat" << ship->id() << "-" << error;
     m_window->karte()->setFocus();
 }
 
@@ -418,19 +373,6 @@ void Regatta::selectLegendRow(const Ship *ship)
 
 void Regatta::storeFollow(const Ship *ship)
 {
-    if (!prepareStatements())
-        return;
-    QSqlDatabase db = QSqlDatabase::database();
-    // Both or neither: the race must never end up with two followed boats.
-    const bool transaction = db.transaction();
-    m_clearFollow->bindValue(QStringLiteral(":id"), ship->regattaId());
-    m_storeFollow->bindValue(QStringLiteral(":follow"), flagText(ship->follow()));
-    m_storeFollow->bindValue(QStringLiteral(":id"), ship->id());
-    const bool ok = m_clearFollow->exec() && m_storeFollow->exec();
-    if (!transaction)
-        return;
-    if (ok && db.commit())
-        return;
-    qWarning().noquote() << "Cannot store the follow flag of boat" << ship->id();
-    db.rollback();
+    if (!BoatStore::storeOnlyFollowed(ship->regattaId(), ship->id(), ship->follow()))
+        qWarning().noquote() << "Cannot store the follow flag of boat" << ship->id();
 }

@@ -1,6 +1,7 @@
 #ifndef VELMARO_UI_REGATTA_H
 #define VELMARO_UI_REGATTA_H
 
+#include "store/race.h"
 #include "tracking/trackingtypes.h"
 
 #include <QList>
@@ -13,21 +14,11 @@ class GateItem;
 class MainWindow;
 class MapProjection;
 class QPixmap;
-class QSqlQuery;
 class Ship;
 class ShipLoader;
 class TreeShipItem;
 
-// One row of table regatta.
-struct RegattaEntry {
-    int id = 0;
-    int eventId = 0;
-    int taskId = 0;
-    QString name;
-    qint64 start = 0; // Unix seconds
-    qint64 end = 0;
-    bool showCompleteTracks = false;
-};
+using RegattaEntry = Race;
 
 // The races known to the program, newest start first; the caller owns the
 // entries. A failing query gives an empty list.
@@ -95,7 +86,6 @@ private:
     void follow(Ship *ship);
     void selectLegendRow(const Ship *ship);
     void storeFollow(const Ship *ship);
-    bool prepareStatements();
 
     MainWindow *m_window;
     int m_id = 0;
@@ -110,12 +100,6 @@ private:
     QList<GateItem *> m_gates;
     QList<Ship *> m_ships;
     std::unique_ptr<ShipLoader> m_loader;
-    // "UPDATE ship SET show=:show, follow=:follow WHERE id=:id",
-    // "UPDATE ship SET follow='false' WHERE regatta_id=:id",
-    // "UPDATE ship SET follow=:follow WHERE id=:id"
-    std::unique_ptr<QSqlQuery> m_storeShowFollow;
-    std::unique_ptr<QSqlQuery> m_clearFollow;
-    std::unique_ptr<QSqlQuery> m_storeFollow;
 };
 
 #endif

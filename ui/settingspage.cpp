@@ -59,8 +59,8 @@ SettingsPage::SettingsPage(QWidget *parent)
 
 void SettingsPage::load()
 {
-    // The interval comes with them, before the poll timer starts, so that the
-    // first cycle already waits the stored interval.
+    // Read before the poll timer starts, so that the first cycle already waits
+    // the stored interval.
     const Preferences prefs = Preferences::load();
     m_pollInterval = prefs.pollInterval;
     if (prefs.has(Pref::LoadMaps)) {

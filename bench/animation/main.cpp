@@ -156,6 +156,6 @@ int main(int argc, char *argv[])
         if (frames < 60)
             status = 1;
     }
-    db.close();
+    Database::close();
     return status;
 }

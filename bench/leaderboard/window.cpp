@@ -171,6 +171,6 @@ int main(int argc, char *argv[])
         BenchResult::print("window: paused slider move, Rangliste in front", withRanking, "ms",
                            "the same with the legend in front", withLegend);
     }
-    db.close();
+    Database::close();
     return 0;
 }
