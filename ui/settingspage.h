@@ -6,9 +6,10 @@
 class QCheckBox;
 class QLabel;
 
-// The "Einstellungen" tab: the stored preferences as check boxes, the time of the last positions
-// fetch and the complete-tracks box of the current race. A click stores the preference, then the
-// signal tells the window.
+// The "Einstellungen" tab: the stored preferences (table prefs) as check
+// boxes, the time of the last positions fetch and the complete-tracks box of
+// the current race. A click stores the preference, then the signal tells
+// the window.
 class SettingsPage : public QWidget
 {
     Q_OBJECT
