@@ -220,7 +220,7 @@ private:
     {
         statusBar()->showMessage(text, timeoutMs);
     }
-    // "Velmaro <version> <race>".
+    // Program name, version and the race shown.
     void showTitle(const QString &raceName);
 
     Regatta *m_regatta = nullptr;

@@ -1,8 +1,8 @@
 #include "ui/racemenu.h"
 
 #include "platform/seams.h"
-#include "tracking/racelist.h"
 #include "store/racestore.h"
+#include "tracking/racelist.h"
 #include "tracking/trackingclient.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
@@ -130,8 +130,7 @@ void RaceMenu::addRace()
     if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
         return;
     refresh(dialog.addedRace().id);
-    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)),
-                 raceMessageMs);
+    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)), raceMessageMs);
 }
 
 void RaceMenu::fetchRaces()
