@@ -127,12 +127,6 @@ QByteArray Driver::execute(const QString &line)
         }
         return reply(true, rows);
     }
-    if (c == "timeouts") {
-        // Short transfer timeouts give a hanging service up within a test's patience.
-        w->tracking()->setTransferTimeout(f.value(1).toInt());
-        w->karte()->setTileTimeout(f.value(1).toInt());
-        return reply(true, f.value(1).toInt());
-    }
     if (c == "resize" || c == "geometry") {
         if (c == "resize")
             w->resize(f.value(1).toInt(), f.value(2).toInt());

@@ -11,7 +11,7 @@ class Regatta;
 // the answers appended to VELMARO_E2E_REPORT; a script may also
 // "wait <sql> <value> <ms>" and "sleep <ms>". Commands: trigger <menu> <action>,
 // clicklegend <boat>, key <name>, slider, setslider <moment|N%>, state,
-// sql <statement>, timeouts <ms>, resize <w> <h>, geometry <x> <y> <w> <h>,
+// sql <statement>, resize <w> <h>, geometry <x> <y> <w> <h>,
 // mark <text>, close.
 namespace E2eDriver
 {

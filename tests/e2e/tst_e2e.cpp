@@ -1,7 +1,7 @@
 // The real program against the demo service, as a user meets it: first start,
 // choosing the 2011 race, the whole history arriving once, slider, following a
 // boat, closing and a second start that restores everything and downloads
-// nothing twice; then the service's faults.
+// nothing twice. The service's faults are tst_trackingclient's.
 #include "childprogram.h"
 #include "demoserver.h"
 
@@ -155,7 +155,6 @@ private slots:
     void initTestCase();
     void firstStartFetchesTheWholeRace();
     void secondStartRestoresAndDownloadsNothingStored();
-    void faultsLoseNothingAndTheProgramCatchesUp();
 
 private:
     std::unique_ptr<DemoServer> m_server;
@@ -255,86 +254,6 @@ void TestEndToEnd::secondStartRestoresAndDownloadsNothingStored()
     QCOMPARE(doubled(s), 0);
     QCOMPARE(m_home->boxLines(), boxes); // the database was found as it was left
     QVERIFY(s.close());
-}
-
-void TestEndToEnd::faultsLoseNothingAndTheProgramCatchesUp()
-{
-    // A small fleet with sparse fixes keeps this part quick.
-    DemoServer::Options options;
-    options.quiet = true;
-    options.boatsPerRace = 5;
-    options.fixIntervalMin = 240;
-    options.fixIntervalMax = 300;
-    DemoServer server(options);
-    QVERIFY(server.listen(0) != 0);
-    // The start race arrives with garbage lines mixed in.
-    server.setFault("getPosition", DemoServer::Fault::Malformed);
-    server.setFault("getBoats", DemoServer::Fault::Malformed);
-
-    ChildProgram home;
-    Session s(&home);
-    QVERIFY(s.start(server.baseUrl()));
-    const int startEvent = s.state("eventId").toInt();
-    const Tracks startExpected = expectedTracks(server, startEvent);
-    QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 60000);
-    QCOMPARE(storedTracks(s, startEvent), startExpected);
-    QCOMPARE(s.sql(QStringLiteral("SELECT count(*) FROM ship WHERE regatta_id=%1").arg(startEvent)),
-             server.boats(startEvent).size());
-
-    QVERIFY(s.ok("timeouts\t1500"));
-    const QString fixesOf =
-        QStringLiteral("SELECT count(*) FROM track WHERE regatta_id=%1").arg(eventId);
-    const QString boatsOf =
-        QStringLiteral("SELECT count(*) FROM ship WHERE regatta_id=%1").arg(eventId);
-    using F = DemoServer::Fault;
-    struct Phase {
-        const char *name;
-        F boats;
-        int boatsValue;
-        F positions;
-        int positionsValue;
-        bool listStored; // the boat list is in table ship afterwards
-    };
-    const Phase phases[] = {
-        {"boat list hangs", F::Hang, 0, F::None, 0, false},
-        {"boat list fails", F::HttpError, 503, F::None, 0, false},
-        {"slow list, positions fail", F::Delay, 500, F::HttpError, 500, true},
-        {"positions hang", F::None, 0, F::Hang, 0, true},
-        {"positions cut short", F::None, 0, F::CutBody, 0, true},
-    };
-    for (const Phase &phase : phases) {
-        server.clearFaults();
-        server.setFault("getBoats", phase.boats, phase.boatsValue);
-        server.setFault("getPosition", phase.positions, phase.positionsValue);
-        QVERIFY2(s.ok(trigger), phase.name);
-        QTRY_VERIFY2_WITH_TIMEOUT(s.idle(), phase.name, 30000);
-        QVERIFY2(s.sql(fixesOf) == 0, phase.name);
-        QVERIFY2(s.sql(boatsOf) == (phase.listStored ? server.boats(eventId).size() : 0),
-                 phase.name);
-        // What was stored before is still there, once.
-        QVERIFY2(storedTracks(s, startEvent) == startExpected && doubled(s) == 0, phase.name);
-    }
-
-    // The service behaves again: choosing the race once more fetches what is
-    // missing, and the kept boat list is not asked for again.
-    server.clearFaults();
-    server.clearRequestLog();
-    QVERIFY(s.ok(trigger));
-    const Tracks expected = expectedTracks(server, eventId);
-    QTRY_VERIFY_WITH_TIMEOUT(s.idle() && s.sql(fixesOf) >= total(expected), 30000);
-    QCOMPARE(storedTracks(s, eventId), expected);
-    QCOMPARE(storedTracks(s, startEvent), startExpected);
-    QCOMPARE(doubled(s), 0);
-    QVERIFY(!served(server, eventId).contains("getBoats"));
-    QCOMPARE(s.state("ships").toInt(), expected.size());
-
-    // Choosing it yet again asks for nothing.
-    server.clearRequestLog();
-    QVERIFY(s.ok(trigger));
-    QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 30000);
-    QCOMPARE(served(server, eventId), QStringList());
-    QVERIFY(s.close());
-    QCOMPARE(home.boxLines().size(), 1); // no box bothered the user about the network
 }
 
 QTEST_MAIN(TestEndToEnd)
