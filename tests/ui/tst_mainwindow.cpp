@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "uitest.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QMouseEvent>
@@ -91,6 +92,16 @@ private slots:
                 QVERIFY(w->isLoading());
         }
         QVERIFY(!w->isLoading());
+    }
+
+    void raceChangeStopsAnimation()
+    {
+        f.start();
+        w->setSliderRange(1000, 100000);
+        w->animOnOff();
+        QVERIFY(w->isAnimating());
+        UiTest::findAction(w->raceMenu(), u"Vudav Avazavava Zerevudeva 2011"_s)->trigger();
+        QVERIFY(!w->isAnimating() && !w->animationTimer()->isActive());
     }
 
     void captureFailureReportedOnce()
