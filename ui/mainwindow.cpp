@@ -273,10 +273,10 @@ void MainWindow::getData()
     m_tracking->getData();
 }
 
-void MainWindow::fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, int taskId)
+void MainWindow::fillRaceMenu(const QVector<Race> &races, int eventId, int taskId)
 {
     setRaceMenu(races);
-    const RegattaEntry *found = m_races->find(eventId, taskId);
+    const Race *found = m_races->find(eventId, taskId);
     if (found && m_regatta) {
         m_regatta->select(*found);
         setCompleteTracksState(found->showCompleteTracks);
@@ -286,7 +286,7 @@ void MainWindow::fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, i
     m_karte->relayout();
 }
 
-void MainWindow::selectRaceEntry(const RegattaEntry *entry)
+void MainWindow::selectRaceEntry(const Race *entry)
 {
     if (!m_regatta || !entry)
         return;

@@ -41,7 +41,6 @@ class Scheme;
 class TrackingClient;
 class TreeShipItem;
 struct Race;
-using RegattaEntry = Race;
 class GateItem;
 namespace Tracking
 {
@@ -139,9 +138,9 @@ public:
     // Fetch button and autoload box for a finished or a running race.
     void setRaceFinished(bool finished);
 
-    void fillRaceMenu(const QList<RegattaEntry *> &races, int eventId, int taskId);
+    void fillRaceMenu(const QVector<Race> &races, int eventId, int taskId);
     void fillGateMenu(const QList<GateItem *> &gates);
-    QList<RegattaEntry *> raceListCopy() const { return m_races->races(); }
+    QVector<Race> raceListCopy() const { return m_races->races(); }
 
     // Races added and removed at run time. The race entries of "&Regatten"
     // (without the three actions that manage them), in list order.
@@ -151,10 +150,10 @@ public:
     QAction *removeRaceAction() const { return m_races->removeRaceAction(); }
     Tracking::RaceListFetcher *raceListFetcher() const { return m_races->raceListFetcher(); }
     // Replaces the race-list copy and the race entries of the menu; selects nothing.
-    void setRaceMenu(const QList<RegattaEntry *> &races) { m_races->setRaces(races); }
+    void setRaceMenu(const QVector<Race> &races) { m_races->setRaces(races); }
     // Race change to an entry of the copy: stops the animation, selects it,
     // sets the complete-tracks box and the title.
-    void selectRaceEntry(const RegattaEntry *entry);
+    void selectRaceEntry(const Race *race);
     void refreshRaces(int selectId) { m_races->refresh(selectId); }
     bool removeRaceWithId(int id) { return m_races->removeRaceWithId(id); }
     QList<GateItem *> gateListCopy() const { return m_gates->gates(); }
@@ -220,7 +219,7 @@ private:
     {
         statusBar()->showMessage(text, timeoutMs);
     }
-    // "Velmaro <version> <race>".
+    // Program name, version and the race shown.
     void showTitle(const QString &raceName);
 
     Regatta *m_regatta = nullptr;

@@ -1,8 +1,8 @@
 #include "ui/racemenu.h"
 
 #include "platform/seams.h"
-#include "tracking/racelist.h"
 #include "store/racestore.h"
+#include "tracking/racelist.h"
 #include "tracking/trackingclient.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
@@ -16,9 +16,9 @@ namespace
 
 constexpr int raceMessageMs = 8000;
 
-bool userAdded(const RegattaEntry *entry)
+bool userAdded(const Race &race)
 {
-    return !RaceStore::isSeeded(entry->id, entry->eventId, entry->taskId);
+    return !RaceStore::isSeeded(race.id, race.eventId, race.taskId);
 }
 
 QString quoted(const QString &name)
@@ -54,38 +54,33 @@ void RaceMenu::clear()
     m_removeRaceAction->setEnabled(false);
 }
 
-void RaceMenu::setRaces(const QList<RegattaEntry *> &races)
+void RaceMenu::setRaces(const QVector<Race> &races)
 {
     clear();
     m_races = races;
     bool removable = false;
-    for (RegattaEntry *entry : races) {
+    for (const Race &race : races) {
         // Names come from users and the server: an "&" is text, not a shortcut.
         auto *action = new QAction(
-            QString(entry->name).replace(QLatin1Char('&'), QStringLiteral("&&")), m_menu);
-        action->setData(entry->id);
-        connect(action, &QAction::triggered, this, &RaceMenu::chooseRace);
+            QString(race.name).replace(QLatin1Char('&'), QStringLiteral("&&")), m_menu);
+        action->setData(race.id);
+        // By row id: with races named by users one name can start another.
+        connect(action, &QAction::triggered, this, [this, id = race.id] {
+            if (m_regatta)
+                select(id);
+        });
         m_menu->insertAction(m_raceSeparator, action);
         m_raceActions.append(action);
-        removable = removable || userAdded(entry);
+        removable = removable || userAdded(race);
     }
     m_removeRaceAction->setEnabled(removable);
 }
 
-void RaceMenu::chooseRace()
-{
-    auto *action = qobject_cast<QAction *>(sender());
-    if (!action || !m_regatta)
-        return;
-    // By row id: with races named by users one name can start another.
-    select(action->data().toInt());
-}
-
 void RaceMenu::select(int id)
 {
-    for (const RegattaEntry *entry : std::as_const(m_races)) {
-        if (entry->id == id) {
-            emit raceChosen(entry);
+    for (const Race &entry : std::as_const(m_races)) {
+        if (entry.id == id) {
+            emit raceChosen(&entry);
             return;
         }
     }
@@ -100,12 +95,12 @@ void RaceMenu::refresh(int selectId)
         select(selectId);
 }
 
-RegattaEntry *RaceMenu::find(int eventId, int taskId) const
+const Race *RaceMenu::find(int eventId, int taskId) const
 {
-    RegattaEntry *found = nullptr;
-    for (RegattaEntry *entry : m_races) {
-        if (entry->eventId == eventId && entry->taskId == taskId)
-            found = entry;
+    const Race *found = nullptr;
+    for (const Race &race : m_races) {
+        if (race.eventId == eventId && race.taskId == taskId)
+            found = &race;
     }
     return found;
 }
@@ -117,9 +112,9 @@ void RaceMenu::setCompleteTracks(bool on)
     RaceStore::setShowCompleteTracks(m_regatta->id(), on);
     // The race list is read once; without this, choosing the race again
     // in this run would show the choice from before the click.
-    for (RegattaEntry *entry : std::as_const(m_races)) {
-        if (entry->id == m_regatta->id())
-            entry->showCompleteTracks = on;
+    for (Race &entry : m_races) {
+        if (entry.id == m_regatta->id())
+            entry.showCompleteTracks = on;
     }
     m_regatta->setCompleteTrack(on);
 }
@@ -130,8 +125,7 @@ void RaceMenu::addRace()
     if (dialog.exec() != QDialog::Accepted || dialog.addedRace().id == 0)
         return;
     refresh(dialog.addedRace().id);
-    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)),
-                 raceMessageMs);
+    emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)), raceMessageMs);
 }
 
 void RaceMenu::fetchRaces()
@@ -165,25 +159,25 @@ void RaceMenu::applyRaceList(const Tracking::RaceListResult &result)
 
 void RaceMenu::removeRace()
 {
-    QList<const RegattaEntry *> candidates;
-    const RegattaEntry *current = nullptr;
-    for (const RegattaEntry *entry : std::as_const(m_races)) {
+    QList<const Race *> candidates;
+    const Race *current = nullptr;
+    for (const Race &entry : std::as_const(m_races)) {
         if (!userAdded(entry))
             continue;
-        candidates.append(entry);
-        if (m_regatta && m_regatta->isSelected() && entry->id == m_regatta->id())
-            current = entry;
+        candidates.append(&entry);
+        if (m_regatta && m_regatta->isSelected() && entry.id == m_regatta->id())
+            current = &entry;
     }
     if (candidates.isEmpty()) {
         emit message(tr("Es gibt keine hinzugefügte Regatta, die entfernt werden kann."),
                      raceMessageMs);
         return;
     }
-    const RegattaEntry *chosen = current;
+    const Race *chosen = current;
     if (!chosen) {
         QStringList names;
-        for (const RegattaEntry *entry : std::as_const(candidates))
-            names.append(entry->name);
+        for (const Race *race : std::as_const(candidates))
+            names.append(race->name);
         QInputDialog chooser(m_dialogParent);
         chooser.setObjectName(QStringLiteral("raceChooser"));
         chooser.setWindowTitle(tr("Regatta entfernen"));
@@ -205,9 +199,9 @@ void RaceMenu::removeRace()
 bool RaceMenu::removeRaceWithId(int id)
 {
     QString name;
-    for (const RegattaEntry *entry : std::as_const(m_races)) {
-        if (entry->id == id)
-            name = entry->name;
+    for (const Race &entry : std::as_const(m_races)) {
+        if (entry.id == id)
+            name = entry.name;
     }
     Seams::MessageBoxRequest ask;
     ask.icon = QMessageBox::Question;
@@ -245,7 +239,7 @@ bool RaceMenu::removeRaceWithId(int id)
     refresh(0);
     // The boats shown belonged to the removed race: another race takes over.
     if (wasCurrent && !m_races.isEmpty()) {
-        emit raceChosen(m_races.first());
+        emit raceChosen(&std::as_const(m_races).first());
     } else if (wasCurrent) {
         m_regatta->clearShips();
         emit shownRaceGone();

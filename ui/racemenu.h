@@ -1,17 +1,19 @@
 #ifndef VELMARO_UI_RACEMENU_H
 #define VELMARO_UI_RACEMENU_H
 
+#include "store/race.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 class QAction;
 class QMenu;
 class QWidget;
 class Regatta;
 class TrackingClient;
-struct Race;
-using RegattaEntry = Race;
+
 namespace Tracking
 {
 class RaceListFetcher;
@@ -31,7 +33,7 @@ public:
     QMenu *menu() const { return m_menu; }
     void setRegatta(Regatta *regatta) { m_regatta = regatta; }
 
-    QList<RegattaEntry *> races() const { return m_races; }
+    const QVector<Race> &races() const { return m_races; }
     // The race entries (without the three actions), in list order.
     QList<QAction *> raceActions() const { return m_raceActions; }
     QAction *addRaceAction() const { return m_addRaceAction; }
@@ -40,9 +42,9 @@ public:
     Tracking::RaceListFetcher *raceListFetcher() const { return m_raceListFetcher; }
 
     // The entry of the list copy for the race; null when there is none.
-    RegattaEntry *find(int eventId, int taskId) const;
+    const Race *find(int eventId, int taskId) const;
     // Replaces the list copy and the race entries; selects nothing.
-    void setRaces(const QList<RegattaEntry *> &races);
+    void setRaces(const QVector<Race> &races);
     // Drops the list copy and the entries.
     void clear();
     // Reads the race list again and selects the race with this row id (0:
@@ -62,14 +64,13 @@ public slots:
 
 signals:
     // A race of the list copy is to be shown.
-    void raceChosen(const RegattaEntry *entry);
+    void raceChosen(const Race *race);
     // The race on screen was removed and no other is left.
     void shownRaceGone();
     // For the status bar; 0 ms: until the next message.
     void message(const QString &text, int timeoutMs);
 
 private:
-    void chooseRace();
     void addRace();
     void fetchRaces();
     void removeRace();
@@ -79,7 +80,7 @@ private:
     TrackingClient *m_tracking;
     QWidget *m_dialogParent;
     Regatta *m_regatta = nullptr;
-    QList<RegattaEntry *> m_races;
+    QVector<Race> m_races;
     QList<QAction *> m_raceActions;
     QAction *m_raceSeparator = nullptr;
     QAction *m_addRaceAction = nullptr;

@@ -20,14 +20,6 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
-QList<RegattaEntry *> loadRaceList()
-{
-    QList<RegattaEntry *> races;
-    for (const Race &race : RaceStore::races())
-        races.append(new RegattaEntry(race));
-    return races;
-}
-
 Regatta::Regatta(MainWindow *window, int eventId, int taskId)
     : m_window(window), m_tracking(window->tracking()), m_eventId(eventId), m_taskId(taskId),
       m_loader(std::make_unique<ShipLoader>())
@@ -42,17 +34,15 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
                 placeShips();
             });
     m_window->setRegatta(this);
-    m_races = loadRaceList();
+    m_races = RaceStore::races();
     m_window->loadPreferences();
     m_window->fillRaceMenu(m_races, eventId, taskId);
 }
 
 void Regatta::reloadRaces()
 {
-    const QList<RegattaEntry *> old = m_races;
-    m_races = loadRaceList();
+    m_races = RaceStore::races();
     m_window->setRaceMenu(m_races);
-    qDeleteAll(old);
 }
 
 Regatta::~Regatta()
@@ -64,7 +54,6 @@ Regatta::~Regatta()
     m_window->detachRegatta(this);
     qDeleteAll(m_ships);
     qDeleteAll(m_gates);
-    qDeleteAll(m_races);
 }
 
 Ship *Regatta::shipById(int id) const
@@ -78,7 +67,7 @@ Ship *Regatta::shipById(int id) const
 
 // --- race change ----------------------------------------------------------
 
-void Regatta::select(const RegattaEntry &entry)
+void Regatta::select(const Race &entry)
 {
     m_window->legend()->clearShips();
     m_name = entry.name;

@@ -21,12 +21,6 @@ class ShipLoader;
 class TrackingClient;
 class TreeShipItem;
 
-using RegattaEntry = Race;
-
-// The races known to the program, newest start first; the caller owns the
-// entries. A failing query gives an empty list.
-QList<RegattaEntry *> loadRaceList();
-
 // The current race: one instance for the whole run. It owns the boats and
 // the gates of the selected race and rebuilds them on every race change, and
 // it answers the window's tracking client: it sets the race and the boats
@@ -48,13 +42,13 @@ public:
     qint64 start() const { return m_start; }
     qint64 end() const { return m_end; }
     bool isSelected() const { return m_selected; }
-    const QList<RegattaEntry *> &races() const { return m_races; }
+    const QVector<Race> &races() const { return m_races; }
     const QList<GateItem *> &gates() const { return m_gates; }
     const QList<Ship *> &ships() const { return m_ships; }
     Ship *shipById(int id) const;
 
     // Race change: legend, gates, gate menu, boats, slider, fetching.
-    void select(const RegattaEntry &entry);
+    void select(const Race &race);
     // Reads the race list again after races were added or removed and
     // refills the window's race menu; the selection stays as it is.
     void reloadRaces();
@@ -111,7 +105,7 @@ private:
     qint64 m_end = 0;
     bool m_completeTracks = false;
     bool m_selected = false;
-    QList<RegattaEntry *> m_races;
+    QVector<Race> m_races;
     QList<GateItem *> m_gates;
     QList<Ship *> m_ships;
     std::unique_ptr<ShipLoader> m_loader;
