@@ -240,23 +240,6 @@ private slots:
         QTEST(p.pollInterval, "minutes");
     }
 
-    void raceAndBoatSwitchesReachTheTables()
-    {
-        QVERIFY(addBoats(21, 2, 0)); // boats 100 and 101
-        QVERIFY(RaceStore::setShowCompleteTracks(2, true));
-        QVERIFY(RaceStore::race(2).showCompleteTracks && !RaceStore::race(1).showCompleteTracks);
-        QVERIFY(BoatStore::storeShowFollow(100, false, true));
-        QVERIFY(BoatStore::storeOnlyFollowed(21, 101, true));
-        const QString flags = QStringLiteral("SELECT group_concat(id||show||follow) FROM ship");
-        QCOMPARE(m_db->scalar(flags).toString(), QStringLiteral("100falsefalse,101truetrue"));
-        QVERIFY(BoatStore::clearFollow(21) && BoatStore::storeFollow(100, true));
-        bool ok = false;
-        const QVector<BoatRow> boats = BoatStore::boats(21, &ok);
-        QVERIFY(ok);
-        QCOMPARE(boats.size(), 2);
-        QVERIFY(boats.at(0).follow && !boats.at(0).show && !boats.at(1).follow && boats.at(1).show);
-    }
-
     void validate_data()
     {
         QTest::addColumn<RaceInput>("input");
