@@ -226,6 +226,22 @@ bool BoatListWriter::prepare()
     return false;
 }
 
+namespace
+{
+// The columns the boat list sets, shared by the insert and the update.
+void bindBoatFields(QSqlQuery &query, const BoatRecord &boat)
+{
+    query.bindValue(QStringLiteral(":id"), boat.id);
+    query.bindValue(QStringLiteral(":regatta_id"), boat.regattaId);
+    query.bindValue(QStringLiteral(":name"), boat.name);
+    query.bindValue(QStringLiteral(":team"), boat.team);
+    query.bindValue(QStringLiteral(":skipper"), boat.skipper);
+    query.bindValue(QStringLiteral(":klasse"), boat.klasse);
+    query.bindValue(QStringLiteral(":farbe"), boat.farbe);
+    query.bindValue(QStringLiteral(":startnr"), boat.startnr);
+}
+} // namespace
+
 bool BoatListWriter::store(const BoatRecord &boat, int eventId)
 {
     Statements &s = *m_statements;
@@ -238,14 +254,7 @@ bool BoatListWriter::store(const BoatRecord &boat, int eventId)
     s.find.finish();
 
     if (ok && !known) {
-        s.insert.bindValue(QStringLiteral(":id"), boat.id);
-        s.insert.bindValue(QStringLiteral(":regatta_id"), boat.regattaId);
-        s.insert.bindValue(QStringLiteral(":name"), boat.name);
-        s.insert.bindValue(QStringLiteral(":team"), boat.team);
-        s.insert.bindValue(QStringLiteral(":skipper"), boat.skipper);
-        s.insert.bindValue(QStringLiteral(":klasse"), boat.klasse);
-        s.insert.bindValue(QStringLiteral(":farbe"), boat.farbe);
-        s.insert.bindValue(QStringLiteral(":startnr"), boat.startnr);
+        bindBoatFields(s.insert, boat);
         s.insert.bindValue(QStringLiteral(":show"), flagText(true));
         s.insert.bindValue(QStringLiteral(":follow"), flagText(false));
         s.insert.bindValue(QStringLiteral(":tsmin"), boat.tsmin);
@@ -253,14 +262,7 @@ bool BoatListWriter::store(const BoatRecord &boat, int eventId)
         if (!ok)
             m_error = s.insert.lastError().text();
     } else if (ok) {
-        s.update.bindValue(QStringLiteral(":id"), boat.id);
-        s.update.bindValue(QStringLiteral(":regatta_id"), boat.regattaId);
-        s.update.bindValue(QStringLiteral(":name"), boat.name);
-        s.update.bindValue(QStringLiteral(":team"), boat.team);
-        s.update.bindValue(QStringLiteral(":skipper"), boat.skipper);
-        s.update.bindValue(QStringLiteral(":klasse"), boat.klasse);
-        s.update.bindValue(QStringLiteral(":startnr"), boat.startnr);
-        s.update.bindValue(QStringLiteral(":farbe"), boat.farbe);
+        bindBoatFields(s.update, boat);
         ok = s.update.exec();
         if (!ok)
             m_error = s.update.lastError().text();

@@ -12,19 +12,10 @@ void GateMenu::setGates(const QList<GateItem *> &gates)
     m_gates = gates;
     m_menu->clear();
     for (GateItem *gate : gates) {
-        QAction *action = m_menu->addAction(gate->name());
-        connect(action, &QAction::triggered, this, &GateMenu::chooseGate);
-    }
-}
-
-void GateMenu::chooseGate()
-{
-    auto *action = qobject_cast<QAction *>(sender());
-    if (!action)
-        return;
-    const QString text = action->text();
-    for (GateItem *gate : std::as_const(m_gates)) {
-        if (text.startsWith(gate->name()))
-            emit gateChosen(gate->centre());
+        // Names may contain "&" and may start one another: the entry knows its gate.
+        QAction *action = m_menu->addAction(
+            QString(gate->name()).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        const auto centre = gate->centre();
+        connect(action, &QAction::triggered, this, [this, centre] { emit gateChosen(centre); });
     }
 }

@@ -27,8 +27,6 @@ signals:
     void gateChosen(const GeoPoint &centre);
 
 private:
-    void chooseGate();
-
     QMenu *m_menu;
     QList<GateItem *> m_gates;
 };

@@ -1,6 +1,6 @@
 // velmaro-e2e: the program with the end-to-end driver attached after start-up.
-#include "e2edriver.h"
 #include "app/startup.h"
+#include "e2edriver.h"
 
 int main(int argc, char *argv[])
 {

@@ -4,14 +4,15 @@
 // nothing twice; then the service's faults.
 #include "childprogram.h"
 #include "demoserver.h"
-#include "e2esession.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
-#include <QMap>
-#include <QSet>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QSettings>
 #include <QUrlQuery>
+#include <QUuid>
 #include <QtTest>
 
 namespace
@@ -19,87 +20,130 @@ namespace
 
 const QString raceName = QStringLiteral("Vudav Avazavava Zerevudeva 2011");
 constexpr int eventId = 21;
-constexpr int taskId = 120;
-const QString raceMenu = QStringLiteral("&Regatten");
+const QString trigger = QStringLiteral("trigger\t&Regatten\t") + raceName;
 
-// Per boat: fixes, first and last time stamp.
-using TrackSummary = QMap<int, QList<qint64>>;
-
-TrackSummary expectedTracks(const DemoServer &server, int event)
+// velmaro-e2e in a ChildProgram's home, steered over a local socket. Waiting
+// serves events, so the DemoServer in this process keeps answering it.
+class Session
 {
-    TrackSummary summary;
-    for (const DemoServer::Boat &boat : server.boats(event)) {
-        const QList<DemoServer::Fix> fixes = server.fixes(event, boat.id);
-        summary.insert(boat.id, {qint64(fixes.size()), fixes.first().tstamp, fixes.last().tstamp});
+public:
+    explicit Session(ChildProgram *program) : m_program(program) {}
+    ~Session() { m_program->stop(5000); }
+
+    bool start(const QString &baseUrl)
+    {
+        const QString name = "velmaro-e2e-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!m_server.listen(name))
+            return false;
+        m_program->setEnv("VELMARO_E2E_SOCKET", m_server.fullServerName());
+        for (const char *variable :
+             {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
+            m_program->setEnv(variable, baseUrl);
+        if (!m_program->start(ChildProgram::buildProgram("velmaro-e2e")))
+            return false;
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_server.hasPendingConnections() && timer.elapsed() < 60000 &&
+               m_program->process().state() != QProcess::NotRunning)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!m_server.hasPendingConnections())
+            return false;
+        m_socket = m_server.nextPendingConnection();
+        return true;
     }
-    return summary;
-}
-
-TrackSummary storedTracks(E2eSession &session, int event)
-{
-    TrackSummary summary;
-    const QJsonArray rows =
-        session
-            .value(QStringLiteral("sql\tSELECT ship_id, count(*), min(tstamp), max(tstamp) "
-                                  "FROM track WHERE regatta_id=%1 GROUP BY ship_id")
-                       .arg(event))
-            .toArray();
-    for (const QJsonValue &row : rows) {
-        const QJsonArray r = row.toArray();
-        summary.insert(r.at(0).toInt(),
-                       {r.at(1).toInteger(), r.at(2).toInteger(), r.at(3).toInteger()});
+    // One command and its answer; the value, or an error text when !ok.
+    QJsonObject ask(const QString &command)
+    {
+        m_socket->write(command.toUtf8() + '\n');
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_buffer.contains('\n') && timer.elapsed() < 30000 &&
+               m_socket->state() == QLocalSocket::ConnectedState) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            m_buffer += m_socket->readAll();
+        }
+        const qsizetype end = m_buffer.indexOf('\n');
+        const QJsonObject o = QJsonDocument::fromJson(m_buffer.left(end)).object();
+        m_buffer.remove(0, end + 1);
+        return o;
     }
-    return summary;
-}
+    bool ok(const QString &command) { return ask(command).value("ok").toBool(); }
+    QJsonValue value(const QString &command) { return ask(command).value("value"); }
+    QJsonValue state(const char *key) { return value("state").toObject().value(key); }
+    qint64 sql(const QString &statement)
+    {
+        return value("sql\t" + statement).toArray().at(0).toArray().at(0).toInteger();
+    }
+    bool idle() { return state("openTransfers") == QJsonValue(0); }
+    bool close()
+    {
+        ok("close");
+        QElapsedTimer timer;
+        timer.start();
+        while (m_program->process().state() != QProcess::NotRunning && timer.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return m_program->process().exitStatus() == QProcess::NormalExit &&
+               m_program->process().exitCode() == 0;
+    }
 
-qint64 fixTotal(const TrackSummary &summary)
-{
-    qint64 total = 0;
-    for (const QList<qint64> &boat : summary)
-        total += boat.first();
-    return total;
-}
-
-// Rows of table track that repeat a boat and moment already stored.
-qint64 doubledFixes(E2eSession &session)
-{
-    return session
-        .scalar(QStringLiteral("SELECT count(*) - (SELECT count(*) FROM (SELECT DISTINCT "
-                               "regatta_id, ship_id, tstamp FROM track)) FROM track"))
-        .toInteger();
-}
-
-struct Served {
-    QString endpoint;
-    int event = 0;
-    int boat = 0;
+private:
+    ChildProgram *m_program;
+    QLocalServer m_server;
+    QLocalSocket *m_socket = nullptr;
+    QByteArray m_buffer;
 };
 
-QList<Served> served(const DemoServer &server)
+// Per boat: fixes, first and last time stamp.
+using Tracks = QMap<int, QList<qint64>>;
+
+Tracks expectedTracks(const DemoServer &server, int event)
 {
-    QList<Served> list;
-    for (const DemoServer::Request &r : server.requestLog()) {
-        const QUrlQuery query(r.query);
-        list.append({r.endpoint, query.queryItemValue(QStringLiteral("rg")).toInt(),
-                     query.queryItemValue(QStringLiteral("bo")).toInt()});
+    Tracks t;
+    for (const DemoServer::Boat &boat : server.boats(event)) {
+        const QList<DemoServer::Fix> fixes = server.fixes(event, boat.id);
+        t.insert(boat.id, {qint64(fixes.size()), fixes.first().tstamp, fixes.last().tstamp});
     }
-    return list;
+    return t;
 }
 
-int countServed(const DemoServer &server, const QString &endpoint, int event)
+Tracks storedTracks(Session &s, int event)
 {
-    int n = 0;
-    for (const Served &s : served(server))
-        n += s.endpoint == endpoint && s.event == event;
+    Tracks t;
+    const QJsonArray rows = s.value(QStringLiteral("sql\tSELECT ship_id, count(*), min(tstamp), "
+                                                   "max(tstamp) FROM track WHERE regatta_id=%1 "
+                                                   "GROUP BY ship_id")
+                                        .arg(event))
+                                .toArray();
+    for (const QJsonValue &row : rows) {
+        const QJsonArray r = row.toArray();
+        t.insert(r.at(0).toInt(), {r.at(1).toInteger(), r.at(2).toInteger(), r.at(3).toInteger()});
+    }
+    return t;
+}
+
+qint64 total(const Tracks &t)
+{
+    qint64 n = 0;
+    for (const QList<qint64> &boat : t)
+        n += boat.first();
     return n;
 }
 
-// No tracking transfer of the program is open.
-bool idle(E2eSession &session)
+// Rows of table track that repeat a boat and moment already stored.
+qint64 doubled(Session &s)
 {
-    const QJsonValue open =
-        session.value(QStringLiteral("state")).toObject().value(QStringLiteral("openTransfers"));
-    return open.isDouble() && open.toInt() == 0;
+    return s.sql("SELECT count(*) - (SELECT count(*) FROM (SELECT DISTINCT regatta_id, ship_id, "
+                 "tstamp FROM track)) FROM track");
+}
+
+// The endpoints the service served for the race, in order.
+QStringList served(const DemoServer &server, int event)
+{
+    QStringList list;
+    for (const DemoServer::Request &r : server.requestLog())
+        if (QUrlQuery(r.query).queryItemValue("rg").toInt() == event)
+            list.append(r.endpoint);
+    return list;
 }
 
 } // namespace
@@ -114,167 +158,103 @@ private slots:
     void faultsLoseNothingAndTheProgramCatchesUp();
 
 private:
-    std::unique_ptr<DemoServer> m_server; // the full built-in fleets
+    std::unique_ptr<DemoServer> m_server;
     std::unique_ptr<ChildProgram> m_home; // kept from the first start to the second
-    QList<int> m_firstGeometry;
+    QJsonValue m_geometry;
 };
 
 void TestEndToEnd::initTestCase()
 {
-    if (ChildProgram::buildProgram(QStringLiteral("velmaro-e2e")).isEmpty())
+    if (ChildProgram::buildProgram("velmaro-e2e").isEmpty())
         QSKIP("VELMARO_BINARY_DIR names the build tree; run through CTest");
     DemoServer::Options options;
     options.quiet = true;
     m_server = std::make_unique<DemoServer>(options);
     QVERIFY(m_server->listen(0) != 0);
     m_home = std::make_unique<ChildProgram>();
-    QVERIFY(m_home->isValid());
 }
 
 void TestEndToEnd::firstStartFetchesTheWholeRace()
 {
-    E2eSession session(m_home.get());
-    QString error;
-    QVERIFY2(session.start(m_server->baseUrl(), &error), qPrintable(error));
-
+    Session s(m_home.get());
+    QVERIFY(s.start(m_server->baseUrl()));
     // A new database, announced before the window.
-    const QStringList boxes = m_home->boxLines();
-    QVERIFY(!boxes.isEmpty());
-    QVERIFY2(boxes.first().startsWith(QStringLiteral("Information\tInitialisierung...\t")),
-             qPrintable(boxes.first()));
-    QVERIFY(QFileInfo::exists(m_home->databasePath()));
-
-    const QJsonArray races = session.value(QStringLiteral("actions\t") + raceMenu).toArray();
-    QVERIFY(races.contains(raceName));
-    // Let the start race settle first, so its replies do not mix in.
-    QTRY_VERIFY_WITH_TIMEOUT(idle(session), 60000);
+    QVERIFY(m_home->boxLines().value(0).startsWith("Information\tInitialisierung...\t"));
+    QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 60000); // the start race settles first
     m_server->clearRequestLog();
 
-    const E2eSession::Reply chosen =
-        session.ask(QStringLiteral("trigger\t%1\t%2").arg(raceMenu, raceName));
-    QVERIFY2(chosen.ok, qPrintable(chosen.error));
-    const QJsonObject state = session.value(QStringLiteral("state")).toObject();
-    QCOMPARE(state.value(QStringLiteral("race")).toString(), raceName);
-    QVERIFY(state.value(QStringLiteral("title")).toString().endsWith(raceName));
+    QVERIFY(s.ok(trigger));
+    QCOMPARE(s.state("race").toString(), raceName);
+    QVERIFY(s.state("title").toString().endsWith(raceName));
 
-    // Every boat and every fix of the service, once.
-    const TrackSummary expected = expectedTracks(*m_server, eventId);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        fixTotal(storedTracks(session, eventId)) >= fixTotal(expected) && idle(session), 90000);
-    QCOMPARE(storedTracks(session, eventId), expected);
-    QCOMPARE(doubledFixes(session), 0);
-    qInfo("%lld boats, %lld fixes stored once each", qint64(expected.size()), fixTotal(expected));
-
+    // Every fix of every boat, once; the boat list first, then each history once.
+    const Tracks expected = expectedTracks(*m_server, eventId);
+    QTRY_VERIFY_WITH_TIMEOUT(total(storedTracks(s, eventId)) >= total(expected) && s.idle(), 90000);
+    QCOMPARE(storedTracks(s, eventId), expected);
+    QCOMPARE(doubled(s), 0);
     const QList<DemoServer::Boat> boats = m_server->boats(eventId);
-    // A finished race: the boat list, then the history of every boat.
-    const QList<Served> log = served(*m_server);
-    int listAt = -1;
-    QSet<int> historyOf;
-    for (int i = 0; i < log.size(); ++i) {
-        if (log.at(i).event != eventId)
-            continue;
-        if (log.at(i).endpoint == QLatin1String("getBoats") && listAt < 0)
-            listAt = i;
-        if (log.at(i).endpoint == QLatin1String("getPosition")) {
-            QVERIFY2(listAt >= 0 && listAt < i, "positions asked for before the boat list");
-            historyOf.insert(log.at(i).boat);
-        }
-    }
-    QCOMPARE(countServed(*m_server, QStringLiteral("getBoats"), eventId), 1);
-    QCOMPARE(historyOf.size(), boats.size());
-    QCOMPARE(countServed(*m_server, QStringLiteral("getPosition"), eventId), boats.size());
+    QStringList log = served(*m_server, eventId);
+    QCOMPARE(log.takeFirst(), QStringLiteral("getBoats"));
+    QCOMPARE(log, QStringList(boats.size(), "getPosition"));
 
     // The slider spans the race: a minute after the first fix to the last.
-    qint64 earliest = std::numeric_limits<qint64>::max();
-    qint64 latest = 0;
+    qint64 earliest = LLONG_MAX, latest = 0;
     for (const QList<qint64> &boat : expected) {
         earliest = std::min(earliest, boat.at(1));
         latest = std::max(latest, boat.at(2));
     }
-    const QJsonObject slider = session.value(QStringLiteral("slider")).toObject();
-    QCOMPARE(slider.value(QStringLiteral("min")).toInteger(), earliest + 60);
-    QCOMPARE(slider.value(QStringLiteral("max")).toInteger(), latest);
-    QCOMPARE(slider.value(QStringLiteral("value")).toInteger(), latest);
+    const QJsonObject slider = s.value("slider").toObject();
+    QCOMPARE(slider.value("min").toInteger(), earliest + 60);
+    QCOMPARE(slider.value("max").toInteger(), latest);
+    QCOMPARE(slider.value("value").toInteger(), latest);
 
-    // Open the side panel and follow a boat from the legend: the map centres on it,
-    // and keeps doing so when the moment changes.
-    QVERIFY(session.ask(QStringLiteral("key\tSpace")).ok);
-    QVERIFY(session.value(QStringLiteral("state"))
-                .toObject()
-                .value(QStringLiteral("panelOpen"))
-                .toBool());
+    // Following a boat from the legend centres the map on it at every moment.
+    QVERIFY(s.ok("key\tSpace"));
+    QVERIFY(s.state("panelOpen").toBool());
     const int followed = boats.at(boats.size() / 2).id;
-    const E2eSession::Reply click = session.ask(QStringLiteral("clicklegend\t%1").arg(followed));
-    QVERIFY2(click.ok, qPrintable(click.error));
+    QVERIFY(s.ok(QStringLiteral("clicklegend\t%1").arg(followed)));
     for (const qint64 moment : {latest, (earliest + latest) / 2}) {
-        QVERIFY(session.ask(QStringLiteral("setslider\t%1").arg(moment)).ok);
-        const QJsonObject s = session.value(QStringLiteral("state")).toObject();
-        QCOMPARE(s.value(QStringLiteral("followed")).toInt(), followed);
-        const QJsonObject centre = s.value(QStringLiteral("centre")).toObject();
-        const QJsonObject at = s.value(QStringLiteral("followedAt")).toObject();
-        QCOMPARE(centre.value(QStringLiteral("lat")).toDouble(),
-                 at.value(QStringLiteral("lat")).toDouble());
-        QCOMPARE(centre.value(QStringLiteral("lng")).toDouble(),
-                 at.value(QStringLiteral("lng")).toDouble());
-        QVERIFY(qAbs(s.value(QStringLiteral("followedX")).toInt() -
-                     s.value(QStringLiteral("mapWidth")).toInt() / 2) <= 2);
-        QVERIFY(qAbs(s.value(QStringLiteral("followedY")).toInt() -
-                     s.value(QStringLiteral("mapHeight")).toInt() / 2) <= 2);
+        QVERIFY(s.ok(QStringLiteral("setslider\t%1").arg(moment)));
+        const QJsonObject st = s.value("state").toObject();
+        QCOMPARE(st.value("followed").toInt(), followed);
+        QCOMPARE(st.value("centre"), st.value("followedAt"));
+        QVERIFY(qAbs(st.value("followedX").toInt() - st.value("mapWidth").toInt() / 2) <= 2);
+        QVERIFY(qAbs(st.value("followedY").toInt() - st.value("mapHeight").toInt() / 2) <= 2);
     }
-    QCOMPARE(
-        session.scalar(QStringLiteral("SELECT count(*) FROM ship WHERE follow='true'")).toInt(), 1);
+    QCOMPARE(s.sql("SELECT count(*) FROM ship WHERE follow='true'"), 1);
 
     // Closing stores the window state.
-    QVERIFY(session.ask(QStringLiteral("resize\t900\t700")).ok);
-    for (const QJsonValue &v : session.value(QStringLiteral("state"))
-                                   .toObject()
-                                   .value(QStringLiteral("geometry"))
-                                   .toArray())
-        m_firstGeometry << v.toInt();
-    QVERIFY(session.ask(QStringLiteral("close")).ok);
-    QVERIFY(session.waitForExit());
-    QCOMPARE(m_home->process().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_home->process().exitCode(), 0);
+    QVERIFY(s.ok("resize\t900\t700"));
+    m_geometry = s.state("geometry");
+    QVERIFY(s.close());
     QSettings settings(m_home->settingsPath(), QSettings::IniFormat);
-    QVERIFY(!settings.value(QStringLiteral("geomMainwindow")).toByteArray().isEmpty());
-    QCOMPARE(settings.value(QStringLiteral("splitterOpen")).toBool(), true);
-    QCOMPARE(settings.value(QStringLiteral("eventId")).toInt(), eventId);
-    QCOMPARE(settings.value(QStringLiteral("taskId")).toInt(), taskId);
+    QVERIFY(!settings.value("geomMainwindow").toByteArray().isEmpty());
+    QCOMPARE(settings.value("splitterOpen").toBool(), true);
+    QCOMPARE(settings.value("eventId").toInt(), eventId);
+    QCOMPARE(settings.value("taskId").toInt(), 120);
 }
 
 void TestEndToEnd::secondStartRestoresAndDownloadsNothingStored()
 {
-    if (m_firstGeometry.isEmpty())
+    if (m_geometry.isUndefined())
         QSKIP("needs the first start");
-    const TrackSummary expected = expectedTracks(*m_server, eventId);
+    const Tracks expected = expectedTracks(*m_server, eventId);
     m_server->clearRequestLog();
-    const int boxesBefore = int(m_home->boxLines().size());
+    const QStringList boxes = m_home->boxLines();
 
-    E2eSession session(m_home.get());
-    QString error;
-    QVERIFY2(session.start(m_server->baseUrl(), &error), qPrintable(error));
-    const QJsonObject state = session.value(QStringLiteral("state")).toObject();
-    QCOMPARE(state.value(QStringLiteral("race")).toString(), raceName);
-    QCOMPARE(state.value(QStringLiteral("panelOpen")).toBool(), true);
-    QList<int> geometry;
-    for (const QJsonValue &v : state.value(QStringLiteral("geometry")).toArray())
-        geometry << v.toInt();
-    QCOMPARE(geometry, m_firstGeometry);
-    QCOMPARE(state.value(QStringLiteral("ships")).toInt(), int(expected.size()));
-    QCOMPARE(state.value(QStringLiteral("followed")).toInt(),
-             m_server->boats(eventId).at(m_server->boats(eventId).size() / 2).id);
-    // Once the start-up traffic is over, nothing of the stored race was asked for.
-    QTRY_VERIFY_WITH_TIMEOUT(idle(session), 30000);
-    QCOMPARE(countServed(*m_server, QStringLiteral("getPosition"), eventId), 0);
-    QCOMPARE(countServed(*m_server, QStringLiteral("getBoats"), eventId), 0);
-    QCOMPARE(storedTracks(session, eventId), expected);
-    QCOMPARE(doubledFixes(session), 0);
-    // No second creation notice: the database was found as it was left.
-    QCOMPARE(int(m_home->boxLines().size()), boxesBefore);
-
-    QVERIFY(session.ask(QStringLiteral("close")).ok);
-    QVERIFY(session.waitForExit());
-    QCOMPARE(m_home->process().exitCode(), 0);
+    Session s(m_home.get());
+    QVERIFY(s.start(m_server->baseUrl()));
+    QCOMPARE(s.state("race").toString(), raceName);
+    QVERIFY(s.state("panelOpen").toBool());
+    QCOMPARE(s.state("geometry"), m_geometry);
+    QCOMPARE(s.state("ships").toInt(), int(expected.size()));
+    QCOMPARE(s.state("followed").toInt(), m_server->boats(eventId).at(expected.size() / 2).id);
+    QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 30000);
+    QCOMPARE(served(*m_server, eventId), QStringList());
+    QCOMPARE(storedTracks(s, eventId), expected);
+    QCOMPARE(doubled(s), 0);
+    QCOMPARE(m_home->boxLines(), boxes); // the database was found as it was left
+    QVERIFY(s.close());
 }
 
 void TestEndToEnd::faultsLoseNothingAndTheProgramCatchesUp()
@@ -288,97 +268,73 @@ void TestEndToEnd::faultsLoseNothingAndTheProgramCatchesUp()
     DemoServer server(options);
     QVERIFY(server.listen(0) != 0);
     // The start race arrives with garbage lines mixed in.
-    server.setFault(QStringLiteral("getPosition"), DemoServer::Fault::Malformed);
-    server.setFault(QStringLiteral("getBoats"), DemoServer::Fault::Malformed);
+    server.setFault("getPosition", DemoServer::Fault::Malformed);
+    server.setFault("getBoats", DemoServer::Fault::Malformed);
 
     ChildProgram home;
-    E2eSession session(&home);
-    QString error;
-    QVERIFY2(session.start(server.baseUrl(), &error), qPrintable(error));
-    const int startEvent =
-        session.value(QStringLiteral("state")).toObject().value(QStringLiteral("eventId")).toInt();
-    const TrackSummary startExpected = expectedTracks(server, startEvent);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(session), 60000);
-    QCOMPARE(storedTracks(session, startEvent), startExpected);
-    QCOMPARE(
-        session
-            .scalar(QStringLiteral("SELECT count(*) FROM ship WHERE regatta_id=%1").arg(startEvent))
-            .toInt(),
-        int(server.boats(startEvent).size()));
+    Session s(&home);
+    QVERIFY(s.start(server.baseUrl()));
+    const int startEvent = s.state("eventId").toInt();
+    const Tracks startExpected = expectedTracks(server, startEvent);
+    QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 60000);
+    QCOMPARE(storedTracks(s, startEvent), startExpected);
+    QCOMPARE(s.sql(QStringLiteral("SELECT count(*) FROM ship WHERE regatta_id=%1").arg(startEvent)),
+             server.boats(startEvent).size());
 
-    // Short timeouts, so that hanging requests are given up quickly.
-    QVERIFY(session.ask(QStringLiteral("timeouts\t1500")).ok);
-    const auto choose = [&]() {
-        const E2eSession::Reply r =
-            session.ask(QStringLiteral("trigger\t%1\t%2").arg(raceMenu, raceName));
-        return r.ok;
-    };
-    const auto stored = [&]() {
-        return session
-            .scalar(QStringLiteral("SELECT count(*) FROM track WHERE regatta_id=%1").arg(eventId))
-            .toInt();
-    };
-    const auto boatsStored = [&]() {
-        return session
-            .scalar(QStringLiteral("SELECT count(*) FROM ship WHERE regatta_id=%1").arg(eventId))
-            .toInt();
-    };
-
+    QVERIFY(s.ok("timeouts\t1500"));
+    const QString fixesOf =
+        QStringLiteral("SELECT count(*) FROM track WHERE regatta_id=%1").arg(eventId);
+    const QString boatsOf =
+        QStringLiteral("SELECT count(*) FROM ship WHERE regatta_id=%1").arg(eventId);
+    using F = DemoServer::Fault;
     struct Phase {
         const char *name;
-        DemoServer::Fault boats;
+        F boats;
         int boatsValue;
-        DemoServer::Fault positions;
+        F positions;
         int positionsValue;
         bool listStored; // the boat list is in table ship afterwards
     };
     const Phase phases[] = {
-        {"boat list hangs", DemoServer::Fault::Hang, 0, DemoServer::Fault::None, 0, false},
-        {"boat list fails", DemoServer::Fault::HttpError, 503, DemoServer::Fault::None, 0, false},
-        {"slow list, positions fail", DemoServer::Fault::Delay, 500, DemoServer::Fault::HttpError,
-         500, true},
-        {"positions hang", DemoServer::Fault::None, 0, DemoServer::Fault::Hang, 0, true},
-        {"positions cut short", DemoServer::Fault::None, 0, DemoServer::Fault::CutBody, 0, true},
+        {"boat list hangs", F::Hang, 0, F::None, 0, false},
+        {"boat list fails", F::HttpError, 503, F::None, 0, false},
+        {"slow list, positions fail", F::Delay, 500, F::HttpError, 500, true},
+        {"positions hang", F::None, 0, F::Hang, 0, true},
+        {"positions cut short", F::None, 0, F::CutBody, 0, true},
     };
     for (const Phase &phase : phases) {
         server.clearFaults();
-        server.setFault(QStringLiteral("getBoats"), phase.boats, phase.boatsValue);
-        server.setFault(QStringLiteral("getPosition"), phase.positions, phase.positionsValue);
-        QVERIFY2(choose(), phase.name);
-        QTRY_VERIFY2_WITH_TIMEOUT(idle(session), phase.name, 30000);
-        QVERIFY2(session.ask(QStringLiteral("ping")).ok, phase.name);
-        QVERIFY2(stored() == 0, phase.name);
-        QVERIFY2(boatsStored() == (phase.listStored ? int(server.boats(eventId).size()) : 0),
+        server.setFault("getBoats", phase.boats, phase.boatsValue);
+        server.setFault("getPosition", phase.positions, phase.positionsValue);
+        QVERIFY2(s.ok(trigger), phase.name);
+        QTRY_VERIFY2_WITH_TIMEOUT(s.idle(), phase.name, 30000);
+        QVERIFY2(s.sql(fixesOf) == 0, phase.name);
+        QVERIFY2(s.sql(boatsOf) == (phase.listStored ? server.boats(eventId).size() : 0),
                  phase.name);
         // What was stored before is still there, once.
-        QVERIFY2(storedTracks(session, startEvent) == startExpected, phase.name);
-        QVERIFY2(doubledFixes(session) == 0, phase.name);
+        QVERIFY2(storedTracks(s, startEvent) == startExpected && doubled(s) == 0, phase.name);
     }
 
-    // The service behaves again: choosing the race once more fetches what is missing.
+    // The service behaves again: choosing the race once more fetches what is
+    // missing, and the kept boat list is not asked for again.
     server.clearFaults();
     server.clearRequestLog();
-    QVERIFY(choose());
-    const TrackSummary expected = expectedTracks(server, eventId);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(session) && stored() >= fixTotal(expected), 30000);
-    QCOMPARE(storedTracks(session, eventId), expected);
-    QCOMPARE(storedTracks(session, startEvent), startExpected);
-    QCOMPARE(doubledFixes(session), 0);
-    QCOMPARE(countServed(server, QStringLiteral("getBoats"), eventId), 0); // the list was kept
-    QCOMPARE(session.value(QStringLiteral("ships")).toArray().size(), expected.size());
+    QVERIFY(s.ok(trigger));
+    const Tracks expected = expectedTracks(server, eventId);
+    QTRY_VERIFY_WITH_TIMEOUT(s.idle() && s.sql(fixesOf) >= total(expected), 30000);
+    QCOMPARE(storedTracks(s, eventId), expected);
+    QCOMPARE(storedTracks(s, startEvent), startExpected);
+    QCOMPARE(doubled(s), 0);
+    QVERIFY(!served(server, eventId).contains("getBoats"));
+    QCOMPARE(s.state("ships").toInt(), expected.size());
 
     // Choosing it yet again asks for nothing.
     server.clearRequestLog();
-    QVERIFY(choose());
-    QTRY_VERIFY_WITH_TIMEOUT(idle(session), 30000);
-    QCOMPARE(countServed(server, QStringLiteral("getPosition"), eventId), 0);
-    QCOMPARE(doubledFixes(session), 0);
-
-    QVERIFY(session.ask(QStringLiteral("close")).ok);
-    QVERIFY(session.waitForExit());
-    QCOMPARE(home.process().exitCode(), 0);
-    // No box bothered the user about the network.
-    QCOMPARE(home.boxLines().size(), 1);
+    QVERIFY(s.ok(trigger));
+    QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 30000);
+    QCOMPARE(served(server, eventId), QStringList());
+    QVERIFY(s.close());
+    QCOMPARE(home.boxLines().size(), 1); // no box bothered the user about the network
 }
 
 QTEST_MAIN(TestEndToEnd)
