@@ -5,9 +5,8 @@
 #include "demoserver.h"
 #include "messagerecorder.h"
 #include "platform/seams.h"
-#include "scene/ship.h"
-#include "testdatabase.h"
 #include "store/racestore.h"
+#include "testdatabase.h"
 #include "tracking/trackingclient.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
@@ -25,14 +24,6 @@ namespace
 
 constexpr qint64 anchor = 1700000000; // the demo's live race runs 3 h before to a day after
 qint64 g_now = anchor;
-
-QStringList actionTexts(const QList<QAction *> &actions)
-{
-    QStringList texts;
-    for (const QAction *a : actions)
-        texts.append(a->text());
-    return texts;
-}
 
 } // namespace
 
@@ -124,19 +115,15 @@ private slots:
         m_window->refreshRaces(id);
         QCOMPARE(m_regatta->id(), id);
         QVERIFY(waitIdle());
-        QVERIFY(m_db->count("ship", "regatta_id=30") > 0);
         QVERIFY(m_db->count("track", "regatta_id=30") > 0);
 
         m_boxes->queueAnswer(QMessageBox::Yes);
         m_window->removeRaceAction()->trigger();
         QCOMPARE(m_boxes->count(), 1);
-        QCOMPARE(m_boxes->boxes().first().title, QStringLiteral("Regatta entfernen"));
-        QVERIFY(m_boxes->boxes().first().text.contains(QStringLiteral("Weg damit")));
-        QCOMPARE(m_db->count("regatta", QStringLiteral("id=%1").arg(id)), 0);
-        QCOMPARE(m_db->count("ship", "regatta_id=30"), 0);
-        QCOMPARE(m_db->count("track", "regatta_id=30"), 0);
-        QVERIFY(!actionTexts(m_window->raceActions()).contains(QStringLiteral("Weg damit")));
-        QCOMPARE(m_window->raceActions().size(), 2);
+        QCOMPARE(m_db->count("regatta", QStringLiteral("id=%1").arg(id)) +
+                     m_db->count("ship", "regatta_id=30") + m_db->count("track", "regatta_id=30"),
+                 0);
+        QCOMPARE(m_window->raceActions().size(), 2); // the seeded races
         // The newest remaining race takes over.
         QCOMPARE(m_regatta->id(), 2);
         QVERIFY(!m_window->removeRaceAction()->isEnabled());
@@ -155,7 +142,6 @@ private slots:
         QVERIFY(m_window->removeRaceWithId(id));
         QVERIFY(waitIdle());
         QCOMPARE(m_db->count("ship", "regatta_id=30"), 0);
-        QCOMPARE(m_db->count("track", "regatta_id=30"), 0);
         QCOMPARE(m_window->pendingRequests(), 0);
     }
 };

@@ -2,11 +2,10 @@
 #define VELMARO_TESTS_TRACKING_FAKERACE_H
 
 #include "platform/seams.h"
+#include "store/boatstore.h"
 #include "tracking/trackingclient.h"
 
 #include <QObject>
-#include <QSqlQuery>
-#include <QVariant>
 
 #include <algorithm>
 
@@ -94,36 +93,21 @@ private:
     int loadShips(int eventId)
     {
         ++loadShipsCount;
-        QSqlQuery q;
-        q.prepare(QStringLiteral("SELECT id, regatta_id, lastget FROM ship WHERE "
-                                 "regatta_id=:regatta_id ORDER BY klasse, startnr"));
-        q.bindValue(QStringLiteral(":regatta_id"), eventId);
-        if (!q.exec())
-            return 0;
-        while (q.next()) {
-            if (q.value(0).toInt() == 38)
-                continue;
-            Ship ship;
-            ship.info.id = q.value(0).toInt();
-            ship.info.regattaId = q.value(1).toInt();
-            ship.info.lastget = q.value(2).toInt();
-            ships.append(ship);
+        for (const BoatRow &row : BoatStore::boats(eventId)) {
+            if (row.id != 38) // the race never shows boat 38
+                ships.append({{row.id, row.regattaId, row.lastget}, {}, false});
         }
         return int(ships.size());
     }
     bool loadTracks()
     {
         bool any = false;
+        TrackReader reader;
         for (Ship &ship : ships) {
-            QSqlQuery q;
-            q.prepare(QStringLiteral("SELECT lat, lng, tstamp FROM track WHERE ship_id=:ship_id "
-                                     "AND regatta_id=:regatta_id ORDER BY tstamp"));
-            q.bindValue(QStringLiteral(":ship_id"), ship.info.id);
-            q.bindValue(QStringLiteral(":regatta_id"), ship.info.regattaId);
-            q.exec();
-            while (q.next())
-                ship.fixes.append(
-                    {q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toInt()});
+            QVector<FixRow> rows;
+            reader.read(ship.info.id, ship.info.regattaId, &rows);
+            for (const FixRow &f : rows)
+                ship.fixes.append({f.lat, f.lng, f.tstamp});
             ship.hasPositions = ship.hasPositions || !ship.fixes.isEmpty();
             any = any || !ship.fixes.isEmpty();
         }

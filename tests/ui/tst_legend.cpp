@@ -11,14 +11,12 @@ using namespace Qt::StringLiterals;
 namespace
 {
 
-LegendBoat boat(int id, const QString &nr, const QString &colour, bool show = true)
+LegendBoat boat(int id, const QString &colour, bool show = true)
 {
     LegendBoat b;
     b.id = id;
-    b.startnr = nr;
+    b.startnr = QString::number(id + 10);
     b.name = u"Boot %1"_s.arg(id);
-    b.skipper = u"Skipper %1"_s.arg(id);
-    b.team = u"Team %1"_s.arg(id);
     b.colour = QColor(colour);
     b.show = show;
     return b;
@@ -28,6 +26,7 @@ int checkState(const QModelIndex &index)
 {
     return index.data(Qt::CheckStateRole).toInt();
 }
+
 } // namespace
 
 class TestLegend : public QObject
@@ -36,24 +35,17 @@ class TestLegend : public QObject
     IconSelector *m_legend = nullptr;
     QList<QModelIndex> m_indexes[3];
 
-    // Lasten: 4 "11", 9 "12"; Regatta: 2 "3" hidden; Yacht: 7 "21", 8 "22", 5 "23".
+    // Lasten: 4, 9; Regatta: 2 hidden; Yacht: 7, 8, 5.
     void fill()
     {
-        m_indexes[0] = m_legend->addGroup(
-            u"Lasten"_s, {boat(4, u"11"_s, u"#ff008a"_s), boat(9, u"12"_s, u"#00ffcc"_s)}, 0);
-        m_indexes[1] = m_legend->addGroup(u"Regatta"_s, {boat(2, u"3"_s, u"#9000ff"_s, false)}, 1);
-        m_indexes[2] =
-            m_legend->addGroup(u"Yacht"_s,
-                               {boat(7, u"21"_s, u"#00ff00"_s), boat(8, u"22"_s, u"#ffff00"_s),
-                                boat(5, u"23"_s, u"#0000ff"_s)},
-                               2);
+        m_indexes[0] =
+            m_legend->addGroup(u"Lasten"_s, {boat(4, u"#ff008a"_s), boat(9, u"#00ffcc"_s)}, 0);
+        m_indexes[1] = m_legend->addGroup(u"Regatta"_s, {boat(2, u"#9000ff"_s, false)}, 1);
+        m_indexes[2] = m_legend->addGroup(
+            u"Yacht"_s, {boat(7, u"#00ff00"_s), boat(8, u"#ffff00"_s), boat(5, u"#0000ff"_s)}, 2);
         m_legend->treeView()->expandAll();
     }
     QModelIndex group(int row) const { return m_legend->model()->index(row, 0); }
-    TreeShipItem *item(const QModelIndex &index) const
-    {
-        return TreeShipItem::cast(m_legend->model()->itemFromIndex(index));
-    }
     void showLegend()
     {
         m_legend->show();
@@ -84,15 +76,12 @@ private slots:
             QCOMPARE(spy.at(i).at(0).value<TreeShipItem *>()->id(), expected[i]);
             QCOMPARE(spy.at(i).at(1).toBool(), false);
         }
-        for (const QModelIndex &index : m_indexes[2])
-            QCOMPARE(checkState(index), int(Qt::Unchecked));
-        QCOMPARE(checkState(group(2)), int(Qt::Unchecked));
+        QCOMPARE(checkState(m_indexes[2].at(2)), int(Qt::Unchecked));
         QCOMPARE(checkState(m_indexes[0].at(0)), int(Qt::Checked)); // other classes untouched
 
         spy.clear();
         QVERIFY(model->setData(group(2), Qt::Checked, Qt::CheckStateRole));
         QCOMPARE(spy.count(), 4);
-        QCOMPARE(spy.at(0).at(1).toBool(), true);
         QCOMPARE(checkState(m_indexes[2].at(1)), int(Qt::Checked));
     }
 

@@ -1,19 +1,21 @@
-#include "map/scheme.h"
-#include "scene/gateitem.h"
+// The race in the window: show and follow flags stored, the complete-tracks
+// choice, frames of the moment shown, the "Rangliste" tab and the GPX export.
 #include "scene/ship.h"
 #include "ui/iconselector.h"
+#include "ui/leaderboardpanel.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 #include "uitest.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QPushButton>
-#include <QSlider>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 using UiTest::findAction;
@@ -24,7 +26,7 @@ constexpr int race2010 = 1270458000;
 constexpr int race2011 = 1302906000;
 
 // Event 10: three classes, one boat 38 that is never shown; event 21: two
-// boats. Three fixes each, over 600 s (2010) or 1200 s (2011).
+// classes. Three fixes each, over 600 s (2010) or 1200 s (2011).
 QStringList fleet()
 {
     QStringList sql{u"UPDATE prefs SET loadmaps=0"_s}; // the lamp counts only race transfers
@@ -35,7 +37,7 @@ QStringList fleet()
                 {9, 10, "Charlie", "3", "#00ff00"},  {7, 10, "Bravo", "5", "#9000ff"},
                 {38, 10, "Alpha", "0", "#000000"},   {5, 10, "Alpha", "2", "#00ffcc"},
                 {10, 10, "Charlie", "4", "#ffff00"}, {20, 21, "Delta", "1", "#0000ff"},
-                {21, 21, "Delta", "2", "#e19a00"}};
+                {21, 21, "Delta", "2", "#e19a00"},   {22, 21, "Echo", "7", "#ff0000"}};
     for (const auto &r : rows) {
         sql << u"INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
                "lastget, show, follow) VALUES (%1, %2, 'Boot %1', 'Skipper %1', 'Team %1', "
@@ -70,10 +72,6 @@ class TestRegatta : public QObject
         return f.db->scalar(u"SELECT %1 FROM ship WHERE id=%2"_s.arg(QLatin1String(column)).arg(id))
             .toString();
     }
-    int followedInDb() const
-    {
-        return f.db->count(u"ship"_s, u"follow='true' AND regatta_id=10"_s);
-    }
     QModelIndex rowOf(int id) const { return ship(id)->legendIndex(); }
     void check(int id, bool on)
     {
@@ -90,11 +88,6 @@ class TestRegatta : public QObject
         f.regatta.reset();
         f.start();
     }
-    void showWindow()
-    {
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-    }
 
 private slots:
     void initTestCase() { UiTest::initCase(); }
@@ -103,19 +96,21 @@ private slots:
         QVERIFY(f.open(fleet(), QSize(900, 700)));
         w = f.window.get();
     }
-    void cleanup() { f.close(); }
+    void cleanup()
+    {
+        MainWindow::setSaveFileChooser({});
+        f.close();
+    }
 
     void classCheckBoxHidesAndStoresAllItsBoats()
     {
         f.start();
         QVERIFY(w->legend()->model()->setData(w->legend()->model()->index(2, 0), Qt::Unchecked,
                                               Qt::CheckStateRole));
-        for (int id : {9, 10, 11}) {
-            QVERIFY(!ship(id)->isShown());
-            QCOMPARE(stored(id, "show") + stored(id, "follow"), u"falsefalse"_s);
-        }
-        for (int id : {4, 5, 7})
-            QVERIFY(ship(id)->isShown() && stored(id, "show") == u"true"_s);
+        for (int id : {9, 10, 11})
+            QVERIFY(!ship(id)->isShown() &&
+                    stored(id, "show") + stored(id, "follow") == u"falsefalse"_s);
+        QVERIFY(ship(7)->isShown() && stored(7, "show") == u"true"_s);
         check(10, true);
         QCOMPARE(stored(10, "show"), u"true"_s);
 
@@ -138,10 +133,9 @@ private slots:
         legend->curItem(rowOf(9));
         QVERIFY(ship(9)->follow() && !ship(5)->follow());
         QCOMPARE(stored(9, "follow") + stored(5, "follow"), u"truefalse"_s);
-        QCOMPARE(followedInDb(), 1);
         legend->curItem(rowOf(9)); // again: stop following
         QVERIFY(!ship(9)->follow());
-        QCOMPARE(followedInDb(), 0);
+        QCOMPARE(f.db->count(u"ship"_s, u"follow='true'"_s), 0);
 
         // dragging the map forgets it in memory only
         legend->curItem(rowOf(4));
@@ -175,33 +169,24 @@ private slots:
     {
         f.start();
         QCheckBox *box = w->completeTracksBox();
-        QVERIFY(!box->isChecked());
         box->click();
         QCOMPARE(f.db->scalar(u"SELECT group_concat(showcompletetracks) FROM regatta"_s).toString(),
                  u"1,0"_s);
-        for (Ship *s : f.regatta->ships())
-            QVERIFY(s->completeTrack());
-
+        QVERIFY(ship(4)->completeTrack());
         findAction(w->raceMenu(), u"Vudav Avazavava Zerevudeva 2011"_s)->trigger();
-        QVERIFY(!box->isChecked());
-        for (Ship *s : f.regatta->ships())
-            QVERIFY(!s->completeTrack());
-
+        QVERIFY(!box->isChecked() && !ship(20)->completeTrack());
         // back to the first race in the same run: the choice is still there
         findAction(w->raceMenu(), u"Dorur Izadidiva Dazidevire 2010"_s)->trigger();
-        QVERIFY(box->isChecked());
-        for (Ship *s : f.regatta->ships())
-            QVERIFY(s->completeTrack());
-
+        QVERIFY(box->isChecked() && ship(9)->completeTrack());
         restart(); // a new start reads the stored value
-        QVERIFY(box->isChecked());
-        QVERIFY(ship(4)->completeTrack());
+        QVERIFY(box->isChecked() && ship(4)->completeTrack());
     }
 
     void frameShowsTheMomentItIsNamedAfter()
     {
         f.start();
-        showWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         // only boat 4, close up: a minute of its course is some 50 pixels
         TreeViewModel *model = w->legend()->model();
         for (int row = 1; row < model->rowCount(); ++row)
@@ -237,6 +222,61 @@ private slots:
         QVERIFY((then - before).manhattanLength() > 40);
         QVERIFY2(boatLike(then) > 20, qPrintable(QString::number(boatLike(then))));
         QCOMPARE(boatLike(before), 0);
+    }
+
+    void leaderboardClickFollowsBoatAsLegendClick()
+    {
+        f.start(21, 120);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        if (!w->isPanelOpen())
+            w->toggleLegende();
+        w->sidePanel()->setCurrentWidget(w->leaderboard());
+        w->setSliderValue(race2011 + 600);
+        QTreeWidget *tree = w->leaderboard()->tree();
+        // A point of the row in the boat name column, which is in view.
+        const auto click = [tree](QTreeWidgetItem *item) {
+            tree->scrollToItem(item);
+            QTest::mouseClick(
+                tree->viewport(), Qt::LeftButton, {},
+                QPoint(tree->header()->sectionViewportPosition(LeaderboardPanel::NameColumn) + 8,
+                       tree->visualItemRect(item).center().y()));
+        };
+        click(w->leaderboard()->itemForShip(22));
+        QVERIFY(ship(22)->follow());
+        QCOMPARE(stored(22, "follow"), u"true"_s);
+        const GeoPoint centre = w->karte()->projection().centre();
+        QVERIFY(qAbs(centre.lat() - ship(22)->currentPoint()->position.lat()) < 1e-6 &&
+                qAbs(centre.lng() - ship(22)->currentPoint()->position.lng()) < 1e-6);
+        // Another boat takes over, as from the legend; a class row follows nothing.
+        click(w->leaderboard()->itemForShip(20));
+        QVERIFY(ship(20)->follow() && !ship(22)->follow());
+        click(tree->topLevelItem(1));
+        QVERIFY(ship(20)->follow());
+    }
+
+    void exportCancelledOrUnwritable()
+    {
+        int asked = 0;
+        QString answer;
+        MainWindow::setSaveFileChooser([&](QWidget *, const QString &, const QString &,
+                                           const QString &) { return ++asked, answer; });
+        // No race: nothing to export, and no dialog.
+        w->gpxExportAction()->trigger();
+        QCOMPARE(asked, 0);
+        QCOMPARE(f.boxes->boxes().value(0).icon, QMessageBox::Information);
+        f.boxes->clear();
+
+        f.start(21, 120);
+        w->gpxExportAction()->trigger(); // cancelled
+        QVERIFY(asked == 1 && f.boxes->count() == 0);
+        QTemporaryDir dir;
+        answer = dir.filePath(u"fehlt/rennen.gpx"_s);
+        w->gpxExportAction()->trigger();
+        QCOMPARE(f.boxes->count(), 1);
+        QCOMPARE(f.boxes->boxes().first().icon, QMessageBox::Critical);
+        QVERIFY(f.boxes->boxes().first().text.contains(answer));
+        QVERIFY(QDir(dir.path()).isEmpty());
     }
 };
 

@@ -1,14 +1,14 @@
 #ifndef VELMARO_TESTS_UI_UITEST_H
 #define VELMARO_TESTS_UI_UITEST_H
 
-#include "store/database.h"
 #include "map/karte.h"
-#include "ui/mainwindow.h"
 #include "messagerecorder.h"
-#include "ui/regatta.h"
 #include "platform/seams.h"
+#include "store/database.h"
 #include "testdatabase.h"
 #include "tracking/trackingclient.h"
+#include "ui/mainwindow.h"
+#include "ui/regatta.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,18 +31,13 @@ inline bool createSchema(TestDatabase &)
     return Database::ensureSchema(false) == Database::SchemaResult::Created;
 }
 
-// A loopback address nothing listens on: requests fail at once.
-inline QString closedPortUrl()
-{
-    return QStringLiteral("http://127.0.0.1:1");
-}
-
-// Keeps a window's traffic on loopback ports nothing listens on, and its
-// tile cache in the test's own folder.
+// Keeps a window's traffic on a loopback port nothing listens on (requests
+// fail at once), and its tile cache in the test's own folder.
 inline void isolate(MainWindow *window)
 {
-    window->tracking()->setBaseUrl(closedPortUrl());
-    window->karte()->setTileServer(closedPortUrl());
+    const QString closedPort = QStringLiteral("http://127.0.0.1:1");
+    window->tracking()->setBaseUrl(closedPort);
+    window->karte()->setTileServer(closedPort);
     window->karte()->setTileCacheFolder(QDir::current().filePath(QStringLiteral("maps")));
 }
 
@@ -69,11 +64,6 @@ inline void initCase()
 {
     installAssets();
     Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(fixedNow); });
-}
-
-inline QString clockText(qint64 secs)
-{
-    return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("dd.MM.yyyy hh:mm"));
 }
 
 inline QAction *findAction(QMenu *menu, const QString &text)
