@@ -2,13 +2,13 @@
 
 #include "platform/config.h"
 #include "platform/identity.h"
-#include "ui/mainwindow.h"
 #include "platform/paths.h"
-#include "ui/regatta.h"
 #include "platform/seams.h"
 #include "tracking/trackingclient.h"
-#include "update/vuupdatewindow.h" // vuupdater.h needs it complete
+#include "ui/mainwindow.h"
+#include "ui/regatta.h"
 #include "update/vuupdater.h"
+#include "update/vuupdatewindow.h" // vuupdater.h needs it complete
 
 #include <QApplication>
 #include <QDebug>
@@ -17,7 +17,8 @@
 #include <QMainWindow>
 #include <QSettings>
 
-namespace Startup {
+namespace Startup
+{
 
 void setIdentity()
 {
@@ -118,7 +119,8 @@ StartRace startRace(const QSettings &settings)
 QString initialTitle()
 {
     return QStringLiteral("%1 %2 Initialisierung")
-        .arg(QString::fromLatin1(Identity::applicationName), QString::fromLatin1(Identity::version));
+        .arg(QString::fromLatin1(Identity::applicationName),
+             QString::fromLatin1(Identity::version));
 }
 
 void checkForUpdatesAtStart(bool lookForUpdate)

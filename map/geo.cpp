@@ -5,12 +5,25 @@
 #include <algorithm>
 #include <cmath>
 
-double GeoPoint::latRad() const { return m_lat / Geo::degPerRad; }
-double GeoPoint::lngRad() const { return m_lng / Geo::degPerRad; }
-void GeoPoint::setLatRad(double rad) { m_lat = rad * Geo::degPerRad; }
-void GeoPoint::setLngRad(double rad) { m_lng = rad * Geo::degPerRad; }
+double GeoPoint::latRad() const
+{
+    return m_lat / Geo::degPerRad;
+}
+double GeoPoint::lngRad() const
+{
+    return m_lng / Geo::degPerRad;
+}
+void GeoPoint::setLatRad(double rad)
+{
+    m_lat = rad * Geo::degPerRad;
+}
+void GeoPoint::setLngRad(double rad)
+{
+    m_lng = rad * Geo::degPerRad;
+}
 
-namespace Geo {
+namespace Geo
+{
 
 QPointF tilePosition(double lat, double lng, double n)
 {
@@ -97,9 +110,9 @@ double bearingTo(const GeoPoint &a, const GeoPoint &b)
     const double phi2 = b.lat() / degPerRad;
     const double dLambda = (b.lng() - a.lng()) / degPerRad;
     double theta = std::atan2(std::cos(phi2) * std::sin(dLambda),
-                              std::cos(phi1) * std::sin(phi2)
-                                  - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda))
-                   * degPerRad;
+                              std::cos(phi1) * std::sin(phi2) -
+                                  std::sin(phi1) * std::cos(phi2) * std::cos(dLambda)) *
+                   degPerRad;
     if (theta < 0)
         theta += 360.0;
     return theta;
@@ -126,8 +139,8 @@ GeoPoint destinationPoint(const GeoPoint &start, double distanceKm, double beari
     const double m = 6335.4422767778715 / std::pow(1.0 - 0.006694384761408399 * s * s, 1.5);
     const double delta = distanceKm / m;
     const double c1 = 1.5707963267948966 - phi1;
-    const double c2 = std::acos(std::cos(delta) * std::cos(c1)
-                                + std::sin(delta) * std::sin(c1) * std::cos(theta));
+    const double c2 = std::acos(std::cos(delta) * std::cos(c1) +
+                                std::sin(delta) * std::sin(c1) * std::cos(theta));
     const double lat = (1.5707963267948966 - c2) * degPerRad;
     const double dLambda = std::asin(std::sin(theta) * std::sin(delta) / std::sin(c1));
     const double lng = (start.lng() / degPerRad + dLambda) * degPerRad;
@@ -223,12 +236,12 @@ QPoint MapProjection::geoToView(double lng, double lat) const
 {
     const QPoint t = Geo::tileIndexAt(lat, lng, m_n);
     const TileBounds b = Geo::tileBounds(t.x(), t.y(), m_n);
-    const int x = static_cast<int>(256.0 * (lng - b.west) / (b.east - b.west)
-                                   + 256.0 * (t.x() - m_visibleTiles.left()))
-                  + m_firstTileOffset.x();
-    const int y = static_cast<int>(256.0 * (lat - b.north) / (b.south - b.north)
-                                   + 256.0 * (t.y() - m_visibleTiles.top()))
-                  + m_firstTileOffset.y();
+    const int x = static_cast<int>(256.0 * (lng - b.west) / (b.east - b.west) +
+                                   256.0 * (t.x() - m_visibleTiles.left())) +
+                  m_firstTileOffset.x();
+    const int y = static_cast<int>(256.0 * (lat - b.north) / (b.south - b.north) +
+                                   256.0 * (t.y() - m_visibleTiles.top())) +
+                  m_firstTileOffset.y();
     return QPoint(x, y);
 }
 

@@ -42,7 +42,8 @@ struct TileBounds {
 // Web-Mercator tile arithmetic and great-circle helpers. Pure functions; n is
 // 2^zoom. Inputs outside the world give indices outside 0..n-1 or non-finite
 // values, which callers reject.
-namespace Geo {
+namespace Geo
+{
 inline constexpr int tileSize = 256;
 inline constexpr double pi = 3.141592653589793;
 inline constexpr double twoPi = 6.283185307179586;
@@ -71,7 +72,7 @@ GeoPoint pannedCentre(const GeoPoint &centre, double n, int dx, int dy);
 // The drag an arrow key stands for (one tile); (0, 0) for any other key.
 QPoint arrowKeyDrag(int key);
 
-double bearingTo(const GeoPoint &a, const GeoPoint &b); // degrees in [0, 360)
+double bearingTo(const GeoPoint &a, const GeoPoint &b);  // degrees in [0, 360)
 double distanceKm(const GeoPoint &a, const GeoPoint &b); // haversine
 GeoPoint destinationPoint(const GeoPoint &start, double distanceKm, double bearingDeg);
 GeoPoint midpointOf(const GeoPoint &a, const GeoPoint &b);

@@ -4,7 +4,8 @@
 
 #include <QSettings>
 
-namespace {
+namespace
+{
 QString lookup(const char *envName, const QString &key, const QString &fallback)
 {
     QString value = qEnvironmentVariable(envName);
@@ -18,7 +19,8 @@ QString lookup(const char *envName, const QString &key, const QString &fallback)
 }
 } // namespace
 
-namespace Config {
+namespace Config
+{
 
 QString stripTrailingSlash(QString url)
 {

@@ -3,7 +3,8 @@
 
 #include <QString>
 
-namespace Paths {
+namespace Paths
+{
 // Per-user data folder (".../Velmaro"); holds the tile cache and, unless the
 // installation names another folder, the database. Not created here.
 QString dataFolder();

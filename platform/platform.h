@@ -4,7 +4,8 @@
 #include <QString>
 
 // The only place with code that differs between Linux and Windows.
-namespace Platform {
+namespace Platform
+{
 // Identifier of the running platform in the update feed.
 QString feedPlatformId(); // "Q_OS_LINUX" or "Q_OS_WIN32"
 

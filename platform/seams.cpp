@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 Seams::MessageBoxHandler &messageHandler()
 {
     static Seams::MessageBoxHandler handler;
@@ -39,11 +40,20 @@ QString escapeField(const QString &field)
     escaped.reserve(field.size());
     for (const QChar c : field) {
         switch (c.unicode()) {
-        case '\\': escaped += QLatin1String("\\\\"); break;
-        case '\t': escaped += QLatin1String("\\t"); break;
-        case '\n': escaped += QLatin1String("\\n"); break;
-        case '\r': escaped += QLatin1String("\\r"); break;
-        default: escaped += c;
+        case '\\':
+            escaped += QLatin1String("\\\\");
+            break;
+        case '\t':
+            escaped += QLatin1String("\\t");
+            break;
+        case '\n':
+            escaped += QLatin1String("\\n");
+            break;
+        case '\r':
+            escaped += QLatin1String("\\r");
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -70,9 +80,12 @@ bool logMessageBox(const Seams::MessageBoxRequest &request, QMessageBox::Standar
     }
     const char *icon = QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(request.icon);
     const QStringList fields = {
-        QString::fromLatin1(icon ? icon : "NoIcon"), escapeField(request.title),
-        escapeField(request.text), escapeField(request.informativeText),
-        buttons.join(QLatin1Char('|')), buttonName(answer),
+        QString::fromLatin1(icon ? icon : "NoIcon"),
+        escapeField(request.title),
+        escapeField(request.text),
+        escapeField(request.informativeText),
+        buttons.join(QLatin1Char('|')),
+        buttonName(answer),
     };
     QFile log(path);
     if (log.open(QIODevice::WriteOnly | QIODevice::Append))
@@ -81,7 +94,8 @@ bool logMessageBox(const Seams::MessageBoxRequest &request, QMessageBox::Standar
 }
 } // namespace
 
-namespace Seams {
+namespace Seams
+{
 
 QMessageBox::StandardButton defaultAnswer(const MessageBoxRequest &request)
 {

@@ -14,7 +14,8 @@
 // The few places where the program touches the user or the operating system
 // directly. Each goes through one replaceable function so tests never block
 // on a box, never wait for the wall clock and never start or end a process.
-namespace Seams {
+namespace Seams
+{
 
 struct MessageBoxRequest {
     QMessageBox::Icon icon = QMessageBox::NoIcon;

@@ -1,6 +1,7 @@
 #include "scene/coursetable.h"
 
-namespace CourseTable {
+namespace CourseTable
+{
 
 const QList<CourseRow> &allRows()
 {
@@ -24,8 +25,8 @@ QList<CourseRow> rowsFor(int eventId, int taskId)
 {
     const QList<CourseRow> &rows = allRows();
     // 30/300 is the live race of the bundled demo service.
-    if ((eventId == 21 && taskId == 120) || (eventId == 10 && taskId == 88)
-        || (eventId == 30 && taskId == 300))
+    if ((eventId == 21 && taskId == 120) || (eventId == 10 && taskId == 88) ||
+        (eventId == 30 && taskId == 300))
         return rows;
     if ((eventId == 100 && taskId == 200) || (eventId == 104 && taskId >= 218 && taskId <= 220))
         return rows.mid(1);

@@ -17,7 +17,8 @@ struct CourseRow {
     bool midpointCentre;
 };
 
-namespace CourseTable {
+namespace CourseTable
+{
 // All eleven rows, in course order.
 const QList<CourseRow> &allRows();
 // The rows of the course of a race, empty for a race without a course.

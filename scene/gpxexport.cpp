@@ -59,8 +59,8 @@ QString xmlText(const QString &text)
             continue;
         }
         const char16_t u = c.unicode();
-        const bool allowed = u == 0x9 || u == 0xA || u == 0xD ||
-                             (u >= 0x20 && u < 0xD800) || (u >= 0xE000 && u <= 0xFFFD);
+        const bool allowed = u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u < 0xD800) ||
+                             (u >= 0xE000 && u <= 0xFFFD);
         if (allowed)
             out += c;
     }

@@ -5,7 +5,8 @@
 
 // Plain records exchanged between the tracking code and the current-race
 // object, so that the tracking code needs no scene items.
-namespace Tracking {
+namespace Tracking
+{
 
 // The selected race.
 struct RaceInfo {
@@ -19,10 +20,10 @@ struct RaceInfo {
 // One boat of the current race's ship list.
 struct BoatInfo {
     int id = 0;
-    int regattaId = 0; // the event number the boat is stored under
-    int lastget = 0;   // newest fix already fetched; the since time of the next poll
+    int regattaId = 0;     // the event number the boat is stored under
+    int lastget = 0;       // newest fix already fetched; the since time of the next poll
     bool hasFixes = false; // fixes are held in memory
-    int newestFix = 0; // largest time stamp held in memory (when hasFixes)
+    int newestFix = 0;     // largest time stamp held in memory (when hasFixes)
 };
 
 // One downloaded fix: latitude, longitude, time stamp, heading and the

@@ -6,7 +6,8 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-namespace Tracking {
+namespace Tracking
+{
 
 void showNewVersionNotice(const QString &downloadBase)
 {
@@ -26,12 +27,12 @@ void showNewVersionNotice(const QString &downloadBase)
         Seams::exitProcess(0);
         return;
     }
-    Seams::critical(QStringLiteral("Velmaro Info"),
-                    QCoreApplication::translate(
-                        "MainWindow",
-                        "Beim Versuch das Update herunterzuladen gab es einen Fehler.\n"
-                        "Probieren Sie es bitte später noch einmal."),
-                    QMessageBox::Cancel);
+    Seams::critical(
+        QStringLiteral("Velmaro Info"),
+        QCoreApplication::translate("MainWindow",
+                                    "Beim Versuch das Update herunterzuladen gab es einen Fehler.\n"
+                                    "Probieren Sie es bitte später noch einmal."),
+        QMessageBox::Cancel);
 }
 
 void showNewVersionNotice()

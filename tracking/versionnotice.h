@@ -3,7 +3,8 @@
 
 #include <QString>
 
-namespace Tracking {
+namespace Tracking
+{
 
 // The tracking server names a newer program: offers the download page
 // (downloadBase + "/downloads/") and ends the program once a browser shows it.

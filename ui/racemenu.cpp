@@ -61,8 +61,8 @@ void RaceMenu::setRaces(const QVector<Race> &races)
     bool removable = false;
     for (const Race &race : races) {
         // Names come from users and the server: an "&" is text, not a shortcut.
-        auto *action = new QAction(
-            QString(race.name).replace(QLatin1Char('&'), QStringLiteral("&&")), m_menu);
+        auto *action =
+            new QAction(QString(race.name).replace(QLatin1Char('&'), QStringLiteral("&&")), m_menu);
         action->setData(race.id);
         // By row id: with races named by users one name can start another.
         connect(action, &QAction::triggered, this, [this, id = race.id] {

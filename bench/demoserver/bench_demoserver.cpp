@@ -31,26 +31,28 @@ int main(int argc, char *argv[])
         for (const DemoServer::Boat &b : boats)
             total += server.fixes(race.eventId, b.id).size();
         const double synthMs = timer.nsecsElapsed() / 1e6;
-        std::printf("race %d/%d: %lld boats, %lld fixes, synthesized in %.0f ms\n",
-                    race.eventId, race.taskId, static_cast<long long>(boats.size()),
+        std::printf("race %d/%d: %lld boats, %lld fixes, synthesized in %.0f ms\n", race.eventId,
+                    race.taskId, static_cast<long long>(boats.size()),
                     static_cast<long long>(total), synthMs);
         // A race is synthesized when first asked for: that has to fit in the
         // viewer's transfer timeout.
-        const QByteArray synthName = QStringLiteral("demo service: synthesize race %1/%2 (%3 fixes)")
-                                         .arg(race.eventId)
-                                         .arg(race.taskId)
-                                         .arg(total)
-                                         .toUtf8();
+        const QByteArray synthName =
+            QStringLiteral("demo service: synthesize race %1/%2 (%3 fixes)")
+                .arg(race.eventId)
+                .arg(race.taskId)
+                .arg(total)
+                .toUtf8();
         BenchResult::print(synthName.constData(), synthMs, "ms", "target: tracking timeout",
                            Identity::trackingTimeoutMs);
 
         QNetworkAccessManager nam;
-        const QUrl url(QStringLiteral("%1/api/getPosition.php?rg=%2&wf=%3&bo=%4&h=5&la=%5&csv=1&lid=%5")
-                           .arg(server.baseUrl())
-                           .arg(race.eventId)
-                           .arg(race.taskId)
-                           .arg(boats.first().id)
-                           .arg(race.start));
+        const QUrl url(
+            QStringLiteral("%1/api/getPosition.php?rg=%2&wf=%3&bo=%4&h=5&la=%5&csv=1&lid=%5")
+                .arg(server.baseUrl())
+                .arg(race.eventId)
+                .arg(race.taskId)
+                .arg(boats.first().id)
+                .arg(race.start));
         QNetworkRequest request(url);
         request.setTransferTimeout(30000);
         timer.restart();

@@ -8,8 +8,8 @@
 #include "scene/gateitem.h"
 #include "scene/gpxexport.h"
 #include "scene/leaderboard.h"
-#include "ui/leaderboardpanel.h"
 #include "scene/ship.h"
+#include "ui/leaderboardpanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "fleet.h"
 
-#include "scene/coursetable.h"
 #include "map/geo.h"
+#include "scene/coursetable.h"
 
 #include <QSet>
 
@@ -9,20 +9,26 @@
 #include <cmath>
 #include <random>
 
-namespace DemoFleet {
-namespace {
+namespace DemoFleet
+{
+namespace
+{
 
 // A small wrapper so that the numbers do not depend on the standard
 // library's distribution implementations.
 class Dice
 {
 public:
-    explicit Dice(quint64 seed) : m_gen(static_cast<std::mt19937::result_type>(seed ^ (seed >> 32))) {}
+    explicit Dice(quint64 seed) : m_gen(static_cast<std::mt19937::result_type>(seed ^ (seed >> 32)))
+    {
+    }
     double uniform() { return m_gen() / 4294967296.0; } // [0, 1)
     double range(double lo, double hi) { return lo + (hi - lo) * uniform(); }
     int below(int n) { return n <= 0 ? 0 : static_cast<int>(m_gen() % static_cast<quint32>(n)); }
-    template<typename T, size_t N>
-    const T &pick(const T (&items)[N]) { return items[below(int(N))]; }
+    template <typename T, size_t N> const T &pick(const T (&items)[N])
+    {
+        return items[below(int(N))];
+    }
 
 private:
     std::mt19937 m_gen;
@@ -38,29 +44,69 @@ quint64 mix(quint64 a, quint64 b)
 }
 
 const char *const firstNames[] = {
-    "Jürgen", "Sören", "Björn", "Günther", "Käthe", "Jörg", "Lukas", "Ulrike", "Mathilde",
-    "Hans-Peter", "Grete", "Jörn", "Ole", "Frauke", "Andrä", "Thorsten", "Maximilian",
-    "Lena", "Jonas", "Hanne", "Malte", "Sönke", "Wiebke",
+    "Jürgen",     "Sören",      "Björn", "Günther", "Käthe", "Jörg",   "Lukas",  "Ulrike",
+    "Mathilde",   "Hans-Peter", "Grete", "Jörn",    "Ole",   "Frauke", "Andrä",  "Thorsten",
+    "Maximilian", "Lena",       "Jonas", "Hanne",   "Malte", "Sönke",  "Wiebke",
 };
 const char *const lastNames[] = {
-    "Müller", "Köhler", "Weiß", "Schäfer", "Bäumer", "Krüger", "Hößl", "Größer", "Jäger",
-    "Schröder", "Lühr", "Stöver", "Brückner", "Hünemörder", "Dörfler", "Kühn", "Fröhlich",
-    "Böttcher", "Grünewald", "Nöthen", "Mählmann", "Schürmann",
+    "Müller",   "Köhler",   "Weiß",      "Schäfer", "Bäumer",   "Krüger",     "Hößl",    "Größer",
+    "Jäger",    "Schröder", "Lühr",      "Stöver",  "Brückner", "Hünemörder", "Dörfler", "Kühn",
+    "Fröhlich", "Böttcher", "Grünewald", "Nöthen",  "Mählmann", "Schürmann",
 };
 const char *const boatNames[] = {
-    "Möwe", "Sturmvogel", "Königin der Meere", "Seebär", "Windsbraut", "Flügelschlag",
-    "Größenwahn", "Übermut", "Frühlingsbö", "Nordlicht", "Löwenherz", "Blaue Düne",
-    "Weiße Möwe", "Fräulein Ährenfeld", "Glückspilz", "Schöne Aussicht", "Störtebeker",
-    "Nußschale", "Wellenläufer", "Seeadler", "Hühnergott", "Rasmus", "Kläbauter",
-    "Düsentrieb", "Mövenpick", "Elbfähre", "Gänseblümchen", "Fährmann", "Sonnenkönig",
-    "Brise", "Tümmler", "Dünung", "Kormoran", "Schwalbe", "Sturmböe", "Lütt Deern",
+    "Möwe",
+    "Sturmvogel",
+    "Königin der Meere",
+    "Seebär",
+    "Windsbraut",
+    "Flügelschlag",
+    "Größenwahn",
+    "Übermut",
+    "Frühlingsbö",
+    "Nordlicht",
+    "Löwenherz",
+    "Blaue Düne",
+    "Weiße Möwe",
+    "Fräulein Ährenfeld",
+    "Glückspilz",
+    "Schöne Aussicht",
+    "Störtebeker",
+    "Nußschale",
+    "Wellenläufer",
+    "Seeadler",
+    "Hühnergott",
+    "Rasmus",
+    "Kläbauter",
+    "Düsentrieb",
+    "Mövenpick",
+    "Elbfähre",
+    "Gänseblümchen",
+    "Fährmann",
+    "Sonnenkönig",
+    "Brise",
+    "Tümmler",
+    "Dünung",
+    "Kormoran",
+    "Schwalbe",
+    "Sturmböe",
+    "Lütt Deern",
 };
 const char *const teams[] = {
-    "Segelclub Müritz", "Yachtclub Überlingen", "SV Würzburg", "Kieler Yacht-Club",
-    "Blankeneser Segel-Club", "Segler-Vereinigung Altona", "Yacht-Club Lübeck",
-    "Segelverein Bärensee", "Seglerhaus am Wannsee", "Münchner Yacht-Club",
-    "Segelclub Möhnesee", "Regattaverein Großenbrode", "Württembergischer Yacht-Club",
-    "Team Nordsee Gäste", "Akademischer Segler-Verein Köln",
+    "Segelclub Müritz",
+    "Yachtclub Überlingen",
+    "SV Würzburg",
+    "Kieler Yacht-Club",
+    "Blankeneser Segel-Club",
+    "Segler-Vereinigung Altona",
+    "Yacht-Club Lübeck",
+    "Segelverein Bärensee",
+    "Seglerhaus am Wannsee",
+    "Münchner Yacht-Club",
+    "Segelclub Möhnesee",
+    "Regattaverein Großenbrode",
+    "Württembergischer Yacht-Club",
+    "Team Nordsee Gäste",
+    "Akademischer Segler-Verein Köln",
 };
 const char *const countries[] = {"GER", "GER", "GER", "AUT", "SUI", "CRO", "NED", "DEN"};
 
@@ -70,11 +116,14 @@ struct ClassInfo {
     double maxKnots;
 };
 const ClassInfo classes[] = {
-    {"ORC I", 7.0, 9.0}, {"ORC II", 6.0, 7.5}, {"ORC III", 5.2, 6.6},
+    {"ORC I", 7.0, 9.0},     {"ORC II", 6.0, 7.5},     {"ORC III", 5.2, 6.6},
     {"Yardstick", 4.8, 6.8}, {"Mehrrumpf", 8.0, 11.0},
 };
 
-double knotsToKmPerSec(double knots) { return knots * 1.852 / 3600.0; }
+double knotsToKmPerSec(double knots)
+{
+    return knots * 1.852 / 3600.0;
+}
 
 // Offsets of a few kilometres on a flat patch of sea: exact enough for tacks
 // and much cheaper than the great-circle functions for 10,000s of fixes.
@@ -85,8 +134,7 @@ GeoPoint offsetKm(const GeoPoint &p, double km, double bearingDeg)
 {
     const double b = bearingDeg / Geo::degPerRad;
     const double kx = kmPerDegreeLngAtEquator * std::cos(p.lat() / Geo::degPerRad);
-    return GeoPoint(p.lat() + km * std::cos(b) / kmPerDegreeLat,
-                    p.lng() + km * std::sin(b) / kx);
+    return GeoPoint(p.lat() + km * std::cos(b) / kmPerDegreeLat, p.lng() + km * std::sin(b) / kx);
 }
 
 // Distance (km) and bearing (degrees) from a to b on the same flat patch.
@@ -123,7 +171,8 @@ QList<DemoServer::Boat> makeFleet(quint32 seed, int raceIndex, const DemoServer:
         b.klasse = QString::fromUtf8(classes[firstClass + i % classCount].name);
         QString sail;
         do {
-            sail = QStringLiteral("%1 %2").arg(QString::fromLatin1(dice.pick(countries)))
+            sail = QStringLiteral("%1 %2")
+                       .arg(QString::fromLatin1(dice.pick(countries)))
                        .arg(100 + dice.below(9800));
         } while (usedSails.contains(sail));
         usedSails.insert(sail);
@@ -136,8 +185,8 @@ QList<DemoServer::Boat> makeFleet(quint32 seed, int raceIndex, const DemoServer:
         usedNames.insert(name);
         b.name = name;
         b.team = QString::fromUtf8(dice.pick(teams));
-        b.skipper = QString::fromUtf8(dice.pick(firstNames)) + QLatin1Char(' ')
-                    + QString::fromUtf8(dice.pick(lastNames));
+        b.skipper = QString::fromUtf8(dice.pick(firstNames)) + QLatin1Char(' ') +
+                    QString::fromUtf8(dice.pick(lastNames));
         boats.append(b);
     }
     return boats;
@@ -159,8 +208,8 @@ QVector<Waypoint> courseWaypoints(int eventId, int taskId)
 }
 
 QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
-                                   const DemoServer::Boat &boat,
-                                   const QVector<Waypoint> &course, int fixMin, int fixMax)
+                                   const DemoServer::Boat &boat, const QVector<Waypoint> &course,
+                                   int fixMin, int fixMax)
 {
     QVector<DemoServer::Fix> fixes;
     if (course.isEmpty() || race.end <= race.start)
@@ -275,9 +324,9 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
         const int step = fixMin + dice.below(fixMax - fixMin + 1);
         noise = 0.9 * noise + 0.1 * dice.range(-1.0, 1.0);
         const double tt = double(t - race.start);
-        const double factor = 1.0 + 0.25 * std::sin(Geo::twoPi * tt / windPeriod + windPhase)
-                              + 0.1 * std::sin(Geo::twoPi * tt / gustPeriod + gustPhase)
-                              + 0.3 * noise;
+        const double factor = 1.0 + 0.25 * std::sin(Geo::twoPi * tt / windPeriod + windPhase) +
+                              0.1 * std::sin(Geo::twoPi * tt / gustPeriod + gustPhase) +
+                              0.3 * noise;
         sailed += avg * std::max(0.2, factor) * step;
         t += step;
     }

@@ -8,7 +8,8 @@
 
 // Synthesized fleets and tracks of the demo races. Everything here is a pure
 // function of the seed and the race, so two servers with one seed agree.
-namespace DemoFleet {
+namespace DemoFleet
+{
 
 // Boats of the race at raceIndex (0, 1, 2, ...). Ids are unique across races
 // and never 38.
@@ -25,8 +26,8 @@ QVector<Waypoint> courseWaypoints(int eventId, int taskId);
 // Track of one boat from the race start to its end, one fix every
 // fixMin..fixMax seconds, sailing from waypoint to waypoint.
 QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
-                                   const DemoServer::Boat &boat,
-                                   const QVector<Waypoint> &course, int fixMin, int fixMax);
+                                   const DemoServer::Boat &boat, const QVector<Waypoint> &course,
+                                   int fixMin, int fixMax);
 
 } // namespace DemoFleet
 

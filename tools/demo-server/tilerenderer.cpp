@@ -9,8 +9,10 @@
 
 #include <cmath>
 
-namespace TileRenderer {
-namespace {
+namespace TileRenderer
+{
+namespace
+{
 
 QString degreeLabel(int degrees, bool latitude)
 {

@@ -5,7 +5,8 @@
 
 // Draws stand-in map tiles: open sea with a labelled grid of whole degrees
 // and the tile's own z/x/y, so the viewer looks like a map without internet.
-namespace TileRenderer {
+namespace TileRenderer
+{
 inline constexpr int maxZoom = 19;
 // True when (z, x, y) names a tile of the slippy-map scheme.
 bool isValidTile(int z, int x, int y);
