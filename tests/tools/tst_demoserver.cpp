@@ -57,7 +57,6 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
         QTest::newRow("error 500") << "/api/isup.html?fault=error" << 500;
-        QTest::newRow("error 503") << track + "&fault=error&faultValue=503" << 503;
         QTest::newRow("404 tile") << "/1/0/0.png?fault=error&faultValue=404" << 404;
         QTest::newRow("delay") << "/api/isup.html?fault=delay&faultValue=300" << 200;
         QTest::newRow("hang") << boats + "&fault=hang"
@@ -257,28 +256,17 @@ private slots:
         QTest::addColumn<int>("fault");
         QTest::addColumn<int>("value");
         using F = DemoServer::Fault;
-        QTest::newRow("delay") << "getPosition=delay:1500"
-                               << "getPosition" << int(F::Delay) << 1500;
-        QTest::newRow("hang") << "feed=hang"
-                              << "feed" << int(F::Hang) << 0;
-        QTest::newRow("error") << "isup=error:503"
-                               << "isup" << int(F::HttpError) << 503;
-        QTest::newRow("malformed") << "getBoats=malformed"
-                                   << "getBoats" << int(F::Malformed) << 0;
-        QTest::newRow("bigtile on tiles") << "tiles=bigtile:6000"
-                                          << "tiles" << int(F::BigTile) << 6000;
-        QTest::newRow("unknown kind") << "feed=explode"
-                                      << "" << 0 << 0;
-        QTest::newRow("no endpoint") << "=delay"
-                                     << "" << 0 << 0;
-        QTest::newRow("bad value") << "feed=delay:soon"
-                                   << "" << 0 << 0;
-        QTest::newRow("empty") << ""
-                               << "" << 0 << 0;
-        QTest::newRow("nonfinite on boats") << "getBoats=nonfinite"
-                                            << "" << 0 << 0;
-        QTest::newRow("html on isup") << "isup=html"
-                                      << "" << 0 << 0;
+        const auto row = [](const char *spec, const char *endpoint = "", F fault = F(0),
+                            int value = 0) {
+            QTest::newRow(*spec ? spec : "empty") << spec << endpoint << int(fault) << value;
+        };
+        row("getPosition=delay:1500", "getPosition", F::Delay, 1500);
+        row("feed=hang", "feed", F::Hang);
+        row("isup=error:503", "isup", F::HttpError, 503);
+        row("tiles=bigtile:6000", "tiles", F::BigTile, 6000);
+        for (const char *refused :
+             {"feed=explode", "=delay", "feed=delay:soon", "", "getBoats=nonfinite", "isup=html"})
+            row(refused);
     }
     void faultSpecs()
     {
