@@ -91,7 +91,7 @@ private:
     {
         for (const BoatRow &row : BoatStore::boats(eventId)) {
             if (row.id != 38) // the race never shows boat 38
-                ships.append({{row.id, row.regattaId, row.lastget}, {}});
+                ships.append(Ship{{row.id, row.regattaId, row.lastget}, {}});
         }
         return int(ships.size());
     }
