@@ -2,9 +2,9 @@
 // the same as on any other screen.
 
 #include "map/karte.h"
-#include "ui/mainwindow.h"
 #include "messagerecorder.h"
 #include "platform/seams.h"
+#include "ui/mainwindow.h"
 #include "uitest.h"
 
 #include <QApplication>
