@@ -190,6 +190,9 @@ private slots:
         QCOMPARE(board->fixesExamined(), 41 + 13);
         QCOMPARE(at(16), 2);
         QCOMPARE(board->fixesExamined(), 41 + 13);
+        // Back to just before the fix that passed Eins: the gate goes with it.
+        QCOMPARE(at(40), 4);
+        QCOMPARE(at(14), 1);
     }
 
     void boatWithoutPositionIsListedLast()
