@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace Tracking
@@ -198,6 +199,16 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
                 writeDiagnostic(diagnostics, target.index);
                 return true;
             }
+            const double lat = reader.toDouble(f[0]);
+            const double lng = reader.toDouble(f[1]);
+            // A fix off the globe would stretch the map's tile range without
+            // end once the map centres on it.
+            if (!std::isfinite(lat) || !std::isfinite(lng) || std::abs(lat) > 90.0 ||
+                std::abs(lng) > 180.0) {
+                ++result.malformedLines;
+                writeDiagnostic(diagnostics, target.index);
+                return true;
+            }
             const int t = reader.toInt(f[2]);
             // The service repeats the fix at the since time; the track in
             // memory must stay time-ordered and free of doubles.
@@ -206,8 +217,8 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
                 return true;
             }
             Fix fix;
-            fix.lat = reader.toDouble(f[0]);
-            fix.lng = reader.toDouble(f[1]);
+            fix.lat = lat;
+            fix.lng = lng;
             fix.tstamp = t;
             fix.heading = reader.toDouble(f[3]);
             fix.extra = reader.toDouble(f[4]);

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 using namespace Tracking;
@@ -153,6 +154,9 @@ private slots:
         QTest::newRow("fixes older than those held skipped")
             << fixLine(100) + fixLine(130) + fixLine(170) + fixLine(200) << 160
             << QList<int>{170, 200} << 0 << 200;
+        QTest::newRow("coordinates off the globe are malformed")
+            << fixLine(100) + "nan;15;110;3;4\n43;inf;120;3;4\n91;15;130;3;4\n43;-180.5;140;3;4\n"
+            << 0 << QList<int>{100} << 4 << 100;
         QTest::newRow("negative time stamp kept without fixes")
             << fixLine(-5) << 0 << QList<int>{-5} << 0 << 0;
     }
@@ -195,17 +199,23 @@ private slots:
         const QString asText = decodeReplyBody(field);
         const PositionsTarget target{0, 5, 21, false, 0};
 
+        const double d = asText.toDouble();
+        // Off the globe the line is malformed; heading and extra still show the reading.
+        const bool onGlobe = std::isfinite(d) && std::abs(d) <= 90.0;
         const PositionsResult doubles = ingestPositions(
             field + ";" + field + ";100;" + field + ";" + field + "\n", target, nullptr);
-        QCOMPARE(doubles.fixes.size(), 1);
-        const Fix &fix = doubles.fixes.first();
-        const double d = asText.toDouble();
-        QCOMPARE(qIsNaN(fix.lat), qIsNaN(d));
+        QCOMPARE(doubles.fixes.size(), onGlobe ? 1 : 0);
+        if (onGlobe) {
+            QCOMPARE(doubles.fixes.first().lat, d);
+            QCOMPARE(doubles.fixes.first().lng, d);
+        }
+        const PositionsResult rest =
+            ingestPositions("0;0;100;" + field + ";" + field + "\n", target, nullptr);
+        QCOMPARE(rest.fixes.size(), 1);
+        QCOMPARE(qIsNaN(rest.fixes.first().heading), qIsNaN(d));
         if (!qIsNaN(d)) {
-            QCOMPARE(fix.lat, d);
-            QCOMPARE(fix.lng, d);
-            QCOMPARE(fix.heading, d);
-            QCOMPARE(fix.extra, d);
+            QCOMPARE(rest.fixes.first().heading, d);
+            QCOMPARE(rest.fixes.first().extra, d);
         }
 
         const PositionsResult ints = ingestPositions("0;0;" + field + ";0;0\n", target, nullptr);
