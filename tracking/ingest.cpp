@@ -72,9 +72,14 @@ BoatListResult ingestBoatList(const QByteArray &body, int eventId)
         QStringView f[10];
         if (!splitExactly(line, '|', f))
             return;
+        // An id beyond 32 bits would read as 0 and overwrite another boat.
+        bool idOk = false;
+        const int id = f[1].toInt(&idOk);
+        if (!idOk || id <= 0)
+            return;
         ++result.records;
         BoatRecord boat;
-        boat.id = f[1].toInt();
+        boat.id = id;
         boat.regattaId = f[9].toInt();
         boat.name = f[4].toString();
         boat.team = f[5].toString();

@@ -95,7 +95,7 @@ template <typename View, int Count> bool splitExactly(View line, char sep, View 
 
 struct BoatListResult {
     bool committed = false;
-    int records = 0;       // lines with exactly 10 fields
+    int records = 0;       // lines with exactly 10 fields and a positive 32-bit boat id
     int failedRecords = 0; // records whose insert, update or clear failed
     QString error;         // why nothing was committed
 };

@@ -105,8 +105,10 @@ private slots:
     {
         const QByteArray body = "Laser|1|x|2|Short|T|S|y|1000\n" // 9 fields
                                 "\n"
-                                "Laser|2|x|2|Long|T|S|y|1000|21|extra\n" // 11 fields
-                                + boatLine(3, 21) + "garbage\r\n" +
+                                "Laser|2|x|2|Long|T|S|y|1000|21|extra\n"   // 11 fields
+                                "Laser|4294967297|x|2|Big|T|S|y|1000|21\n" // beyond 32 bits
+                                "Laser|0|x|2|Zero|T|S|y|1000|21\n" +
+                                boatLine(3, 21) + "garbage\r\n" +
                                 boatLine(4, 21).trimmed(); // no final break
         const BoatListResult result = ingestBoatList(body, 21);
         QVERIFY(result.committed);
