@@ -7,6 +7,7 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -188,6 +189,7 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
         return result;
     }
     int previous = 0;
+    int newest = 0; // lastget: the largest time, also when the reply is out of order
     bool failed = false;
     {
         FixWriter writer(target.boatId, target.regattaId);
@@ -234,14 +236,15 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
             }
             result.fixes.append(fix);
             previous = t;
+            newest = std::max(newest, t);
             return true;
         });
     }
     if (diagnostics)
         std::fflush(diagnostics);
 
-    if (!failed && previous > 0)
-        failed = !BoatStore::storeLastget(target.boatId, previous, &result.error);
+    if (!failed && newest > 0)
+        failed = !BoatStore::storeLastget(target.boatId, newest, &result.error);
     if (!failed && !transaction.commit()) {
         result.error = transaction.error();
         failed = true;
@@ -252,9 +255,9 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
         return result;
     }
     result.committed = true;
-    if (previous > 0) {
+    if (newest > 0) {
         result.lastgetChanged = true;
-        result.lastget = previous;
+        result.lastget = newest;
     }
     return result;
 }

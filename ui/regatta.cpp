@@ -20,6 +20,8 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
+#include <algorithm>
+
 Regatta::Regatta(MainWindow *window, int eventId, int taskId)
     : m_window(window), m_tracking(window->tracking()), m_eventId(eventId), m_taskId(taskId),
       m_loader(std::make_unique<ShipLoader>())
@@ -134,8 +136,9 @@ QVector<Tracking::BoatInfo> Regatta::boatInfos() const
         info.lastget = ship->lastget();
         const Track *raw = ship->rawTrack();
         info.hasFixes = raw && !raw->isEmpty();
-        if (info.hasFixes)
-            info.newestFix = raw->last()->tstamp;
+        // The largest time, not the last fix: a reply may come out of order.
+        for (int i = 0; info.hasFixes && i < raw->count(); ++i)
+            info.newestFix = std::max(info.newestFix, raw->pointAt(i)->tstamp);
         infos.append(info);
     }
     return infos;

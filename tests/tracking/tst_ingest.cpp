@@ -141,9 +141,9 @@ private slots:
         QTest::newRow("adjacent repeats stored once")
             << fixLine(100) + fixLine(100) + fixLine(130) + fixLine(130) + fixLine(130) << 0
             << QList<int>{100, 130} << 0 << 130;
-        QTest::newRow("non-adjacent repeat stored again")
+        QTest::newRow("out of order: lastget is the largest time")
             << fixLine(100) + fixLine(130) + fixLine(100) << 0 << QList<int>{100, 130, 100} << 0
-            << 100;
+            << 130;
         QTest::newRow("first line at time 0 skipped")
             << QByteArray("1;2;0;3;4\n") + fixLine(100) << 0 << QList<int>{100} << 0 << 100;
         QTest::newRow("crlf, no final line break")
