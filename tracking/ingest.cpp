@@ -217,6 +217,12 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
                 return true;
             }
             const int t = reader.toInt(f[2]);
+            // One fix years ahead would become lastget and freeze the boat.
+            if (target.latestAllowed > 0 && t > target.latestAllowed) {
+                ++result.malformedLines;
+                writeDiagnostic(diagnostics, target.index);
+                return true;
+            }
             // The service repeats the fix at the since time; the track in
             // memory must stay time-ordered and free of doubles.
             if (t == previous || (target.hasFixes && t <= target.newestFix)) {

@@ -112,6 +112,7 @@ struct PositionsTarget {
     int regattaId = 0;
     bool hasFixes = false;
     int newestFix = 0;
+    qint64 latestAllowed = 0; // fixes after this time are refused; 0: no limit
 };
 
 struct PositionsResult {

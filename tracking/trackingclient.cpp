@@ -8,6 +8,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include <algorithm>
+
 using namespace Tracking;
 
 namespace
@@ -192,6 +194,10 @@ TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply, co
     target.regattaId = boat.regattaId;
     target.hasFixes = boat.hasFixes;
     target.newestFix = boat.newestFix;
+    // A day after the end at most, and for a running race an hour from now.
+    target.latestAllowed = m_race.end + 86400;
+    if (Seams::nowSecs() < m_race.end)
+        target.latestAllowed = std::min(target.latestAllowed, Seams::nowSecs() + 3600);
     const PositionsResult result = ingestPositions(reply->readAll(), target, m_diagnostics);
     if (!result.committed) {
         qWarning("Tracking: positions of boat %d not stored: %s", boat.id,

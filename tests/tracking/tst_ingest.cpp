@@ -186,6 +186,18 @@ private slots:
         QCOMPARE(ship(5, "lastget").toInt(), lastget != 0 ? lastget : 77);
     }
 
+    void fixesAfterTheLatestAllowedTimeRefused()
+    {
+        QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
+        PositionsTarget target{0, 5, 21, false, 0};
+        target.latestAllowed = 1000;
+        const PositionsResult result =
+            ingestPositions(fixLine(900) + fixLine(1000) + fixLine(316000000), target, nullptr);
+        QCOMPARE(storedTimes(5), QList<int>({900, 1000}));
+        QCOMPARE(result.malformedLines, 1);
+        QCOMPARE(result.lastget, 1000);
+    }
+
     void numbersReadAsQStringReadsThem_data()
     {
         QTest::addColumn<QByteArray>("field");
