@@ -37,6 +37,7 @@ void VuUpdateDownloadProgress::setupUi()
     verticalLayout->setContentsMargins(11, 11, 11, 11);
 
     label = new QLabel(frame);
+    label->setTextFormat(Qt::PlainText); // may name the server's file
     label->setObjectName(QStringLiteral("label"));
     QFont labelFont;
     labelFont.setPointSize(10);

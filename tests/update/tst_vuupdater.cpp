@@ -13,9 +13,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QHttpServer>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTextBrowser>
 #include <QtTest>
 
 namespace
@@ -411,6 +413,46 @@ private slots:
         QVERIFY(QFile::exists(outside.path() + "/victim.oldversion"));
         VuUpdater::instance()->removeOldVersionFiles(temp + "/other-program");
         QVERIFY(!QFile::exists(temp + "/other-program/y.oldversion"));
+    }
+
+    // Markup from a server is shown as text: an image in it is never read, so
+    // nothing grows by its size (a local device would never end).
+    void serverMarkupStaysText()
+    {
+        QTemporaryDir dir;
+        QImage(300, 300, QImage::Format_RGB32).save(dir.filePath("big.png"));
+        const QString img =
+            "<img src=\"" + QUrl::fromLocalFile(dir.filePath("big.png")).toString() + "\">";
+        const QString notes = m_server->baseUrl() + "/downloads/setup/evil.html";
+        m_server->setStaticFile("/downloads/setup/evil.html", ("<p>Neu</p>" + img).toUtf8(),
+                                "text/html");
+        m_server->setStaticFile(
+            "/downloads/setup/evil.xml",
+            rss({item(full, notes)
+                     .replace("2.8</title>", "2.8 " + img.toHtmlEscaped() + "</title>")}),
+            "application/rss+xml");
+        check(true, m_server->baseUrl() + "/downloads/setup/evil.xml");
+        QVERIFY(window());
+        const QLabel *title = window()->findChild<QLabel *>("newVersionIsAvailableLabel");
+        QVERIFY(title->text().contains(img));
+        QVERIFY(title->sizeHint().height() < 100);
+        const QTextBrowser *browser = window()->findChild<QTextBrowser *>();
+        QTRY_VERIFY(browser->toPlainText().contains("Neu"));
+        QVERIFY(browser->document()->size().height() < 150);
+
+        m_boxes.reset(); // the real box, closed as soon as it shows
+        int height = 0;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            height = box->findChild<QLabel *>("qt_msgbox_informativelabel")->sizeHint().height();
+            box->accept();
+        });
+        Seams::MessageBoxRequest request;
+        request.text = "Fehler";
+        request.informativeText = img;
+        Seams::showMessage(request);
+        QVERIFY(height > 0 && height < 100);
+        m_boxes = std::make_unique<MessageRecorder>();
     }
 };
 
