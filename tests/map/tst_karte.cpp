@@ -262,6 +262,22 @@ private slots:
             QVERIFY(!karte->tileLoader()->holdsBlank(key) && !QImage(cachePath(key)).isNull());
     }
 
+    // Only 256 x 256 images are tiles: a bigger reply is neither shown nor
+    // kept, and a big file already in the cache is asked for again.
+    void oversizedTilesRefused()
+    {
+        const TileKey planted{10, 555, 373};
+        QDir().mkpath(QFileInfo(cachePath(planted)).path());
+        QVERIFY(QImage(512, 512, QImage::Format_RGB32).save(cachePath(planted), "PNG"));
+        m_demo->setFault("tiles", DemoServer::Fault::BigTile, 512);
+        auto karte = view(true);
+        settle();
+        QCOMPARE(m_demo->requestCount("tiles"), cornerTiles().size());
+        for (const TileKey &key : cornerTiles())
+            QVERIFY(karte->tileLoader()->holdsBlank(key) &&
+                    (key == planted || !QFile::exists(cachePath(key))));
+    }
+
     void anyCentreKeepsTheTilePassSmall_data()
     {
         QTest::addColumn<double>("lat");
