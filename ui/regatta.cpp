@@ -207,6 +207,7 @@ bool Regatta::loadStoredTracks()
     for (Ship *ship : std::as_const(m_ships)) {
         if (m_loader->loadTrack(ship)) {
             ship->setHasPositions(true);
+            showLastReport(ship);
             any = true;
         }
     }
@@ -230,6 +231,15 @@ void Regatta::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int la
     ship->setPointCount(ship->pointCount() + int(fixes.size()));
     ship->setLastget(lastget);
     ship->setHasPositions(true);
+    showLastReport(ship);
+}
+
+void Regatta::showLastReport(const Ship *ship)
+{
+    const Track *raw = ship->rawTrack();
+    if (raw->count() > 0) // time-ordered
+        m_window->legend()->setLastReport(ship->legendIndex(),
+                                          raw->pointAt(raw->count() - 1)->tstamp);
 }
 
 void Regatta::placeShips()

@@ -94,6 +94,7 @@ private:
     void follow(Ship *ship);
     void selectLegendRow(const Ship *ship);
     void storeFollow(const Ship *ship);
+    void showLastReport(const Ship *ship);
 
     MainWindow *m_window;
     QPointer<TrackingClient> m_tracking;
