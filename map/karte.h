@@ -92,6 +92,7 @@ private:
     MapProjection m_projection;
     QList<ProjectedItem *> m_gates;
     bool m_dragged = false;
+    QRect m_attributionBox; // where the credit was drawn last, in viewport pixels
     bool m_animating = false;
     QPoint m_lastMousePos;
     QPoint m_lastDragPos;

@@ -4,6 +4,7 @@
 #include "map/tileloader.h"
 
 #include <QBuffer>
+#include <QDesktopServices>
 #include <QDirIterator>
 #include <QHttpServer>
 #include <QHttpServerRequest>
@@ -113,6 +114,16 @@ QColor fileColour(const QString &path)
     const QImage image(path, "PNG");
     return image.isNull() ? QColor() : image.pixelColor(128, 128);
 }
+
+// Receives the links the program opens instead of a browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
 
 } // namespace
 
@@ -276,6 +287,24 @@ private slots:
         for (const TileKey &key : cornerTiles())
             QVERIFY(karte->tileLoader()->holdsBlank(key) &&
                     (key == planted || !QFile::exists(cachePath(key))));
+    }
+
+    // The credit in the map's corner (so in captured frames too) links to
+    // the licence; a click there is no click on the water.
+    void creditLinksToTheLicence()
+    {
+        auto karte = view(false);
+        QVERIFY(QTest::qWaitForWindowExposed(karte.get()));
+        karte->viewport()->grab(); // paints the credit
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        QSignalSpy clicks(karte.get(), &Karte::clicked);
+        const QRect area = karte->viewport()->rect();
+        QTest::mouseClick(karte->viewport(), Qt::LeftButton, {}, area.bottomRight() - QPoint(3, 3));
+        QTest::mouseClick(karte->viewport(), Qt::LeftButton, {}, area.center());
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl("https://www.openstreetmap.org/copyright")});
+        QCOMPARE(clicks.count(), 1);
     }
 
     void anyCentreKeepsTheTilePassSmall_data()
