@@ -264,18 +264,30 @@ void Ship::updateGeometry(const MapProjection &projection)
         const int sx = SpriteStrip::frameSize * frame;
         if (strip && strip->width() >= sx + SpriteStrip::frameSize &&
             strip->height() >= SpriteStrip::frameSize) {
-            m_sprite.fill(colour);
+            // The boat's shape in a colour: its own, and a dark one for a thin rim
+            // that keeps a white boat visible on light tiles.
+            const auto shape = [&](const QColor &fill) {
+                QImage image(size, QImage::Format_ARGB32_Premultiplied);
+                image.fill(fill);
+                QPainter p(&image);
+                p.setRenderHint(QPainter::SmoothPixmapTransform);
+                p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+                p.drawPixmap(QRect(QPoint(0, 0), size), *strip,
+                             QRect(sx, 0, SpriteStrip::frameSize, SpriteStrip::frameSize));
+                return image;
+            };
+            const QImage rim = shape(outlineColour());
+            m_sprite.fill(Qt::transparent);
             QPainter p(&m_sprite);
-            p.setRenderHint(QPainter::SmoothPixmapTransform);
-            p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-            p.drawPixmap(QRect(0, 0, SpriteStrip::frameSize, SpriteStrip::frameSize), *strip,
-                         QRect(sx, 0, SpriteStrip::frameSize, SpriteStrip::frameSize));
+            for (const QPoint offset : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                p.drawImage(offset, rim);
+            p.drawImage(0, 0, shape(colour));
         } else {
             // No strip to cut from: a dot in the boat colour still shows where it is.
             m_sprite.fill(Qt::transparent);
             QPainter p(&m_sprite);
             p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(Qt::NoPen);
+            p.setPen(QPen(outlineColour(), 1.0));
             p.setBrush(colour);
             p.drawEllipse(QRectF(8, 8, 16, 16));
         }
