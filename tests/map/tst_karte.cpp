@@ -262,6 +262,18 @@ private slots:
             QVERIFY(!karte->tileLoader()->holdsBlank(key) && !QImage(cachePath(key)).isNull());
     }
 
+    // A tile server that never stops sending is cut off at the cap: the
+    // tiles stay blank and nothing reaches the disk.
+    void endlessTileIsAFailedTile()
+    {
+        m_demo->setFault("tiles", DemoServer::Fault::Endless);
+        auto karte = view(true);
+        settle();
+        QCOMPARE(m_demo->requestCount("tiles"), cornerTiles().size());
+        for (const TileKey &key : cornerTiles())
+            QVERIFY(karte->tileLoader()->holdsBlank(key) && !QFile::exists(cachePath(key)));
+    }
+
     void anyCentreKeepsTheTilePassSmall_data()
     {
         QTest::addColumn<double>("lat");
