@@ -100,8 +100,7 @@ void Karte::relayout()
 
 void Karte::panBy(int dx, int dy)
 {
-    if (m_animating)
-        emit dragged();
+    emit dragged();
     m_projection.setCentre(Geo::pannedCentre(m_projection.centre(), m_projection.n(), dx, dy));
     relayout();
 }

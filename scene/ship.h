@@ -139,6 +139,7 @@ public:
 
 private:
     TrackPoint *makePoint(const GeoPoint &position, int t, double heading, int index);
+    void takeSpeedAt(const Track &track, int i);
     void updateBounds();
 
     QList<Ship *> m_allShips;

@@ -4,12 +4,14 @@
 #include "platform/identity.h"
 #include "platform/replylimits.h"
 #include "platform/seams.h"
+#include "store/database.h"
 #include "tracking/ingest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Tracking;
 
@@ -117,6 +119,8 @@ void TrackingClient::getData()
     if (!probeServer() || m_loading)
         return;
     m_loading = true;
+    if (std::exchange(m_boatListLost, false))
+        sendBoatList();
     // Only the positions replies end a cycle; with none under way (race
     // ended, no boats) it is over at once.
     if (sendNewPositions() == 0)
@@ -205,8 +209,10 @@ TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply, co
     if (!result.committed) {
         qWarning("Tracking: positions of boat %d not stored: %s", boat.id,
                  qPrintable(result.error));
+        reportStoreFailure(result.error);
         return Outcome::RolledBack;
     }
+    m_reportedFailure = 0;
     emit fixesStored(tag.index, result.fixes,
                      result.lastgetChanged ? result.lastget : boat.lastget);
     emit lastFetchTextChanged(Seams::now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
@@ -219,8 +225,11 @@ TrackingClient::Outcome TrackingClient::handleBoatList(QNetworkReply *reply, con
     if (!result.committed) {
         qWarning("Tracking: boat list of event %d not stored: %s", tag.index,
                  qPrintable(result.error));
+        m_boatListLost = m_race.valid && m_race.eventId == tag.eventId;
+        reportStoreFailure(result.error);
         return Outcome::RolledBack;
     }
+    m_reportedFailure = 0;
     if (!m_race.valid || m_race.eventId != tag.eventId || m_race.taskId != tag.taskId)
         return Outcome::Stored;
     emit boatsStored(m_race.eventId);
@@ -241,4 +250,25 @@ void TrackingClient::handleVersion(QNetworkReply *reply)
             emit newVersionAvailable();
         }
     });
+}
+
+void TrackingClient::reportStoreFailure(const QString &error)
+{
+    const Database::WriteFailure kind = Database::failureOf(error);
+    if (int(kind) == std::exchange(m_reportedFailure, int(kind)))
+        return;
+    switch (kind) {
+    case Database::WriteFailure::Locked:
+        emit storeProblem(QStringLiteral("Die Datenbank ist von einem anderen Programm gesperrt; "
+                                         "die neuen Daten werden später noch einmal geholt."));
+        break;
+    case Database::WriteFailure::DiskFull:
+        emit storeProblem(QStringLiteral("Der Datenträger ist voll; die neuen Daten konnten "
+                                         "nicht gespeichert werden."));
+        break;
+    default:
+        emit storeProblem(
+            QStringLiteral("Die neuen Daten konnten nicht gespeichert werden: %1").arg(error));
+        break;
+    }
 }

@@ -60,7 +60,11 @@ public:
 
     // The selected race (valid false while none is).
     Tracking::RaceInfo race() const { return m_race; }
-    void setRace(const Tracking::RaceInfo &race) { m_race = race; }
+    void setRace(const Tracking::RaceInfo &race)
+    {
+        m_race = race;
+        m_boatListLost = false;
+    }
     void setBoatSource(BoatSource source) { m_boats = std::move(source); }
     QVector<Tracking::BoatInfo> boats() const;
 
@@ -113,6 +117,9 @@ signals:
     void pollCycleStarted();
     // The version reply named another version.
     void newVersionAvailable();
+    // A reply could not be stored; once per kind of failure until a reply
+    // is stored again. The text is for the status bar.
+    void storeProblem(const QString &message);
     // After a reply has been handled completely.
     void replyHandled(const QUrl &url, TrackingClient::Outcome outcome);
 
@@ -132,6 +139,7 @@ private:
     // The positions requests of requestNewPositions; how many were sent.
     int sendNewPositions();
     void sendBoatList();
+    void reportStoreFailure(const QString &error);
 
     QNetworkAccessManager *m_manager;
     QString m_baseUrl;
@@ -145,6 +153,8 @@ private:
     bool m_serverUp = true;
     bool m_loading = false;
     bool m_newVersionSeen = false;
+    bool m_boatListLost = false; // rolled back: asked for again at the next poll
+    int m_reportedFailure = 0;   // Database::WriteFailure last told, 0 after a success
 };
 
 #endif

@@ -359,8 +359,10 @@ void Regatta::followAt(int x, int y)
             break;
         }
     }
-    if (!hit)
+    if (!hit) {
+        stopFollowing(); // a click on open water
         return;
+    }
     if (!hit->follow()) {
         follow(hit);
         m_window->karte()->setCenterGeo(hit->currentPoint()->position);
@@ -377,6 +379,9 @@ void Regatta::stopFollowing()
     for (Ship *ship : std::as_const(m_ships)) {
         if (ship->follow()) {
             ship->setFollow(false);
+            // The legend no longer shows a followed boat.
+            m_window->legend()->treeView()->selectionModel()->clearSelection();
+            m_window->karte()->relayout();
             return;
         }
     }

@@ -62,7 +62,7 @@ public:
     void shipOnOff(TreeShipItem *item, bool on);
     void checkShip(TreeShipItem *item);
     void followAt(int x, int y);
-    // Clears the first follow flag (memory only).
+    // Clears the follow flag (memory only) and the legend's selection.
     void stopFollowing();
     void updateGeometry(const MapProjection &projection);
 

@@ -483,7 +483,8 @@ void VuUpdater::InstallUpdate()
     m_expectedSha256 = m_proposedUpdate->enclosureSha256();
     m_installCancelled = false;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { installerFinished(reply); });
-    // More bytes than announced can only be a wrong file: stop early.
+    // More bytes than announced can only be a wrong file; without a length
+    // the cap holds. Either way: stop early.
     ReplyLimits::apply(reply, m_expectedLength > 0 ? m_expectedLength : m_installerMaxBytes);
 
     if (reply->error() != QNetworkReply::NoError)

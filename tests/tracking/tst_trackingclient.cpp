@@ -203,6 +203,39 @@ private slots:
         verifyComplete();
     }
 
+    // A boat list that could not be stored is asked for again at the next
+    // poll; each kind of failure is told once, not once per reply.
+    void unstoredRepliesToldOnceAndFetchedAgain()
+    {
+        QSignalSpy told(m_client.get(), &TrackingClient::storeProblem);
+        const auto refuse = [this](const char *table, const char *why) {
+            return m_db->exec({QStringLiteral("DROP TRIGGER IF EXISTS refuse"),
+                               QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON %1 BEGIN "
+                                              "SELECT RAISE(ABORT, '%2'); END")
+                                   .arg(table, why)});
+        };
+        QVERIFY(refuse("ship", "database or disk is full"));
+        selectLiveRace();
+        QCOMPARE(m_race->boatCount(), 0);
+        QCOMPARE(told.count(), 1);
+        QVERIFY(told.at(0).at(0).toString().contains("Datenträger ist voll"));
+
+        QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER refuse")}));
+        m_client->getData();
+        WAIT_IDLE();
+        QCOMPARE(served("getBoats"), 2);
+        verifyComplete();
+
+        QVERIFY(refuse("track", "database is locked"));
+        for (int poll = 0; poll < 2; ++poll) {
+            g_now += 900;
+            m_client->getData();
+            WAIT_IDLE();
+        }
+        QCOMPARE(told.count(), 2);
+        QVERIFY(told.at(1).at(0).toString().contains("gesperrt"));
+    }
+
     // A failed, timed-out or endless positions reply changes nothing and
     // counts the lamp down; the next trigger only probes, the one after polls
     // again. Endless and dripping replies never fall silent for the timeout.
