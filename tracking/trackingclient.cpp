@@ -70,6 +70,10 @@ void TrackingClient::loadRace()
     if (Seams::nowSecs() < m_race.start || known.isEmpty())
         sendBoatList();
     requestMissingTracks(known);
+    // A running race is brought up to date when it is chosen, not a poll
+    // interval later.
+    if (Seams::nowSecs() >= m_race.start && storedAutoloadPreference())
+        sendNewPositions(true);
 }
 
 void TrackingClient::requestMissingTracks(const QVector<BoatInfo> &boats)
@@ -98,13 +102,15 @@ bool TrackingClient::requestNewPositions()
     return true;
 }
 
-int TrackingClient::sendNewPositions()
+int TrackingClient::sendNewPositions(bool heldOnly)
 {
     if (!m_race.valid || Seams::nowSecs() >= m_race.end)
         return 0;
     const QVector<BoatInfo> known = boats();
     for (int i = 0; i < known.size(); ++i) {
         const BoatInfo &boat = known.at(i);
+        if (heldOnly && !boat.hasFixes)
+            continue; // its history is on the way
         RequestTag tag{i, m_race.eventId, m_race.taskId, boat.id};
         send(RequestKind::Positions,
              positionsUrl(m_baseUrl, m_race.eventId, m_race.taskId, boat.id, boat.lastget), tag);

@@ -136,8 +136,9 @@ private:
     // The boat's positions since the race start, when the stored
     // automatic-download preference is on; sets its lastget to the start.
     void fetchHistory(int index, const Tracking::BoatInfo &boat);
-    // The positions requests of requestNewPositions; how many were sent.
-    int sendNewPositions();
+    // The positions requests of requestNewPositions, for the boats with
+    // fixes only when heldOnly; how many were sent.
+    int sendNewPositions(bool heldOnly = false);
     void sendBoatList();
     void reportStoreFailure(const QString &error);
 

@@ -203,6 +203,19 @@ private slots:
         verifyComplete();
     }
 
+    // Choosing a running race again brings its boats up to date at once.
+    void chosenLiveRaceIsBroughtUpToDate()
+    {
+        selectLiveRace();
+        selectRace(21, 120);
+        WAIT_IDLE();
+        const int asked = served("getPosition");
+        g_now += 900;
+        selectLiveRace();
+        QCOMPARE(served("getPosition"), asked + m_race->boatCount());
+        verifyComplete();
+    }
+
     // A boat list that could not be stored is asked for again at the next
     // poll; each kind of failure is told once, not once per reply.
     void unstoredRepliesToldOnceAndFetchedAgain()
