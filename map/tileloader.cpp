@@ -1,6 +1,7 @@
 #include "map/tileloader.h"
 
 #include "platform/identity.h"
+#include "platform/replylimits.h"
 
 #include <QImage>
 #include <QNetworkAccessManager>
@@ -120,6 +121,8 @@ void TileLoader::fetch(const TileKey &key)
     emit transferStarted();
     ++m_openRequests;
     QNetworkReply *reply = m_network->get(request);
+    // A tile over the cap is a failed tile.
+    ReplyLimits::apply(reply, Identity::tileMaxBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply, key] { handleReply(reply, key); });
     // Placeholder, so the next choice passes over this tile.
     m_cache.insert(key, m_blank);

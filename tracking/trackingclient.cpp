@@ -2,6 +2,7 @@
 
 #include "platform/config.h"
 #include "platform/identity.h"
+#include "platform/replylimits.h"
 #include "platform/seams.h"
 #include "store/database.h"
 #include "tracking/ingest.h"
@@ -22,7 +23,8 @@ const char *const discardedProperty = "velmaroDiscarded";
 
 TrackingClient::TrackingClient(QObject *parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_baseUrl(Config::trackingUrl()),
-      m_timeoutMs(Identity::trackingTimeoutMs)
+      m_timeoutMs(Identity::trackingTimeoutMs), m_maxBytes(Identity::trackingMaxBytes),
+      m_deadlineMs(Identity::trackingDeadlineMs)
 {
 }
 
@@ -41,6 +43,7 @@ QVector<BoatInfo> TrackingClient::boats() const
 QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const RequestTag &tag)
 {
     QNetworkReply *reply = m_manager->get(makeRequest(kind, url, m_timeoutMs, tag));
+    ReplyLimits::apply(reply, m_maxBytes, m_deadlineMs);
     // The reply remembers what was asked; a redirect may end anywhere.
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, kind, tag] { handleReply(reply, kind, tag); });
@@ -159,7 +162,7 @@ void TrackingClient::handleReply(QNetworkReply *reply, RequestKind kind, const R
     if (reply->property(discardedProperty).toBool()) {
         outcome = Outcome::Dropped;
     } else if (reply->error() != QNetworkReply::NoError) {
-        // A timeout arrives here as OperationCanceledError.
+        // A timeout or a broken limit arrives here as OperationCanceledError.
         m_serverUp = false;
         reply->abort();
         outcome = Outcome::Failed;

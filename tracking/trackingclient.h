@@ -28,7 +28,7 @@ public:
         Stored,     // boat list stored; its race is no longer selected
         Dropped,    // race or boat no longer the one asked for; nothing touched
         RolledBack, // a statement failed; nothing stored, lastget kept
-        Failed,     // network error or timeout; serverUp cleared
+        Failed,     // network error, timeout or limit; serverUp cleared
         Probe,      // probe or version reply
     };
     Q_ENUM(Outcome)
@@ -46,6 +46,13 @@ public:
     // Transfer timeout of every request, Identity::trackingTimeoutMs by default.
     int transferTimeout() const { return m_timeoutMs; }
     void setTransferTimeout(int ms) { m_timeoutMs = ms; }
+    // Largest reply and time from request to the last byte of every request,
+    // Identity::trackingMaxBytes and Identity::trackingDeadlineMs by default.
+    void setReplyLimits(qint64 maxBytes, int deadlineMs)
+    {
+        m_maxBytes = maxBytes;
+        m_deadlineMs = deadlineMs;
+    }
     // Where the positions ingest writes its diagnostic lines (stdout; null: nowhere).
     void setDiagnosticStream(std::FILE *stream) { m_diagnostics = stream; }
 
@@ -138,6 +145,8 @@ private:
     QNetworkAccessManager *m_manager;
     QString m_baseUrl;
     int m_timeoutMs;
+    qint64 m_maxBytes;
+    int m_deadlineMs;
     std::FILE *m_diagnostics = stdout;
     Tracking::RaceInfo m_race;
     BoatSource m_boats;

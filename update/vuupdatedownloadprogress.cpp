@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 VuUpdateDownloadProgress::VuUpdateDownloadProgress(QWidget *parent) : QDialog(parent)
@@ -57,6 +58,12 @@ void VuUpdateDownloadProgress::setupUi()
     progress->setTextVisible(false);
     progress->setInvertedAppearance(false);
     verticalLayout->addWidget(progress);
+
+    // A server that drips must not hold the modal window for ever.
+    auto *cancel = new QPushButton(QStringLiteral("Abbrechen"), frame);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    verticalLayout->addWidget(cancel, 0, Qt::AlignRight);
 
     gridLayout->addWidget(frame, 0, 0);
 

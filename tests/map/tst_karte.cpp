@@ -273,14 +273,22 @@ private slots:
             QVERIFY(!karte->tileLoader()->holdsBlank(key) && !QImage(cachePath(key)).isNull());
     }
 
-    // Only 256 x 256 images are tiles: a bigger reply is neither shown nor
-    // kept, and a big file already in the cache is asked for again.
+    // Only 256 x 256 images are tiles, and a server that never stops sending
+    // is cut off at the cap: such a reply is neither shown nor kept, and a big
+    // file already in the cache is asked for again.
+    void oversizedTilesRefused_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("512 x 512") << int(DemoServer::Fault::BigTile);
+        QTest::newRow("endless") << int(DemoServer::Fault::Endless);
+    }
     void oversizedTilesRefused()
     {
+        QFETCH(int, fault);
         const TileKey planted{10, 555, 373};
         QDir().mkpath(QFileInfo(cachePath(planted)).path());
         QVERIFY(QImage(512, 512, QImage::Format_RGB32).save(cachePath(planted), "PNG"));
-        m_demo->setFault("tiles", DemoServer::Fault::BigTile, 512);
+        m_demo->setFault("tiles", DemoServer::Fault(fault), 512);
         auto karte = view(true);
         settle();
         QCOMPARE(m_demo->requestCount("tiles"), cornerTiles().size());

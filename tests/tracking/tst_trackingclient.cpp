@@ -249,26 +249,35 @@ private slots:
         QVERIFY(told.at(1).at(0).toString().contains("gesperrt"));
     }
 
-    // A failed or timed-out positions reply changes nothing and counts the
-    // lamp down; the next trigger only probes, the one after polls again.
+    // A failed, timed-out or endless positions reply changes nothing and
+    // counts the lamp down; the next trigger only probes, the one after polls
+    // again. Endless and dripping replies never fall silent for the timeout.
     void failedReply_data()
     {
         QTest::addColumn<int>("fault");
-        QTest::newRow("http 500") << int(DemoServer::Fault::HttpError);
-        QTest::newRow("hung, timed out") << int(DemoServer::Fault::Hang);
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("deadline");
+        QTest::newRow("http 500") << int(DemoServer::Fault::HttpError) << 500 << 0;
+        QTest::newRow("hung, timed out") << int(DemoServer::Fault::Hang) << 0 << 0;
+        QTest::newRow("endless, over the cap") << int(DemoServer::Fault::Endless) << 0 << 0;
+        QTest::newRow("dripping, past the deadline") << int(DemoServer::Fault::Drip) << 50 << 1000;
     }
     void failedReply()
     {
         QFETCH(int, fault);
+        QFETCH(int, value);
+        QFETCH(int, deadline);
         selectLiveRace();
         m_client->setTransferTimeout(300);
+        m_client->setReplyLimits(1 << 16, deadline);
         const QList<int> before = m_race->fixTimes(0);
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), 500);
+        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), value);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
 
         g_now += 600;
-        // A hung request is met through a poll, whose probe is handled too.
-        const bool viaPoll = fault == int(DemoServer::Fault::Hang);
+        // A request that does not fail at once is met through a poll, whose
+        // probe is handled too.
+        const bool viaPoll = fault != int(DemoServer::Fault::HttpError);
         const qsizetype ledOffBefore = m_ledOff->size();
         if (viaPoll)
             m_client->getData();
