@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QSettings>
+#include <QSlider>
+#include <QTabWidget>
 
 namespace Startup
 {
@@ -97,6 +99,18 @@ void applyPanelState(MainWindow *window, const QSettings &settings)
 {
     if (settings.value(QStringLiteral("splitterOpen"), false).toBool())
         window->toggleLegende();
+    const int tab = settings.value(QStringLiteral("panelTab"), 0).toInt();
+    if (tab >= 0 && tab < window->sidePanel()->count())
+        window->sidePanel()->setCurrentIndex(tab);
+}
+
+void applyReplayMoment(MainWindow *window, const QSettings &settings)
+{
+    bool ok = false;
+    const int moment = settings.value(QStringLiteral("sliderValue")).toInt(&ok);
+    const QSlider *slider = window->timeSlider();
+    if (ok && moment >= slider->minimum() && moment <= slider->maximum())
+        window->setSliderValue(moment);
 }
 
 void applyWindowGeometry(QWidget *window, const QSettings &settings)
@@ -152,6 +166,7 @@ int run(int argc, char *argv[], const AfterStartHook &afterStart)
 
     // Loads the race list and the preferences and selects the start race.
     auto regatta = std::make_unique<Regatta>(window.get(), race.eventId, race.taskId);
+    applyReplayMoment(window.get(), *settings);
     checkForUpdatesAtStart(window->lookForUpdate());
     window->tracking()->checkVersion();
     if (afterStart)

@@ -56,8 +56,12 @@ std::unique_ptr<MainWindow> createMainWindow();
 
 // Stored geometry (`geomMainwindow`), or 50,50 738x664 when there is none.
 void applyWindowGeometry(QWidget *window, const QSettings &settings);
-// Opens the side panel once when `splitterOpen` is stored as true.
+// Opens the side panel once when `splitterOpen` is stored as true, and shows
+// the tab stored as `panelTab`.
 void applyPanelState(MainWindow *window, const QSettings &settings);
+// Once the start race is loaded: the slider at the moment stored as
+// `sliderValue` when it lies within the race, else where loading left it.
+void applyReplayMoment(MainWindow *window, const QSettings &settings);
 // `eventId` and `taskId` from the settings, defaults 10 and 88.
 StartRace startRace(const QSettings &settings);
 // "Velmaro <version> Initialisierung"; selecting a race replaces it.

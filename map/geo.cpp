@@ -87,6 +87,24 @@ GeoPoint pannedCentre(const GeoPoint &centre, double n, int dx, int dy)
                     tileLongitude(t.x() - dx / double(tileSize), n));
 }
 
+GeoPoint zoomedCentre(const GeoPoint &centre, double n, double newN, double dx, double dy)
+{
+    const QPointF t = tilePosition(centre.lat(), centre.lng(), n);
+    // Tile coordinates scale with n: the fixed point scales, the offset stays.
+    const double scale = newN / n;
+    const double x = (t.x() + dx / tileSize) * scale - dx / tileSize;
+    const double y = (t.y() + dy / tileSize) * scale - dy / tileSize;
+    return GeoPoint(tileLatitude(y, newN), tileLongitude(x, newN));
+}
+
+QString browserUrl(const GeoPoint &centre, int zoom)
+{
+    return QStringLiteral("https://www.openstreetmap.org/#map=%1/%2/%3")
+        .arg(zoom)
+        .arg(centre.lat(), 0, 'f', 5)
+        .arg(centre.lng(), 0, 'f', 5);
+}
+
 QPoint arrowKeyDrag(int key)
 {
     // Left shows what lies west: the content moves right.

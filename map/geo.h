@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QPointF>
 #include <QRect>
+#include <QString>
 
 // Latitude then longitude in decimal degrees, north and east positive. The
 // same two doubles also serve as a plain 2-vector (lat = x, lng = y).
@@ -69,6 +70,11 @@ int clampedZoom(int zoom);
 // The centre after the map content was dragged by (dx, dy) view pixels at
 // n = 2^zoom: the centre moves the other way. Not yet clamped.
 GeoPoint pannedCentre(const GeoPoint &centre, double n, int dx, int dy);
+// The centre after a zoom from n to newN that keeps the point (dx, dy) view
+// pixels off the centre in place. Not yet clamped.
+GeoPoint zoomedCentre(const GeoPoint &centre, double n, double newN, double dx, double dy);
+// The OpenStreetMap page showing the same place and zoom as the view.
+QString browserUrl(const GeoPoint &centre, int zoom);
 // The drag an arrow key stands for (one tile); (0, 0) for any other key.
 QPoint arrowKeyDrag(int key);
 

@@ -117,6 +117,25 @@ void Karte::stepZoom(int step)
     relayout();
 }
 
+void Karte::stepZoomAt(int step, const QPoint &at)
+{
+    const int z = m_projection.zoom() + step;
+    if (z < minZoom || z > maxZoom)
+        return;
+    // viewToGeo counts from the integer half of the view.
+    const double dx = at.x() - m_projection.width() / 2;
+    const double dy = at.y() - m_projection.height() / 2;
+    const double n = m_projection.n();
+    m_projection.setZoom(z);
+    m_projection.setCentre(Geo::zoomedCentre(m_projection.centre(), n, m_projection.n(), dx, dy));
+    relayout();
+}
+
+QUrl Karte::browserUrl() const
+{
+    return QUrl(Geo::browserUrl(m_projection.centre(), m_projection.zoom()));
+}
+
 void Karte::reportCursor(int x, int y)
 {
     const GeoPoint g = m_projection.viewToGeo(x, y);
@@ -180,7 +199,7 @@ void Karte::wheelEvent(QWheelEvent *event)
     // A sideways touchpad swipe has no vertical step and must not zoom.
     const int dy = event->angleDelta().y();
     if (dy != 0) {
-        stepZoom(dy > 0 ? 1 : -1);
+        stepZoomAt(dy > 0 ? 1 : -1, event->position().toPoint());
         emit zoomChanged(m_projection.zoom());
     }
     QWidget::wheelEvent(event);

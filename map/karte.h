@@ -6,6 +6,7 @@
 #include <QGraphicsView>
 #include <QList>
 #include <QPoint>
+#include <QUrl>
 
 class ProjectedItem;
 class Scheme;
@@ -34,6 +35,8 @@ public:
     void setCenterGeo(const GeoPoint &centre);
     void setZoomLevel(int zoom); // clamped to minZoom..maxZoom
     int zoom() const { return m_projection.zoom(); }
+    // This view's place and zoom on openstreetmap.org.
+    QUrl browserUrl() const;
 
     // The gates reprojected on every refresh; not owned.
     void setGateItems(const QList<ProjectedItem *> &gates);
@@ -55,6 +58,8 @@ public slots:
     void relayout();
     void panBy(int dx, int dy);
     void stepZoom(int step); // ignored when the result leaves minZoom..maxZoom
+    // As stepZoom, keeping the place under view pixel `at` where it is.
+    void stepZoomAt(int step, const QPoint &at);
     void reportCursor(int x, int y);
     void updateMap(const QRect &rect);
 

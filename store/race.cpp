@@ -1,5 +1,7 @@
 #include "store/race.h"
 
+#include <limits>
+
 qint64 parsePositiveInteger(QStringView text, qint64 maxValue)
 {
     const QStringView digits = text.trimmed();
@@ -13,6 +15,20 @@ qint64 parsePositiveInteger(QStringView text, qint64 maxValue)
         value = value * 10 + (c.unicode() - '0');
     }
     return value > 0 && value <= maxValue ? value : 0;
+}
+
+bool isTooLarge(QStringView text, qint64 maxValue)
+{
+    QStringView digits = text.trimmed();
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    while (digits.startsWith(QLatin1Char('0')))
+        digits = digits.mid(1);
+    // Past 18 digits the value no longer fits the parser, but is surely too large.
+    return digits.size() > 18 ||
+           parsePositiveInteger(digits, std::numeric_limits<qint64>::max()) > maxValue;
 }
 
 bool isWellFormed(const Race &race)

@@ -31,6 +31,8 @@ inline constexpr qint64 maxRaceTime = 2147483647;
 // A positive decimal integer of at most maxValue, digits only after trimming
 // white space (no sign, no fraction, no exponent); 0 for anything else.
 qint64 parsePositiveInteger(QStringView text, qint64 maxValue);
+// True when the text is such a number but greater than maxValue.
+bool isTooLarge(QStringView text, qint64 maxValue);
 
 // True when the numbers are positive and in range, the name is not blank and
 // the end lies after the start.

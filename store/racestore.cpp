@@ -333,6 +333,18 @@ QString badTaskMessage()
     return QStringLiteral("Die Tasknummer muss eine positive ganze Zahl sein.");
 }
 
+QString eventTooLargeMessage()
+{
+    return QStringLiteral("Die Eventnummer ist zu groß (höchstens %1).")
+        .arg(std::numeric_limits<int>::max());
+}
+
+QString taskTooLargeMessage()
+{
+    return QStringLiteral("Die Tasknummer ist zu groß (höchstens %1).")
+        .arg(std::numeric_limits<int>::max());
+}
+
 QString endBeforeStartMessage()
 {
     return QStringLiteral("Das Ende muss nach dem Start liegen.");
@@ -362,9 +374,11 @@ Validation validate(const RaceInput &input, const QList<RacePair> &known)
     if (v.race.name.isEmpty())
         v.messages.append(emptyNameMessage());
     if (v.race.eventId == 0)
-        v.messages.append(badEventMessage());
+        v.messages.append(isTooLarge(input.eventText, maxNumber) ? eventTooLargeMessage()
+                                                                 : badEventMessage());
     if (v.race.taskId == 0)
-        v.messages.append(badTaskMessage());
+        v.messages.append(isTooLarge(input.taskText, maxNumber) ? taskTooLargeMessage()
+                                                                : badTaskMessage());
     if (input.start <= 0 || input.end > maxRaceTime)
         v.messages.append(timeRangeMessage());
     else if (input.end <= input.start)

@@ -93,6 +93,8 @@ Validation validate(const RaceInput &input, const QList<RacePair> &known);
 QString emptyNameMessage();
 QString badEventMessage();
 QString badTaskMessage();
+QString eventTooLargeMessage();
+QString taskTooLargeMessage();
 QString endBeforeStartMessage();
 QString timeRangeMessage();
 QString duplicateMessage(int eventId, int taskId);

@@ -66,6 +66,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     auto *bottomBar = new QHBoxLayout;
     bottomBar->addWidget(m_replay->clockLabel());
     bottomBar->addWidget(m_replay->playButton());
+    bottomBar->addWidget(m_replay->speedLabel());
     bottomBar->addWidget(m_replay->speedBox());
     bottomBar->addWidget(m_replay->slider());
     bottomBar->addWidget(new QLabel);
@@ -174,10 +175,11 @@ void MainWindow::buildMenus()
     file->addAction(tr("Nach Updates suchen..."), this,
                     [] { VuUpdater::instance()->CheckForUpdatesNotSilent(); });
     file->addAction(tr("OpenStreetMap im Browser öffnen"), this,
-                    [] { Seams::openUrl(QUrl(QStringLiteral("https://www.openstreetmap.org"))); });
+                    [this] { Seams::openUrl(m_karte->browserUrl()); });
     m_gpxExportAction = file->addAction(tr("Als GPX exportieren..."), this, &MainWindow::exportGpx);
     file->addSeparator();
-    file->addAction(tr("&Beenden"), this, &MainWindow::close);
+    file->addAction(tr("&Beenden"), QKeySequence::Quit, this, &MainWindow::close);
+    menuBar()->addMenu(tr("&Wiedergabe"))->addActions(m_replay->actions());
 
     m_races = new RaceMenu(menuBar()->addMenu(tr("&Regatten")), m_tracking, this);
     m_gates = new GateMenu(menuBar()->addMenu(tr("&Gates")));
@@ -265,6 +267,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         settings->setValue(QStringLiteral("eventId"), m_regatta->eventId());
         settings->setValue(QStringLiteral("taskId"), m_regatta->taskId());
     }
+    settings->setValue(QStringLiteral("sliderValue"), m_replay->value());
+    settings->setValue(QStringLiteral("panelTab"), m_sidePanel->currentIndex());
     settings->sync();
     QMainWindow::closeEvent(event);
 }
@@ -282,6 +286,7 @@ void MainWindow::fillRaceMenu(const QVector<Race> &races, int eventId, int taskI
     if (found && m_regatta) {
         m_regatta->select(*found);
         setCompleteTracksState(found->showCompleteTracks);
+        m_races->markCurrent(found->id);
     }
     showTitle(m_regatta ? m_regatta->name() : QString());
     QCoreApplication::processEvents();
@@ -294,6 +299,7 @@ void MainWindow::selectRaceEntry(const Race *entry)
         return;
     stopAnimation();
     m_regatta->select(*entry);
+    m_races->markCurrent(entry->id);
     setCompleteTracksState(entry->showCompleteTracks);
     showTitle(entry->name);
 }

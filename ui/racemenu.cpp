@@ -8,6 +8,8 @@
 #include "ui/regattadialog.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QDateTime>
 #include <QInputDialog>
 #include <QMenu>
 
@@ -31,6 +33,8 @@ QString quoted(const QString &name)
 RaceMenu::RaceMenu(QMenu *menu, TrackingClient *tracking, QWidget *dialogParent)
     : QObject(menu), m_menu(menu), m_tracking(tracking), m_dialogParent(dialogParent)
 {
+    m_raceGroup = new QActionGroup(this);
+    m_raceGroup->setExclusive(true);
     // The race entries go above the separator, the actions below it.
     m_raceSeparator = m_menu->addSeparator();
     m_addRaceAction = m_menu->addAction(tr("Regatta hinzufügen..."));
@@ -61,9 +65,14 @@ void RaceMenu::setRaces(const QVector<Race> &races)
     bool removable = false;
     for (const Race &race : races) {
         // Names come from users and the server: an "&" is text, not a shortcut.
-        auto *action =
-            new QAction(QString(race.name).replace(QLatin1Char('&'), QStringLiteral("&&")), m_menu);
+        const QString name = QString(race.name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString date =
+            QDateTime::fromSecsSinceEpoch(race.start).toString(QStringLiteral("dd.MM.yyyy"));
+        auto *action = new QAction(QStringLiteral("%1 (%2)").arg(name, date), m_menu);
         action->setData(race.id);
+        action->setCheckable(true);
+        action->setChecked(m_regatta && m_regatta->isSelected() && m_regatta->id() == race.id);
+        m_raceGroup->addAction(action);
         // By row id: with races named by users one name can start another.
         connect(action, &QAction::triggered, this, [this, id = race.id] {
             if (m_regatta)
@@ -74,6 +83,12 @@ void RaceMenu::setRaces(const QVector<Race> &races)
         removable = removable || userAdded(race);
     }
     m_removeRaceAction->setEnabled(removable);
+}
+
+void RaceMenu::markCurrent(int id)
+{
+    for (QAction *action : std::as_const(m_raceActions))
+        action->setChecked(action->data().toInt() == id);
 }
 
 void RaceMenu::select(int id)

@@ -9,6 +9,7 @@
 #include <QVector>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class QWidget;
 class Regatta;
@@ -45,6 +46,8 @@ public:
     const Race *find(int eventId, int taskId) const;
     // Replaces the list copy and the race entries; selects nothing.
     void setRaces(const QVector<Race> &races);
+    // Checks the entry of the race with this row id, the shown one.
+    void markCurrent(int id);
     // Drops the list copy and the entries.
     void clear();
     // Reads the race list again and selects the race with this row id (0:
@@ -82,6 +85,7 @@ private:
     Regatta *m_regatta = nullptr;
     QVector<Race> m_races;
     QList<QAction *> m_raceActions;
+    QActionGroup *m_raceGroup = nullptr;
     QAction *m_raceSeparator = nullptr;
     QAction *m_addRaceAction = nullptr;
     QAction *m_fetchRacesAction = nullptr;

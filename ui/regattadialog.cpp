@@ -52,7 +52,13 @@ RegattaDialog::RegattaDialog(QWidget *parent) : QDialog(parent)
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Cancel)->setText(tr("Abbrechen"));
+    // Return in a field presses OK, which goes through the checks.
+    m_buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &RegattaDialog::accept);
+    for (QLineEdit *edit : {m_name, m_event, m_task})
+        connect(edit, &QLineEdit::textChanged, this, &RegattaDialog::recheck);
+    for (QDateTimeEdit *edit : {m_start, m_end})
+        connect(edit, &QDateTimeEdit::dateTimeChanged, this, &RegattaDialog::recheck);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &RegattaDialog::reject);
 
     auto *form = new QFormLayout;
@@ -85,9 +91,16 @@ void RegattaDialog::showProblems(const QStringList &messages)
     m_message->setVisible(!messages.isEmpty());
 }
 
+void RegattaDialog::recheck()
+{
+    if (m_checked)
+        showProblems(RaceStore::validate(input(), RaceStore::knownPairs()).messages);
+}
+
 bool RegattaDialog::submit()
 {
     const RaceStore::Validation v = RaceStore::validate(input(), RaceStore::knownPairs());
+    m_checked = true;
     if (!v.ok()) {
         showProblems(v.messages);
         return false;

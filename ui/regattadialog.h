@@ -40,6 +40,8 @@ public slots:
 
 private:
     void showProblems(const QStringList &messages);
+    // After a failed OK: every edit checks again, so fixed problems vanish.
+    void recheck();
 
     QLineEdit *m_name;
     QLineEdit *m_event;
@@ -49,6 +51,7 @@ private:
     QLabel *m_message;
     QDialogButtonBox *m_buttons;
     Race m_added;
+    bool m_checked = false;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "platform/seams.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
@@ -20,16 +21,17 @@ namespace
 constexpr int animationIntervalMs = 30;
 constexpr int sliderPageStep = 120;
 const char *const replaySpeedKey = "replaySpeed";
-const char *const clockFormat = "dd.MM.yyyy hh:mm";
+const char *const minuteFormat = "dd.MM.yyyy hh:mm";
+const char *const secondFormat = "dd.MM.yyyy hh:mm:ss";
 } // namespace
 
 ReplayController::ReplayController(QWidget *parent)
     : QObject(parent), m_clockLabel(new QLabel(parent)),
+      m_speedLabel(new QLabel(QStringLiteral("Tempo:"), parent)),
       m_slider(new QSlider(Qt::Horizontal, parent)), m_playButton(new QPushButton),
       m_speedBox(new QComboBox), m_timer(new QTimer(this))
 {
     m_clockLabel->setObjectName(QStringLiteral("uhrzeit"));
-    m_clockLabel->setText(Seams::now().toString(QString::fromLatin1(clockFormat)));
     m_slider->setRange(0, 0); // empty until a race is placed
 
     const QPixmap playPicture(Paths::asset(QStringLiteral("img/playbutton.png")), "png");
@@ -51,9 +53,39 @@ ReplayController::ReplayController(QWidget *parent)
         m_clock.setSecondsPerTick(stored);
         m_speedBox->setCurrentIndex(m_speedBox->findData(stored));
     }
+    m_clockLabel->setText(Seams::now().toString(clockFormat()));
+    m_speedLabel->setBuddy(m_speedBox);
     connect(m_speedBox, &QComboBox::activated, this,
             [this](int index) { emit speedChosen(m_speedBox->itemData(index).toInt()); });
     connect(m_timer, &QTimer::timeout, this, &ReplayController::advance);
+
+    // Plain Left/Right pan the map and Space toggles the side panel.
+    addAction(tr("Abspielen/Anhalten"), QKeySequence(Qt::CTRL | Qt::Key_P), [this] { toggle(); });
+    const auto slide = [this](QAbstractSlider::SliderAction action) {
+        return [this, action] { m_slider->triggerAction(action); };
+    };
+    addAction(tr("Schritt zurück"), QKeySequence(Qt::CTRL | Qt::Key_Left),
+              slide(QAbstractSlider::SliderSingleStepSub));
+    addAction(tr("Schritt vor"), QKeySequence(Qt::CTRL | Qt::Key_Right),
+              slide(QAbstractSlider::SliderSingleStepAdd));
+    addAction(tr("Zum Anfang"), QKeySequence(Qt::Key_Home),
+              slide(QAbstractSlider::SliderToMinimum));
+    addAction(tr("Zum Ende"), QKeySequence(Qt::Key_End), slide(QAbstractSlider::SliderToMaximum));
+}
+
+void ReplayController::addAction(const QString &text, const QKeySequence &key,
+                                 std::function<void()> run)
+{
+    auto *action = new QAction(text, this);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, std::move(run));
+    m_actions.append(action);
+}
+
+QString ReplayController::clockFormat() const
+{
+    const bool fast = m_clock.secondsPerTick() >= 60;
+    return QString::fromLatin1(fast ? minuteFormat : secondFormat);
 }
 
 void ReplayController::setRange(int minimum, int maximum)
@@ -83,7 +115,7 @@ int ReplayController::showTime(int tstamp)
     if (tstamp == 0)
         tstamp = m_slider->value();
     const QDateTime shown = tstamp == 0 ? Seams::now() : QDateTime::fromSecsSinceEpoch(tstamp);
-    m_clockLabel->setText(shown.toString(QString::fromLatin1(clockFormat)));
+    m_clockLabel->setText(shown.toString(clockFormat()));
     return tstamp;
 }
 
@@ -139,4 +171,5 @@ void ReplayController::setSpeed(int secondsPerTick)
         m_speedBox->setCurrentIndex(index);
     std::unique_ptr<QSettings> settings(Config::windowSettings());
     settings->setValue(QString::fromLatin1(replaySpeedKey), ReplayClock::key(speed));
+    showTime(0);
 }

@@ -4,8 +4,13 @@
 #include "ui/replayclock.h"
 
 #include <QIcon>
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 
+#include <functional>
+
+class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -27,6 +32,11 @@ public:
     QSlider *slider() const { return m_slider; }
     QPushButton *playButton() const { return m_playButton; }
     QComboBox *speedBox() const { return m_speedBox; }
+    // "Tempo:", in front of the speed box.
+    QLabel *speedLabel() const { return m_speedLabel; }
+    // Play/pause, one step back and forward, to the start and the end; with
+    // shortcuts, for the window's menu.
+    QList<QAction *> actions() const { return m_actions; }
     QTimer *timer() const { return m_timer; }
     ReplayClock *clock() { return &m_clock; }
 
@@ -59,7 +69,13 @@ signals:
     void speedChosen(int secondsPerTick);
 
 private:
+    // With seconds when a tick moves less than a minute, else it looks frozen.
+    QString clockFormat() const;
+    void addAction(const QString &text, const QKeySequence &key, std::function<void()> run);
+
     QLabel *m_clockLabel;
+    QLabel *m_speedLabel;
+    QList<QAction *> m_actions;
     QSlider *m_slider;
     QPushButton *m_playButton;
     QComboBox *m_speedBox;
