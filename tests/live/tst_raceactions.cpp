@@ -100,7 +100,7 @@ private slots:
             addRace(QStringLiteral("Live & Co"), 62, 1, anchor - 3600, anchor + 3600);
         start();
         const QList<QAction *> races = m_window->raceActions();
-        QCOMPARE(races.at(0)->iconText(), QStringLiteral("Live & Co"));
+        QVERIFY(races.at(0)->iconText().startsWith(QStringLiteral("Live & Co (")));
         races.at(0)->trigger();
         QCOMPARE(m_regatta->id(), second);
         races.at(1)->trigger();

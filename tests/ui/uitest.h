@@ -69,7 +69,8 @@ inline void initCase()
 inline QAction *findAction(QMenu *menu, const QString &text)
 {
     for (QAction *action : menu->actions()) {
-        if (action->text() == text)
+        // Race entries carry their start date after the name.
+        if (action->text() == text || action->text().startsWith(text + QStringLiteral(" (")))
             return action;
     }
     return nullptr;
