@@ -1,6 +1,6 @@
 #include "messagerecorder.h"
-#include "schemafixture.h"
 #include "store/database.h"
+#include "testdatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,7 +33,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 // Tables and columns of a file, without rows.
 QStringList schemaOf(const QString &path)
 {
-    return SchemaFixture::dump(path, true, false);
+    return SchemaFixture::dump(path, false);
 }
 
 // Counts the statements of the schema work; false stops it before statement abortAt.
@@ -93,10 +93,10 @@ private slots:
         QVERIFY2(opened.ok && !opened.existed, qPrintable(opened.error));
         QCOMPARE(Database::ensureSchema(opened.existed), SchemaResult::Created);
         QCOMPARE(boxes.count(), 1);
-        QCOMPARE(boxes.boxes().at(0).icon, QMessageBox::Information);
-        QCOMPARE(boxes.titles(), QStringList{u"Initialisierung..."_s});
-        QCOMPARE(boxes.texts(),
-                 QStringList{u"Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s});
+        const Seams::MessageBoxRequest &box = boxes.boxes().at(0);
+        QCOMPARE(box.icon, QMessageBox::Information);
+        QCOMPARE(box.title + box.text,
+                 u"Initialisierung...Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s);
 
         // Declarations and first rows word for word, as later versions will read them.
         QCOMPARE(SchemaFixture::scalar(path, "SELECT sql FROM sqlite_master WHERE name='prefs'"),
@@ -138,7 +138,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(int, boxCount);
         QFETCH(int, fromVersion);
-        QVERIFY(SchemaFixture::write(m_path, SchemaFixture::statements(kind)));
+        QVERIFY(SchemaFixture::write(m_path, schemaStatements(kind, {0, 0, 10, 0}, true)));
         MessageRecorder boxes;
         int statements = 0;
         const Database::OpenResult opened = Database::open(m_path);
@@ -195,7 +195,7 @@ private slots:
         QFETCH(int, at);
         QFETCH(bool, crash);
         if (!kind.isEmpty())
-            QVERIFY(SchemaFixture::write(m_path, SchemaFixture::statements(kind)));
+            QVERIFY(SchemaFixture::write(m_path, schemaStatements(kind, {0, 0, 10, 0}, true)));
         MessageRecorder boxes;
         if (at < 0) { // count the statements on a copy
             const QString copy = m_dir->filePath(u"copy.db"_s);

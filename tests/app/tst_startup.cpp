@@ -1,5 +1,5 @@
 #include "childprogram.h"
-#include "schemafixture.h"
+#include "testdatabase.h"
 
 #include <QDir>
 #include <QFile>
