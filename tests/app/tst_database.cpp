@@ -2,15 +2,9 @@
 #include "store/database.h"
 #include "testdatabase.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdlib>
-#include <memory>
 
 using Database::SchemaResult;
 using namespace Qt::StringLiterals;

@@ -1,8 +1,6 @@
 #include "childprogram.h"
 #include "testdatabase.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;

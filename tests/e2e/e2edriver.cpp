@@ -14,24 +14,10 @@
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
 
-#include <QAction>
-#include <QDateTime>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLocalSocket>
-#include <QMenu>
-#include <QMenuBar>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QSlider>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QTest>
-#include <QTimer>
-#include <QTreeView>
+#include <QtNetwork>
+#include <QtSql>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace
 {

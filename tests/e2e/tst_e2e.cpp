@@ -5,14 +5,7 @@
 #include "childprogram.h"
 #include "demoserver.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QSettings>
-#include <QUrlQuery>
-#include <QUuid>
+#include <QtNetwork>
 #include <QtTest>
 
 namespace
