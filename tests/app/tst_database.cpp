@@ -1,3 +1,4 @@
+#include "childprogram.h"
 #include "messagerecorder.h"
 #include "store/database.h"
 #include "testdatabase.h"
@@ -11,18 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Tables and columns of a file, without rows.
 QStringList schemaOf(const QString &path)
@@ -202,15 +191,12 @@ private slots:
         }
         const QStringList before = SchemaFixture::dump(m_path);
         if (crash) {
-            QProcess child;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"VELMARO_CRASH_DB"_s, m_path);
-            env.insert(u"VELMARO_CRASH_AT"_s, QString::number(at));
-            env.insert(u"VELMARO_MESSAGEBOX_LOG"_s, m_dir->filePath(u"boxes.log"_s));
-            child.setProcessEnvironment(env);
-            child.start(QCoreApplication::applicationFilePath(), {});
-            QVERIFY(child.waitForFinished(30000));
-            QCOMPARE(child.exitCode(), 3);
+            ChildProgram child;
+            child.setEnv("VELMARO_CRASH_DB", m_path);
+            child.setEnv("VELMARO_CRASH_AT", QString::number(at));
+            QVERIFY(child.start(QCoreApplication::applicationFilePath()));
+            QVERIFY(child.process().waitForFinished(30000));
+            QCOMPARE(child.process().exitCode(), 3);
         } else {
             int seen = 0;
             QVERIFY(Database::open(m_path).ok);
@@ -236,18 +222,20 @@ private slots:
     void unusableFilesLeftUntouched()
     {
         QFETCH(QByteArray, bytes);
-        QVERIFY(writeBytes(m_path, bytes));
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() &&
+                file.flush());
         const Database::OpenResult opened = Database::open(m_path);
         QVERIFY(!opened.ok && !opened.error.isEmpty());
         QVERIFY(!QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)));
-        QCOMPARE(readBytes(m_path), bytes);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"velmaro.db"});
 
         // A folder where the file should be; a file where a folder should be.
         QVERIFY(QDir(m_dir->path()).mkpath(u"folder/velmaro.db"_s));
         QVERIFY(!Database::open(m_dir->filePath(u"folder/velmaro.db"_s)).ok);
         QVERIFY(!Database::open(m_path + u"/Velmaro/velmaro.db"_s).ok);
-        QCOMPARE(readBytes(m_path), bytes);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), bytes);
     }
 };
 
