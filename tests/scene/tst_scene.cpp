@@ -79,20 +79,6 @@ class TestScene : public QObject
 {
     Q_OBJECT
 private slots:
-    void trackAddPointBuildsSegments()
-    {
-        Track track(QStringLiteral("t"));
-        track.addPoint(43.0, 15.0, 100, 0.0);
-        QCOMPARE(track.segmentCount(), 0);
-        track.addPoint(43.2, 14.8, 200, 0.0);
-        track.addPoint(42.9, 15.1, 300, 0.0);
-        QCOMPARE(track.segmentCount(), 2);
-        const TrackSegment &s = track.segmentAt(1);
-        QCOMPARE(s.start, GeoPoint(43.2, 14.8));
-        QCOMPARE(s.end, GeoPoint(42.9, 15.1));
-        QCOMPARE(s.tstamp, 300);
-    }
-
     void positionAt_data()
     {
         // Fixes at 1000, 2000, ...; made: a point between fixes (fix -1: none);
@@ -113,7 +99,6 @@ private slots:
         QTest::newRow("after the last") << east << 900000 << 2 << 2 << 43.0 << -1.0;
         QTest::newRow("single fix, before") << north.mid(0, 1) << 0 << 0 << 0 << 43.0 << 100.0;
     }
-
     void positionAt()
     {
         QFETCH(QList<QPointF>, fixes);
@@ -189,7 +174,6 @@ private slots:
             << QList<QPointF>{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5
             << QList<int>{0, 2, 3};
     }
-
     void simplify()
     {
         QFETCH(QList<QPointF>, points);
@@ -231,7 +215,6 @@ private slots:
         QTest::newRow("false") << "'false'" << false;
         QTest::newRow("integer 1 of other tools") << "1" << true;
     }
-
     void loadShipsFlagsFromText()
     {
         QFETCH(QString, stored);
@@ -304,7 +287,11 @@ private slots:
         QCOMPARE(c.scene(), nullptr);
         QCOMPARE(a.displayTrack()->colour(), QColor(0, 255, 0));
         QCOMPARE(a.currentPoint(), a.rawTrack()->pointAt(0));
+        // Segment k runs from fix k to fix k + 1 and carries the later time.
         const TrackSegment &s = a.rawTrack()->segmentAt(1);
+        QCOMPARE(a.rawTrack()->segmentCount(), 2);
+        QVERIFY(s.start == a.rawTrack()->pointAt(1)->position && s.tstamp == 9000);
+        QCOMPARE(s.end, a.rawTrack()->pointAt(2)->position);
         QCOMPARE(s.endPixel, p.geoToView(s.end));
 
         // Again after new fixes: still one item per ship, the range grows.
@@ -326,7 +313,6 @@ private slots:
         QTest::newRow("361.2") << 361.2 << 1;
         QTest::newRow("nan") << std::nan("") << 0;
     }
-
     void frameForHeading()
     {
         QFETCH(double, heading);
@@ -410,7 +396,6 @@ private slots:
         QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
         QTest::newRow("21/121") << 21 << 121 << 0 << QString();
     }
-
     void courseSelection()
     {
         QFETCH(int, eventId);
