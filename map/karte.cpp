@@ -5,20 +5,23 @@
 #include "map/tileloader.h"
 #include "platform/config.h"
 #include "platform/paths.h"
+#include "platform/seams.h"
 
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QUrl>
 #include <QWheelEvent>
 
 #include <algorithm>
 
 namespace
 {
-const QString attribution = QStringLiteral("\u00a9 OpenStreetMap contributors");
-}
+const QString attribution = QStringLiteral("\u00a9 OpenStreetMap-Mitwirkende");
+const QUrl copyrightPage(QStringLiteral("https://www.openstreetmap.org/copyright"));
+} // namespace
 
 Karte::Karte(Scheme *scene, QWidget *parent)
     : QGraphicsView(scene, parent), m_tiles(new TileLoader(this))
@@ -100,8 +103,7 @@ void Karte::relayout()
 
 void Karte::panBy(int dx, int dy)
 {
-    if (m_animating)
-        emit dragged();
+    emit dragged();
     m_projection.setCentre(Geo::pannedCentre(m_projection.centre(), m_projection.n(), dx, dy));
     relayout();
 }
@@ -136,10 +138,12 @@ void Karte::mousePressEvent(QMouseEvent *event)
 
 void Karte::mouseReleaseEvent(QMouseEvent *event)
 {
+    const QPoint p = event->position().toPoint();
     if (m_dragged) {
         m_dragged = false;
+    } else if (m_attributionBox.contains(p)) {
+        Seams::openUrl(copyrightPage); // the credit links to the licence
     } else {
-        const QPoint p = event->position().toPoint();
         emit clicked(p.x(), p.y());
     }
     QWidget::mouseReleaseEvent(event);
@@ -157,6 +161,8 @@ void Karte::mouseMoveEvent(QMouseEvent *event)
     }
     m_lastMousePos = pos;
     if (event->buttons() == Qt::NoButton) {
+        viewport()->setCursor(m_attributionBox.contains(pos) ? Qt::PointingHandCursor
+                                                             : Qt::ArrowCursor);
         reportCursor(pos.x(), pos.y());
         return;
     }
@@ -245,6 +251,7 @@ void Karte::drawForeground(QPainter *painter, const QRectF &rect)
     const QRect area = viewport()->rect();
     QRect box(0, 0, text.width() + 8, metrics.height() + 2);
     box.moveBottomRight(area.bottomRight());
+    m_attributionBox = box;
     painter->fillRect(box, QColor(255, 255, 255, 190));
     painter->setPen(QColor(40, 40, 40));
     painter->drawText(box, Qt::AlignCenter, attribution);

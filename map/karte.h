@@ -45,7 +45,7 @@ public:
     TileLoader *tileLoader() const { return m_tiles; }
     // Whether missing tiles may be downloaded; off at first.
     void setDownloadEnabled(bool on);
-    // While an animation runs, moving the map by hand emits dragged().
+    // Whether a replay runs; moving the map by hand always emits dragged().
     void setAnimating(bool on) { m_animating = on; }
     bool isAnimating() const { return m_animating; }
 
@@ -92,6 +92,7 @@ private:
     MapProjection m_projection;
     QList<ProjectedItem *> m_gates;
     bool m_dragged = false;
+    QRect m_attributionBox; // where the credit was drawn last, in viewport pixels
     bool m_animating = false;
     QPoint m_lastMousePos;
     QPoint m_lastDragPos;

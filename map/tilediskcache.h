@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QString>
 
+class QIODevice;
+
 // Tiles on disk as <folder>/<zoom>/<column>/<row>.png, holding the bytes the
 // server sent (read by content, whatever the name says). Files are never
 // expired: once a tile is on disk it is shown from there.
@@ -20,8 +22,13 @@ public:
 
     QString pathFor(const TileKey &key) const;
 
-    // Null when the file is missing or does not decode.
+    // Null when the file is missing, does not decode or is not a tile of
+    // 256 x 256 pixels (such a file was never cached by this version).
     QImage load(const TileKey &key) const;
+
+    // A tile from received bytes: null unless a 256 x 256 image.
+    static QImage decode(const QByteArray &bytes);
+    static QImage decode(QIODevice *device);
 
     // Writes the bytes as the server sent them. Creates the folders as needed
     // (the cache folder included) and replaces the file atomically, so an

@@ -1,6 +1,7 @@
 #include "map/tileloader.h"
 
 #include "platform/identity.h"
+#include "platform/replylimits.h"
 
 #include <QImage>
 #include <QNetworkAccessManager>
@@ -120,6 +121,8 @@ void TileLoader::fetch(const TileKey &key)
     emit transferStarted();
     ++m_openRequests;
     QNetworkReply *reply = m_network->get(request);
+    // A tile over the cap is a failed tile.
+    ReplyLimits::apply(reply, Identity::tileMaxBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply, key] { handleReply(reply, key); });
     // Placeholder, so the next choice passes over this tile.
     m_cache.insert(key, m_blank);
@@ -135,12 +138,12 @@ void TileLoader::handleReply(QNetworkReply *reply, const TileKey &key)
         if (isCurrent(key))
             m_cache.insert(key, m_blank);
     } else {
-        // Only a body that decodes goes to disk, byte for byte; anything else
+        // Only a 256 x 256 image goes to disk, byte for byte; anything else
         // leaves the placeholder blank, so the tile is not asked for again
         // while it stays within the retention rectangle.
         const QByteArray bytes = reply->readAll();
-        QImage image;
-        if (image.loadFromData(bytes)) {
+        const QImage image = TileDiskCache::decode(bytes);
+        if (!image.isNull()) {
             // A reply of another zoom level is kept on disk for later but not
             // shown at this one.
             if (isCurrent(key))

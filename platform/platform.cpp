@@ -8,6 +8,12 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace Platform
 {
 
@@ -40,16 +46,18 @@ bool makePrivateFolder(const QString &path)
 #ifdef Q_OS_WIN
     return QFileInfo(path).isDir();
 #else
-    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                           QFileDevice::ExeOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
-                           QFileDevice::ExeUser;
-    if (!QFile::setPermissions(path, ownerOnly))
+    // Through the opened folder itself: a link swapped in after the check
+    // above is refused by O_NOFOLLOW instead of having its target changed.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    QFileInfo after(path);
-    after.refresh();
-    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    return after.isDir() && !after.isSymLink() && (after.permissions() & others) == 0;
+    struct stat st;
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+                    ::fchmod(fd, S_IRWXU) == 0 && ::fstat(fd, &st) == 0 &&
+                    (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+    ::close(fd);
+    return ok;
 #endif
 }
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QFile>
+#include <QLabel>
 #include <QMetaEnum>
 #include <QProcess>
 
@@ -121,6 +122,11 @@ QMessageBox::StandardButton showMessage(const MessageBoxRequest &request)
         box.setInformativeText(request.informativeText);
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
+    // Texts often carry what a server sent (a reason phrase, an address, a
+    // race name); as rich text its markup could load local files.
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel *label : box.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     for (const auto &caption : request.buttonTexts) {
         if (QAbstractButton *button = box.button(caption.first))
             button->setText(caption.second);

@@ -100,9 +100,11 @@ TrackPoint *Ship::positionAt(int t)
     TrackPoint *lastPoint = track->pointAt(last);
     if (t >= lastPoint->tstamp || m_pointCount < 2 || n < 2) {
         lastPoint->index = last;
-        if (last > 0)
+        if (last > 0) {
             lastPoint->heading =
                 Geo::bearingTo(track->pointAt(last - 1)->position, lastPoint->position);
+            takeSpeedAt(*track, last);
+        }
         return lastPoint;
     }
 
@@ -115,6 +117,7 @@ TrackPoint *Ship::positionAt(int t)
             m->index = mid;
             if (!m->headingKnown)
                 deriveHeading(*track, mid);
+            takeSpeedAt(*track, mid);
             return m;
         }
         if (m->tstamp < t)
@@ -136,6 +139,7 @@ TrackPoint *Ship::positionAt(int t)
         a->index = lo;
         if (!a->headingKnown)
             deriveHeading(*track, lo);
+        takeSpeedAt(*track, lo);
         return a;
     }
     const TrackPoint *b = track->pointAt(hi);
@@ -151,6 +155,21 @@ TrackPoint *Ship::positionAt(int t)
     const GeoPoint position =
         Geo::destinationPoint(a->position, v * (static_cast<double>(t) - a->tstamp), bearing);
     return makePoint(position, t, bearing, hi);
+}
+
+void Ship::takeSpeedAt(const Track &track, int i)
+{
+    // On a fix the boat goes at the speed it arrived with (the first fix: the
+    // one it leaves with); a fix stored twice keeps the speed shown before.
+    const int from = i > 0 ? i - 1 : i;
+    const int to = i > 0 ? i : i + 1;
+    if (to >= track.count())
+        return;
+    const TrackPoint *a = track.pointAt(from);
+    const TrackPoint *b = track.pointAt(to);
+    if (b->tstamp > a->tstamp)
+        m_speed =
+            Geo::distanceKm(a->position, b->position) / (b->tstamp - a->tstamp) * 3600.0 / 1.852;
 }
 
 void Ship::simplifyTrack(double tolerance)
@@ -245,18 +264,30 @@ void Ship::updateGeometry(const MapProjection &projection)
         const int sx = SpriteStrip::frameSize * frame;
         if (strip && strip->width() >= sx + SpriteStrip::frameSize &&
             strip->height() >= SpriteStrip::frameSize) {
-            m_sprite.fill(colour);
+            // The boat's shape in a colour: its own, and a dark one for a thin rim
+            // that keeps a white boat visible on light tiles.
+            const auto shape = [&](const QColor &fill) {
+                QImage image(size, QImage::Format_ARGB32_Premultiplied);
+                image.fill(fill);
+                QPainter p(&image);
+                p.setRenderHint(QPainter::SmoothPixmapTransform);
+                p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+                p.drawPixmap(QRect(QPoint(0, 0), size), *strip,
+                             QRect(sx, 0, SpriteStrip::frameSize, SpriteStrip::frameSize));
+                return image;
+            };
+            const QImage rim = shape(outlineColour());
+            m_sprite.fill(Qt::transparent);
             QPainter p(&m_sprite);
-            p.setRenderHint(QPainter::SmoothPixmapTransform);
-            p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-            p.drawPixmap(QRect(0, 0, SpriteStrip::frameSize, SpriteStrip::frameSize), *strip,
-                         QRect(sx, 0, SpriteStrip::frameSize, SpriteStrip::frameSize));
+            for (const QPoint offset : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                p.drawImage(offset, rim);
+            p.drawImage(0, 0, shape(colour));
         } else {
             // No strip to cut from: a dot in the boat colour still shows where it is.
             m_sprite.fill(Qt::transparent);
             QPainter p(&m_sprite);
             p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(Qt::NoPen);
+            p.setPen(QPen(outlineColour(), 1.0));
             p.setBrush(colour);
             p.drawEllipse(QRectF(8, 8, 16, 16));
         }

@@ -34,6 +34,8 @@ public:
 
     // Drawn for a boat whose colour text is not a colour.
     static QColor fallbackColour() { return QColor(0xff, 0x00, 0x8a); }
+    // The thin rim around sprites and legend swatches.
+    static QColor outlineColour() { return QColor(30, 30, 30, 220); }
     // Seconds of track drawn behind the boat unless the complete track is shown.
     static constexpr int tailSeconds = 10799;
 
@@ -139,6 +141,7 @@ public:
 
 private:
     TrackPoint *makePoint(const GeoPoint &position, int t, double heading, int index);
+    void takeSpeedAt(const Track &track, int i);
     void updateBounds();
 
     QList<Ship *> m_allShips;

@@ -290,6 +290,10 @@ OpenResult open(const QString &path)
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(path);
+    // Writes run on the window's thread: while another program holds the
+    // lock a statement gives up soon (the reply is fetched again later)
+    // instead of freezing the window for seconds.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     if (!db.open()) {
         result.error = db.lastError().text();
         db = QSqlDatabase();
@@ -369,6 +373,19 @@ QString cannotOpenText(const QString &path)
                "support. Please read the Qt SQL driver documentation for information how to "
                "build it.\n\nClick Cancel to exit.")
         .arg(path);
+}
+
+WriteFailure failureOf(const QString &error)
+{
+    if (error.isEmpty())
+        return WriteFailure::None;
+    // SQLite's own texts for SQLITE_BUSY, SQLITE_LOCKED and SQLITE_FULL.
+    if (error.contains(QLatin1String("database is locked")) ||
+        error.contains(QLatin1String("database table is locked")))
+        return WriteFailure::Locked;
+    if (error.contains(QLatin1String("database or disk is full")))
+        return WriteFailure::DiskFull;
+    return WriteFailure::Other;
 }
 
 } // namespace Database

@@ -11,6 +11,7 @@ namespace Database
 {
 
 inline constexpr int schemaVersion = 7;
+inline constexpr int busyTimeoutMs = 250;
 
 struct OpenResult {
     bool ok = false;
@@ -56,6 +57,11 @@ bool setSynchronous(bool durable);
 
 // Schema version stored in the file; 0 when there is no version row.
 int storedVersion();
+
+// Why a write failed, from SQLite's error text: another program holds the
+// file's lock, the disk is full, or anything else.
+enum class WriteFailure { None, Locked, DiskFull, Other };
+WriteFailure failureOf(const QString &error);
 
 // The critical box shown when the database cannot be used.
 QString cannotOpenTitle();

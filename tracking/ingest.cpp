@@ -1,6 +1,7 @@
 #include "tracking/ingest.h"
 
 #include "store/boatstore.h"
+#include "store/database.h"
 #include "store/fixwriter.h"
 #include "store/preferences.h"
 #include "store/transaction.h"
@@ -69,15 +70,16 @@ BoatListResult ingestBoatList(const QByteArray &body, int eventId)
     }
 
     int colourIndex = 0;
+    bool fileRefuses = false;
     forEachLine(QStringView(text), [&](QStringView line) {
         QStringView f[10];
         if (!splitExactly(line, '|', f))
-            return;
+            return true;
         // An id beyond 32 bits would read as 0 and overwrite another boat.
         bool idOk = false;
         const int id = f[1].toInt(&idOk);
         if (!idOk || id <= 0)
-            return;
+            return true;
         ++result.records;
         BoatRecord boat;
         boat.id = id;
@@ -90,10 +92,20 @@ BoatListResult ingestBoatList(const QByteArray &body, int eventId)
         boat.farbe = boatColour(colourIndex);
         boat.tsmin = f[8].toInt();
         colourIndex = (colourIndex + 1) % ColourCount;
-        if (!writer.store(boat, eventId))
-            ++result.failedRecords;
+        if (writer.store(boat, eventId))
+            return true;
+        ++result.failedRecords;
+        // Each further record would wait for the lock again.
+        fileRefuses = Database::failureOf(writer.error()) == Database::WriteFailure::Locked ||
+                      Database::failureOf(writer.error()) == Database::WriteFailure::DiskFull;
+        return !fileRefuses;
     });
 
+    if (fileRefuses || (result.records > 0 && result.failedRecords == result.records)) {
+        result.error = writer.error();
+        transaction.rollback();
+        return result;
+    }
     if (!transaction.commit()) {
         result.error = transaction.error();
         return result;

@@ -102,7 +102,8 @@ struct BoatListResult {
 
 // Boat list reply for the event number the request was sent with. A record
 // whose statements fail is skipped (its boat id may belong to another race);
-// the others are kept.
+// the others are kept. When every record failed, or the file cannot take a
+// write at all (locked, full), nothing is committed.
 BoatListResult ingestBoatList(const QByteArray &body, int eventId);
 
 // The boat a positions reply was asked for, as it was when the reply arrived.

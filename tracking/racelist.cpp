@@ -2,6 +2,7 @@
 
 #include "platform/config.h"
 #include "platform/identity.h"
+#include "platform/replylimits.h"
 #include "tracking/ingest.h"
 
 #include <QNetworkAccessManager>
@@ -108,6 +109,7 @@ void RaceListFetcher::fetch(const QString &base)
         old->abort();
     }
     m_reply = m_manager->get(makeRaceListRequest(base, m_timeoutMs));
+    ReplyLimits::apply(m_reply, Identity::trackingMaxBytes, Identity::trackingDeadlineMs);
 }
 
 void RaceListFetcher::handleFinished(QNetworkReply *reply)

@@ -2,13 +2,16 @@
 
 #include "platform/config.h"
 #include "platform/identity.h"
+#include "platform/replylimits.h"
 #include "platform/seams.h"
+#include "store/database.h"
 #include "tracking/ingest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Tracking;
 
@@ -20,7 +23,8 @@ const char *const discardedProperty = "velmaroDiscarded";
 
 TrackingClient::TrackingClient(QObject *parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_baseUrl(Config::trackingUrl()),
-      m_timeoutMs(Identity::trackingTimeoutMs)
+      m_timeoutMs(Identity::trackingTimeoutMs), m_maxBytes(Identity::trackingMaxBytes),
+      m_deadlineMs(Identity::trackingDeadlineMs)
 {
 }
 
@@ -39,6 +43,7 @@ QVector<BoatInfo> TrackingClient::boats() const
 QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const RequestTag &tag)
 {
     QNetworkReply *reply = m_manager->get(makeRequest(kind, url, m_timeoutMs, tag));
+    ReplyLimits::apply(reply, m_maxBytes, m_deadlineMs);
     // The reply remembers what was asked; a redirect may end anywhere.
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, kind, tag] { handleReply(reply, kind, tag); });
@@ -65,6 +70,10 @@ void TrackingClient::loadRace()
     if (Seams::nowSecs() < m_race.start || known.isEmpty())
         sendBoatList();
     requestMissingTracks(known);
+    // A running race is brought up to date when it is chosen, not a poll
+    // interval later.
+    if (Seams::nowSecs() >= m_race.start && storedAutoloadPreference())
+        sendNewPositions(true);
 }
 
 void TrackingClient::requestMissingTracks(const QVector<BoatInfo> &boats)
@@ -93,13 +102,15 @@ bool TrackingClient::requestNewPositions()
     return true;
 }
 
-int TrackingClient::sendNewPositions()
+int TrackingClient::sendNewPositions(bool heldOnly)
 {
     if (!m_race.valid || Seams::nowSecs() >= m_race.end)
         return 0;
     const QVector<BoatInfo> known = boats();
     for (int i = 0; i < known.size(); ++i) {
         const BoatInfo &boat = known.at(i);
+        if (heldOnly && !boat.hasFixes)
+            continue; // its history is on the way
         RequestTag tag{i, m_race.eventId, m_race.taskId, boat.id};
         send(RequestKind::Positions,
              positionsUrl(m_baseUrl, m_race.eventId, m_race.taskId, boat.id, boat.lastget), tag);
@@ -114,6 +125,8 @@ void TrackingClient::getData()
     if (!probeServer() || m_loading)
         return;
     m_loading = true;
+    if (std::exchange(m_boatListLost, false))
+        sendBoatList();
     // Only the positions replies end a cycle; with none under way (race
     // ended, no boats) it is over at once.
     if (sendNewPositions() == 0)
@@ -149,7 +162,7 @@ void TrackingClient::handleReply(QNetworkReply *reply, RequestKind kind, const R
     if (reply->property(discardedProperty).toBool()) {
         outcome = Outcome::Dropped;
     } else if (reply->error() != QNetworkReply::NoError) {
-        // A timeout arrives here as OperationCanceledError.
+        // A timeout or a broken limit arrives here as OperationCanceledError.
         m_serverUp = false;
         reply->abort();
         outcome = Outcome::Failed;
@@ -202,8 +215,10 @@ TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply, co
     if (!result.committed) {
         qWarning("Tracking: positions of boat %d not stored: %s", boat.id,
                  qPrintable(result.error));
+        reportStoreFailure(result.error);
         return Outcome::RolledBack;
     }
+    m_reportedFailure = 0;
     emit fixesStored(tag.index, result.fixes,
                      result.lastgetChanged ? result.lastget : boat.lastget);
     emit lastFetchTextChanged(Seams::now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
@@ -216,8 +231,11 @@ TrackingClient::Outcome TrackingClient::handleBoatList(QNetworkReply *reply, con
     if (!result.committed) {
         qWarning("Tracking: boat list of event %d not stored: %s", tag.index,
                  qPrintable(result.error));
+        m_boatListLost = m_race.valid && m_race.eventId == tag.eventId;
+        reportStoreFailure(result.error);
         return Outcome::RolledBack;
     }
+    m_reportedFailure = 0;
     if (!m_race.valid || m_race.eventId != tag.eventId || m_race.taskId != tag.taskId)
         return Outcome::Stored;
     emit boatsStored(m_race.eventId);
@@ -238,4 +256,25 @@ void TrackingClient::handleVersion(QNetworkReply *reply)
             emit newVersionAvailable();
         }
     });
+}
+
+void TrackingClient::reportStoreFailure(const QString &error)
+{
+    const Database::WriteFailure kind = Database::failureOf(error);
+    if (int(kind) == std::exchange(m_reportedFailure, int(kind)))
+        return;
+    switch (kind) {
+    case Database::WriteFailure::Locked:
+        emit storeProblem(QStringLiteral("Die Datenbank ist von einem anderen Programm gesperrt; "
+                                         "die neuen Daten werden später noch einmal geholt."));
+        break;
+    case Database::WriteFailure::DiskFull:
+        emit storeProblem(QStringLiteral("Der Datenträger ist voll; die neuen Daten konnten "
+                                         "nicht gespeichert werden."));
+        break;
+    default:
+        emit storeProblem(
+            QStringLiteral("Die neuen Daten konnten nicht gespeichert werden: %1").arg(error));
+        break;
+    }
 }

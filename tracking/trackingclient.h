@@ -28,7 +28,7 @@ public:
         Stored,     // boat list stored; its race is no longer selected
         Dropped,    // race or boat no longer the one asked for; nothing touched
         RolledBack, // a statement failed; nothing stored, lastget kept
-        Failed,     // network error or timeout; serverUp cleared
+        Failed,     // network error, timeout or limit; serverUp cleared
         Probe,      // probe or version reply
     };
     Q_ENUM(Outcome)
@@ -46,6 +46,13 @@ public:
     // Transfer timeout of every request, Identity::trackingTimeoutMs by default.
     int transferTimeout() const { return m_timeoutMs; }
     void setTransferTimeout(int ms) { m_timeoutMs = ms; }
+    // Largest reply and time from request to the last byte of every request,
+    // Identity::trackingMaxBytes and Identity::trackingDeadlineMs by default.
+    void setReplyLimits(qint64 maxBytes, int deadlineMs)
+    {
+        m_maxBytes = maxBytes;
+        m_deadlineMs = deadlineMs;
+    }
     // Where the positions ingest writes its diagnostic lines (stdout; null: nowhere).
     void setDiagnosticStream(std::FILE *stream) { m_diagnostics = stream; }
 
@@ -53,7 +60,11 @@ public:
 
     // The selected race (valid false while none is).
     Tracking::RaceInfo race() const { return m_race; }
-    void setRace(const Tracking::RaceInfo &race) { m_race = race; }
+    void setRace(const Tracking::RaceInfo &race)
+    {
+        m_race = race;
+        m_boatListLost = false;
+    }
     void setBoatSource(BoatSource source) { m_boats = std::move(source); }
     QVector<Tracking::BoatInfo> boats() const;
 
@@ -106,6 +117,9 @@ signals:
     void pollCycleStarted();
     // The version reply named another version.
     void newVersionAvailable();
+    // A reply could not be stored; once per kind of failure until a reply
+    // is stored again. The text is for the status bar.
+    void storeProblem(const QString &message);
     // After a reply has been handled completely.
     void replyHandled(const QUrl &url, TrackingClient::Outcome outcome);
 
@@ -122,13 +136,17 @@ private:
     // The boat's positions since the race start, when the stored
     // automatic-download preference is on; sets its lastget to the start.
     void fetchHistory(int index, const Tracking::BoatInfo &boat);
-    // The positions requests of requestNewPositions; how many were sent.
-    int sendNewPositions();
+    // The positions requests of requestNewPositions, for the boats with
+    // fixes only when heldOnly; how many were sent.
+    int sendNewPositions(bool heldOnly = false);
     void sendBoatList();
+    void reportStoreFailure(const QString &error);
 
     QNetworkAccessManager *m_manager;
     QString m_baseUrl;
     int m_timeoutMs;
+    qint64 m_maxBytes;
+    int m_deadlineMs;
     std::FILE *m_diagnostics = stdout;
     Tracking::RaceInfo m_race;
     BoatSource m_boats;
@@ -136,6 +154,8 @@ private:
     bool m_serverUp = true;
     bool m_loading = false;
     bool m_newVersionSeen = false;
+    bool m_boatListLost = false; // rolled back: asked for again at the next poll
+    int m_reportedFailure = 0;   // Database::WriteFailure last told, 0 after a success
 };
 
 #endif

@@ -8,17 +8,12 @@ CursorStatus::CursorStatus(QStatusBar *bar)
       m_lngLabel(new QLabel(QStringLiteral("Lng:"))),
       m_zoomLabel(new QLabel(QStringLiteral("Zoom:")))
 {
-    auto *attribution =
-        new QLabel(QStringLiteral("Kartendaten © OpenStreetMap-Mitwirkende, CC BY-SA, 2011"));
-    attribution->setObjectName(QStringLiteral("danklabel"));
-    attribution->setMinimumSize(attribution->sizeHint());
     m_latLabel->setObjectName(QStringLiteral("lat"));
     m_latLabel->setMinimumSize(m_latLabel->sizeHint());
     m_lngLabel->setObjectName(QStringLiteral("lng"));
     m_lngLabel->setIndent(3);
     m_zoomLabel->setObjectName(QStringLiteral("zoom"));
     m_zoomLabel->setIndent(5);
-    bar->addWidget(attribution, 0);
     bar->addWidget(m_latLabel, 0);
     bar->addWidget(m_lngLabel, 0);
     bar->addWidget(m_zoomLabel, 0);

@@ -4,11 +4,14 @@
 #include "scene/ship.h"
 #include "ui/treeviewmodel.h"
 
+#include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 IconSelector::IconSelector(QWidget *parent) : QDialog(parent, Qt::WindowFlags())
 {
@@ -52,7 +55,11 @@ void IconSelector::clearShips()
 QList<QModelIndex> IconSelector::addGroup(const QString &className, const QList<LegendBoat> &boats,
                                           int row)
 {
-    auto *group = new TreeShipItem(className, true);
+    // Ticked while any of its boats is shown: a class hidden as a whole stays
+    // unticked after a restart, and one click shows it again.
+    const bool anyShown =
+        std::any_of(boats.begin(), boats.end(), [](const LegendBoat &b) { return b.show; });
+    auto *group = new TreeShipItem(className, anyShown);
     group->setData(m_folderIcon, Qt::DecorationRole);
     m_model->setItem(row, 0, group);
 
@@ -88,9 +95,20 @@ QModelIndex IconSelector::addShip(const LegendBoat &boat, QStandardItem *group)
 {
     auto *item = new TreeShipItem(boat.startnr, boat.name, boat.skipper, boat.team, boat.colour,
                                   boat.id, boat.show);
-    const QList<QStandardItem *> row{item, item->teamItem(), item->nameItem(), item->skipperItem()};
+    auto *lastReport = new QStandardItem;
+    lastReport->setEditable(false);
+    const QList<QStandardItem *> row{item, item->teamItem(), item->nameItem(), item->skipperItem(),
+                                     lastReport};
     group->insertRow(group->rowCount(), row);
     return m_model->indexFromItem(item);
+}
+
+void IconSelector::setLastReport(const QModelIndex &boatRow, qint64 tstamp)
+{
+    QStandardItem *item = m_model->itemFromIndex(boatRow.siblingAtColumn(4));
+    if (item && tstamp > 0)
+        item->setText(
+            QDateTime::fromSecsSinceEpoch(tstamp).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
 }
 
 void IconSelector::curItem(const QModelIndex &index)

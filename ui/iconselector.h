@@ -44,6 +44,9 @@ public:
     // The same for boats of the race; each boat learns its row's index.
     void addGroup(const QString &className, const QList<Ship *> &boats, int row);
 
+    // Column "letzte Meldung" of the boat's row: the time of its newest fix.
+    void setLastReport(const QModelIndex &boatRow, qint64 tstamp);
+
     QTreeView *treeView() const { return m_tree; }
     TreeViewModel *model() const { return m_model; }
 

@@ -122,6 +122,8 @@ void MainWindow::wireParts()
         m_pollTimer->stop();
         m_pollTimer->start(pollIntervalMs());
     });
+    connect(m_tracking, &TrackingClient::storeProblem, this,
+            [this](const QString &message) { statusBar()->showMessage(message, 20000); });
     connect(m_tracking, &TrackingClient::newVersionAvailable, this,
             [] { Tracking::showNewVersionNotice(); });
 

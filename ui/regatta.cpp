@@ -207,6 +207,7 @@ bool Regatta::loadStoredTracks()
     for (Ship *ship : std::as_const(m_ships)) {
         if (m_loader->loadTrack(ship)) {
             ship->setHasPositions(true);
+            showLastReport(ship);
             any = true;
         }
     }
@@ -230,6 +231,15 @@ void Regatta::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int la
     ship->setPointCount(ship->pointCount() + int(fixes.size()));
     ship->setLastget(lastget);
     ship->setHasPositions(true);
+    showLastReport(ship);
+}
+
+void Regatta::showLastReport(const Ship *ship)
+{
+    const Track *raw = ship->rawTrack();
+    if (raw->count() > 0) // time-ordered
+        m_window->legend()->setLastReport(ship->legendIndex(),
+                                          raw->pointAt(raw->count() - 1)->tstamp);
 }
 
 void Regatta::placeShips()
@@ -359,8 +369,10 @@ void Regatta::followAt(int x, int y)
             break;
         }
     }
-    if (!hit)
+    if (!hit) {
+        stopFollowing(); // a click on open water
         return;
+    }
     if (!hit->follow()) {
         follow(hit);
         m_window->karte()->setCenterGeo(hit->currentPoint()->position);
@@ -377,6 +389,9 @@ void Regatta::stopFollowing()
     for (Ship *ship : std::as_const(m_ships)) {
         if (ship->follow()) {
             ship->setFollow(false);
+            // The legend no longer shows a followed boat.
+            m_window->legend()->treeView()->selectionModel()->clearSelection();
+            m_window->karte()->relayout();
             return;
         }
     }

@@ -62,7 +62,7 @@ public:
     void shipOnOff(TreeShipItem *item, bool on);
     void checkShip(TreeShipItem *item);
     void followAt(int x, int y);
-    // Clears the first follow flag (memory only).
+    // Clears the follow flag (memory only) and the legend's selection.
     void stopFollowing();
     void updateGeometry(const MapProjection &projection);
 
@@ -94,6 +94,7 @@ private:
     void follow(Ship *ship);
     void selectLegendRow(const Ship *ship);
     void storeFollow(const Ship *ship);
+    void showLastReport(const Ship *ship);
 
     MainWindow *m_window;
     QPointer<TrackingClient> m_tracking;

@@ -46,6 +46,7 @@ RegattaDialog::RegattaDialog(QWidget *parent) : QDialog(parent)
 
     m_message = new QLabel(this);
     m_message->setWordWrap(true);
+    m_message->setTextFormat(Qt::PlainText);
     m_message->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_message->hide();
 

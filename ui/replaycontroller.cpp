@@ -93,6 +93,9 @@ void ReplayController::toggle()
         stop();
         return;
     }
+    // At the end, play starts the race again.
+    if (m_slider->value() >= m_slider->maximum())
+        m_slider->setValue(m_slider->minimum());
     m_animating = true;
     m_clock.restart();
     m_timer->start(animationIntervalMs);

@@ -1,6 +1,9 @@
 #include "ui/treeshipitem.h"
 
+#include "scene/ship.h"
+
 #include <QFont>
+#include <QPainter>
 #include <QPixmap>
 
 namespace
@@ -35,6 +38,11 @@ TreeShipItem::TreeShipItem(const QString &startnr, const QString &name, const QS
 {
     QPixmap swatch(swatchSize, swatchSize);
     swatch.fill(colour);
+    {
+        QPainter rim(&swatch); // a white boat's swatch on a white row
+        rim.setPen(Ship::outlineColour());
+        rim.drawRect(0, 0, swatchSize - 1, swatchSize - 1);
+    }
     setData(swatch, Qt::DecorationRole);
     setCheckable(true);
     setCheckState(show ? Qt::Checked : Qt::Unchecked);

@@ -110,4 +110,20 @@ bool isSuitable(const VuFeedItem &item)
            (item.programType.isEmpty() || item.programType == QLatin1String("FULL"));
 }
 
+QString installerRefusal(const QUrl &feedUrl, const QUrl &installerUrl, bool hasSha256)
+{
+    const QLatin1String https("https");
+    if (installerUrl.scheme() == https)
+        return QString();
+    if (feedUrl.scheme() == https)
+        return QStringLiteral("Der Update-Feed kam verschlüsselt (https), das Update soll aber "
+                              "unverschlüsselt von %1 kommen. Es wird nicht angeboten.")
+            .arg(installerUrl.toDisplayString());
+    if (!hasSha256)
+        return QStringLiteral("Das Update soll unverschlüsselt von %1 kommen, und der Update-Feed "
+                              "nennt keine Prüfsumme (sha256). Es wird nicht angeboten.")
+            .arg(installerUrl.toDisplayString());
+    return QString();
+}
+
 } // namespace VuFeed

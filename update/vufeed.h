@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QUrl>
 
 // One <item> of the update feed. The enclosure fields come from the item's
 // enclosure for the running platform and stay empty when it has none.
@@ -36,6 +37,10 @@ VuFeedParse parse(const QByteArray &xml);
 // Whether the item may be offered to this installation: a FULL program for
 // this platform, or one whose minimum previous version is met.
 bool isSuitable(const VuFeedItem &item);
+// Why the installer may not come from installerUrl when the feed came from
+// feedUrl, in German; empty when it may. An https feed never leads to plain
+// http, and a plain download needs the feed's sha256 to be checked against.
+QString installerRefusal(const QUrl &feedUrl, const QUrl &installerUrl, bool hasSha256);
 } // namespace VuFeed
 
 #endif

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 VuUpdateDownloadProgress::VuUpdateDownloadProgress(QWidget *parent) : QDialog(parent)
@@ -37,6 +38,7 @@ void VuUpdateDownloadProgress::setupUi()
     verticalLayout->setContentsMargins(11, 11, 11, 11);
 
     label = new QLabel(frame);
+    label->setTextFormat(Qt::PlainText); // may name the server's file
     label->setObjectName(QStringLiteral("label"));
     QFont labelFont;
     labelFont.setPointSize(10);
@@ -56,6 +58,12 @@ void VuUpdateDownloadProgress::setupUi()
     progress->setTextVisible(false);
     progress->setInvertedAppearance(false);
     verticalLayout->addWidget(progress);
+
+    // A server that drips must not hold the modal window for ever.
+    auto *cancel = new QPushButton(QStringLiteral("Abbrechen"), frame);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    verticalLayout->addWidget(cancel, 0, Qt::AlignRight);
 
     gridLayout->addWidget(frame, 0, 0);
 

@@ -9,7 +9,7 @@ class QLabel;
 class QProgressBar;
 class QVBoxLayout;
 
-// Shows the installer download's progress.
+// Shows the installer download's progress; its cancel button rejects it.
 class VuUpdateDownloadProgress : public QDialog
 {
     Q_OBJECT

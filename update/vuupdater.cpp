@@ -2,6 +2,7 @@
 
 #include "platform/identity.h"
 #include "platform/platform.h"
+#include "platform/replylimits.h"
 #include "platform/seams.h"
 #include "update/vuavailableupdate.h"
 #include "update/vufeed.h"
@@ -80,7 +81,8 @@ VuUpdater *VuUpdater::instance()
 
 VuUpdater::VuUpdater()
     : QObject(nullptr), m_httpUser(QLatin1String("")), m_httpPassword(QLatin1String("")),
-      m_feedTimeoutMs(Identity::feedTimeoutMs), m_installerTimeoutMs(Identity::installerTimeoutMs)
+      m_feedTimeoutMs(Identity::feedTimeoutMs), m_installerTimeoutMs(Identity::installerTimeoutMs),
+      m_installerMaxBytes(Identity::installerMaxBytes)
 {
     connect(&m_manager, &QNetworkAccessManager::authenticationRequired, this,
             &VuUpdater::authenticationRequired);
@@ -186,6 +188,7 @@ void VuUpdater::requestFeed(const QUrl &url)
                          QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(m_feedTimeoutMs);
     QNetworkReply *reply = m_manager.get(request);
+    ReplyLimits::apply(reply, Identity::feedMaxBytes);
     m_feedReply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { feedFinished(reply); });
 }
@@ -263,6 +266,11 @@ bool VuUpdater::proposeItem(const VuFeedItem &item)
         reportInfo(tr("No updates were found."));
         return true;
     }
+    const QString refusal = VuFeed::installerRefusal(m_feedUrl, QUrl(item.url), !digest.isEmpty());
+    if (!refusal.isEmpty()) {
+        reportError(refusal);
+        return false;
+    }
 
     m_proposedUpdate.reset();
     requestReleaseNotes(QUrl(notesLink));
@@ -298,6 +306,7 @@ void VuUpdater::requestReleaseNotes(const QUrl &url)
     QNetworkRequest request(url);
     request.setTransferTimeout(m_feedTimeoutMs);
     QNetworkReply *reply = m_manager.get(request);
+    ReplyLimits::apply(reply, Identity::feedMaxBytes);
     m_relNotesReply = reply;
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
         if (reply == m_relNotesReply)
@@ -472,15 +481,11 @@ void VuUpdater::InstallUpdate()
     m_installReply = reply;
     m_expectedLength = m_proposedUpdate->enclosureLength();
     m_expectedSha256 = m_proposedUpdate->enclosureSha256();
-    m_installOversize = false;
+    m_installCancelled = false;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { installerFinished(reply); });
-    // More bytes than announced can only be a wrong file: stop early.
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
-        if (m_expectedLength > 0 && received > m_expectedLength && reply->isRunning()) {
-            m_installOversize = true;
-            reply->abort();
-        }
-    });
+    // More bytes than announced can only be a wrong file; without a length
+    // the cap holds. Either way: stop early.
+    ReplyLimits::apply(reply, m_expectedLength > 0 ? m_expectedLength : m_installerMaxBytes);
 
     if (reply->error() != QNetworkReply::NoError)
         return;
@@ -495,6 +500,13 @@ void VuUpdater::InstallUpdate()
             &VuUpdateDownloadProgress::downloadProgress);
     // Only this download closes it; release notes finishing meanwhile do not.
     connect(reply, &QNetworkReply::finished, progress, &VuUpdateDownloadProgress::close);
+    // Its cancel button, and closing it once the download is over, reject it.
+    connect(progress, &QDialog::rejected, this, [this, reply] {
+        if (reply == m_installReply && reply->isRunning()) {
+            m_installCancelled = true;
+            reply->abort();
+        }
+    });
     m_progress = progress;
     progress->show();
 
@@ -508,7 +520,10 @@ void VuUpdater::installerFinished(QNetworkReply *reply)
     if (reply == m_installReply)
         m_installReply = nullptr;
 
-    if (m_installOversize) {
+    // A cancel is the user's choice, nothing to report.
+    if (m_installCancelled)
+        return;
+    if (ReplyLimits::tooLarge(reply) && m_expectedLength > 0) {
         reportError(tr("Das geladene Update ist größer als angekündigt (%1 Bytes). Es wird nicht "
                        "installiert.")
                         .arg(m_expectedLength),
@@ -565,5 +580,10 @@ void VuUpdater::launchInstaller(const QString &path)
             true);
         return;
     }
+    // Vanishing without a word would look like a crash.
+    Seams::information(QStringLiteral("Velmaro Update"),
+                       tr("Das Update wird installiert; %1 wird dafür jetzt beendet.")
+                           .arg(QCoreApplication::applicationName()),
+                       QMessageBox::Ok);
     Seams::exitProcess(0);
 }

@@ -40,6 +40,9 @@ public:
     // Transfer timeouts of the feed and release notes, and of the installer;
     // the defaults come from Identity.
     void setTransferTimeouts(int feedMs, int installerMs);
+    // Largest installer taken when the feed gives no length,
+    // Identity::installerMaxBytes by default.
+    void setInstallerMaxBytes(qint64 bytes) { m_installerMaxBytes = bytes; }
     // True while a feed request (with its redirects) is under way.
     bool isChecking() const { return m_feedReply != nullptr; }
     // True while the installer is being downloaded.
@@ -116,13 +119,14 @@ private:
     QString m_httpPassword;
     int m_feedTimeoutMs;
     int m_installerTimeoutMs;
+    qint64 m_installerMaxBytes;
 
     // The running installer download and what it must match.
     QNetworkReply *m_installReply = nullptr;
     QPointer<VuUpdateDownloadProgress> m_progress;
     qint64 m_expectedLength = 0;
     QByteArray m_expectedSha256;
-    bool m_installOversize = false;
+    bool m_installCancelled = false;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "map/tileloader.h"
 
 #include <QBuffer>
+#include <QDesktopServices>
 #include <QDirIterator>
 #include <QHttpServer>
 #include <QHttpServerRequest>
@@ -113,6 +114,16 @@ QColor fileColour(const QString &path)
     const QImage image(path, "PNG");
     return image.isNull() ? QColor() : image.pixelColor(128, 128);
 }
+
+// Receives the links the program opens instead of a browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
 
 } // namespace
 
@@ -260,6 +271,48 @@ private slots:
         QCOMPARE(files, sortedPaths(cornerTiles()));
         for (const TileKey &key : cornerTiles())
             QVERIFY(!karte->tileLoader()->holdsBlank(key) && !QImage(cachePath(key)).isNull());
+    }
+
+    // Only 256 x 256 images are tiles, and a server that never stops sending
+    // is cut off at the cap: such a reply is neither shown nor kept, and a big
+    // file already in the cache is asked for again.
+    void oversizedTilesRefused_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("512 x 512") << int(DemoServer::Fault::BigTile);
+        QTest::newRow("endless") << int(DemoServer::Fault::Endless);
+    }
+    void oversizedTilesRefused()
+    {
+        QFETCH(int, fault);
+        const TileKey planted{10, 555, 373};
+        QDir().mkpath(QFileInfo(cachePath(planted)).path());
+        QVERIFY(QImage(512, 512, QImage::Format_RGB32).save(cachePath(planted), "PNG"));
+        m_demo->setFault("tiles", DemoServer::Fault(fault), 512);
+        auto karte = view(true);
+        settle();
+        QCOMPARE(m_demo->requestCount("tiles"), cornerTiles().size());
+        for (const TileKey &key : cornerTiles())
+            QVERIFY(karte->tileLoader()->holdsBlank(key) &&
+                    (key == planted || !QFile::exists(cachePath(key))));
+    }
+
+    // The credit in the map's corner (so in captured frames too) links to
+    // the licence; a click there is no click on the water.
+    void creditLinksToTheLicence()
+    {
+        auto karte = view(false);
+        QVERIFY(QTest::qWaitForWindowExposed(karte.get()));
+        karte->viewport()->grab(); // paints the credit
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        QSignalSpy clicks(karte.get(), &Karte::clicked);
+        const QRect area = karte->viewport()->rect();
+        QTest::mouseClick(karte->viewport(), Qt::LeftButton, {}, area.bottomRight() - QPoint(3, 3));
+        QTest::mouseClick(karte->viewport(), Qt::LeftButton, {}, area.center());
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl("https://www.openstreetmap.org/copyright")});
+        QCOMPARE(clicks.count(), 1);
     }
 
     void anyCentreKeepsTheTilePassSmall_data()

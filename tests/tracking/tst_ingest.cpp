@@ -1,4 +1,5 @@
 // CSV ingest of boat lists, positions and the race list, without a server.
+#include "store/database.h"
 #include "tracking/ingest.h"
 #include "tracking/racelist.h"
 
@@ -126,6 +127,36 @@ private slots:
         QCOMPARE(result.failedRecords, 1);
         QCOMPARE(ship(5, "regatta_id").toInt(), 10);
         QCOMPARE(m_db->count("ship", "regatta_id=21"), 1);
+
+        // Every record refused: nothing is committed as if it were stored.
+        const BoatListResult none = ingestBoatList(boatLine(5, 21), 21);
+        QVERIFY(!none.committed);
+        QCOMPARE(none.failedRecords, 1);
+    }
+
+    // Another program holds the write lock: the first refusal ends the reply,
+    // nothing is committed, and the failure says why.
+    void lockedDatabaseStoresNothing()
+    {
+        QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
+        QVERIFY(m_db->exec({"PRAGMA busy_timeout=20"}));
+        {
+            QSqlDatabase locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+            locker.setDatabaseName(QSqlDatabase::database().databaseName());
+            QVERIFY(locker.open() && QSqlQuery(locker).exec("BEGIN IMMEDIATE"));
+            const BoatListResult list = ingestBoatList(boatLine(6, 21) + boatLine(7, 21), 21);
+            QVERIFY(!list.committed);
+            QCOMPARE(list.failedRecords, 1);
+            QCOMPARE(Database::failureOf(list.error), Database::WriteFailure::Locked);
+            const PositionsResult fixes =
+                ingestPositions(fixLine(100), {0, 5, 21, false, 0}, nullptr);
+            QVERIFY(!fixes.committed);
+            QCOMPARE(Database::failureOf(fixes.error), Database::WriteFailure::Locked);
+            locker.rollback();
+        }
+        QSqlDatabase::removeDatabase("locker");
+        QCOMPARE(m_db->count("ship"), 1);
+        QCOMPARE(m_db->count("track"), 0);
     }
 
     void positions_data()

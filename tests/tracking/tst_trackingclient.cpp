@@ -203,26 +203,81 @@ private slots:
         verifyComplete();
     }
 
-    // A failed or timed-out positions reply changes nothing and counts the
-    // lamp down; the next trigger only probes, the one after polls again.
+    // Choosing a running race again brings its boats up to date at once.
+    void chosenLiveRaceIsBroughtUpToDate()
+    {
+        selectLiveRace();
+        selectRace(21, 120);
+        WAIT_IDLE();
+        const int asked = served("getPosition");
+        g_now += 900;
+        selectLiveRace();
+        QCOMPARE(served("getPosition"), asked + m_race->boatCount());
+        verifyComplete();
+    }
+
+    // A boat list that could not be stored is asked for again at the next
+    // poll; each kind of failure is told once, not once per reply.
+    void unstoredRepliesToldOnceAndFetchedAgain()
+    {
+        QSignalSpy told(m_client.get(), &TrackingClient::storeProblem);
+        const auto refuse = [this](const char *table, const char *why) {
+            return m_db->exec({QStringLiteral("DROP TRIGGER IF EXISTS refuse"),
+                               QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON %1 BEGIN "
+                                              "SELECT RAISE(ABORT, '%2'); END")
+                                   .arg(table, why)});
+        };
+        QVERIFY(refuse("ship", "database or disk is full"));
+        selectLiveRace();
+        QCOMPARE(m_race->boatCount(), 0);
+        QCOMPARE(told.count(), 1);
+        QVERIFY(told.at(0).at(0).toString().contains("Datenträger ist voll"));
+
+        QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER refuse")}));
+        m_client->getData();
+        WAIT_IDLE();
+        QCOMPARE(served("getBoats"), 2);
+        verifyComplete();
+
+        QVERIFY(refuse("track", "database is locked"));
+        for (int poll = 0; poll < 2; ++poll) {
+            g_now += 900;
+            m_client->getData();
+            WAIT_IDLE();
+        }
+        QCOMPARE(told.count(), 2);
+        QVERIFY(told.at(1).at(0).toString().contains("gesperrt"));
+    }
+
+    // A failed, timed-out or endless positions reply changes nothing and
+    // counts the lamp down; the next trigger only probes, the one after polls
+    // again. Endless and dripping replies never fall silent for the timeout.
     void failedReply_data()
     {
         QTest::addColumn<int>("fault");
-        QTest::newRow("http 500") << int(DemoServer::Fault::HttpError);
-        QTest::newRow("hung, timed out") << int(DemoServer::Fault::Hang);
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("deadline");
+        QTest::newRow("http 500") << int(DemoServer::Fault::HttpError) << 500 << 0;
+        QTest::newRow("hung, timed out") << int(DemoServer::Fault::Hang) << 0 << 0;
+        QTest::newRow("endless, over the cap") << int(DemoServer::Fault::Endless) << 0 << 0;
+        QTest::newRow("dripping, past the deadline") << int(DemoServer::Fault::Drip) << 50 << 1000;
     }
     void failedReply()
     {
         QFETCH(int, fault);
+        QFETCH(int, value);
+        QFETCH(int, deadline);
         selectLiveRace();
         m_client->setTransferTimeout(300);
+        m_client->setReplyLimits(1 << 16, deadline);
         const QList<int> before = m_race->fixTimes(0);
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), 500);
+        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), value);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
 
         g_now += 600;
-        // A hung request is met through a poll, whose probe is handled too.
-        const bool viaPoll = fault == int(DemoServer::Fault::Hang);
+        // A request that does not fail at once is met through a poll, whose
+        // probe is handled too.
+        const bool viaPoll = fault != int(DemoServer::Fault::HttpError);
         const qsizetype ledOffBefore = m_ledOff->size();
         if (viaPoll)
             m_client->getData();

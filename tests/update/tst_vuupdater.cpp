@@ -13,9 +13,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QHttpServer>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTextBrowser>
 #include <QtTest>
 
 namespace
@@ -145,6 +147,7 @@ private slots:
         updater->setRemindLaterAllowed(true);
         updater->setHttpCredentials(QString(), QString());
         updater->setTransferTimeouts(30000, 300000);
+        updater->setInstallerMaxBytes(1 << 16); // an endless installer ends soon
     }
 
     void cleanup()
@@ -311,7 +314,9 @@ private slots:
         QCOMPARE(started.count(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(m_exits, QList<int>{0}, 10000);
         QCOMPARE(m_started, QStringList{path});
-        QCOMPARE(m_boxes->count(), 0);
+        QCOMPARE(m_boxes->count(), 1); // said before it closes
+        QCOMPARE(m_boxes->boxes().first().text,
+                 QStringLiteral("Das Update wird installiert; Velmaro wird dafür jetzt beendet."));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), m_installer);
@@ -379,6 +384,90 @@ private slots:
             QVERIFY(window()); // the offer stays open
     }
 
+    // Replies that never end are cut off at their cap and reported as failed.
+    void endlessReplyIsCut_data()
+    {
+        QTest::addColumn<int>("which"); // the feed, the release notes, the installer
+        QTest::addColumn<QString>("message");
+        QTest::newRow("feed") << 0 << "Feed download failed: ";
+        QTest::newRow("release notes") << 1 << "RelNotes download failed: ";
+        QTest::newRow("installer without length") << 2 << "Das Update konnte nicht geladen";
+    }
+    void endlessReplyIsCut()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, message);
+        const QString base = m_server->baseUrl() + "/downloads/setup/";
+        const auto endless = [which](int at) {
+            return QString(which == at ? "?fault=endless" : "");
+        };
+        m_server->setStaticFile("/downloads/setup/test-feed.xml",
+                                rss({item(full + " sha256=\"" + hash(m_installer) + "\"",
+                                          base + "notes.html" + endless(1),
+                                          base + "velmaro-setup-2.8.bin" + endless(2))}),
+                                "application/rss+xml");
+        check(false, base + "test-feed.xml" + endless(0));
+        if (which == 2)
+            clickInstall();
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), 1, 10000);
+        const QString text = m_boxes->boxes().first().informativeText;
+        QVERIFY2(text.startsWith(message), qPrintable(text));
+        QTRY_VERIFY(!VuUpdater::instance()->isInstalling());
+        QVERIFY(m_started.isEmpty() && folderFiles().isEmpty());
+    }
+
+    // The installer download of a dripping server is cancelled: no box, no
+    // start, no file left.
+    void installCancelled()
+    {
+        m_server->setOfferedVersion("2.8");
+        m_server->setFault("installer", DemoServer::Fault::Drip, 50);
+        check(true, m_server->baseUrl() + "/downloads/setup/velmaro.xml");
+        const int asked = m_server->requestCount("installer");
+        clickInstall();
+        QTRY_COMPARE(m_server->requestCount("installer"), asked + 1);
+        VuUpdateDownloadProgress *progress = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *p = qobject_cast<VuUpdateDownloadProgress *>(widget); p && p->isVisible())
+                progress = p;
+        QVERIFY(progress && VuUpdater::instance()->isInstalling());
+        progress->findChild<QPushButton *>("cancelButton")->click();
+        QVERIFY(!VuUpdater::instance()->isInstalling());
+        QCOMPARE(m_boxes->count(), 0);
+        QVERIFY(m_started.isEmpty() && m_exits.isEmpty() && folderFiles().isEmpty());
+    }
+
+    // Where the installer may come from, given the feed's address and hash.
+    void installerSource_data()
+    {
+        QTest::addColumn<QString>("feed");
+        QTest::addColumn<QString>("installer");
+        QTest::addColumn<bool>("sha256");
+        QTest::addColumn<QString>("refusal"); // how the refusal begins; empty: allowed
+        const QString down = "Der Update-Feed kam verschl", bare = "Das Update soll unverschl";
+        QTest::newRow("https to https") << "https://a/f.xml"
+                                        << "https://b/s.bin" << false << "";
+        QTest::newRow("https to http") << "https://a/f.xml"
+                                       << "http://b/s.bin" << true << down;
+        QTest::newRow("https to http, no hash") << "HTTPS://a/f"
+                                                << "http://b/s" << false << down;
+        QTest::newRow("http to https, no hash") << "http://a/f"
+                                                << "https://b/s" << false << "";
+        QTest::newRow("http to http with hash") << "http://a/f"
+                                                << "http://b/s" << true << "";
+        QTest::newRow("http to http, no hash") << "http://a/f"
+                                               << "http://b/s" << false << bare;
+    }
+    void installerSource()
+    {
+        QFETCH(QString, feed);
+        QFETCH(QString, installer);
+        QFETCH(bool, sha256);
+        QFETCH(QString, refusal);
+        const QString got = VuFeed::installerRefusal(QUrl(feed), QUrl(installer), sha256);
+        QVERIFY2(refusal.isEmpty() ? got.isEmpty() : got.startsWith(refusal), qPrintable(got));
+    }
+
     // Only *.oldversion files below the update folder or a named folder inside
     // the temporary location go; nothing reached through a link or outside.
     void removeOldVersionFiles()
@@ -411,6 +500,46 @@ private slots:
         QVERIFY(QFile::exists(outside.path() + "/victim.oldversion"));
         VuUpdater::instance()->removeOldVersionFiles(temp + "/other-program");
         QVERIFY(!QFile::exists(temp + "/other-program/y.oldversion"));
+    }
+
+    // Markup from a server is shown as text: an image in it is never read, so
+    // nothing grows by its size (a local device would never end).
+    void serverMarkupStaysText()
+    {
+        QTemporaryDir dir;
+        QImage(300, 300, QImage::Format_RGB32).save(dir.filePath("big.png"));
+        const QString img =
+            "<img src=\"" + QUrl::fromLocalFile(dir.filePath("big.png")).toString() + "\">";
+        const QString notes = m_server->baseUrl() + "/downloads/setup/evil.html";
+        m_server->setStaticFile("/downloads/setup/evil.html", ("<p>Neu</p>" + img).toUtf8(),
+                                "text/html");
+        m_server->setStaticFile(
+            "/downloads/setup/evil.xml",
+            rss({item(full + " sha256=\"" + hash(m_installer) + "\"", notes)
+                     .replace("2.8</title>", "2.8 " + img.toHtmlEscaped() + "</title>")}),
+            "application/rss+xml");
+        check(true, m_server->baseUrl() + "/downloads/setup/evil.xml");
+        QVERIFY(window());
+        const QLabel *title = window()->findChild<QLabel *>("newVersionIsAvailableLabel");
+        QVERIFY(title->text().contains(img));
+        QVERIFY(title->sizeHint().height() < 100);
+        const QTextBrowser *browser = window()->findChild<QTextBrowser *>();
+        QTRY_VERIFY(browser->toPlainText().contains("Neu"));
+        QVERIFY(browser->document()->size().height() < 150);
+
+        m_boxes.reset(); // the real box, closed as soon as it shows
+        int height = 0;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            height = box->findChild<QLabel *>("qt_msgbox_informativelabel")->sizeHint().height();
+            box->accept();
+        });
+        Seams::MessageBoxRequest request;
+        request.text = "Fehler";
+        request.informativeText = img;
+        Seams::showMessage(request);
+        QVERIFY(height > 0 && height < 100);
+        m_boxes = std::make_unique<MessageRecorder>();
     }
 };
 
