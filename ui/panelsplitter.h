@@ -18,6 +18,15 @@ public:
 
     // The sizes toggle applies for a window width.
     static QList<int> sizesFor(bool open, int windowWidth);
+    // When the window narrows the panel gives way first: the map keeps half
+    // the width while the panel is above its minimum. Sizes for an open panel.
+    static QList<int> narrowed(const QList<int> &sizes, int width);
+
+    static constexpr int mapMinimumWidth = 160;
+    static constexpr int panelMinimumWidth = 200;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     bool m_open = false;

@@ -580,5 +580,10 @@ void VuUpdater::launchInstaller(const QString &path)
             true);
         return;
     }
+    // Vanishing without a word would look like a crash.
+    Seams::information(QStringLiteral("Velmaro Update"),
+                       tr("Das Update wird installiert; %1 wird dafür jetzt beendet.")
+                           .arg(QCoreApplication::applicationName()),
+                       QMessageBox::Ok);
     Seams::exitProcess(0);
 }

@@ -1,16 +1,11 @@
+#include "childprogram.h"
 #include "messagerecorder.h"
-#include "schemafixture.h"
 #include "store/database.h"
+#include "testdatabase.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdlib>
-#include <memory>
 
 using Database::SchemaResult;
 using namespace Qt::StringLiterals;
@@ -18,22 +13,10 @@ using namespace Qt::StringLiterals;
 namespace
 {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Tables and columns of a file, without rows.
 QStringList schemaOf(const QString &path)
 {
-    return SchemaFixture::dump(path, true, false);
+    return SchemaFixture::dump(path, false);
 }
 
 // Counts the statements of the schema work; false stops it before statement abortAt.
@@ -93,10 +76,10 @@ private slots:
         QVERIFY2(opened.ok && !opened.existed, qPrintable(opened.error));
         QCOMPARE(Database::ensureSchema(opened.existed), SchemaResult::Created);
         QCOMPARE(boxes.count(), 1);
-        QCOMPARE(boxes.boxes().at(0).icon, QMessageBox::Information);
-        QCOMPARE(boxes.titles(), QStringList{u"Initialisierung..."_s});
-        QCOMPARE(boxes.texts(),
-                 QStringList{u"Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s});
+        const Seams::MessageBoxRequest &box = boxes.boxes().at(0);
+        QCOMPARE(box.icon, QMessageBox::Information);
+        QCOMPARE(box.title + box.text,
+                 u"Initialisierung...Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s);
 
         // Declarations and first rows word for word, as later versions will read them.
         QCOMPARE(SchemaFixture::scalar(path, "SELECT sql FROM sqlite_master WHERE name='prefs'"),
@@ -138,7 +121,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(int, boxCount);
         QFETCH(int, fromVersion);
-        QVERIFY(SchemaFixture::write(m_path, SchemaFixture::statements(kind)));
+        QVERIFY(SchemaFixture::write(m_path, schemaStatements(kind, {0, 0, 10, 0}, true)));
         MessageRecorder boxes;
         int statements = 0;
         const Database::OpenResult opened = Database::open(m_path);
@@ -195,7 +178,7 @@ private slots:
         QFETCH(int, at);
         QFETCH(bool, crash);
         if (!kind.isEmpty())
-            QVERIFY(SchemaFixture::write(m_path, SchemaFixture::statements(kind)));
+            QVERIFY(SchemaFixture::write(m_path, schemaStatements(kind, {0, 0, 10, 0}, true)));
         MessageRecorder boxes;
         if (at < 0) { // count the statements on a copy
             const QString copy = m_dir->filePath(u"copy.db"_s);
@@ -208,15 +191,12 @@ private slots:
         }
         const QStringList before = SchemaFixture::dump(m_path);
         if (crash) {
-            QProcess child;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"VELMARO_CRASH_DB"_s, m_path);
-            env.insert(u"VELMARO_CRASH_AT"_s, QString::number(at));
-            env.insert(u"VELMARO_MESSAGEBOX_LOG"_s, m_dir->filePath(u"boxes.log"_s));
-            child.setProcessEnvironment(env);
-            child.start(QCoreApplication::applicationFilePath(), {});
-            QVERIFY(child.waitForFinished(30000));
-            QCOMPARE(child.exitCode(), 3);
+            ChildProgram child;
+            child.setEnv("VELMARO_CRASH_DB", m_path);
+            child.setEnv("VELMARO_CRASH_AT", QString::number(at));
+            QVERIFY(child.start(QCoreApplication::applicationFilePath()));
+            QVERIFY(child.process().waitForFinished(30000));
+            QCOMPARE(child.process().exitCode(), 3);
         } else {
             int seen = 0;
             QVERIFY(Database::open(m_path).ok);
@@ -242,18 +222,20 @@ private slots:
     void unusableFilesLeftUntouched()
     {
         QFETCH(QByteArray, bytes);
-        QVERIFY(writeBytes(m_path, bytes));
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() &&
+                file.flush());
         const Database::OpenResult opened = Database::open(m_path);
         QVERIFY(!opened.ok && !opened.error.isEmpty());
         QVERIFY(!QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)));
-        QCOMPARE(readBytes(m_path), bytes);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"velmaro.db"});
 
         // A folder where the file should be; a file where a folder should be.
         QVERIFY(QDir(m_dir->path()).mkpath(u"folder/velmaro.db"_s));
         QVERIFY(!Database::open(m_dir->filePath(u"folder/velmaro.db"_s)).ok);
         QVERIFY(!Database::open(m_path + u"/Velmaro/velmaro.db"_s).ok);
-        QCOMPARE(readBytes(m_path), bytes);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), bytes);
     }
 };
 

@@ -1,8 +1,6 @@
 #include "childprogram.h"
-#include "schemafixture.h"
+#include "testdatabase.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -60,25 +58,6 @@ private slots:
         QFile file(textFile ? program.databasePath() : blocker);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), text);
-    }
-
-    void programCreatesDatabaseAndRuns()
-    {
-        ChildProgram program;
-        const QString path = program.databasePath();
-        QVERIFY(startProgram(program));
-        // The index is the last thing start-up writes before the window.
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path) &&
-                                     SchemaFixture::scalar(path,
-                                                           "SELECT count(*) FROM sqlite_master "
-                                                           "WHERE name='track_regatta_ship_tstamp'")
-                                             .toInt() == 1,
-                                 30000);
-        QCOMPARE(program.process().state(), QProcess::Running);
-        QCOMPARE(program.boxLines(),
-                 QStringList{"Information\tInitialisierung...\tDie Datenbank wird in der Version 7 "
-                             "neu angelegt.\\n\\n\t\tOk\tOk"});
-        QCOMPARE(SchemaFixture::scalar(path, "SELECT version FROM version").toInt(), 7);
     }
 };
 

@@ -1,40 +1,30 @@
-#include "e2edriver.h"
-
+// velmaro-e2e: the program with a driver that steers it through its own widgets.
+// One command a line, tab-separated fields, each answered by one JSON line
+// {"ok":true,"value":...} or {"ok":false,"error":"..."}. The commands come from
+// the local socket VELMARO_E2E_SOCKET, or from the file VELMARO_E2E_SCRIPT with
+// the answers appended to VELMARO_E2E_REPORT; a script may also
+// "wait <sql> <value> <ms>" and "sleep <ms>". Commands: trigger <menu> <action>,
+// clicklegend <boat>, key <name>, slider, setslider <moment|N%>, state,
+// sql <statement>, resize <w> <h>, geometry <x> <y> <w> <h>, mark <text>, close.
+#include "app/startup.h"
 #include "map/karte.h"
 #include "scene/ship.h"
 #include "tracking/trackingclient.h"
 #include "ui/iconselector.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
-#include "ui/treeshipitem.h"
-#include "ui/treeviewmodel.h"
 
-#include <QAction>
-#include <QDateTime>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLocalSocket>
-#include <QMenu>
-#include <QMenuBar>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QSlider>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QTest>
-#include <QTimer>
-#include <QTreeView>
+#include <QtNetwork>
+#include <QtSql>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace
 {
 
 QByteArray reply(bool ok, const QJsonValue &value)
 {
-    return QJsonDocument(ok ? QJsonObject{{"ok", true}, {"value", value}}
-                            : QJsonObject{{"ok", false}, {"error", value}})
+    return QJsonDocument(QJsonObject{{"ok", ok}, {ok ? "value" : "error", value}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -47,7 +37,6 @@ class Driver : public QObject
 {
 public:
     Driver(MainWindow *window, Regatta *regatta) : QObject(window), w(window), r(regatta) {}
-
     QByteArray execute(const QString &line);
     void runScript();
 
@@ -59,57 +48,37 @@ public:
     qint64 waitUntil = 0;
 
 private:
-    QMenu *menu(const QString &title) const
-    {
-        for (QAction *a : w->menuBar()->actions())
-            if (a->menu() && a->text() == title)
-                return a->menu();
-        return nullptr;
-    }
+    QByteArray trigger(const QString &menu, const QString &action);
     QByteArray clickLegend(int boat);
     QJsonObject state() const;
 };
 
 QByteArray Driver::execute(const QString &line)
 {
-    const QStringList f = line.split(QLatin1Char('\t'));
+    const QStringList f = line.split('\t');
     const QString c = f.value(0);
+    QSlider *s = w->timeSlider();
     if (c == "mark")
         return reply(true, f.value(1));
-    if (c == "trigger") {
-        QMenu *m = menu(f.value(1));
-        for (QAction *a : m ? m->actions() : QList<QAction *>()) {
-            if (a->text() != f.value(2))
-                continue;
-            if (!a->isEnabled())
-                return reply(false, "disabled: " + f.value(2));
-            a->trigger();
-            return reply(true, true);
-        }
-        return reply(false, "no action " + f.value(2));
-    }
+    if (c == "trigger")
+        return trigger(f.value(1), f.value(2));
     if (c == "clicklegend")
         return clickLegend(f.value(1).toInt());
     if (c == "key") {
-        static const QMap<QString, Qt::Key> keys = {
-            {"Space", Qt::Key_Space}, {"PageUp", Qt::Key_PageUp}, {"Plus", Qt::Key_Plus},
-            {"Minus", Qt::Key_Minus}, {"Left", Qt::Key_Left},     {"Right", Qt::Key_Right}};
-        if (!keys.contains(f.value(1)))
+        const QKeySequence key = QKeySequence::fromString(f.value(1));
+        if (key.isEmpty())
             return reply(false, "unknown key " + f.value(1));
-        QTest::keyClick(w, keys.value(f.value(1)));
+        QTest::keyClick(w, key[0].key());
         return reply(true, true);
     }
-    QSlider *s = w->timeSlider();
     if (c == "slider")
         return reply(
             true, QJsonObject{{"min", s->minimum()}, {"max", s->maximum()}, {"value", s->value()}});
     if (c == "setslider") {
-        QString v = f.value(1);
-        if (v.endsWith('%'))
-            s->setValue(s->minimum() +
-                        int((s->maximum() - s->minimum()) * v.chopped(1).toDouble() / 100));
-        else
-            s->setValue(v.toInt());
+        const QString v = f.value(1);
+        s->setValue(v.endsWith('%') ? s->minimum() + int((s->maximum() - s->minimum()) *
+                                                         v.chopped(1).toDouble() / 100)
+                                    : v.toInt());
         return reply(true, s->value());
     }
     if (c == "state")
@@ -128,11 +97,13 @@ QByteArray Driver::execute(const QString &line)
         return reply(true, rows);
     }
     if (c == "resize" || c == "geometry") {
+        QList<int> n;
+        for (const QString &field : f.mid(1))
+            n.append(field.toInt());
         if (c == "resize")
-            w->resize(f.value(1).toInt(), f.value(2).toInt());
+            w->resize(n.value(0), n.value(1));
         else
-            w->setGeometry(f.value(1).toInt(), f.value(2).toInt(), f.value(3).toInt(),
-                           f.value(4).toInt());
+            w->setGeometry(n.value(0), n.value(1), n.value(2), n.value(3));
         QCoreApplication::processEvents();
         return reply(true, true);
     }
@@ -144,28 +115,37 @@ QByteArray Driver::execute(const QString &line)
     return reply(false, "unknown command " + c);
 }
 
-QByteArray Driver::clickLegend(int boat)
+QByteArray Driver::trigger(const QString &menu, const QString &action)
 {
-    QTreeView *tree = w->legend()->treeView();
-    const TreeViewModel *model = w->legend()->model();
-    for (int g = 0; g < model->rowCount(); ++g) {
-        const QStandardItem *group = model->item(g, 0);
-        for (int c = 0; c < group->rowCount(); ++c) {
-            const auto *item = TreeShipItem::cast(group->child(c, 0));
-            if (!item || item->id() != boat)
+    for (QAction *m : w->menuBar()->actions()) {
+        for (QAction *a :
+             m->menu() && m->text() == menu ? m->menu()->actions() : QList<QAction *>()) {
+            if (a->text() != action)
                 continue;
-            // The name cell follows the boat without touching the check box.
-            const QModelIndex index = model->indexFromItem(group->child(c, 1));
-            tree->expand(index.parent());
-            tree->scrollTo(index);
-            const QRect rect = tree->visualRect(index);
-            if (!tree->isVisible() || !tree->viewport()->rect().contains(rect.center()))
-                return reply(false, "legend row not on screen");
-            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+            if (!a->isEnabled())
+                return reply(false, "disabled: " + action);
+            a->trigger();
             return reply(true, true);
         }
     }
-    return reply(false, "no legend row");
+    return reply(false, "no action " + action);
+}
+
+QByteArray Driver::clickLegend(int boat)
+{
+    const Ship *ship = r->shipById(boat);
+    if (!ship || !ship->legendIndex().isValid())
+        return reply(false, "no legend row");
+    // The name cell follows the boat without touching the check box.
+    const QModelIndex index = QModelIndex(ship->legendIndex()).siblingAtColumn(1);
+    QTreeView *tree = w->legend()->treeView();
+    tree->expand(index.parent());
+    tree->scrollTo(index);
+    const QRect rect = tree->visualRect(index);
+    if (!tree->isVisible() || !tree->viewport()->rect().contains(rect.center()))
+        return reply(false, "legend row not on screen");
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+    return reply(true, true);
 }
 
 QJsonObject Driver::state() const
@@ -176,8 +156,6 @@ QJsonObject Driver::state() const
         open += !n->isFinished();
     const QRect g = w->geometry();
     QJsonObject o{{"title", w->windowTitle()},
-                  {"eventId", r->eventId()},
-                  {"taskId", r->taskId()},
                   {"race", r->name()},
                   {"panelOpen", w->isPanelOpen()},
                   {"openTransfers", open},
@@ -234,9 +212,8 @@ void Driver::runScript()
     }
 }
 
-} // namespace
-
-void E2eDriver::attach(MainWindow *window, Regatta *regatta)
+// Starts the driver the environment names, if any; owned by the window.
+void attach(MainWindow *window, Regatta *regatta)
 {
     const QString socketName = qEnvironmentVariable("VELMARO_E2E_SOCKET");
     const QString scriptPath = qEnvironmentVariable("VELMARO_E2E_SCRIPT");
@@ -259,13 +236,19 @@ void E2eDriver::attach(MainWindow *window, Regatta *regatta)
         if (!socket->waitForConnected(10000))
             qWarning("e2e driver: cannot reach %s", qPrintable(socketName));
     }
-    if (!scriptPath.isEmpty()) {
-        QFile file(scriptPath);
-        if (file.open(QIODevice::ReadOnly | QIODevice::Text))
-            d->script = QString::fromUtf8(file.readAll()).split('\n');
+    QFile file(scriptPath);
+    if (!scriptPath.isEmpty() && file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        d->script = QString::fromUtf8(file.readAll()).split('\n');
         d->report = qEnvironmentVariable("VELMARO_E2E_REPORT");
         d->timer.setSingleShot(true);
         QObject::connect(&d->timer, &QTimer::timeout, d, &Driver::runScript);
         d->timer.start(0);
     }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return Startup::run(argc, argv, &attach);
 }

@@ -4,10 +4,6 @@
 #include "scene/gpxexport.h"
 #include "scene/ship.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>

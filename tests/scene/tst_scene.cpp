@@ -7,14 +7,10 @@
 #include "scene/spritestrip.h"
 #include "testdatabase.h"
 
-#include <QGraphicsScene>
-#include <QPainter>
 #include <QtTest>
+#include <QtWidgets>
 
-#include <algorithm>
 #include <cmath>
-#include <functional>
-#include <memory>
 
 namespace
 {
@@ -61,28 +57,6 @@ QRect around(const QPoint &p, int half)
     return QRect(p.x() - half, p.y() - half, 2 * half, 2 * half);
 }
 
-bool near6(double a, double b)
-{
-    return std::abs(a - b) < 0.5e-6 + 1e-9;
-}
-
-const QStringList schema{
-    QStringLiteral("create table ship (id INTEGER primary key,regatta_id int, name varchar(100), "
-                   "skipper varchar(100), team varchar(100), klasse varchar(100), startnr "
-                   "varchar(100), farbe varchar(7), lastget int, show boolean, follow boolean)"),
-    QStringLiteral("create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, regatta_id int, "
-                   "tstamp int, lat numeric(9,6), lng numeric(9,6))")};
-
-QString ship(int id, const char *klasse, const char *startnr, const char *farbe = "#102030",
-             const char *show = "'true'", const char *follow = "'false'")
-{
-    return QStringLiteral("INSERT INTO ship VALUES (%1, 21, 'Boat', 'S', 'T', '%2', '%3', '%4', "
-                          "0, %5, %6)")
-        .arg(id)
-        .arg(QLatin1String(klasse), QLatin1String(startnr), QLatin1String(farbe),
-             QLatin1String(show), QLatin1String(follow));
-}
-
 // Knots for 0.1 degree of latitude in 1000 s on the mean radius.
 const double tenthPerThousandSeconds = 0.1 * Geo::pi / 180.0 * 6371.0 / 1000 * 3600 / 1.852;
 
@@ -105,399 +79,359 @@ class TestScene : public QObject
 {
     Q_OBJECT
 private slots:
-    void trackAddPointBuildsSegments();
-    void positionAt_data();
-    void positionAt();
-    void positionEqualTimeStampsReturnsEarlierFix();
-    void positionMadePointSurvivesWhileCurrent();
-    void simplify_data();
-    void simplify();
-    void loadShipsOrder();
-    void loadShipsFlagsFromText_data();
-    void loadShipsFlagsFromText();
-    void storedFixMomentDoesNotTurnBoatNorth();
-    void placeShipsTimeRange();
-    void frameForHeading_data();
-    void frameForHeading();
-    void invalidColourDrawnInFallback();
-    void derivedEndsAndCentres();
-    void explicitEndWithOneZeroKept();
-    void courseSelection_data();
-    void courseSelection();
-    void gatePointingUpLeftDrawnInPartialRepaint();
+    void positionAt_data()
+    {
+        // Fixes at 1000, 2000, ...; made: a point between fixes (fix -1: none);
+        // heading -1: east, from the last two fixes.
+        QTest::addColumn<QList<QPointF>>("fixes");
+        QTest::addColumn<int>("t");
+        QTest::addColumn<int>("fix");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<double>("lat");
+        QTest::addColumn<double>("heading");
+        const QList<QPointF> north{{43.0, 15.0}, {43.1, 15.0}, {43.2, 15.0}, {43.3, 15.0}};
+        const QList<QPointF> east{{43.0, 15.0}, {43.0, 15.1}, {43.0, 15.2}};
+        QTest::newRow("half-way") << north << 1500 << -1 << 1 << 43.05 << 0.0;
+        QTest::newRow("before the first, two fixes")
+            << north.mid(0, 2) << 500 << -1 << 1 << 42.95 << 0.0;
+        QTest::newRow("on a fix") << north << 2000 << 1 << 1 << 43.1 << 101.0;
+        QTest::newRow("on the last") << east << 3000 << 2 << 2 << 43.0 << -1.0;
+        QTest::newRow("after the last") << east << 900000 << 2 << 2 << 43.0 << -1.0;
+        QTest::newRow("single fix, before") << north.mid(0, 1) << 0 << 0 << 0 << 43.0 << 100.0;
+    }
+    void positionAt()
+    {
+        QFETCH(QList<QPointF>, fixes);
+        QFETCH(int, t);
+        QFETCH(int, fix);
+        QFETCH(double, heading);
+        auto ship = shipWith(fixes);
+        TrackPoint *p = ship->positionAt(t);
+        QVERIFY(p);
+        if (fix >= 0) {
+            QCOMPARE(p, ship->rawTrack()->pointAt(fix));
+        } else {
+            QCOMPARE(p->tstamp, t);
+            // The destination uses the local radius, the distance the mean one.
+            QVERIFY(std::abs(ship->speed() - tenthPerThousandSeconds) < 1e-6);
+        }
+        QTEST(p->index, "index");
+        // On a fix too the boat has the speed it arrived with.
+        QVERIFY(fixes.size() < 2 || ship->speed() > 10.0);
+        QFETCH(double, lat);
+        QVERIFY2(std::abs(p->position.lat() - lat) < 1e-4,
+                 qPrintable(QString::number(p->position.lat())));
+        if (heading < 0)
+            QVERIFY(p->heading > 89.9 && p->heading < 90.0);
+        else
+            QCOMPARE(p->heading, heading);
+    }
+
+    void positionEqualTimeStampsReturnsEarlierFix()
+    {
+        // A download that stored the first fix twice.
+        auto ship = shipWith({{43.0, 15.0}, {43.0, 15.0}}, 1000, 0);
+        ship->rawTrack()->addPoint(43.1, 15.0, 2000, 0.0);
+        ship->setPointCount(3);
+        ship->setSpeed(7.44);
+        TrackPoint *p = ship->positionAt(500);
+        QCOMPARE(p, ship->rawTrack()->pointAt(0));
+        QCOMPARE(p->heading, 100.0);
+        QCOMPARE(ship->speedText(), QStringLiteral("7.4"));
+        QCOMPARE(shipWith({})->positionAt(1000), nullptr);
+    }
+
+    void positionMadePointSurvivesWhileCurrent()
+    {
+        auto ship = shipWith({{43.0, 15.0}, {43.1, 15.0}});
+        TrackPoint *first = ship->positionAt(1200);
+        ship->setCurrentPoint(first);
+        ship->setCurrentTime(1200);
+        // A second query must not free the point still shown.
+        TrackPoint *second = ship->positionAt(1700);
+        QVERIFY(second != first);
+        QCOMPARE(ship->currentPoint()->tstamp, 1200);
+        ship->setCurrentPoint(second);
+        QCOMPARE(ship->positionAt(1800)->tstamp, 1800);
+        QCOMPARE(ship->currentPoint()->tstamp, 1700);
+    }
+
+    void simplify_data()
+    {
+        QTest::addColumn<QList<QPointF>>("points"); // (lat, lng)
+        QTest::addColumn<double>("tolerance");
+        QTest::addColumn<QList<int>>("kept");
+        QTest::newRow("one point") << QList<QPointF>{{43.0, 15.0}} << 0.0005 << QList<int>{0};
+        QTest::newRow("collinear keeps ends")
+            << QList<QPointF>{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
+            << QList<int>{0, 3};
+        QTest::newRow("exactly on tolerance goes")
+            << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.5 << QList<int>{0, 2};
+        QTest::newRow("just over tolerance stays")
+            << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.49 << QList<int>{0, 1, 2};
+        // Behind the start the distance is to the start itself, not to the line.
+        QTest::newRow("behind the start measured to the end point")
+            << QList<QPointF>{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
+        QTest::newRow("start and end equal")
+            << QList<QPointF>{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5
+            << QList<int>{0, 2, 3};
+    }
+    void simplify()
+    {
+        QFETCH(QList<QPointF>, points);
+        QFETCH(double, tolerance);
+        QFETCH(QList<int>, kept);
+        auto ship = shipWith(points, 1000, 1);
+        ship->simplifyTrack(tolerance);
+        ship->simplifyTrack(tolerance); // a later placement must not make it longer
+        QList<int> got;
+        for (TrackPoint *p : ship->simplifiedTrack()->points())
+            got.append(ship->rawTrack()->points().indexOf(p));
+        QCOMPARE(got, kept);
+        QCOMPARE(ship->simplifiedTrack()->segmentCount(), std::max(0, int(kept.size()) - 1));
+    }
+
+    void loadShipsOrder()
+    {
+        TestDatabase db;
+        QVERIFY(db.exec(trackingSchema() +
+                        QStringList{shipRow(5, 21, "B", "2"), shipRow(3, 21, "A", "10"),
+                                    shipRow(38, 21, "A", "1"), shipRow(7, 21, "", "3"),
+                                    shipRow(9, 21, "A", "2", "blau?")}));
+        ShipLoader loader;
+        const QList<Ship *> ships = loader.loadShips(21, committedStrip());
+        // Empty class first; start numbers compare as text; boat 38 never appears.
+        QList<int> ids;
+        for (const Ship *s : ships)
+            ids.append(s->id());
+        QCOMPARE(ids, (QList<int>{7, 3, 9, 5}));
+        QCOMPARE(ships.at(2)->colour(), Ship::fallbackColour());
+        qDeleteAll(ships);
+    }
+
+    void loadShipsFlagsFromText_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("true") << "'true'" << true;
+        QTest::newRow("false") << "'false'" << false;
+        QTest::newRow("integer 1 of other tools") << "1" << true;
+    }
+    void loadShipsFlagsFromText()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, expected);
+        TestDatabase db;
+        QVERIFY(db.exec(trackingSchema() +
+                        QStringList{shipRow(1, 21, "A", "1", "#000000", stored),
+                                    shipRow(2, 21, "A", "2", "#000000", "'false'", stored)}));
+        ShipLoader loader;
+        const QList<Ship *> ships = loader.loadShips(21, std::make_shared<QPixmap>());
+        QCOMPARE(ships.size(), 2);
+        QCOMPARE(ships.at(0)->isShown(), expected);
+        QCOMPARE(ships.at(1)->follow(), expected);
+        QVERIFY(!ships.at(0)->follow() && !ships.at(1)->isShown());
+        qDeleteAll(ships);
+    }
+
+    void storedFixMomentDoesNotTurnBoatNorth()
+    {
+        TestDatabase db;
+        // Eastwards, a pause on the spot, then south.
+        QVERIFY(db.exec(trackingSchema() +
+                        QStringList{"INSERT INTO track VALUES (NULL, 1, 21, 1000, 43.0, 15.0)",
+                                    "INSERT INTO track VALUES (NULL, 1, 21, 1060, 43.0, 15.01)",
+                                    "INSERT INTO track VALUES (NULL, 1, 21, 1120, 43.0, 15.01)",
+                                    "INSERT INTO track VALUES (NULL, 1, 21, 1180, 42.99, 15.01)"}));
+        ShipLoader loader;
+        Ship ship(1, QStringLiteral("one"), QString(), QString());
+        ship.setRegattaId(21);
+        QVERIFY(loader.loadTrack(&ship));
+        ship.setHasPositions(true);
+        placeShips({&ship}, MapProjection(), nullptr);
+        // A moment that falls exactly on a fix shows that fix's own heading.
+        for (const auto &[t, heading] : QList<std::pair<int, double>>{
+                 {1000, 90.0}, {1060, 90.0}, {1120, 90.0}, {1180, 180.0}}) {
+            const TrackPoint *p = ship.positionAt(t);
+            QCOMPARE(p->tstamp, t);
+            QVERIFY2(qAbs(p->heading - heading) < 0.01, qPrintable(QString::number(p->heading)));
+        }
+    }
+
+    void placeShipsTimeRange()
+    {
+        QGraphicsScene scene; // outlives the ships, which leave it
+        Ship a(1, QStringLiteral("a"), QString(), QString());
+        Ship b(2, QStringLiteral("b"), QString(), QString());
+        Ship c(3, QStringLiteral("c"), QString(), QString()); // no positions yet
+        const auto add = [](Ship &ship, const QList<int> &times) {
+            for (int t : times)
+                ship.rawTrack()->addPoint(43.0, 15.0 + t * 1e-6, t, 0.0);
+            ship.setPointCount(times.size());
+        };
+        add(a, {5000, 6000, 9000});
+        add(b, {4000, 7000});
+        add(c, {100, 20000});
+        a.setNamedColour(QStringLiteral("#00ff00"));
+
+        // Without positions there is no range and nothing on the scene.
+        const MapProjection p = projection(43.0, 15.0, 10, 800, 600);
+        const QList<Ship *> ships{&a, &b, &c};
+        TimeRange range = placeShips(ships, p, &scene);
+        QCOMPARE(range.earliest + range.latest, 0);
+        QVERIFY(scene.items().isEmpty());
+
+        a.setHasPositions(true);
+        b.setHasPositions(true);
+        range = placeShips(ships, p, &scene);
+        QCOMPARE(range.earliest, 4000);
+        QCOMPARE(range.latest, 9000);
+        QCOMPARE(c.scene(), nullptr);
+        QCOMPARE(a.displayTrack()->colour(), QColor(0, 255, 0));
+        QCOMPARE(a.currentPoint(), a.rawTrack()->pointAt(0));
+        // Segment k runs from fix k to fix k + 1 and carries the later time.
+        const TrackSegment &s = a.rawTrack()->segmentAt(1);
+        QCOMPARE(a.rawTrack()->segmentCount(), 2);
+        QVERIFY(s.start == a.rawTrack()->pointAt(1)->position && s.tstamp == 9000);
+        QCOMPARE(s.end, a.rawTrack()->pointAt(2)->position);
+        QCOMPARE(s.endPixel, p.geoToView(s.end));
+
+        // Again after new fixes: still one item per ship, the range grows.
+        a.rawTrack()->addPoint(43.0, 15.012, 12000, 0.0);
+        a.setPointCount(4);
+        QCOMPARE(placeShips(ships, p, &scene).latest, 12000);
+        QCOMPARE(scene.items().size(), 2);
+        QCOMPARE(a.rawTrack()->segmentAt(2).startPixel,
+                 p.geoToView(a.rawTrack()->segmentAt(2).start));
+    }
+
+    void frameForHeading_data()
+    {
+        QTest::addColumn<double>("heading");
+        QTest::addColumn<int>("frame");
+        QTest::newRow("359.9") << 359.9 << 359;
+        QTest::newRow("-90.5") << -90.5 << 269;
+        QTest::newRow("tiny negative") << -1e-14 << 0;
+        QTest::newRow("361.2") << 361.2 << 1;
+        QTest::newRow("nan") << std::nan("") << 0;
+    }
+    void frameForHeading()
+    {
+        QFETCH(double, heading);
+        QFETCH(int, frame);
+        QCOMPARE(SpriteStrip::frameForHeading(heading), frame);
+    }
+
+    void invalidColourDrawnInFallback()
+    {
+        QGraphicsScene scene(0, 0, 800, 600); // outlives the ship, which leaves it
+        // Ten fixes 2000 s apart running north through the centre of the view.
+        Ship ship(1, QStringLiteral("a"), QString(), QString());
+        for (int k = 0; k < 10; ++k)
+            ship.rawTrack()->addPoint(43.45 + 0.005 * k, 15.9, 100000 + 2000 * k, 0.0);
+        ship.setPointCount(10);
+        ship.setHasPositions(true);
+        ship.setNamedColour(QStringLiteral("rot"));
+        ship.saveColour();
+        ship.setSpriteStrip(committedStrip());
+        scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+        const MapProjection p = projection(43.5, 15.9, 12, 800, 600);
+        placeShips({&ship}, p, &scene);
+        // What the time slider does for one moment.
+        ship.setCurrentPoint(ship.positionAt(109000));
+        ship.setCurrentTime(109000);
+        ship.setPositionKnown(true);
+        ship.setShowTrack(true);
+        ship.updateGeometry(p);
+
+        const QImage image = render(scene, QRect(0, 0, 800, 600));
+        // A pixel clearly tinted towards the fallback colour over the white background.
+        const auto fallback = [](QColor c) {
+            const QColor f = Ship::fallbackColour();
+            return c != QColor(Qt::white) && std::abs(c.red() - f.red()) <= 60 &&
+                   std::abs(c.green() - f.green()) <= 60 && std::abs(c.blue() - f.blue()) <= 60;
+        };
+        QVERIFY(countPixels(image, around(ship.screenPos(), 16), fallback) > 40);
+        // The track line too.
+        QCOMPARE(ship.displayTrack()->colour(), Ship::fallbackColour());
+        const QPoint fix3 = p.geoToView(ship.rawTrack()->pointAt(3)->position);
+        QVERIFY(countPixels(image, around(fix3, 3), fallback) > 0);
+    }
+
+    void derivedEndsAndCentres()
+    {
+        // Second ends and centres derived from a gate's bearing and length.
+        QStringList got;
+        const QList<GateItem *> gates = buildCourse(21, 120);
+        for (const GateItem *g : gates)
+            got << g->name() + QStringLiteral(" %1 %2 %3 %4")
+                                   .arg(g->posB().lat(), 0, 'f', 6)
+                                   .arg(g->posB().lng(), 0, 'f', 6)
+                                   .arg(g->centre().lat(), 0, 'f', 6)
+                                   .arg(g->centre().lng(), 0, 'f', 6);
+        qDeleteAll(gates);
+        for (const char *gate : {"Biograd Start 43.977300 15.359501 43.978650 15.362750",
+                                 "Dugi Otok North 44.233731 14.845183 44.188733 14.845183",
+                                 "Mljet 42.685995 17.956337 42.686183 17.748150",
+                                 "Biograd Ziel 43.934350 15.431556 43.935925 15.435345"})
+            QVERIFY2(got.contains(gate), qPrintable(got.join('\n')));
+    }
+
+    void explicitEndWithOneZeroKept()
+    {
+        GateItem a(43.0, 15.0, 0.0, 15.5, 90.0, 10.0, QStringLiteral("a"), true);
+        QCOMPARE(a.posB(), GeoPoint(0.0, 15.5));
+        GateItem b(43.0, 15.0, 43.5, 0.0, 90.0, 10.0, QStringLiteral("b"), false);
+        QCOMPARE(b.posB(), GeoPoint(43.5, 0.0));
+        QCOMPARE(b.centre(), GeoPoint(43.0, 15.0));
+        GateItem c(43.0, 15.0, 0.0, 0.0, 90.0, 10.0, QStringLiteral("c"), false);
+        QVERIFY(c.posB().lng() > 15.1 && std::abs(c.posB().lat() - 43.0) < 0.01);
+    }
+
+    void courseSelection_data()
+    {
+        QTest::addColumn<int>("eventId");
+        QTest::addColumn<int>("taskId");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start");
+        QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
+        QTest::newRow("21/121") << 21 << 121 << 0 << QString();
+    }
+    void courseSelection()
+    {
+        QFETCH(int, eventId);
+        QFETCH(int, taskId);
+        QFETCH(int, count);
+        const QList<GateItem *> gates = buildCourse(eventId, taskId);
+        QCOMPARE(gates.size(), count);
+        if (count > 0) {
+            QTEST(gates.first()->name(), "first");
+            QCOMPARE(gates.last()->name(), QStringLiteral("Biograd Ziel"));
+        }
+        qDeleteAll(gates);
+    }
+
+    void gatePointingUpLeftDrawnInPartialRepaint()
+    {
+        QGraphicsScene scene(0, 0, 800, 600);
+        auto *gate = new GateItem(43.0, 15.0, 43.1, 14.9, 0, 0, QStringLiteral("g"), true);
+        gate->setPixels(QPoint(300, 300), QPoint(100, 100));
+        scene.addItem(gate);
+        // Both circles (5 left/up, 4 right/down of an end) and the pen.
+        QVERIFY(gate->boundingRect().contains(QRectF(QPointF(94.5, 94.5), QPointF(305.5, 305.5))));
+        const auto red = [](QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
+        // Only the area of the up-left circle is repainted.
+        QImage image = render(scene, QRect(90, 90, 20, 20));
+        QVERIFY(countPixels(image, image.rect(), red) > 10);
+        // The line between the circles in the gate colour.
+        image = render(scene, QRect(0, 0, 800, 600));
+        const QColor line = QColor::fromRgba(gate->lineColour());
+        QCOMPARE(gate->lineColour(), QRgb(0xFFFA6464));
+        QVERIFY(countPixels(image, QRect(195, 195, 10, 10), [&](QColor c) { return c == line; }) >
+                5);
+    }
 };
-
-void TestScene::trackAddPointBuildsSegments()
-{
-    Track track(QStringLiteral("t"));
-    track.addPoint(43.0, 15.0, 100, 0.0);
-    QCOMPARE(track.segmentCount(), 0);
-    track.addPoint(43.2, 14.8, 200, 0.0);
-    track.addPoint(42.9, 15.1, 300, 0.0);
-    QCOMPARE(track.segmentCount(), 2);
-    const TrackSegment &s = track.segmentAt(1);
-    QCOMPARE(s.start, GeoPoint(43.2, 14.8));
-    QCOMPARE(s.end, GeoPoint(42.9, 15.1));
-    QCOMPARE(s.tstamp, 300);
-}
-
-void TestScene::positionAt_data()
-{
-    // Fixes at 1000, 2000, ...; made: a point between fixes (fix -1: none);
-    // heading -1: east, from the last two fixes.
-    QTest::addColumn<QList<QPointF>>("fixes");
-    QTest::addColumn<int>("t");
-    QTest::addColumn<int>("fix");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<double>("lat");
-    QTest::addColumn<double>("heading");
-    const QList<QPointF> north{{43.0, 15.0}, {43.1, 15.0}, {43.2, 15.0}, {43.3, 15.0}};
-    const QList<QPointF> east{{43.0, 15.0}, {43.0, 15.1}, {43.0, 15.2}};
-    QTest::newRow("half-way") << north << 1500 << -1 << 1 << 43.05 << 0.0;
-    QTest::newRow("before the first, two fixes")
-        << north.mid(0, 2) << 500 << -1 << 1 << 42.95 << 0.0;
-    QTest::newRow("on a fix") << north << 2000 << 1 << 1 << 43.1 << 101.0;
-    QTest::newRow("on the last") << east << 3000 << 2 << 2 << 43.0 << -1.0;
-    QTest::newRow("after the last") << east << 900000 << 2 << 2 << 43.0 << -1.0;
-    QTest::newRow("single fix, before") << north.mid(0, 1) << 0 << 0 << 0 << 43.0 << 100.0;
-}
-
-void TestScene::positionAt()
-{
-    QFETCH(QList<QPointF>, fixes);
-    QFETCH(int, t);
-    QFETCH(int, fix);
-    QFETCH(double, heading);
-    auto ship = shipWith(fixes);
-    TrackPoint *p = ship->positionAt(t);
-    QVERIFY(p);
-    if (fix >= 0) {
-        QCOMPARE(p, ship->rawTrack()->pointAt(fix));
-    } else {
-        QCOMPARE(p->tstamp, t);
-        // The destination uses the local radius, the distance the mean one.
-        QVERIFY(std::abs(ship->speed() - tenthPerThousandSeconds) < 1e-6);
-    }
-    QTEST(p->index, "index");
-    // On a fix too the boat has the speed it arrived with.
-    QVERIFY(fixes.size() < 2 || ship->speed() > 10.0);
-    QFETCH(double, lat);
-    QVERIFY2(std::abs(p->position.lat() - lat) < 1e-4,
-             qPrintable(QString::number(p->position.lat())));
-    if (heading < 0)
-        QVERIFY(p->heading > 89.9 && p->heading < 90.0);
-    else
-        QCOMPARE(p->heading, heading);
-}
-
-void TestScene::positionEqualTimeStampsReturnsEarlierFix()
-{
-    // A download that stored the first fix twice.
-    auto ship = shipWith({{43.0, 15.0}, {43.0, 15.0}}, 1000, 0);
-    ship->rawTrack()->addPoint(43.1, 15.0, 2000, 0.0);
-    ship->setPointCount(3);
-    ship->setSpeed(7.44);
-    TrackPoint *p = ship->positionAt(500);
-    QCOMPARE(p, ship->rawTrack()->pointAt(0));
-    QCOMPARE(p->heading, 100.0);
-    QCOMPARE(ship->speedText(), QStringLiteral("7.4"));
-    QCOMPARE(shipWith({})->positionAt(1000), nullptr);
-}
-
-void TestScene::positionMadePointSurvivesWhileCurrent()
-{
-    auto ship = shipWith({{43.0, 15.0}, {43.1, 15.0}});
-    TrackPoint *first = ship->positionAt(1200);
-    ship->setCurrentPoint(first);
-    ship->setCurrentTime(1200);
-    // A second query must not free the point still shown.
-    TrackPoint *second = ship->positionAt(1700);
-    QVERIFY(second != first);
-    QCOMPARE(ship->currentPoint()->tstamp, 1200);
-    ship->setCurrentPoint(second);
-    QCOMPARE(ship->positionAt(1800)->tstamp, 1800);
-    QCOMPARE(ship->currentPoint()->tstamp, 1700);
-}
-
-void TestScene::simplify_data()
-{
-    QTest::addColumn<QList<QPointF>>("points"); // (lat, lng)
-    QTest::addColumn<double>("tolerance");
-    QTest::addColumn<QList<int>>("kept");
-    QTest::newRow("one point") << QList<QPointF>{{43.0, 15.0}} << 0.0005 << QList<int>{0};
-    QTest::newRow("collinear keeps ends")
-        << QList<QPointF>{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
-        << QList<int>{0, 3};
-    QTest::newRow("exactly on tolerance goes")
-        << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.5 << QList<int>{0, 2};
-    QTest::newRow("just over tolerance stays")
-        << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.49 << QList<int>{0, 1, 2};
-    // Behind the start the distance is to the start itself, not to the line.
-    QTest::newRow("behind the start measured to the end point")
-        << QList<QPointF>{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
-    QTest::newRow("start and end equal")
-        << QList<QPointF>{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5
-        << QList<int>{0, 2, 3};
-}
-
-void TestScene::simplify()
-{
-    QFETCH(QList<QPointF>, points);
-    QFETCH(double, tolerance);
-    QFETCH(QList<int>, kept);
-    auto ship = shipWith(points, 1000, 1);
-    ship->simplifyTrack(tolerance);
-    ship->simplifyTrack(tolerance); // a later placement must not make it longer
-    QList<int> got;
-    for (TrackPoint *p : ship->simplifiedTrack()->points())
-        got.append(ship->rawTrack()->points().indexOf(p));
-    QCOMPARE(got, kept);
-    QCOMPARE(ship->simplifiedTrack()->segmentCount(), std::max(0, int(kept.size()) - 1));
-}
-
-void TestScene::loadShipsOrder()
-{
-    TestDatabase db;
-    QVERIFY(db.exec(schema + QStringList{ship(5, "B", "2"), ship(3, "A", "10"), ship(38, "A", "1"),
-                                         ship(7, "", "3"), ship(9, "A", "2", "blau?")}));
-    ShipLoader loader;
-    const QList<Ship *> ships = loader.loadShips(21, committedStrip());
-    // Empty class first; start numbers compare as text; boat 38 never appears.
-    QList<int> ids;
-    for (const Ship *s : ships)
-        ids.append(s->id());
-    QCOMPARE(ids, (QList<int>{7, 3, 9, 5}));
-    QCOMPARE(ships.at(2)->colour(), Ship::fallbackColour());
-    qDeleteAll(ships);
-}
-
-void TestScene::loadShipsFlagsFromText_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("true") << "'true'" << true;
-    QTest::newRow("false") << "'false'" << false;
-    QTest::newRow("integer 1 of other tools") << "1" << true;
-}
-
-void TestScene::loadShipsFlagsFromText()
-{
-    QFETCH(QString, stored);
-    QFETCH(bool, expected);
-    const QByteArray flag = stored.toLatin1();
-    TestDatabase db;
-    QVERIFY(
-        db.exec(schema + QStringList{ship(1, "A", "1", "#000000", flag.constData()),
-                                     ship(2, "A", "2", "#000000", "'false'", flag.constData())}));
-    ShipLoader loader;
-    const QList<Ship *> ships = loader.loadShips(21, std::make_shared<QPixmap>());
-    QCOMPARE(ships.size(), 2);
-    QCOMPARE(ships.at(0)->isShown(), expected);
-    QCOMPARE(ships.at(1)->follow(), expected);
-    QVERIFY(!ships.at(0)->follow() && !ships.at(1)->isShown());
-    qDeleteAll(ships);
-}
-
-void TestScene::storedFixMomentDoesNotTurnBoatNorth()
-{
-    TestDatabase db;
-    // Eastwards, a pause on the spot, then south.
-    QVERIFY(db.exec(schema +
-                    QStringList{"INSERT INTO track VALUES (NULL, 1, 21, 1000, 43.0, 15.0)",
-                                "INSERT INTO track VALUES (NULL, 1, 21, 1060, 43.0, 15.01)",
-                                "INSERT INTO track VALUES (NULL, 1, 21, 1120, 43.0, 15.01)",
-                                "INSERT INTO track VALUES (NULL, 1, 21, 1180, 42.99, 15.01)"}));
-    ShipLoader loader;
-    Ship ship(1, QStringLiteral("one"), QString(), QString());
-    ship.setRegattaId(21);
-    QVERIFY(loader.loadTrack(&ship));
-    ship.setHasPositions(true);
-    placeShips({&ship}, MapProjection(), nullptr);
-    // A moment that falls exactly on a fix shows that fix's own heading.
-    for (const auto &[t, heading] :
-         QList<std::pair<int, double>>{{1000, 90.0}, {1060, 90.0}, {1120, 90.0}, {1180, 180.0}}) {
-        const TrackPoint *p = ship.positionAt(t);
-        QCOMPARE(p->tstamp, t);
-        QVERIFY2(qAbs(p->heading - heading) < 0.01, qPrintable(QString::number(p->heading)));
-    }
-}
-
-void TestScene::placeShipsTimeRange()
-{
-    QGraphicsScene scene; // outlives the ships, which leave it
-    Ship a(1, QStringLiteral("a"), QString(), QString());
-    Ship b(2, QStringLiteral("b"), QString(), QString());
-    Ship c(3, QStringLiteral("c"), QString(), QString()); // no positions yet
-    const auto add = [](Ship &ship, const QList<int> &times) {
-        for (int t : times)
-            ship.rawTrack()->addPoint(43.0, 15.0 + t * 1e-6, t, 0.0);
-        ship.setPointCount(times.size());
-    };
-    add(a, {5000, 6000, 9000});
-    add(b, {4000, 7000});
-    add(c, {100, 20000});
-    a.setNamedColour(QStringLiteral("#00ff00"));
-
-    // Without positions there is no range and nothing on the scene.
-    const MapProjection p = projection(43.0, 15.0, 10, 800, 600);
-    const QList<Ship *> ships{&a, &b, &c};
-    TimeRange range = placeShips(ships, p, &scene);
-    QCOMPARE(range.earliest + range.latest, 0);
-    QVERIFY(scene.items().isEmpty());
-
-    a.setHasPositions(true);
-    b.setHasPositions(true);
-    range = placeShips(ships, p, &scene);
-    QCOMPARE(range.earliest, 4000);
-    QCOMPARE(range.latest, 9000);
-    QCOMPARE(c.scene(), nullptr);
-    QCOMPARE(a.displayTrack()->colour(), QColor(0, 255, 0));
-    QCOMPARE(a.currentPoint(), a.rawTrack()->pointAt(0));
-    const TrackSegment &s = a.rawTrack()->segmentAt(1);
-    QCOMPARE(s.endPixel, p.geoToView(s.end));
-
-    // Again after new fixes: still one item per ship, the range grows.
-    a.rawTrack()->addPoint(43.0, 15.012, 12000, 0.0);
-    a.setPointCount(4);
-    QCOMPARE(placeShips(ships, p, &scene).latest, 12000);
-    QCOMPARE(scene.items().size(), 2);
-    QCOMPARE(a.rawTrack()->segmentAt(2).startPixel, p.geoToView(a.rawTrack()->segmentAt(2).start));
-}
-
-void TestScene::frameForHeading_data()
-{
-    QTest::addColumn<double>("heading");
-    QTest::addColumn<int>("frame");
-    QTest::newRow("359.9") << 359.9 << 359;
-    QTest::newRow("-90.5") << -90.5 << 269;
-    QTest::newRow("tiny negative") << -1e-14 << 0;
-    QTest::newRow("361.2") << 361.2 << 1;
-    QTest::newRow("nan") << std::nan("") << 0;
-}
-
-void TestScene::frameForHeading()
-{
-    QFETCH(double, heading);
-    QFETCH(int, frame);
-    QCOMPARE(SpriteStrip::frameForHeading(heading), frame);
-}
-
-void TestScene::invalidColourDrawnInFallback()
-{
-    QGraphicsScene scene(0, 0, 800, 600); // outlives the ship, which leaves it
-    // Ten fixes 2000 s apart running north through the centre of the view.
-    Ship ship(1, QStringLiteral("a"), QString(), QString());
-    for (int k = 0; k < 10; ++k)
-        ship.rawTrack()->addPoint(43.45 + 0.005 * k, 15.9, 100000 + 2000 * k, 0.0);
-    ship.setPointCount(10);
-    ship.setHasPositions(true);
-    ship.setNamedColour(QStringLiteral("rot"));
-    ship.saveColour();
-    ship.setSpriteStrip(committedStrip());
-    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
-    const MapProjection p = projection(43.5, 15.9, 12, 800, 600);
-    placeShips({&ship}, p, &scene);
-    // What the time slider does for one moment.
-    ship.setCurrentPoint(ship.positionAt(109000));
-    ship.setCurrentTime(109000);
-    ship.setPositionKnown(true);
-    ship.setShowTrack(true);
-    ship.updateGeometry(p);
-
-    const QImage image = render(scene, QRect(0, 0, 800, 600));
-    // A pixel clearly tinted towards the fallback colour over the white background.
-    const auto fallback = [](QColor c) {
-        const QColor f = Ship::fallbackColour();
-        return c != QColor(Qt::white) && std::abs(c.red() - f.red()) <= 60 &&
-               std::abs(c.green() - f.green()) <= 60 && std::abs(c.blue() - f.blue()) <= 60;
-    };
-    QVERIFY(countPixels(image, around(ship.screenPos(), 16), fallback) > 40);
-    // The track line too.
-    QCOMPARE(ship.displayTrack()->colour(), Ship::fallbackColour());
-    const QPoint fix3 = p.geoToView(ship.rawTrack()->pointAt(3)->position);
-    QVERIFY(countPixels(image, around(fix3, 3), fallback) > 0);
-}
-
-void TestScene::derivedEndsAndCentres()
-{
-    // Second ends and centres derived from a gate's bearing and length.
-    const struct {
-        const char *name;
-        double latB, lngB, latC, lngC;
-    } rows[] = {
-        {"Biograd Start", 43.977300, 15.359501, 43.978650, 15.362750},
-        {"Dugi Otok North", 44.233731, 14.845183, 44.188733, 14.845183},
-        {"Mljet", 42.685995, 17.956337, 42.686183, 17.748150},
-        {"Biograd Ziel", 43.934350, 15.431556, 43.935925, 15.435345},
-    };
-    const QList<GateItem *> gates = buildCourse(21, 120);
-    for (const auto &r : rows) {
-        const auto gate = std::find_if(gates.begin(), gates.end(), [&](GateItem *g) {
-            return g->name() == QLatin1String(r.name);
-        });
-        QVERIFY2(gate != gates.end(), r.name);
-        QVERIFY2(near6((*gate)->posB().lat(), r.latB) && near6((*gate)->posB().lng(), r.lngB) &&
-                     near6((*gate)->centre().lat(), r.latC) &&
-                     near6((*gate)->centre().lng(), r.lngC),
-                 r.name);
-    }
-    qDeleteAll(gates);
-}
-
-void TestScene::explicitEndWithOneZeroKept()
-{
-    GateItem a(43.0, 15.0, 0.0, 15.5, 90.0, 10.0, QStringLiteral("a"), true);
-    QCOMPARE(a.posB(), GeoPoint(0.0, 15.5));
-    GateItem b(43.0, 15.0, 43.5, 0.0, 90.0, 10.0, QStringLiteral("b"), false);
-    QCOMPARE(b.posB(), GeoPoint(43.5, 0.0));
-    QCOMPARE(b.centre(), GeoPoint(43.0, 15.0));
-    GateItem c(43.0, 15.0, 0.0, 0.0, 90.0, 10.0, QStringLiteral("c"), false);
-    QVERIFY(c.posB().lng() > 15.1 && std::abs(c.posB().lat() - 43.0) < 0.01);
-}
-
-void TestScene::courseSelection_data()
-{
-    QTest::addColumn<int>("eventId");
-    QTest::addColumn<int>("taskId");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("first");
-    QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start");
-    QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
-    QTest::newRow("21/121") << 21 << 121 << 0 << QString();
-}
-
-void TestScene::courseSelection()
-{
-    QFETCH(int, eventId);
-    QFETCH(int, taskId);
-    QFETCH(int, count);
-    const QList<GateItem *> gates = buildCourse(eventId, taskId);
-    QCOMPARE(gates.size(), count);
-    if (count > 0) {
-        QTEST(gates.first()->name(), "first");
-        QCOMPARE(gates.last()->name(), QStringLiteral("Biograd Ziel"));
-    }
-    qDeleteAll(gates);
-}
-
-void TestScene::gatePointingUpLeftDrawnInPartialRepaint()
-{
-    QGraphicsScene scene(0, 0, 800, 600);
-    auto *gate = new GateItem(43.0, 15.0, 43.1, 14.9, 0, 0, QStringLiteral("g"), true);
-    gate->setPixels(QPoint(300, 300), QPoint(100, 100));
-    scene.addItem(gate);
-    // Both circles (5 left/up, 4 right/down of an end) and the pen.
-    QVERIFY(gate->boundingRect().contains(QRectF(QPointF(94.5, 94.5), QPointF(305.5, 305.5))));
-    const auto red = [](QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
-    // Only the area of the up-left circle is repainted.
-    QImage image = render(scene, QRect(90, 90, 20, 20));
-    QVERIFY(countPixels(image, image.rect(), red) > 10);
-    // The line between the circles in the gate colour.
-    image = render(scene, QRect(0, 0, 800, 600));
-    const QColor line = QColor::fromRgba(gate->lineColour());
-    QCOMPARE(gate->lineColour(), QRgb(0xFFFA6464));
-    QVERIFY(countPixels(image, QRect(195, 195, 10, 10), [&](QColor c) { return c == line; }) > 5);
-}
 
 QTEST_MAIN(TestScene)
 #include "tst_scene.moc"

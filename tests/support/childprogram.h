@@ -1,10 +1,9 @@
 #ifndef VELMARO_TESTS_SUPPORT_CHILDPROGRAM_H
 #define VELMARO_TESTS_SUPPORT_CHILDPROGRAM_H
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // A program of the build run as a child process in a home of its own: a
@@ -14,38 +13,90 @@
 class ChildProgram
 {
 public:
-    ChildProgram();
-    ~ChildProgram(); // kills a run still going
-    ChildProgram(const ChildProgram &) = delete;
-    ChildProgram &operator=(const ChildProgram &) = delete;
+    ChildProgram() : m_env(QProcessEnvironment::systemEnvironment())
+    {
+        for (const char *sub : {"data", "config", "cache", "runtime", "work", "tmp"})
+            QDir(home()).mkpath(sub);
+        QFile::setPermissions(path("runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_env.insert("HOME", home());
+        m_env.insert("XDG_DATA_HOME", path("data"));
+        m_env.insert("XDG_CONFIG_HOME", path("config"));
+        m_env.insert("XDG_CACHE_HOME", path("cache"));
+        m_env.insert("XDG_RUNTIME_DIR", path("runtime"));
+        m_env.insert("TMPDIR", path("tmp"));
+        m_env.insert("QT_QPA_PLATFORM", "offscreen");
+        m_env.insert("VELMARO_MESSAGEBOX_LOG", path("boxes.log"));
+        m_process.setProcessEnvironment(m_env);
+        m_process.setWorkingDirectory(path("work"));
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    ~ChildProgram() { stop(0); } // kills a run still going
+    Q_DISABLE_COPY(ChildProgram)
 
-    bool isValid() const { return m_dir.isValid(); }
     QString home() const { return m_dir.path(); }
-    QString workDir() const;
-    QString boxLogPath() const;
-    QString dataFolder() const;   // $XDG_DATA_HOME/Velmaro
-    QString databasePath() const; // velmaro.db in the data folder
-    QString settingsPath() const; // the window-state settings file
-
-    void setEnv(const QString &name, const QString &value);
-    QProcessEnvironment environment() const { return m_env; }
-    void setWorkingDirectory(const QString &path);
-
-    // Starts the program (forwarding its error output); false when it
-    // cannot be started.
-    bool start(const QString &program, const QStringList &arguments = {});
+    // velmaro.db in the data folder, $XDG_DATA_HOME/Velmaro
+    QString databasePath() const
+    {
+        return QDir(m_env.value("XDG_DATA_HOME")).filePath("Velmaro/velmaro.db");
+    }
+    QString settingsPath() const
+    {
+        return QDir(m_env.value("XDG_CONFIG_HOME")).filePath("velmaro.org/Velmaro.conf");
+    }
+    void setEnv(const QString &name, const QString &value)
+    {
+        m_env.insert(name, value);
+        m_process.setProcessEnvironment(m_env);
+    }
+    // Starts the program (forwarding its error output); false when it cannot be started.
+    bool start(const QString &program)
+    {
+        if (program.isEmpty())
+            return false;
+        m_process.start(program, {});
+        return m_process.waitForStarted(10000);
+    }
     // Asks the program to end, then kills it after ms; true when it ended.
-    bool stop(int ms = 10000);
+    bool stop(int ms = 10000)
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return true;
+        m_process.terminate();
+        if (m_process.waitForFinished(ms))
+            return true;
+        m_process.kill();
+        return m_process.waitForFinished(10000);
+    }
     QProcess &process() { return m_process; }
 
     // The logged boxes, one line each (see Seams::showMessage).
-    QStringList boxLines() const;
+    QStringList boxLines() const
+    {
+        QFile log(path("boxes.log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
 
-    // VELMARO_BINARY_DIR/bin/<name> (with the platform's suffix); empty
-    // without VELMARO_BINARY_DIR.
-    static QString buildProgram(const QString &name);
+    // VELMARO_BINARY_DIR/bin/<name>; empty without VELMARO_BINARY_DIR.
+    static QString buildProgram(const QString &name)
+    {
+        const QString binaryDir = qEnvironmentVariable("VELMARO_BINARY_DIR");
+#ifdef Q_OS_WIN
+        const QString suffix = ".exe";
+#else
+        const QString suffix;
+#endif
+        return binaryDir.isEmpty() ? QString() : QDir(binaryDir).filePath("bin/" + name + suffix);
+    }
 
 private:
+    QString path(const QString &sub) const
+    {
+        return QDir(home()).filePath(sub);
+    }
+
     QTemporaryDir m_dir;
     QProcessEnvironment m_env;
     QProcess m_process;

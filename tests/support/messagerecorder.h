@@ -11,17 +11,27 @@
 class MessageRecorder
 {
 public:
-    MessageRecorder();
-    ~MessageRecorder();
-    MessageRecorder(const MessageRecorder &) = delete;
-    MessageRecorder &operator=(const MessageRecorder &) = delete;
+    MessageRecorder()
+    {
+        Seams::setMessageBoxHandler([this](const Seams::MessageBoxRequest &request) {
+            m_boxes.append(request);
+            if (!m_answers.isEmpty())
+                return m_answers.takeFirst();
+            int bit = QMessageBox::FirstButton;
+            while (bit <= QMessageBox::LastButton && !(request.buttons & bit))
+                bit <<= 1;
+            return request.defaultButton != QMessageBox::NoButton ? request.defaultButton
+                   : bit <= QMessageBox::LastButton               ? QMessageBox::StandardButton(bit)
+                                                                  : QMessageBox::NoButton;
+        });
+    }
+    ~MessageRecorder() { Seams::setMessageBoxHandler({}); }
+    Q_DISABLE_COPY(MessageRecorder)
 
     void queueAnswer(QMessageBox::StandardButton answer) { m_answers.append(answer); }
     const QList<Seams::MessageBoxRequest> &boxes() const { return m_boxes; }
     int count() const { return m_boxes.size(); }
     void clear() { m_boxes.clear(); }
-    QStringList titles() const;
-    QStringList texts() const;
 
 private:
     QList<Seams::MessageBoxRequest> m_boxes;

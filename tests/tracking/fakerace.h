@@ -28,12 +28,8 @@ public:
     explicit FakeRace(TrackingClient &tracking) : client(tracking)
     {
         client.setBoatSource([this] { return infos(); });
-        QObject::connect(&client, &TrackingClient::boatsStored, &m_context, [this](int eventId) {
-            ships.clear();
-            loadShips(eventId);
-            if (Seams::nowSecs() >= race.start)
-                loadTracks();
-        });
+        QObject::connect(&client, &TrackingClient::boatsStored, &m_context,
+                         [this](int eventId) { reload(eventId); });
         QObject::connect(&client, &TrackingClient::lastgetChanged, &m_context,
                          [this](int index, int lastget) { ships[index].info.lastget = lastget; });
         QObject::connect(&client, &TrackingClient::fixesStored, &m_context,
@@ -59,8 +55,8 @@ public:
         race = {true, eventId, taskId, start, end};
         client.setRace(race);
         ships.clear();
-        if (Seams::nowSecs() >= start && loadShips(eventId) > 0)
-            loadTracks();
+        if (Seams::nowSecs() >= start)
+            reload(eventId);
         client.loadRace();
     }
 
@@ -87,22 +83,19 @@ private:
         }
         return list;
     }
-    int loadShips(int eventId)
+    void reload(int eventId)
     {
-        for (const BoatRow &row : BoatStore::boats(eventId)) {
-            if (row.id != 38) // the race never shows boat 38
-                ships.append(Ship{{row.id, row.regattaId, row.lastget}, {}});
-        }
-        return int(ships.size());
-    }
-    void loadTracks()
-    {
+        ships.clear();
         TrackReader reader;
-        for (Ship &ship : ships) {
+        for (const BoatRow &row : BoatStore::boats(eventId)) {
+            if (row.id == 38) // the race never shows boat 38
+                continue;
             QVector<FixRow> rows;
-            reader.read(ship.info.id, ship.info.regattaId, &rows);
+            if (Seams::nowSecs() >= race.start)
+                reader.read(row.id, row.regattaId, &rows);
+            ships.append(Ship{{row.id, row.regattaId, row.lastget}, {}});
             for (const FixRow &f : rows)
-                ship.fixes.append({f.lat, f.lng, f.tstamp});
+                ships.last().fixes.append({f.lat, f.lng, f.tstamp});
         }
     }
 

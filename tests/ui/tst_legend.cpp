@@ -2,9 +2,8 @@
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 
-#include <QSignalSpy>
-#include <QTest>
-#include <QTreeView>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 

@@ -1,17 +1,8 @@
 #include "app/startup.h"
 #include "uitest.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSplitter>
-#include <QStatusBar>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 

@@ -7,15 +7,8 @@
 #include "ui/treeviewmodel.h"
 #include "uitest.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTreeView>
-#include <QTreeWidget>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 using UiTest::findAction;
@@ -39,21 +32,11 @@ QStringList fleet()
                 {10, 10, "Charlie", "4", "#ffff00"}, {20, 21, "Delta", "1", "#0000ff"},
                 {21, 21, "Delta", "2", "#e19a00"},   {22, 21, "Echo", "7", "#ff0000"}};
     for (const auto &r : rows) {
-        sql << u"INSERT INTO ship (id, regatta_id, name, skipper, team, klasse, startnr, farbe, "
-               "lastget, show, follow) VALUES (%1, %2, 'Boot %1', 'Skipper %1', 'Team %1', "
-               "'%3', '%4', '%5', 0, 'true', 'false')"_s.arg(r.id)
-                   .arg(r.event)
-                   .arg(QLatin1String(r.klasse), QLatin1String(r.startnr), QLatin1String(r.farbe));
-        const int start = r.event == 10 ? race2010 : race2011;
-        const int span = r.event == 10 ? 600 : 1200;
-        for (int k = 0; k < 3; ++k) {
-            sql << u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
-                   "VALUES (%1, %2, %3, %4, %5)"_s.arg(r.id)
-                       .arg(r.event)
-                       .arg(start + k * span / 2)
-                       .arg(43.5 + r.id * 0.05 + k * 0.005, 0, 'f', 6)
-                       .arg(15.9 + k * 0.01, 0, 'f', 6);
-        }
+        sql << shipRow(r.id, r.event, r.klasse, r.startnr, r.farbe);
+        for (int k = 0; k < 3; ++k)
+            sql << fixRow(r.id, r.event,
+                          (r.event == 10 ? race2010 : race2011) + k * (r.event == 10 ? 300 : 600),
+                          43.5 + r.id * 0.05 + k * 0.005, 15.9 + k * 0.01);
     }
     return sql;
 }

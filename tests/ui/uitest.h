@@ -3,59 +3,32 @@
 
 #include "map/karte.h"
 #include "messagerecorder.h"
-#include "platform/seams.h"
 #include "store/database.h"
 #include "testdatabase.h"
 #include "tracking/trackingclient.h"
 #include "ui/mainwindow.h"
 #include "ui/regatta.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QMenu>
-#include <QSettings>
-#include <QStringList>
-
-#include <memory>
+#include <QtWidgets>
 
 namespace UiTest
 {
 
 constexpr qint64 fixedNow = 1400000000; // 2014, after both seeded races
 
-// The newest schema with its seed rows, as a new database file has them.
-inline bool createSchema(TestDatabase &)
-{
-    MessageRecorder creationBox;
-    return Database::ensureSchema(false) == Database::SchemaResult::Created;
-}
-
-// Keeps a window's traffic on a loopback port nothing listens on (requests
-// fail at once), and its tile cache in the test's own folder.
-inline void isolate(MainWindow *window)
-{
-    const QString closedPort = QStringLiteral("http://127.0.0.1:1");
-    window->tracking()->setBaseUrl(closedPort);
-    window->karte()->setTileServer(closedPort);
-    window->karte()->setTileCacheFolder(QDir::current().filePath(QStringLiteral("maps")));
-}
-
 // Copies the asset folders of the source tree into the working directory,
 // where the window looks first.
 inline void installAssets()
 {
     const QDir source(qEnvironmentVariable("VELMARO_SOURCE_DIR"));
-    for (const QString &folder : {QStringLiteral("img"), QStringLiteral("sprites")}) {
+    for (const QString folder : {"img", "sprites"}) {
         const QDir from(source.filePath(folder));
         if (QFileInfo(from.path()).canonicalFilePath() == QFileInfo(folder).canonicalFilePath())
             continue; // run from the source tree: the assets are already here
         QDir().mkpath(folder);
-        const QStringList files = from.entryList(QDir::Files);
-        for (const QString &file : files) {
-            const QString target = QDir(folder).filePath(file);
-            QFile::remove(target);
-            QFile::copy(from.filePath(file), target);
+        for (const QString &file : from.entryList(QDir::Files)) {
+            QFile::remove(QDir(folder).filePath(file));
+            QFile::copy(from.filePath(file), QDir(folder).filePath(file));
         }
     }
 }
@@ -77,7 +50,8 @@ inline QAction *findAction(QMenu *menu, const QString &text)
 }
 
 // A window on a new database with the seeded races and no stored settings,
-// its traffic kept off the network.
+// its traffic on a loopback port nothing listens on (requests fail at once)
+// and its tile cache in the test's own folder.
 struct Window {
     std::unique_ptr<TestDatabase> db;
     std::unique_ptr<MessageRecorder> boxes;
@@ -87,12 +61,16 @@ struct Window {
     bool open(const QStringList &sql, const QSize &size)
     {
         db = std::make_unique<TestDatabase>();
-        if (!db->isOpen() || !createSchema(*db) || (!sql.isEmpty() && !db->exec(sql)))
-            return false;
         boxes = std::make_unique<MessageRecorder>();
-        QSettings(QStringLiteral("velmaro.org"), QStringLiteral("Velmaro")).clear();
+        if (!db->isOpen() || Database::ensureSchema(false) != Database::SchemaResult::Created ||
+            !db->exec(sql))
+            return false;
+        boxes->clear(); // the notice of a new database
+        QSettings("velmaro.org", "Velmaro").clear();
         window = std::make_unique<MainWindow>();
-        isolate(window.get());
+        window->tracking()->setBaseUrl("http://127.0.0.1:1");
+        window->karte()->setTileServer("http://127.0.0.1:1");
+        window->karte()->setTileCacheFolder(QDir::current().filePath("maps"));
         window->resize(size);
         return true;
     }

@@ -1,9 +1,6 @@
 #include "update/vuignoredversions.h"
 #include "update/vuversioncomparator.h"
 
-#include <QCoreApplication>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QtTest>
 
 // Version ordering and the skipped version, for a running 2.7.2.
