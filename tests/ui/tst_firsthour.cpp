@@ -140,7 +140,10 @@ private slots:
             QVERIFY(w->close());
             f.regatta.reset();
             f.window = std::make_unique<MainWindow>();
-            UiTest::isolate(w = f.window.get());
+            w = f.window.get(); // no server, tiles into the test's folder
+            w->tracking()->setBaseUrl("http://127.0.0.1:1");
+            w->karte()->setTileServer("http://127.0.0.1:1");
+            w->karte()->setTileCacheFolder(QDir::current().filePath("maps"));
             f.start();
             QSettings stored(u"velmaro.org"_s, u"Velmaro"_s);
             if (moment == t0) // a moment the slider cannot show any more
