@@ -1,5 +1,6 @@
 #include "scene/track.h"
 
+#include <algorithm>
 #include <cmath>
 
 TrackProjector::TrackProjector(const MapProjection &projection)
@@ -74,6 +75,7 @@ void Track::addPoint(TrackPoint *point)
 void Track::append(TrackPoint *point)
 {
     m_points.append(point);
+    m_newest = std::max(m_newest, point->tstamp);
     const int n = m_points.size();
     if (n > 1) {
         TrackSegment segment;
@@ -106,6 +108,7 @@ void Track::clear()
     m_min = GeoPoint(90.0, 180.0);
     m_max = GeoPoint(-90.0, -180.0);
     m_projectedSegments = 0;
+    m_newest = 0;
 }
 
 void Track::projectSegments(const MapProjection &projection)

@@ -104,6 +104,9 @@ public:
     TrackPoint *first() const { return m_points.isEmpty() ? nullptr : m_points.first(); }
     TrackPoint *last() const { return m_points.isEmpty() ? nullptr : m_points.last(); }
     const QList<TrackPoint *> &points() const { return m_points; }
+    // The largest time stamp held (0 when empty): a reply may come out of
+    // order, so the last point need not be the newest.
+    int newestTime() const { return m_newest; }
 
     int segmentCount() const { return static_cast<int>(m_segments.size()); }
     TrackSegment &segmentAt(int i) { return m_segments[static_cast<size_t>(i)]; }
@@ -147,6 +150,7 @@ private:
     std::deque<TrackSegment> m_segments;
     TrackProjector::Key m_pixelKey;
     int m_projectedSegments = 0;
+    int m_newest = 0;
 };
 
 #endif

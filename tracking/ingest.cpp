@@ -96,8 +96,9 @@ BoatListResult ingestBoatList(const QByteArray &body, int eventId)
             return true;
         ++result.failedRecords;
         // Each further record would wait for the lock again.
-        fileRefuses = Database::failureOf(writer.error()) == Database::WriteFailure::Locked ||
-                      Database::failureOf(writer.error()) == Database::WriteFailure::DiskFull;
+        const Database::WriteFailure failure = Database::failureOf(writer.error());
+        fileRefuses = failure == Database::WriteFailure::Locked ||
+                      failure == Database::WriteFailure::DiskFull;
         return !fileRefuses;
     });
 
@@ -211,30 +212,26 @@ PositionsResult ingestPositions(const QByteArray &body, const PositionsTarget &t
         }
         result.fixes.reserve(qsizetype(text.count('\n')) + 1);
 
+        const auto malformed = [&] {
+            ++result.malformedLines;
+            writeDiagnostic(diagnostics, target.index);
+            return true;
+        };
         forEachLine(text, [&](QByteArrayView line) {
             QByteArrayView f[5];
-            if (!splitExactly(line, ';', f)) {
-                ++result.malformedLines;
-                writeDiagnostic(diagnostics, target.index);
-                return true;
-            }
+            if (!splitExactly(line, ';', f))
+                return malformed();
             const double lat = reader.toDouble(f[0]);
             const double lng = reader.toDouble(f[1]);
             // A fix off the globe would stretch the map's tile range without
             // end once the map centres on it.
             if (!std::isfinite(lat) || !std::isfinite(lng) || std::abs(lat) > 90.0 ||
-                std::abs(lng) > 180.0) {
-                ++result.malformedLines;
-                writeDiagnostic(diagnostics, target.index);
-                return true;
-            }
+                std::abs(lng) > 180.0)
+                return malformed();
             const int t = reader.toInt(f[2]);
             // One fix years ahead would become lastget and freeze the boat.
-            if (target.latestAllowed > 0 && t > target.latestAllowed) {
-                ++result.malformedLines;
-                writeDiagnostic(diagnostics, target.index);
-                return true;
-            }
+            if (target.latestAllowed > 0 && t > target.latestAllowed)
+                return malformed();
             // The service repeats the fix at the since time; the track in
             // memory must stay time-ordered and free of doubles.
             if (t == previous || (target.hasFixes && t <= target.newestFix)) {

@@ -218,7 +218,7 @@ TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply, co
         reportStoreFailure(result.error);
         return Outcome::RolledBack;
     }
-    m_reportedFailure = 0;
+    m_reportedFailure = Database::WriteFailure::None;
     emit fixesStored(tag.index, result.fixes,
                      result.lastgetChanged ? result.lastget : boat.lastget);
     emit lastFetchTextChanged(Seams::now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
@@ -235,7 +235,7 @@ TrackingClient::Outcome TrackingClient::handleBoatList(QNetworkReply *reply, con
         reportStoreFailure(result.error);
         return Outcome::RolledBack;
     }
-    m_reportedFailure = 0;
+    m_reportedFailure = Database::WriteFailure::None;
     if (!m_race.valid || m_race.eventId != tag.eventId || m_race.taskId != tag.taskId)
         return Outcome::Stored;
     emit boatsStored(m_race.eventId);
@@ -261,7 +261,7 @@ void TrackingClient::handleVersion(QNetworkReply *reply)
 void TrackingClient::reportStoreFailure(const QString &error)
 {
     const Database::WriteFailure kind = Database::failureOf(error);
-    if (int(kind) == std::exchange(m_reportedFailure, int(kind)))
+    if (kind == std::exchange(m_reportedFailure, kind))
         return;
     switch (kind) {
     case Database::WriteFailure::Locked:

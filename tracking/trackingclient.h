@@ -1,6 +1,7 @@
 #ifndef VELMARO_TRACKING_TRACKINGCLIENT_H
 #define VELMARO_TRACKING_TRACKINGCLIENT_H
 
+#include "store/database.h"
 #include "tracking/trackingrequest.h"
 #include "tracking/trackingtypes.h"
 
@@ -155,7 +156,8 @@ private:
     bool m_loading = false;
     bool m_newVersionSeen = false;
     bool m_boatListLost = false; // rolled back: asked for again at the next poll
-    int m_reportedFailure = 0;   // Database::WriteFailure last told, 0 after a success
+    // The failure last told; None again after a reply is stored.
+    Database::WriteFailure m_reportedFailure = Database::WriteFailure::None;
 };
 
 #endif

@@ -136,9 +136,7 @@ QVector<Tracking::BoatInfo> Regatta::boatInfos() const
         info.lastget = ship->lastget();
         const Track *raw = ship->rawTrack();
         info.hasFixes = raw && !raw->isEmpty();
-        // The largest time, not the last fix: a reply may come out of order.
-        for (int i = 0; info.hasFixes && i < raw->count(); ++i)
-            info.newestFix = std::max(info.newestFix, raw->pointAt(i)->tstamp);
+        info.newestFix = info.hasFixes ? raw->newestTime() : 0;
         infos.append(info);
     }
     return infos;
@@ -236,10 +234,7 @@ void Regatta::appendFixes(int index, const QVector<Tracking::Fix> &fixes, int la
 
 void Regatta::showLastReport(const Ship *ship)
 {
-    const Track *raw = ship->rawTrack();
-    if (raw->count() > 0) // time-ordered
-        m_window->legend()->setLastReport(ship->legendIndex(),
-                                          raw->pointAt(raw->count() - 1)->tstamp);
+    m_window->legend()->setLastReport(ship->legendIndex(), ship->rawTrack()->newestTime());
 }
 
 void Regatta::placeShips()
