@@ -33,9 +33,8 @@ ReplayController::ReplayController(QWidget *parent)
 {
     m_clockLabel->setObjectName(QStringLiteral("uhrzeit"));
     m_slider->setRange(0, 0); // empty until a race is placed
-    // The bottom bar sets the window's smallest width: the time must never be cut.
-    m_clockLabel->setMinimumWidth(
-        m_clockLabel->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 16);
+    // The bottom bar sets the window's smallest width (the style sheet keeps
+    // the time whole).
     m_slider->setMinimumWidth(120);
 
     const QPixmap playPicture(Paths::asset(QStringLiteral("img/playbutton.png")), "png");
