@@ -883,11 +883,11 @@ bool DemoServer::faultApplies(Fault fault, const QString &endpoint)
     }
 }
 
-bool DemoServer::parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value,
+bool DemoServer::parseFault(const QString &faultText, QString *endpoint, Fault *fault, int *value,
                             QString *error)
 {
     static const QRegularExpression re(QStringLiteral("^([A-Za-z]+)=([a-z]+)(?::(\\d{1,9}))?$"));
-    const QRegularExpressionMatch m = re.match(spec.trimmed());
+    const QRegularExpressionMatch m = re.match(faultText.trimmed());
     const auto refuse = [error](const QString &why) {
         if (error)
             *error = why;

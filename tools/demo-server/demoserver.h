@@ -124,7 +124,7 @@ public:
     // Parses "endpoint=kind[:value]" as given to --fault; false for an
     // unknown endpoint or kind, or a kind that does not apply to the
     // endpoint, with the reason in *error.
-    static bool parseFault(const QString &spec, QString *endpoint, Fault *fault, int *value,
+    static bool parseFault(const QString &faultText, QString *endpoint, Fault *fault, int *value,
                            QString *error = nullptr);
     // "delay", "hang", ... for a fault; Fault::None for an unknown name.
     static Fault faultFromName(const QString &name);

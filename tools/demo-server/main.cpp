@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
                        "error[:status] cut malformed redirect endless drip[:ms]; getPosition: "
                        "nonfinite outofrange farfuture outoforder; getBoats: bigid; tiles: "
                        "bigtile[:px]; feed relnotes getRaces: html."),
-        QStringLiteral("spec"));
+        QStringLiteral("endpoint=kind"));
     parser.addOptions(
         {portOpt, quietOpt, seedOpt, versionOpt, offerOpt, userOpt, passwordOpt, faultOpt});
     parser.process(app);
@@ -85,14 +85,14 @@ int main(int argc, char *argv[])
     if (parser.isSet(userOpt))
         server.setFeedCredentials(parser.value(userOpt), parser.value(passwordOpt));
     const QStringList faults = parser.values(faultOpt);
-    for (const QString &spec : faults) {
+    for (const QString &faultText : faults) {
         QString endpoint;
         DemoServer::Fault fault = DemoServer::Fault::None;
         int value = 0;
         QString error;
-        if (!DemoServer::parseFault(spec, &endpoint, &fault, &value, &error)) {
+        if (!DemoServer::parseFault(faultText, &endpoint, &fault, &value, &error)) {
             std::fprintf(stderr, "velmaro-demo-server: invalid --fault '%s': %s\n",
-                         qPrintable(spec), qPrintable(error));
+                         qPrintable(faultText), qPrintable(error));
             return 2;
         }
         server.setFault(endpoint, fault, value);
