@@ -97,6 +97,44 @@ GeoPoint zoomedCentre(const GeoPoint &centre, double n, double newN, double dx, 
     return GeoPoint(tileLatitude(y, newN), tileLongitude(x, newN));
 }
 
+ViewFit fitView(const QVector<GeoPoint> &points, int width, int height, int margin, int minZoom,
+                int maxZoom)
+{
+    ViewFit fit;
+    // The box in world pixels at zoom 0 (n = 1), where y grows southwards.
+    double left = 0, right = 0, top = 0, bottom = 0;
+    for (const GeoPoint &p : points) {
+        if (!std::isfinite(p.lat()) || !std::isfinite(p.lng()) || std::abs(p.lat()) > maxLatitude ||
+            std::abs(p.lng()) > 180.0)
+            continue;
+        const QPointF t = tilePosition(p.lat(), p.lng(), 1.0);
+        if (!fit.valid) {
+            left = right = t.x();
+            top = bottom = t.y();
+            fit.valid = true;
+        }
+        left = std::min(left, t.x());
+        right = std::max(right, t.x());
+        top = std::min(top, t.y());
+        bottom = std::max(bottom, t.y());
+    }
+    if (!fit.valid)
+        return fit;
+    fit.centre =
+        GeoPoint(tileLatitude((top + bottom) / 2, 1.0), tileLongitude((left + right) / 2, 1.0));
+    const double roomX = std::max(1, width - 2 * margin);
+    const double roomY = std::max(1, height - 2 * margin);
+    fit.zoom = minZoom;
+    for (int z = maxZoom; z > minZoom; --z) {
+        const double scale = tileSize * std::ldexp(1.0, z);
+        if ((right - left) * scale <= roomX && (bottom - top) * scale <= roomY) {
+            fit.zoom = z;
+            break;
+        }
+    }
+    return fit;
+}
+
 QString browserUrl(const GeoPoint &centre, int zoom)
 {
     return QStringLiteral("https://www.openstreetmap.org/#map=%1/%2/%3")

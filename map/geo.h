@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QString>
+#include <QVector>
 
 // Latitude then longitude in decimal degrees, north and east positive. The
 // same two doubles also serve as a plain 2-vector (lat = x, lng = y).
@@ -73,6 +74,17 @@ GeoPoint pannedCentre(const GeoPoint &centre, double n, int dx, int dy);
 // The centre after a zoom from n to newN that keeps the point (dx, dy) view
 // pixels off the centre in place. Not yet clamped.
 GeoPoint zoomedCentre(const GeoPoint &centre, double n, double newN, double dx, double dy);
+// The view that shows every point: the centre of their box and the deepest
+// zoom in minZoom..maxZoom at which the box fits a width x height view with
+// `margin` pixels left on each side. Points that are not finite or off the
+// world are left out; with none left, valid is false.
+struct ViewFit {
+    bool valid = false;
+    GeoPoint centre;
+    int zoom = 0;
+};
+ViewFit fitView(const QVector<GeoPoint> &points, int width, int height, int margin, int minZoom,
+                int maxZoom);
 // The OpenStreetMap page showing the same place and zoom as the view.
 QString browserUrl(const GeoPoint &centre, int zoom);
 // The drag an arrow key stands for (one tile); (0, 0) for any other key.

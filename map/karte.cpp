@@ -60,6 +60,14 @@ void Karte::setZoomLevel(int zoom)
     m_projection.setZoom(std::clamp(zoom, int(minZoom), int(maxZoom)));
 }
 
+void Karte::showView(const GeoPoint &centre, int zoom)
+{
+    setCenterGeo(centre);
+    setZoomLevel(zoom);
+    relayout();
+    emit zoomChanged(m_projection.zoom());
+}
+
 void Karte::setGateItems(const QList<ProjectedItem *> &gates)
 {
     m_gates = gates;

@@ -35,6 +35,8 @@ public:
     void setCenterGeo(const GeoPoint &centre);
     void setZoomLevel(int zoom); // clamped to minZoom..maxZoom
     int zoom() const { return m_projection.zoom(); }
+    // Centre and zoom at once, then relayout; tells the zoom as a wheel step does.
+    void showView(const GeoPoint &centre, int zoom);
     // This view's place and zoom on openstreetmap.org.
     QUrl browserUrl() const;
 

@@ -7,6 +7,7 @@
 #include "store/database.h"
 #include "tracking/ingest.h"
 
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -19,6 +20,8 @@ namespace
 {
 // Set on the replies of a removed race: they are dropped unread.
 const char *const discardedProperty = "velmaroDiscarded";
+// The race load a reply belongs to.
+const char *const loadProperty = "velmaroLoad";
 } // namespace
 
 TrackingClient::TrackingClient(QObject *parent)
@@ -47,8 +50,15 @@ QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const 
     // The reply remembers what was asked; a redirect may end anywhere.
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, kind, tag] { handleReply(reply, kind, tag); });
-    if (isTransfer(kind))
+    if (isTransfer(kind)) {
         emit transferStarted();
+        if (m_load.active) {
+            reply->setProperty(loadProperty, m_load.generation);
+            ++m_load.requests;
+            if (kind != RequestKind::BoatList)
+                ++m_load.boatsAsked;
+        }
+    }
     return reply;
 }
 
@@ -65,6 +75,7 @@ void TrackingClient::loadRace()
 {
     if (!m_race.valid)
         return;
+    m_load = Load{true, m_load.generation + 1};
     const QVector<BoatInfo> known = boats();
     // Before the start the stored list may be stale; ask the service.
     if (Seams::nowSecs() < m_race.start || known.isEmpty())
@@ -74,6 +85,36 @@ void TrackingClient::loadRace()
     // interval later.
     if (Seams::nowSecs() >= m_race.start && storedAutoloadPreference())
         sendNewPositions(true);
+    if (m_load.requests == 0) {
+        m_load.active = false;
+        emit loadFinished();
+    } else {
+        emit loadProgress(0, m_load.boatsAsked, 0);
+    }
+}
+
+void TrackingClient::countLoadReply(QNetworkReply *reply, bool positions)
+{
+    const QVariant generation = reply->property(loadProperty);
+    if (!m_load.active || !generation.isValid() || generation.toInt() != m_load.generation)
+        return;
+    ++m_load.answered;
+    if (positions)
+        ++m_load.boatsDone;
+    emit loadProgress(m_load.boatsDone, m_load.boatsAsked, m_load.fixes);
+    if (m_load.answered >= m_load.requests) {
+        m_load.active = false;
+        emit loadFinished();
+    }
+}
+
+QString TrackingClient::loadProgressText(int boatsDone, int boatsAsked, qint64 fixes)
+{
+    const QLocale german(QLocale::German, QLocale::Germany);
+    return QStringLiteral("Regatta wird geladen: %1 von %2 Booten, %3 Positionen erhalten")
+        .arg(boatsDone)
+        .arg(boatsAsked)
+        .arg(german.toString(fixes));
 }
 
 void TrackingClient::requestMissingTracks(const QVector<BoatInfo> &boats)
@@ -186,8 +227,10 @@ void TrackingClient::handleReply(QNetworkReply *reply, RequestKind kind, const R
     reply->deleteLater();
     // The probe and the version request never lit the lamp; counting them
     // down put it out while a positions reply was still open.
-    if (isTransfer(kind))
+    if (isTransfer(kind)) {
         emit transferFinished();
+        countLoadReply(reply, kind != RequestKind::BoatList);
+    }
     emit replyHandled(reply->request().url(), outcome);
 }
 
@@ -219,6 +262,8 @@ TrackingClient::Outcome TrackingClient::handlePositions(QNetworkReply *reply, co
         return Outcome::RolledBack;
     }
     m_reportedFailure = Database::WriteFailure::None;
+    if (reply->property(loadProperty).toInt() == m_load.generation)
+        m_load.fixes += result.fixes.size();
     emit fixesStored(tag.index, result.fixes,
                      result.lastgetChanged ? result.lastget : boat.lastget);
     emit lastFetchTextChanged(Seams::now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));

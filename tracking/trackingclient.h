@@ -76,6 +76,11 @@ public:
     bool isLoading() const { return m_loading; }
     void setLoading(bool loading) { m_loading = loading; }
     bool newVersionSeen() const { return m_newVersionSeen; }
+    // From a race change until every boat list and positions request it led
+    // to is answered.
+    bool isLoadActive() const { return m_load.active; }
+    // The status-bar line for a load under way.
+    static QString loadProgressText(int boatsDone, int boatsAsked, qint64 fixes);
 
     // Race selection, once the race object has set the race and taken the
     // boats the store holds (none before the start): asks for the boat list
@@ -121,6 +126,11 @@ signals:
     // A reply could not be stored; once per kind of failure until a reply
     // is stored again. The text is for the status bar.
     void storeProblem(const QString &message);
+    // A reply of the race load was handled: boats whose positions came of
+    // those asked for, and the fixes they brought.
+    void loadProgress(int boatsDone, int boatsAsked, qint64 fixes);
+    // The race load is over (every reply handled, or nothing was asked).
+    void loadFinished();
     // After a reply has been handled completely.
     void replyHandled(const QUrl &url, TrackingClient::Outcome outcome);
 
@@ -142,6 +152,7 @@ private:
     int sendNewPositions(bool heldOnly = false);
     void sendBoatList();
     void reportStoreFailure(const QString &error);
+    void countLoadReply(QNetworkReply *reply, bool positions);
 
     QNetworkAccessManager *m_manager;
     QString m_baseUrl;
@@ -156,6 +167,17 @@ private:
     bool m_loading = false;
     bool m_newVersionSeen = false;
     bool m_boatListLost = false; // rolled back: asked for again at the next poll
+    // The requests of the current race load; replies of an earlier load carry
+    // another generation and are not counted.
+    struct Load {
+        bool active = false;
+        int generation = 0;
+        int requests = 0;
+        int answered = 0;
+        int boatsAsked = 0;
+        int boatsDone = 0;
+        qint64 fixes = 0;
+    } m_load;
     // The failure last told; None again after a reply is stored.
     Database::WriteFailure m_reportedFailure = Database::WriteFailure::None;
 };

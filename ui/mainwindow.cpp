@@ -123,6 +123,16 @@ void MainWindow::wireParts()
         m_pollTimer->stop();
         m_pollTimer->start(pollIntervalMs());
     });
+    connect(m_tracking, &TrackingClient::loadProgress, this,
+            [this](int done, int asked, qint64 fixes) {
+                m_progressText = TrackingClient::loadProgressText(done, asked, fixes);
+                statusBar()->showMessage(m_progressText);
+            });
+    connect(m_tracking, &TrackingClient::loadFinished, this, [this] {
+        // Only the progress line goes; a message told meanwhile stays.
+        if (statusBar()->currentMessage() == m_progressText)
+            statusBar()->clearMessage();
+    });
     connect(m_tracking, &TrackingClient::storeProblem, this,
             [this](const QString &message) { statusBar()->showMessage(message, 20000); });
     connect(m_tracking, &TrackingClient::newVersionAvailable, this,
@@ -179,7 +189,14 @@ void MainWindow::buildMenus()
     m_gpxExportAction = file->addAction(tr("Als GPX exportieren..."), this, &MainWindow::exportGpx);
     file->addSeparator();
     file->addAction(tr("&Beenden"), QKeySequence::Quit, this, &MainWindow::close);
-    menuBar()->addMenu(tr("&Wiedergabe"))->addActions(m_replay->actions());
+    QMenu *playback = menuBar()->addMenu(tr("&Wiedergabe"));
+    playback->addActions(m_replay->actions());
+    playback->addSeparator();
+    m_showFleetAction =
+        playback->addAction(tr("Flotte zeigen"), QKeySequence(Qt::Key_F), this, [this] {
+            if (m_regatta)
+                m_regatta->showFleet();
+        });
 
     m_races = new RaceMenu(menuBar()->addMenu(tr("&Regatten")), m_tracking, this);
     m_gates = new GateMenu(menuBar()->addMenu(tr("&Gates")));

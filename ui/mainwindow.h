@@ -85,6 +85,7 @@ public:
     QMenu *gateMenu() const { return m_gates->menu(); }
     QAction *captureAction() const { return m_captureAction; }
     QAction *gpxExportAction() const { return m_gpxExportAction; }
+    QAction *showFleetAction() const { return m_showFleetAction; }
     // Race time per animation tick, next to the play button.
     QComboBox *speedBox() const { return m_replay->speedBox(); }
     ReplayClock *replayClock() const { return m_replay->clock(); }
@@ -236,6 +237,7 @@ private:
     GateMenu *m_gates = nullptr;
     QAction *m_captureAction = nullptr;
     QAction *m_gpxExportAction = nullptr;
+    QAction *m_showFleetAction = nullptr;
     FrameRecorder *m_recorder = nullptr;
     GpxExportFlow *m_gpxExport = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
@@ -244,6 +246,7 @@ private:
     Karte *m_karte = nullptr;
     CursorStatus *m_cursorStatus = nullptr;
     TrackingClient *m_tracking = nullptr;
+    QString m_progressText; // the load progress line last shown
 };
 
 #endif

@@ -34,7 +34,9 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
             [this](int index, const QVector<Tracking::Fix> &fixes, int lastget) {
                 appendFixes(index, fixes, lastget);
                 placeShips();
+                keepFleetInView();
             });
+    connect(m_tracking, &TrackingClient::loadFinished, this, [this] { m_fitPending = false; });
     m_window->setRegatta(this);
     m_races = RaceStore::races();
     m_window->loadPreferences();
@@ -99,6 +101,9 @@ void Regatta::select(const Race &entry)
         loadStoredTracks();
     m_tracking->loadRace();
     placeShips();
+    m_fitPending = true;
+    keepFleetInView();
+    m_fitPending = m_tracking->isLoadActive();
 
     m_window->setRaceFinished(entry.end < Seams::nowSecs());
 }
@@ -156,8 +161,10 @@ void Regatta::reloadShips(int eventId)
     clearShips();
     loadShips(eventId);
     // Before the start there are no fixes yet; polling brings them.
-    if (Seams::nowSecs() >= m_start && loadStoredTracks())
+    if (Seams::nowSecs() >= m_start && loadStoredTracks()) {
         placeShips();
+        keepFleetInView();
+    }
 }
 
 int Regatta::loadShips(int eventId)
@@ -287,6 +294,49 @@ void Regatta::updateGeometry(const MapProjection &projection)
 {
     for (Ship *ship : std::as_const(m_ships))
         ship->updateGeometry(projection);
+}
+
+// --- fleet in view -------------------------------------------------------
+
+namespace
+{
+// The boats the map would show now, with the spot of each.
+QVector<GeoPoint> placedPositions(const QList<Ship *> &ships)
+{
+    QVector<GeoPoint> points;
+    for (const Ship *ship : ships) {
+        if (ship->isShown() && ship->hasPositions() && ship->currentPoint())
+            points.append(ship->currentPoint()->position);
+    }
+    return points;
+}
+} // namespace
+
+bool Regatta::fleetInView() const
+{
+    const MapProjection &projection = m_window->karte()->projection();
+    const QRect view(0, 0, projection.width(), projection.height());
+    const QVector<GeoPoint> points = placedPositions(m_ships);
+    return std::any_of(points.begin(), points.end(),
+                       [&](const GeoPoint &p) { return view.contains(projection.geoToView(p)); });
+}
+
+bool Regatta::showFleet()
+{
+    Karte *karte = m_window->karte();
+    // Not above street level, where a single boat would fill the view.
+    const Geo::ViewFit fit = Geo::fitView(placedPositions(m_ships), karte->viewport()->width(),
+                                          karte->viewport()->height(), 40, Karte::minZoom, 14);
+    if (!fit.valid)
+        return false;
+    karte->showView(fit.centre, fit.zoom);
+    return true;
+}
+
+void Regatta::keepFleetInView()
+{
+    if (m_fitPending && !fleetInView())
+        showFleet();
 }
 
 // --- show and follow ------------------------------------------------------

@@ -65,6 +65,11 @@ public:
     // Clears the follow flag (memory only) and the legend's selection.
     void stopFollowing();
     void updateGeometry(const MapProjection &projection);
+    // Centres and zooms the map so that every shown, placed boat is in view;
+    // false when no boat is placed.
+    bool showFleet();
+    // Whether any shown, placed boat is inside the map view.
+    bool fleetInView() const;
 
     // What the tracking client reads; boats by list place.
     Tracking::RaceInfo raceInfo() const;
@@ -95,6 +100,9 @@ private:
     void selectLegendRow(const Ship *ship);
     void storeFollow(const Ship *ship);
     void showLastReport(const Ship *ship);
+    // After a race change, until its load is over: the fleet is brought into
+    // view when none of it is.
+    void keepFleetInView();
 
     MainWindow *m_window;
     QPointer<TrackingClient> m_tracking;
@@ -106,6 +114,7 @@ private:
     qint64 m_end = 0;
     bool m_completeTracks = false;
     bool m_selected = false;
+    bool m_fitPending = false;
     QVector<Race> m_races;
     QList<GateItem *> m_gates;
     QList<Ship *> m_ships;

@@ -1,6 +1,8 @@
 // Wheel zoom at the cursor, clock seconds, replay shortcuts, the OpenStreetMap
 // link, race menu and dialog, slider moment and tab restored.
 #include "app/startup.h"
+#include "scene/ship.h"
+#include "ui/iconselector.h"
 #include "ui/regattadialog.h"
 #include "uitest.h"
 
@@ -9,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -38,9 +41,10 @@ private slots:
     {
         const QString fix = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
                             "(4, 10, %1, 43.5, 15.9)"_s;
-        QVERIFY(f.open({u"INSERT INTO ship (id, regatta_id, name) VALUES (4, 10, 'Boot')"_s,
-                        fix.arg(t0), fix.arg(t0 + 1200)},
-                       QSize(900, 600)));
+        QVERIFY(
+            f.open({u"INSERT INTO ship (id, regatta_id, name, show) VALUES (4, 10, 'Boot', 1)"_s,
+                    fix.arg(t0), fix.arg(t0 + 1200)},
+                   QSize(900, 600)));
         w = f.window.get();
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w));
@@ -88,7 +92,7 @@ private slots:
         QTest::keyClick(w, Qt::Key_P, Qt::ControlModifier);
         QVERIFY(w->isAnimating());
         QCOMPARE(menu(1)->title(), u"&Wiedergabe"_s);
-        QCOMPARE(menu(1)->actions(), w->replay()->actions());
+        QCOMPARE(menu(1)->actions().mid(0, 5), w->replay()->actions());
         QCOMPARE(UiTest::findAction(menu(0), u"&Beenden"_s)->shortcut(), QKeySequence::Quit);
     }
 
@@ -129,6 +133,89 @@ private slots:
         QVERIFY(d.messageLabel()->isHidden());
         QTest::keyClick(d.eventEdit(), Qt::Key_Return);
         QVERIFY(d.result() == QDialog::Accepted && d.addedRace().eventId == 31);
+    }
+
+    // A race change brings the fleet into view, and so does "Flotte zeigen".
+    void fleetBroughtIntoView()
+    {
+        f.start();
+        QVERIFY(f.regatta->fleetInView() && w->karte()->zoom() <= 14);
+        w->karte()->panBy(4000, 0);
+        QVERIFY(!f.regatta->fleetInView());
+        QTest::keyClick(w, Qt::Key_F);
+        QVERIFY(f.regatta->fleetInView());
+        QCOMPARE(UiTest::findAction(menu(1), u"Flotte zeigen"_s), w->showFleetAction());
+    }
+
+    // The load is told in the status bar until its last reply.
+    void loadProgressShownThenCleared()
+    {
+        QVERIFY(f.db->exec({u"INSERT INTO ship (id, regatta_id, name) VALUES (5, 10, 'Neu')"_s,
+                            u"UPDATE prefs SET autoload = 1"_s}));
+        QSignalSpy finished(w->tracking(), &TrackingClient::loadFinished);
+        QSignalSpy shown(w->statusBar(), &QStatusBar::messageChanged);
+        f.start();
+        QVERIFY(!finished.isEmpty() || finished.wait());
+        QCOMPARE(shown.value(0).value(0).toString(),
+                 u"Regatta wird geladen: 0 von 1 Booten, 0 Positionen erhalten"_s);
+        QCOMPARE(shown.value(1).value(0).toString(),
+                 u"Regatta wird geladen: 1 von 1 Booten, 0 Positionen erhalten"_s);
+        QVERIFY(w->statusBar()->currentMessage().isEmpty());
+    }
+
+    // The legend's last report, the class box of an all-hidden class and a
+    // white boat's dark rim on the map and in the legend.
+    void legendRowsTellWhatIsStored()
+    {
+        QVERIFY(f.db->exec({u"UPDATE ship SET show = 0, farbe = '#ffffff'"_s}));
+        f.start();
+        const QAbstractItemModel *model = w->legend()->treeView()->model();
+        const QModelIndex group = model->index(0, 0);
+        QCOMPARE(group.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model->index(0, 4, group).data().toString(),
+                 QDateTime::fromSecsSinceEpoch(t0 + 1200).toString(u"dd.MM.yyyy hh:mm:ss"_s));
+        const QImage swatch =
+            model->index(0, 0, group).data(Qt::DecorationRole).value<QPixmap>().toImage();
+        QVERIFY(qGray(swatch.pixel(0, 0)) < 80 && qGray(swatch.pixel(5, 5)) > 200);
+        const QImage sprite = f.regatta->ships().first()->sprite();
+        int dark = 0;
+        for (int y = 0; y < sprite.height(); ++y)
+            for (int x = 0; x < sprite.width(); ++x)
+                dark += qAlpha(sprite.pixel(x, y)) > 128 && qGray(sprite.pixel(x, y)) < 80;
+        QVERIFY(dark > 10);
+    }
+
+    // Dragging the map or a click on open water ends following while paused,
+    // and the legend shows no followed boat.
+    void followEndsWhilePaused()
+    {
+        f.start();
+        Ship *boat = f.regatta->ships().first();
+        QItemSelectionModel *selection = w->legend()->treeView()->selectionModel();
+        for (const bool drag : {true, false}) {
+            w->karte()->relayout();
+            QTest::mouseClick(w->karte()->viewport(), Qt::LeftButton, {}, boat->screenPos());
+            QVERIFY(boat->follow() && selection->hasSelection());
+            if (drag)
+                w->karte()->panBy(40, 0);
+            else
+                QTest::mouseClick(w->karte()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+            QVERIFY(!boat->follow() && !selection->hasSelection());
+        }
+        // Play at the end starts from the beginning.
+        w->setSliderValue(w->timeSlider()->maximum());
+        w->playButton()->click();
+        QVERIFY(w->isAnimating() && w->timeSlider()->value() < t0 + 1200);
+    }
+
+    // In a small window the panel gives way before the map does.
+    void smallWindowKeepsTheMap()
+    {
+        w->toggleLegende();
+        w->resize(500, 400);
+        QApplication::processEvents();
+        QVERIFY(w->karte()->width() >= w->sidePanel()->width());
+        QVERIFY(w->sidePanel()->width() >= 200);
     }
 
     void sliderAndTabRestored()
