@@ -106,8 +106,7 @@ QColor colourAt(const QPixmap &pixmap)
 
 } // namespace
 
-// The map widget offscreen against tile servers on loopback: which tiles it
-// asks for and what it keeps on disk and in memory.
+// The map widget offscreen against tile servers on loopback: tiles asked, kept, shown.
 class TestKarte : public QObject
 {
     Q_OBJECT
@@ -170,7 +169,6 @@ private slots:
         for (const TileKey &key : cornerTiles())
             QCOMPARE(tiles->holdsBlank(key), key != onDisk);
         QCOMPARE(colourAt(*tiles->cached(onDisk)), colourFor(10, 555, 373));
-
         // The window is laid out before the stored preferences are loaded; those
         // blanks must not keep the start view grey once downloading turns out to
         // be on. The unreadable file is fetched again, the good one is not.
@@ -209,8 +207,7 @@ private slots:
             QCOMPARE(key.zoom, 5);
             QCOMPARE(colourAt(*tiles->cached(key)), colourFor(5, key.column, key.row));
         }
-        // The late tile is kept on disk under its own zoom level, and serves it
-        // later without a request.
+        // The late tile is kept on disk under its own zoom, later shown unasked.
         for (const int zoom : {4, 5})
             QCOMPARE(colourAt(QPixmap(cachePath({zoom, 1, 1}), "PNG")), colourFor(zoom, 1, 1));
         server.requests.clear();

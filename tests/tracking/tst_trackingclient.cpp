@@ -90,8 +90,8 @@ class TestTrackingClient : public QObject
         WAIT_IDLE();
     }
 
-    // Every boat of the host holds exactly the service's fixes up to now,
-    // in memory and in the database, each once and in time order.
+    // Every boat holds exactly the service's fixes up to now, in memory and
+    // stored, each once and in time order.
     void verifyComplete()
     {
         QVERIFY(m_race->boatCount() > 0);
@@ -154,7 +154,6 @@ private slots:
             verifyComplete();
         }
         QCOMPARE(m_cycles->size(), 5);
-
         // While a cycle runs, a trigger sends only the probe and leaves the timer.
         m_server->clearRequestLog();
         m_server->setFault("getPosition", DemoServer::Fault::Delay, 300);
@@ -163,8 +162,7 @@ private slots:
         QVERIFY(m_client->isLoading());
         m_client->getData();
         QCOMPARE(m_cycles->size(), 6);
-        // The probes never lit the lamp, so their replies leave it on while
-        // the positions are still on the way.
+        // The probes never lit the lamp: their replies leave it on meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(outcomes(handled).count(Outcome::Probe), 2, 10000);
         QCOMPARE(outcomes(handled).count(Outcome::Applied), 0);
         QCOMPARE(m_race->pending, m_race->boatCount());
@@ -255,8 +253,7 @@ private slots:
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
 
         g_now += 600;
-        // A request that does not fail at once is met through a poll, whose
-        // probe is handled too.
+        // A request that does not fail at once is met through a poll (and its probe).
         const bool viaPoll = fault != int(DemoServer::Fault::HttpError);
         const qsizetype ledOffBefore = m_ledOff->size();
         if (viaPoll)
@@ -310,7 +307,6 @@ private slots:
         selectRace(liveEvent, liveTask);
         const int sent = m_race->boatCount();
         QCOMPARE(served("getPosition"), 0); // still on their way
-
         // Another race is chosen before the replies arrive; its boats share the indices.
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
         selectRace(21, 120);
