@@ -13,12 +13,6 @@ using namespace Qt::StringLiterals;
 namespace
 {
 
-// Tables and columns of a file, without rows.
-QStringList schemaOf(const QString &path)
-{
-    return SchemaFixture::dump(path, false);
-}
-
 // Counts the statements of the schema work; false stops it before statement abortAt.
 Database::StatementHook counter(int *seen, int abortAt = -1)
 {
@@ -49,7 +43,7 @@ class TestSchema : public QObject
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
-    QStringList m_newest; // schema of a new file
+    QStringList m_newest; // tables and columns of a new file
 
 private slots:
     void initTestCase()
@@ -59,7 +53,7 @@ private slots:
         QVERIFY(Database::open(dir.filePath("new.db")).ok);
         QCOMPARE(Database::ensureSchema(false), SchemaResult::Created);
         Database::close();
-        m_newest = schemaOf(dir.filePath("new.db"));
+        m_newest = SchemaFixture::dump(dir.filePath("new.db"), false);
     }
     void init()
     {
@@ -136,7 +130,7 @@ private slots:
                                "aktualisiert.\n\n"_s.arg(fromVersion));
         }
         QTEST(Database::storedVersion(), "finalVersion");
-        QCOMPARE(schemaOf(m_path), m_newest);
+        QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
         QTEST(SchemaFixture::scalar(m_path,
                                     "SELECT loadmaps || '|' || autoload || '|' || loadinterval || "
                                     "'|' || lookforupdate || (SELECT ' ' || showcompletetracks "
@@ -209,7 +203,7 @@ private slots:
         QVERIFY(opened.ok);
         QVERIFY(Database::ensureSchema(opened.existed) != SchemaResult::Failed);
         QCOMPARE(Database::storedVersion(), 7);
-        QCOMPARE(schemaOf(m_path), m_newest);
+        QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
     }
 
     void unusableFilesLeftUntouched_data()

@@ -1,30 +1,8 @@
 #include "childprogram.h"
-#include "testdatabase.h"
 
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
-namespace
-{
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// The program of the build in a home of its own; tiles, version and feed all
-// go to a loopback port nothing listens on.
-bool startProgram(ChildProgram &program)
-{
-    for (const char *server : {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
-        program.setEnv(QString::fromLatin1(server), u"http://127.0.0.1:1"_s);
-    return program.start(ChildProgram::buildProgram(u"velmaro"_s));
-}
-
-} // namespace
 
 class TestStartup : public QObject
 {
@@ -42,10 +20,16 @@ private slots:
         ChildProgram program;
         const QByteArray text("loadmaps=1\nautoload=1\n");
         const QString blocker = QDir(program.home()).filePath("blocker");
-        QVERIFY(writeBytes(textFile ? program.databasePath() : blocker, text));
+        QFile file(textFile ? program.databasePath() : blocker);
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()) && file.open(QIODevice::ReadWrite) &&
+                file.write(text) == text.size() && file.flush());
         if (!textFile)
             program.setEnv("XDG_DATA_HOME", QDir(blocker).filePath("data"));
-        QVERIFY(startProgram(program));
+        // Tiles, version and feed all go to a loopback port nothing listens on.
+        for (const char *server :
+             {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
+            program.setEnv(QString::fromLatin1(server), u"http://127.0.0.1:1"_s);
+        QVERIFY(program.start(ChildProgram::buildProgram(u"velmaro"_s)));
         QVERIFY(program.process().waitForFinished(30000));
         QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process().exitCode(), 1);
@@ -55,8 +39,7 @@ private slots:
                              "the Qt SQL driver documentation for information how to build it."
                              "\\n\\nClick Cancel to exit.\t\tCancel\tCancel"_s.arg(
                                  program.databasePath())});
-        QFile file(textFile ? program.databasePath() : blocker);
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.seek(0));
         QCOMPARE(file.readAll(), text);
     }
 };

@@ -63,20 +63,14 @@ inline QString shipRow(int id, int event, const QString &klasse, const QString &
 {
     return QStringLiteral("INSERT INTO ship VALUES (%1, %2, 'Boot %1', 'Skipper %1', 'Team %1', "
                           "'%3', '%4', '%5', 0, %6, %7)")
-        .arg(id)
-        .arg(event)
-        .arg(klasse, startnr, farbe, show, follow);
+        .arg(QString::number(id), QString::number(event), klasse, startnr, farbe, show, follow);
 }
 
 inline QString fixRow(int ship, int event, qint64 tstamp, double lat, double lng)
 {
-    return QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES (%1, "
-                          "%2, %3, %4, %5)")
-        .arg(ship)
-        .arg(event)
-        .arg(tstamp)
-        .arg(lat, 0, 'f', 6)
-        .arg(lng, 0, 'f', 6);
+    return QString::asprintf("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
+                             "(%d, %d, %lld, %.6f, %.6f)",
+                             ship, event, tstamp, lat, lng);
 }
 
 // The tables as program version `kind` left them, 1 to 7 (a higher number: a

@@ -4,7 +4,6 @@
 #include "tracking/racelist.h"
 
 #include "testdatabase.h"
-#include "trackingschema.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -166,32 +165,35 @@ private slots:
         QTest::addColumn<QList<int>>("stored");
         QTest::addColumn<int>("malformed");
         QTest::addColumn<int>("lastget"); // 0: left as it was
-
+        QTest::addColumn<int>("latestAllowed");
         QTest::newRow("plain") << fixLine(100) + fixLine(130) + fixLine(160) << 0
-                               << QList<int>{100, 130, 160} << 0 << 160;
+                               << QList<int>{100, 130, 160} << 0 << 160 << 0;
         QTest::newRow("adjacent repeats stored once")
             << fixLine(100) + fixLine(100) + fixLine(130) + fixLine(130) + fixLine(130) << 0
-            << QList<int>{100, 130} << 0 << 130;
+            << QList<int>{100, 130} << 0 << 130 << 0;
         QTest::newRow("out of order: lastget is the largest time")
             << fixLine(100) + fixLine(130) + fixLine(100) << 0 << QList<int>{100, 130, 100} << 0
-            << 130;
+            << 130 << 0;
         QTest::newRow("first line at time 0 skipped")
-            << QByteArray("1;2;0;3;4\n") + fixLine(100) << 0 << QList<int>{100} << 0 << 100;
-        QTest::newRow("crlf, no final line break")
-            << QByteArray("1;2;100;3;4\r\n1;2;130;3;4") << 0 << QList<int>{100, 130} << 0 << 130;
+            << QByteArray("1;2;0;3;4\n") + fixLine(100) << 0 << QList<int>{100} << 0 << 100 << 0;
+        QTest::newRow("crlf, no final line break") << QByteArray("1;2;100;3;4\r\n1;2;130;3;4") << 0
+                                                   << QList<int>{100, 130} << 0 << 130 << 0;
         QTest::newRow("4 and 6 fields and empty line")
             << fixLine(100) + "1;2;110;3\n\n1;2;120;3;4;5\n" + fixLine(130) << 0
-            << QList<int>{100, 130} << 3 << 130;
+            << QList<int>{100, 130} << 3 << 130 << 0;
         QTest::newRow("server repeats the fix at la")
-            << fixLine(160) + fixLine(190) << 160 << QList<int>{190} << 0 << 190;
+            << fixLine(160) + fixLine(190) << 160 << QList<int>{190} << 0 << 190 << 0;
         QTest::newRow("fixes older than those held skipped")
             << fixLine(100) + fixLine(130) + fixLine(170) + fixLine(200) << 160
-            << QList<int>{170, 200} << 0 << 200;
+            << QList<int>{170, 200} << 0 << 200 << 0;
         QTest::newRow("coordinates off the globe are malformed")
             << fixLine(100) + "nan;15;110;3;4\n43;inf;120;3;4\n91;15;130;3;4\n43;-180.5;140;3;4\n"
-            << 0 << QList<int>{100} << 4 << 100;
+            << 0 << QList<int>{100} << 4 << 100 << 0;
         QTest::newRow("negative time stamp kept without fixes")
-            << fixLine(-5) << 0 << QList<int>{-5} << 0 << 0;
+            << fixLine(-5) << 0 << QList<int>{-5} << 0 << 0 << 0;
+        QTest::newRow("fixes after the latest allowed time refused")
+            << fixLine(900) + fixLine(1000) + fixLine(316000000) << 0 << QList<int>{900, 1000} << 1
+            << 1000 << 1000;
     }
     void positions()
     {
@@ -200,10 +202,10 @@ private slots:
         QFETCH(QList<int>, stored);
         QFETCH(int, malformed);
         QFETCH(int, lastget);
-
+        QFETCH(int, latestAllowed);
         QVERIFY(ingestBoatList(boatLine(5, 21, {}, 77), 21).committed);
-        const PositionsResult result =
-            ingestPositions(body, PositionsTarget{2, 5, 21, newestFix != 0, newestFix}, nullptr);
+        const PositionsResult result = ingestPositions(
+            body, PositionsTarget{2, 5, 21, newestFix != 0, newestFix, latestAllowed}, nullptr);
         QVERIFY(result.committed);
         QCOMPARE(storedTimes(5), stored);
         QList<int> times;
@@ -215,18 +217,6 @@ private slots:
         if (lastget != 0)
             QCOMPARE(result.lastget, lastget);
         QCOMPARE(ship(5, "lastget").toInt(), lastget != 0 ? lastget : 77);
-    }
-
-    void fixesAfterTheLatestAllowedTimeRefused()
-    {
-        QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
-        PositionsTarget target{0, 5, 21, false, 0};
-        target.latestAllowed = 1000;
-        const PositionsResult result =
-            ingestPositions(fixLine(900) + fixLine(1000) + fixLine(316000000), target, nullptr);
-        QCOMPARE(storedTimes(5), QList<int>({900, 1000}));
-        QCOMPARE(result.malformedLines, 1);
-        QCOMPARE(result.lastget, 1000);
     }
 
     void numbersReadAsQStringReadsThem_data()
@@ -275,7 +265,6 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QList<Race>>("races");
         QTest::addColumn<int>("skipped");
-
         const Race live{0, 30, 300, QStringLiteral("Live"), 1699989200, 1700086400};
         const Race woche{0, 5, 1, QStringLiteral("Kieler Wöche"), 10, 20};
         QTest::newRow("no final break, CRLF, blank lines")

@@ -3,7 +3,6 @@
 #include "demoserver.h"
 #include "fakerace.h"
 #include "testdatabase.h"
-#include "trackingschema.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
