@@ -25,12 +25,6 @@ const Race liveRace{
     0, 30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800, 1700000000 + 86400};
 const Race second{0, 31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
 
-Race stored(Race race, int id)
-{
-    race.id = id;
-    return race;
-}
-
 } // namespace
 
 class TestRaceStore : public QObject
@@ -38,6 +32,7 @@ class TestRaceStore : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestDatabase> m_db;
+    static Race stored(Race race, int id) { return race.id = id, race; }
 
     // Boats and fixes stored under an event number, as the ingest leaves them.
     bool addBoats(int eventId, int boats, int fixesPerBoat)

@@ -52,10 +52,9 @@ int countPixels(const QImage &image, const QRect &area, const std::function<bool
     return n;
 }
 
-QRect around(const QPoint &p, int half)
-{
-    return QRect(p.x() - half, p.y() - half, 2 * half, 2 * half);
-}
+const auto around = [](const QPoint &p, int half) {
+    return QRect(p, QSize()).adjusted(-half, -half, half, half);
+};
 
 // Knots for 0.1 degree of latitude in 1000 s on the mean radius.
 const double tenthPerThousandSeconds = 0.1 * Geo::pi / 180.0 * 6371.0 / 1000 * 3600 / 1.852;
@@ -227,11 +226,10 @@ private slots:
     {
         TestDatabase db;
         // Eastwards, a pause on the spot, then south.
-        QVERIFY(db.exec(trackingSchema() +
-                        QStringList{"INSERT INTO track VALUES (NULL, 1, 21, 1000, 43.0, 15.0)",
-                                    "INSERT INTO track VALUES (NULL, 1, 21, 1060, 43.0, 15.01)",
-                                    "INSERT INTO track VALUES (NULL, 1, 21, 1120, 43.0, 15.01)",
-                                    "INSERT INTO track VALUES (NULL, 1, 21, 1180, 42.99, 15.01)"}));
+        QVERIFY(db.exec(trackingSchema() + QStringList{fixRow(1, 21, 1000, 43.0, 15.0),
+                                                       fixRow(1, 21, 1060, 43.0, 15.01),
+                                                       fixRow(1, 21, 1120, 43.0, 15.01),
+                                                       fixRow(1, 21, 1180, 42.99, 15.01)}));
         ShipLoader loader;
         Ship ship(1, QStringLiteral("one"), QString(), QString());
         ship.setRegattaId(21);
@@ -329,8 +327,7 @@ private slots:
 
         const QImage image = render(scene, QRect(0, 0, 800, 600));
         // A pixel clearly tinted towards the fallback colour over the white background.
-        const auto fallback = [](QColor c) {
-            const QColor f = Ship::fallbackColour();
+        const auto fallback = [f = Ship::fallbackColour()](QColor c) {
             return c != QColor(Qt::white) && std::abs(c.red() - f.red()) <= 60 &&
                    std::abs(c.green() - f.green()) <= 60 && std::abs(c.blue() - f.blue()) <= 60;
         };

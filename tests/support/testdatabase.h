@@ -150,13 +150,10 @@ template <typename F> auto withQuery(const QString &path, F f)
 inline bool write(const QString &path, const QStringList &statements)
 {
     return withQuery(path, [&](QSqlQuery &q) {
-        QSqlDatabase db = QSqlDatabase::database("fixture");
-        db.transaction();
-        for (const QString &sql : statements)
+        for (const QString &sql : QStringList{"BEGIN"} + statements + QStringList{"COMMIT"})
             if (!q.exec(sql))
-                return q.finish(), db.rollback(), false;
-        q.finish();
-        return db.commit();
+                return false; // closing without COMMIT rolls back
+        return true;
     });
 }
 
@@ -172,18 +169,19 @@ inline QVariant scalar(const QString &path, const QString &sql)
 inline QStringList dump(const QString &path, bool rows = true)
 {
     return withQuery(path, [&](QSqlQuery &q) {
-        QStringList tables, result;
-        q.exec("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name");
-        while (q.next())
-            tables << q.value(0).toString();
-        for (const QString &table : tables) {
-            QStringList columns;
-            q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-            while (q.next())
-                columns << q.value(1).toString() + ' ' + q.value(2).toString() + ' ' +
-                               q.value(5).toString();
-            columns.sort();
-            result << table + ": " + columns.join(", ");
+        const auto column = [&q](const QString &sql) {
+            QStringList values;
+            for (q.exec(sql); q.next();)
+                values << q.value(0).toString();
+            return values;
+        };
+        QStringList result;
+        for (const QString &table :
+             column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")) {
+            result << table + ": " +
+                          column("SELECT name||' '||type||' '||pk FROM pragma_table_info('" +
+                                 table + "') ORDER BY 1")
+                              .join(", ");
             q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table));
             while (rows && q.next()) {
                 QStringList row;

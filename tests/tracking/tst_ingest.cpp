@@ -24,10 +24,9 @@ QByteArray boatLine(int id, int event, const QByteArray &name = QByteArray(), in
            QByteArray::number(tsmin) + "|" + QByteArray::number(event) + "\n";
 }
 
-QByteArray fixLine(int t)
-{
+const auto fixLine = [](int t) {
     return "54.300000;10.100000;" + QByteArray::number(t) + ";90.5;7.2\n";
-}
+};
 
 QStringList column(const QString &sql)
 {
@@ -240,18 +239,16 @@ private slots:
         const PositionsResult doubles = ingestPositions(
             field + ";" + field + ";100;" + field + ";" + field + "\n", target, nullptr);
         QCOMPARE(doubles.fixes.size(), onGlobe ? 1 : 0);
-        if (onGlobe) {
-            QCOMPARE(doubles.fixes.first().lat, d);
-            QCOMPARE(doubles.fixes.first().lng, d);
-        }
+        if (onGlobe) // exactly, not within QCOMPARE's tolerance
+            QCOMPARE(std::pair(doubles.fixes.first().lat, doubles.fixes.first().lng),
+                     std::pair(d, d));
         const PositionsResult rest =
             ingestPositions("0;0;100;" + field + ";" + field + "\n", target, nullptr);
         QCOMPARE(rest.fixes.size(), 1);
         QCOMPARE(qIsNaN(rest.fixes.first().heading), qIsNaN(d));
-        if (!qIsNaN(d)) {
-            QCOMPARE(rest.fixes.first().heading, d);
-            QCOMPARE(rest.fixes.first().extra, d);
-        }
+        if (!qIsNaN(d))
+            QCOMPARE(std::pair(rest.fixes.first().heading, rest.fixes.first().extra),
+                     std::pair(d, d));
 
         const PositionsResult ints = ingestPositions("0;0;" + field + ";0;0\n", target, nullptr);
         const int t = asText.toInt();
