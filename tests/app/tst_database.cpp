@@ -74,7 +74,6 @@ private slots:
         QCOMPARE(box.icon, QMessageBox::Information);
         QCOMPARE(box.title + box.text,
                  u"Initialisierung...Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s);
-
         // Declarations and first rows word for word, as later versions will read them.
         QCOMPARE(SchemaFixture::scalar(path, "SELECT sql FROM sqlite_master WHERE name='prefs'"),
                  u"CREATE TABLE prefs (id INTEGER primary key, loadmaps int, autoload int, "
@@ -101,7 +100,6 @@ private slots:
         QTest::addColumn<int>("fromVersion");
         QTest::addColumn<int>("finalVersion");
         QTest::addColumn<QString>("kept"); // prefs, complete tracks of race 1, lastget of boat 501
-
         QTest::newRow("version 1") << "1" << 6 << 1 << 7 << "1|1|5|1 0 0";
         QTest::newRow("no version row") << "noVersionRow" << 6 << 0 << 7 << "1|1|5|1 0 0";
         QTest::newRow("no version table") << "noVersionTable" << 6 << 0 << 7 << "1|1|5|1 0 0";
@@ -142,7 +140,6 @@ private slots:
         QCOMPARE(SchemaFixture::scalar(m_path, "SELECT count(*) FROM prefs").toInt(), 1);
         QCOMPARE(SchemaFixture::scalar(m_path, "SELECT von || '-' || bis FROM regatta WHERE id=2"),
                  u"1302905280-1303509600"_s);
-
         // Done once: the next start neither asks nor changes anything.
         const QStringList after = SchemaFixture::dump(m_path);
         boxes.clear();
@@ -223,7 +220,6 @@ private slots:
         QVERIFY(!opened.ok && !opened.error.isEmpty());
         QVERIFY(!QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"velmaro.db"});
-
         // A folder where the file should be; a file where a folder should be.
         QVERIFY(QDir(m_dir->path()).mkpath(u"folder/velmaro.db"_s));
         QVERIFY(!Database::open(m_dir->filePath(u"folder/velmaro.db"_s)).ok);

@@ -72,7 +72,7 @@ private slots:
     }
     void cleanup() { m_db.reset(); }
 
-    void insertListsNewestStartFirst()
+    void insertListsNewestStartFirstAndRefusesKnownOrMalformed()
     {
         // A gap below the highest id is not reused.
         QVERIFY(m_db->exec({"INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)"}));
@@ -90,10 +90,7 @@ private slots:
         QVERIFY(!RaceStore::isSeeded(list.at(0)) && RaceStore::isSeeded(list.at(1)));
         QCOMPARE(RaceStore::knownPairs(),
                  (QList<RacePair>{{30, 300}, {21, 120}, {10, 88}, {40, 1}}));
-    }
-
-    void insertRefusesKnownPairAndMalformedRecord()
-    {
+        // A known pair or a malformed record is refused.
         const auto status = [](int eventId, int taskId, qint64 end) {
             return RaceStore::insert({0, eventId, taskId, liveRace.name, liveRace.start, end})
                 .status;
@@ -101,7 +98,7 @@ private slots:
         QCOMPARE(status(10, 88, liveRace.end), Inserted::Duplicate);  // the seeded pair
         QCOMPARE(status(30, 300, liveRace.start), Inserted::Invalid); // end at start
         QCOMPARE(status(30, 0, liveRace.end), Inserted::Invalid);
-        QCOMPARE(m_db->count("regatta"), 2);
+        QCOMPARE(m_db->count("regatta"), 4);
     }
 
     void importAddsOnlyUnknownWellFormedRaces()
@@ -109,7 +106,6 @@ private slots:
         const Race seeded{0, 10, 88, QStringLiteral("Anderer Name"), 1, 2};
         const Race broken{0, 32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
         const QVector<Race> list{seeded, liveRace, broken, liveRace, second};
-
         const RaceStore::ImportResult r = RaceStore::importRaces(list);
         QVERIFY(r.ok);
         QCOMPARE(r.added, (QVector<Race>{stored(liveRace, 3), stored(second, 4)}));
@@ -117,7 +113,6 @@ private slots:
         // The seeded race keeps its name.
         QCOMPARE(m_db->scalar("SELECT name FROM regatta WHERE id=1").toString(),
                  QStringLiteral("Dorur Izadidiva Dazidevire 2010"));
-
         const RaceStore::ImportResult again = RaceStore::importRaces(list);
         QVERIFY(again.ok && again.added.isEmpty());
         QCOMPARE(again.known, 4);
@@ -157,7 +152,6 @@ private slots:
                             "SELECT RAISE(ABORT, 'gesperrt'); END"}));
         QCOMPARE(RaceStore::remove(id).status, Removed::Failed);
         QCOMPARE(counts(30), (QList<int>{1, 2, 6}));
-
         QVERIFY(m_db->exec({"DROP TRIGGER keep"}));
         QCOMPARE(RaceStore::remove(id).status, Removed::Removed);
         QCOMPARE(counts(30), (QList<int>{0, 0, 0}));

@@ -48,10 +48,8 @@ public:
     // Starts the program (forwarding its error output); false when it cannot be started.
     bool start(const QString &program)
     {
-        if (program.isEmpty())
-            return false;
-        m_process.start(program, {});
-        return m_process.waitForStarted(10000);
+        return !program.isEmpty() &&
+               (m_process.start(program, {}), m_process.waitForStarted(10000));
     }
     // Asks the program to end, then kills it after ms; true when it ended.
     bool stop(int ms = 10000)

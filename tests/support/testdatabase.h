@@ -34,10 +34,9 @@ public:
     bool exec(const QStringList &statements)
     {
         QSqlQuery query;
-        for (const QString &sql : statements) {
+        for (const QString &sql : statements)
             if (!query.exec(sql))
                 return qWarning() << "TestDatabase:" << sql << query.lastError().text(), false;
-        }
         return true;
     }
     // First column of the first row, or an invalid QVariant.

@@ -28,23 +28,21 @@ const auto fixLine = [](int t) {
     return "54.300000;10.100000;" + QByteArray::number(t) + ";90.5;7.2\n";
 };
 
-QStringList column(const QString &sql)
-{
+const auto column = [](const QString &sql) {
     QStringList values;
     QSqlQuery q(sql);
     while (q.next())
         values.append(q.value(0).toString());
     return values;
-}
+};
 
-QList<int> storedTimes(int shipId)
-{
+const auto storedTimes = [](int shipId) {
     QList<int> times;
     for (const QString &t : column(
              QStringLiteral("SELECT tstamp FROM track WHERE ship_id=%1 ORDER BY id").arg(shipId)))
         times.append(t.toInt());
     return times;
-}
+};
 
 } // namespace
 
@@ -91,7 +89,6 @@ private slots:
         QVERIFY(m_db->exec({"INSERT INTO track (ship_id, regatta_id, lat, lng, tstamp) "
                             "VALUES (99, 10, 1, 1, 5)"}));
         QCOMPARE(ship(5, "lastget").toInt(), 2030);
-
         // Second list, order swapped: colours follow the new order.
         QVERIFY(ingestBoatList(boatLine(6, 21, "Beta2") + boatLine(5, 21), 21).committed);
         QCOMPARE(m_db->count("track", "regatta_id=21"), 0);
@@ -125,7 +122,6 @@ private slots:
         QCOMPARE(result.failedRecords, 1);
         QCOMPARE(ship(5, "regatta_id").toInt(), 10);
         QCOMPARE(m_db->count("ship", "regatta_id=21"), 1);
-
         // Every record refused: nothing is committed as if it were stored.
         const BoatListResult none = ingestBoatList(boatLine(5, 21), 21);
         QVERIFY(!none.committed);
@@ -248,7 +244,6 @@ private slots:
         QVERIFY(ingestBoatList(boatLine(5, 21), 21).committed);
         const QString asText = decodeReplyBody(field);
         const PositionsTarget target{0, 5, 21, false, 0};
-
         const double d = asText.toDouble();
         // Off the globe the line is malformed; heading and extra still show the reading.
         const bool onGlobe = std::isfinite(d) && std::abs(d) <= 90.0;
@@ -265,7 +260,6 @@ private slots:
         if (!qIsNaN(d))
             QCOMPARE(std::pair(rest.fixes.first().heading, rest.fixes.first().extra),
                      std::pair(d, d));
-
         const PositionsResult ints = ingestPositions("0;0;" + field + ";0;0\n", target, nullptr);
         const int t = asText.toInt();
         QCOMPARE(ints.fixes.size(), t == 0 ? 0 : 1);
@@ -290,7 +284,6 @@ private slots:
         QTest::newRow("Latin-1 name") << QByteArray("5|1|Kieler W\xF6"
                                                     "che|10|20\n")
                                       << QList<Race>{woche} << 0;
-
         const char *const bad[] = {
             "30|300|Live|1699989200",                     // four fields
             "30|300|Li|ve|1699989200|1700086400",         // "|" in the name
