@@ -10,40 +10,19 @@
 using Database::SchemaResult;
 using namespace Qt::StringLiterals;
 
-namespace
-{
-
-// Counts the statements of the schema work; false stops it before statement abortAt.
-Database::StatementHook counter(int *seen, int abortAt = -1)
-{
-    *seen = 0;
-    return [seen, abortAt](const QString &) { return (*seen)++ != abortAt; };
-}
-
-// Child mode: runs the schema work on VELMARO_CRASH_DB and dies without any
-// clean-up just before statement VELMARO_CRASH_AT, like a killed process.
-int crashChild()
-{
-    const Database::OpenResult opened = Database::open(qEnvironmentVariable("VELMARO_CRASH_DB"));
-    int seen = 0;
-    const int crashAt = qEnvironmentVariableIntValue("VELMARO_CRASH_AT");
-    if (opened.ok)
-        Database::ensureSchema(opened.existed, [&](const QString &) {
-            if (seen++ == crashAt)
-                std::_Exit(3);
-            return true;
-        });
-    return 2;
-}
-
-} // namespace
-
 class TestSchema : public QObject
 {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
     QStringList m_newest; // tables and columns of a new file
+
+    // Counts the statements of the schema work; false stops it before statement abortAt.
+    static Database::StatementHook counter(int *seen, int abortAt = -1)
+    {
+        *seen = 0;
+        return [seen, abortAt](const QString &) { return (*seen)++ != abortAt; };
+    }
 
 private slots:
     void initTestCase()
@@ -268,8 +247,21 @@ private slots:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("VELMARO_CRASH_DB"))
-        return crashChild();
+    // Child mode: runs the schema work on VELMARO_CRASH_DB and dies without any
+    // clean-up just before statement VELMARO_CRASH_AT, like a killed process.
+    if (qEnvironmentVariableIsSet("VELMARO_CRASH_DB")) {
+        const Database::OpenResult opened =
+            Database::open(qEnvironmentVariable("VELMARO_CRASH_DB"));
+        int seen = 0;
+        const int crashAt = qEnvironmentVariableIntValue("VELMARO_CRASH_AT");
+        if (opened.ok)
+            Database::ensureSchema(opened.existed, [&](const QString &) {
+                if (seen++ == crashAt)
+                    std::_Exit(3);
+                return true;
+            });
+        return 2;
+    }
     TestSchema test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

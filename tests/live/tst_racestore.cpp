@@ -172,18 +172,16 @@ private slots:
         QFETCH(int, pref);
         QFETCH(int, interval);
         QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadinterval=%1").arg(interval)}));
-        if (pref < 0) {
-            QVERIFY(m_db->exec({"DELETE FROM prefs"}));
-            const Preferences p = Preferences::load();
-            QVERIFY(!p.has(Pref::LoadMaps) && !p.has(Pref::Autoload) &&
-                    !p.has(Pref::LookForUpdate));
-            QVERIFY(!p.loadMaps && !p.autoload && p.lookForUpdate);
-            QTEST(p.pollInterval, "minutes");
-            return;
-        }
-        QVERIFY(Preferences::set(Pref(pref), false));
-        QCOMPARE(Preferences::read(Pref(pref)), std::optional<bool>(false));
+        QVERIFY(pref < 0 ? m_db->exec({"DELETE FROM prefs"}) : Preferences::set(Pref(pref), false));
         const Preferences p = Preferences::load();
+        QTEST(p.pollInterval, "minutes");
+        // Without a row: none stored, and the defaults.
+        QVERIFY(pref >= 0 ||
+                (!p.has(Pref::LoadMaps) && !p.has(Pref::Autoload) && !p.has(Pref::LookForUpdate) &&
+                 !p.loadMaps && !p.autoload && p.lookForUpdate));
+        if (pref < 0)
+            return;
+        QCOMPARE(Preferences::read(Pref(pref)), std::optional<bool>(false));
         const bool loaded[] = {p.loadMaps, p.autoload, p.lookForUpdate};
         QCOMPARE(loaded[0] + loaded[1] + loaded[2], 2);
         QVERIFY(!loaded[pref]);

@@ -395,6 +395,7 @@ private slots:
         // The line between the circles in the gate colour.
         image = render(scene, QRect(0, 0, 800, 600));
         const QColor line = QColor::fromRgba(gate->lineColour());
+        QCOMPARE(gate->lineColour(), QRgb(0xFFFA6464));
         QVERIFY(countPixels(image, QRect(195, 195, 10, 10), [&](QColor c) { return c == line; }) >
                 5);
     }

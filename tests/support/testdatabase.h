@@ -45,10 +45,9 @@ public:
         QSqlQuery query;
         return query.exec(sql) && query.next() ? query.value(0) : QVariant();
     }
-    int count(const QString &table, const QString &where = QString())
+    int count(const QString &table, const QString &where = "1")
     {
-        return scalar("SELECT COUNT(*) FROM " + table + (where.isEmpty() ? "" : " WHERE " + where))
-            .toInt();
+        return scalar("SELECT COUNT(*) FROM " + table + " WHERE " + where).toInt();
     }
 
 private:

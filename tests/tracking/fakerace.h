@@ -74,12 +74,11 @@ private:
     {
         QVector<Tracking::BoatInfo> list;
         for (const Ship &ship : ships) {
-            Tracking::BoatInfo info = ship.info;
-            info.hasFixes = !ship.fixes.isEmpty();
-            info.newestFix = 0;
+            list.append(ship.info);
+            list.last().hasFixes = !ship.fixes.isEmpty();
+            list.last().newestFix = 0;
             for (const Tracking::Fix &f : ship.fixes)
-                info.newestFix = std::max(info.newestFix, f.tstamp);
-            list.append(info);
+                list.last().newestFix = std::max(list.last().newestFix, f.tstamp);
         }
         return list;
     }

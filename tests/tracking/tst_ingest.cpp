@@ -69,8 +69,7 @@ private slots:
     {
         const BoatListResult result =
             ingestBoatList(boatLine(5, 21, "M\xF6we \xDF", 1302905000) + boatLine(6, 21), 21);
-        QVERIFY(result.committed);
-        QCOMPARE(result.records, 2);
+        QCOMPARE(std::pair(result.committed, result.records), std::pair(true, 2));
         QCOMPARE(m_db->scalar("SELECT id||regatta_id||name||skipper||team||klasse||startnr||farbe||"
                               "lastget||show||follow||typeof(show) FROM ship WHERE id=5")
                      .toString(),
@@ -107,8 +106,7 @@ private slots:
                                 boatLine(3, 21) + "garbage\r\n" +
                                 boatLine(4, 21).trimmed(); // no final break
         const BoatListResult result = ingestBoatList(body, 21);
-        QVERIFY(result.committed);
-        QCOMPARE(result.records, 2);
+        QCOMPARE(std::pair(result.committed, result.records), std::pair(true, 2));
         // Colours count only the records taken.
         QCOMPARE(column("SELECT id||farbe||regatta_id FROM ship ORDER BY id"),
                  QStringList({"3#ff008a21", "4#00ffcc21"}));
@@ -118,14 +116,12 @@ private slots:
     {
         QVERIFY(ingestBoatList(boatLine(5, 10), 10).committed);
         const BoatListResult result = ingestBoatList(boatLine(5, 21) + boatLine(6, 21), 21);
-        QVERIFY(result.committed);
-        QCOMPARE(result.failedRecords, 1);
+        QCOMPARE(std::pair(result.committed, result.failedRecords), std::pair(true, 1));
         QCOMPARE(ship(5, "regatta_id").toInt(), 10);
         QCOMPARE(m_db->count("ship", "regatta_id=21"), 1);
         // Every record refused: nothing is committed as if it were stored.
         const BoatListResult none = ingestBoatList(boatLine(5, 21), 21);
-        QVERIFY(!none.committed);
-        QCOMPARE(none.failedRecords, 1);
+        QCOMPARE(std::pair(none.committed, none.failedRecords), std::pair(false, 1));
     }
 
     // Another program holds the write lock, or a statement fails half-way: the
@@ -155,8 +151,8 @@ private slots:
             if (locked) {
                 QCOMPARE(Database::failureOf(failed.error), Database::WriteFailure::Locked);
                 const BoatListResult list = ingestBoatList(boatLine(6, 21) + boatLine(7, 21), 21);
-                QVERIFY(!list.committed);
-                QCOMPARE(list.failedRecords, 1); // the first refusal ends the reply
+                // The first refusal ends the reply.
+                QCOMPARE(std::pair(list.committed, list.failedRecords), std::pair(false, 1));
                 QCOMPARE(Database::failureOf(list.error), Database::WriteFailure::Locked);
             }
             QVERIFY(locked ? locker.rollback() : m_db->exec({"DROP TRIGGER refuse"}));
