@@ -157,20 +157,19 @@ private slots:
         QTest::addColumn<QList<QPointF>>("points"); // (lat, lng)
         QTest::addColumn<double>("tolerance");
         QTest::addColumn<QList<int>>("kept");
-        QTest::newRow("one point") << QList<QPointF>{{43.0, 15.0}} << 0.0005 << QList<int>{0};
+        using P = QList<QPointF>;
+        const P bend{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}};
+        QTest::newRow("one point") << P{{43.0, 15.0}} << 0.0005 << QList<int>{0};
         QTest::newRow("collinear keeps ends")
-            << QList<QPointF>{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
+            << P{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
             << QList<int>{0, 3};
-        QTest::newRow("exactly on tolerance goes")
-            << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.5 << QList<int>{0, 2};
-        QTest::newRow("just over tolerance stays")
-            << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.49 << QList<int>{0, 1, 2};
+        QTest::newRow("exactly on tolerance goes") << bend << 0.5 << QList<int>{0, 2};
+        QTest::newRow("just over tolerance stays") << bend << 0.49 << QList<int>{0, 1, 2};
         // Behind the start the distance is to the start itself, not to the line.
         QTest::newRow("behind the start measured to the end point")
-            << QList<QPointF>{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
+            << P{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
         QTest::newRow("start and end equal")
-            << QList<QPointF>{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5
-            << QList<int>{0, 2, 3};
+            << P{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5 << QList<int>{0, 2, 3};
     }
     void simplify()
     {
@@ -292,8 +291,7 @@ private slots:
     void frameForHeading()
     {
         QFETCH(double, heading);
-        QFETCH(int, frame);
-        QCOMPARE(SpriteStrip::frameForHeading(heading), frame);
+        QTEST(SpriteStrip::frameForHeading(heading), "frame");
     }
 
     void invalidColourDrawnInFallback()

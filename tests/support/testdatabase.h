@@ -110,12 +110,11 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
     if (level >= 3)
         sql << "create table prefs (id INTEGER primary key, loadmaps int)"
             << QStringLiteral("insert into prefs (id, loadmaps) values (1, %1)").arg(prefs.at(0));
-    const char *later[] = {"autoload", "loadinterval", "lookforupdate"};
+    const QStringList later{"autoload", "loadinterval", "lookforupdate"};
     for (int i = 1; i < 4 && level >= 3 + i; ++i)
-        sql << QStringLiteral("alter table prefs add column %1 int").arg(later[i - 1])
+        sql << "alter table prefs add column " + later[i - 1] + " int"
             << QStringLiteral("update prefs set %1=%2 where id=1")
-                   .arg(later[i - 1])
-                   .arg(prefs.at(i));
+                   .arg(later[i - 1], QString::number(prefs.at(i)));
     return sql;
 }
 
