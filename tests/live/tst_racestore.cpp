@@ -76,9 +76,8 @@ private slots:
     {
         // A gap below the highest id is not reused.
         QVERIFY(m_db->exec({"INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)"}));
-        Race named = liveRace;
-        named.name = QStringLiteral("  Kieler Woche Live  ");
-        const Inserted r = RaceStore::insert(named);
+        const Inserted r = RaceStore::insert(
+            {0, 30, 300, QStringLiteral("  Kieler Woche Live  "), liveRace.start, liveRace.end});
         QCOMPARE(r.status, Inserted::Inserted);
         QCOMPARE(r.stored, stored(liveRace, 8));
         QCOMPARE(m_db->scalar("SELECT name||von||'-'||bis||showcompletetracks FROM regatta "

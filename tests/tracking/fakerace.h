@@ -5,10 +5,6 @@
 #include "store/boatstore.h"
 #include "tracking/trackingclient.h"
 
-#include <QObject>
-
-#include <algorithm>
-
 // Plays the current race for the tracking client: keeps the boats as plain
 // records, reads them from the database as the race does, applies what the
 // client stored and counts the lamp like the window.

@@ -5,11 +5,9 @@
 
 #include "testdatabase.h"
 
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <cmath>
-#include <memory>
 
 using namespace Tracking;
 
