@@ -193,16 +193,13 @@ private slots:
         const qint64 start = 1700000000, end = 1700086400;
         const auto row = [&](const char *tag, const std::function<void(RaceInput &)> &change,
                              const QStringList &messages) {
-            RaceInput in{QStringLiteral("Kieler Woche"), QStringLiteral("30"),
-                         QStringLiteral("300"), start, end};
+            RaceInput in{"Kieler Woche", "30", "300", start, end};
             change(in);
             QTest::newRow(tag) << in << messages;
         };
         row("good", [](RaceInput &) {}, {});
-        row("numbers with spaces", [](RaceInput &in) { in.eventText = QStringLiteral(" 31 "); },
-            {});
-        row("blank name", [](RaceInput &in) { in.name = QStringLiteral("  "); },
-            {RaceStore::emptyNameMessage()});
+        row("numbers with spaces", [](RaceInput &in) { in.eventText = " 31 "; }, {});
+        row("blank name", [](RaceInput &in) { in.name = "  "; }, {RaceStore::emptyNameMessage()});
         for (const char *bad : {"", "0", "+3", "1.5", "1e3"}) {
             const QString text = QString::fromLatin1(bad);
             row(qPrintable(QStringLiteral("event '%1'").arg(text)),

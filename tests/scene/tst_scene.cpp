@@ -392,10 +392,9 @@ private slots:
         QVERIFY(countPixels(image, image.rect(), red) > 10);
         // The line between the circles in the gate colour.
         image = render(scene, QRect(0, 0, 800, 600));
-        const QColor line = QColor::fromRgba(gate->lineColour());
         QCOMPARE(gate->lineColour(), QRgb(0xFFFA6464));
-        QVERIFY(countPixels(image, QRect(195, 195, 10, 10), [&](QColor c) { return c == line; }) >
-                5);
+        const auto line = [&](QColor c) { return c == QColor::fromRgba(gate->lineColour()); };
+        QVERIFY(countPixels(image, QRect(195, 195, 10, 10), line) > 5);
     }
 };
 
