@@ -10,46 +10,19 @@
 using Database::SchemaResult;
 using namespace Qt::StringLiterals;
 
-namespace
-{
-
-// Tables and columns of a file, without rows.
-QStringList schemaOf(const QString &path)
-{
-    return SchemaFixture::dump(path, false);
-}
-
-// Counts the statements of the schema work; false stops it before statement abortAt.
-Database::StatementHook counter(int *seen, int abortAt = -1)
-{
-    *seen = 0;
-    return [seen, abortAt](const QString &) { return (*seen)++ != abortAt; };
-}
-
-// Child mode: runs the schema work on VELMARO_CRASH_DB and dies without any
-// clean-up just before statement VELMARO_CRASH_AT, like a killed process.
-int crashChild()
-{
-    const Database::OpenResult opened = Database::open(qEnvironmentVariable("VELMARO_CRASH_DB"));
-    int seen = 0;
-    const int crashAt = qEnvironmentVariableIntValue("VELMARO_CRASH_AT");
-    if (opened.ok)
-        Database::ensureSchema(opened.existed, [&](const QString &) {
-            if (seen++ == crashAt)
-                std::_Exit(3);
-            return true;
-        });
-    return 2;
-}
-
-} // namespace
-
 class TestSchema : public QObject
 {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
-    QStringList m_newest; // schema of a new file
+    QStringList m_newest; // tables and columns of a new file
+
+    // Counts the statements of the schema work; false stops it before statement abortAt.
+    static Database::StatementHook counter(int *seen, int abortAt = -1)
+    {
+        *seen = 0;
+        return [seen, abortAt](const QString &) { return (*seen)++ != abortAt; };
+    }
 
 private slots:
     void initTestCase()
@@ -59,7 +32,7 @@ private slots:
         QVERIFY(Database::open(dir.filePath("new.db")).ok);
         QCOMPARE(Database::ensureSchema(false), SchemaResult::Created);
         Database::close();
-        m_newest = schemaOf(dir.filePath("new.db"));
+        m_newest = SchemaFixture::dump(dir.filePath("new.db"), false);
     }
     void init()
     {
@@ -80,7 +53,6 @@ private slots:
         QCOMPARE(box.icon, QMessageBox::Information);
         QCOMPARE(box.title + box.text,
                  u"Initialisierung...Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s);
-
         // Declarations and first rows word for word, as later versions will read them.
         QCOMPARE(SchemaFixture::scalar(path, "SELECT sql FROM sqlite_master WHERE name='prefs'"),
                  u"CREATE TABLE prefs (id INTEGER primary key, loadmaps int, autoload int, "
@@ -107,7 +79,6 @@ private slots:
         QTest::addColumn<int>("fromVersion");
         QTest::addColumn<int>("finalVersion");
         QTest::addColumn<QString>("kept"); // prefs, complete tracks of race 1, lastget of boat 501
-
         QTest::newRow("version 1") << "1" << 6 << 1 << 7 << "1|1|5|1 0 0";
         QTest::newRow("no version row") << "noVersionRow" << 6 << 0 << 7 << "1|1|5|1 0 0";
         QTest::newRow("no version table") << "noVersionTable" << 6 << 0 << 7 << "1|1|5|1 0 0";
@@ -130,13 +101,12 @@ private slots:
                  boxCount > 0 ? SchemaResult::Migrated : SchemaResult::Current);
         QCOMPARE(statements > 0, boxCount > 0);
         QCOMPARE(boxes.count(), boxCount);
-        for (const auto &box : boxes.boxes()) {
-            QCOMPARE(box.title, u"Update..."_s);
-            QCOMPARE(box.text, u"Die Datenbank wird von Version %1 auf die neueste Version 7 "
-                               "aktualisiert.\n\n"_s.arg(fromVersion));
-        }
+        for (const auto &box : boxes.boxes())
+            QCOMPARE(box.title + box.text,
+                     u"Update...Die Datenbank wird von Version %1 auf die "
+                     "neueste Version 7 aktualisiert.\n\n"_s.arg(fromVersion));
         QTEST(Database::storedVersion(), "finalVersion");
-        QCOMPARE(schemaOf(m_path), m_newest);
+        QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
         QTEST(SchemaFixture::scalar(m_path,
                                     "SELECT loadmaps || '|' || autoload || '|' || loadinterval || "
                                     "'|' || lookforupdate || (SELECT ' ' || showcompletetracks "
@@ -145,10 +115,9 @@ private slots:
                   .toString()
                   .remove("true2"),
               "kept");
-        QCOMPARE(SchemaFixture::scalar(m_path, "SELECT count(*) FROM prefs").toInt(), 1);
-        QCOMPARE(SchemaFixture::scalar(m_path, "SELECT von || '-' || bis FROM regatta WHERE id=2"),
-                 u"1302905280-1303509600"_s);
-
+        QCOMPARE(SchemaFixture::scalar(m_path, "SELECT (SELECT count(*) FROM prefs) || ' ' || von "
+                                               "|| '-' || bis FROM regatta WHERE id=2"),
+                 u"1 1302905280-1303509600"_s);
         // Done once: the next start neither asks nor changes anything.
         const QStringList after = SchemaFixture::dump(m_path);
         boxes.clear();
@@ -209,7 +178,7 @@ private slots:
         QVERIFY(opened.ok);
         QVERIFY(Database::ensureSchema(opened.existed) != SchemaResult::Failed);
         QCOMPARE(Database::storedVersion(), 7);
-        QCOMPARE(schemaOf(m_path), m_newest);
+        QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
     }
 
     void unusableFilesLeftUntouched_data()
@@ -229,7 +198,6 @@ private slots:
         QVERIFY(!opened.ok && !opened.error.isEmpty());
         QVERIFY(!QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"velmaro.db"});
-
         // A folder where the file should be; a file where a folder should be.
         QVERIFY(QDir(m_dir->path()).mkpath(u"folder/velmaro.db"_s));
         QVERIFY(!Database::open(m_dir->filePath(u"folder/velmaro.db"_s)).ok);
@@ -237,13 +205,61 @@ private slots:
         QVERIFY(file.seek(0));
         QCOMPARE(file.readAll(), bytes);
     }
+
+    // The real program of the build on a bad data folder.
+    void programEndsWithStatus1_data()
+    {
+        QTest::addColumn<bool>("textFile"); // else the data folder cannot be created
+        QTest::newRow("text file as database") << true;
+        QTest::newRow("folder cannot be created") << false;
+    }
+    void programEndsWithStatus1()
+    {
+        QFETCH(bool, textFile);
+        ChildProgram program;
+        const QByteArray text("loadmaps=1\nautoload=1\n");
+        const QString blocker = QDir(program.home()).filePath("blocker");
+        QFile file(textFile ? program.databasePath() : blocker);
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()) && file.open(QIODevice::ReadWrite) &&
+                file.write(text) == text.size() && file.flush());
+        if (!textFile)
+            program.setEnv("XDG_DATA_HOME", QDir(blocker).filePath("data"));
+        // Tiles, version and feed all go to a loopback port nothing listens on.
+        for (const char *s : {"VELMARO_TRACKING_URL", "VELMARO_DOWNLOAD_URL", "VELMARO_TILE_URL"})
+            program.setEnv(s, u"http://127.0.0.1:1"_s);
+        QVERIFY(program.start(ChildProgram::buildProgram(u"velmaro"_s)));
+        QVERIFY(program.process().waitForFinished(30000));
+        QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process().exitCode(), 1);
+        QCOMPARE(program.boxLines(),
+                 QStringList{u"Critical\tCannot open database\tUnable to establish a database "
+                             "connection to %1\\nThis example needs SQLite support. Please read "
+                             "the Qt SQL driver documentation for information how to build it."
+                             "\\n\\nClick Cancel to exit.\t\tCancel\tCancel"_s.arg(
+                                 program.databasePath())});
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), text);
+    }
 };
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("VELMARO_CRASH_DB"))
-        return crashChild();
+    // Child mode: runs the schema work on VELMARO_CRASH_DB and dies without any
+    // clean-up just before statement VELMARO_CRASH_AT, like a killed process.
+    if (qEnvironmentVariableIsSet("VELMARO_CRASH_DB")) {
+        const Database::OpenResult opened =
+            Database::open(qEnvironmentVariable("VELMARO_CRASH_DB"));
+        int seen = 0;
+        const int crashAt = qEnvironmentVariableIntValue("VELMARO_CRASH_AT");
+        if (opened.ok)
+            Database::ensureSchema(opened.existed, [&](const QString &) {
+                if (seen++ == crashAt)
+                    std::_Exit(3);
+                return true;
+            });
+        return 2;
+    }
     TestSchema test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

@@ -1,6 +1,3 @@
-// The race actions of the window, offscreen: a race entry chooses only its
-// race, a removed one is gone from the menu and the database, and a late boat
-// list of a removed race is not stored.
 #include "app/startup.h"
 #include "demoserver.h"
 #include "store/racestore.h"
@@ -9,24 +6,19 @@
 #include <QtNetwork>
 #include <QtTest>
 
-namespace
-{
-
 constexpr qint64 anchor = 1700000000; // the demo's live race runs 3 h before to a day after
-qint64 g_now = anchor;
-
-} // namespace
 
 class TestRaceActions : public QObject
 {
     Q_OBJECT
-
     UiTest::Window f;
     std::unique_ptr<DemoServer> m_server;
 
-    int addRace(const QString &name, int eventId, int taskId, qint64 start, qint64 end)
+    // A race that started `ago` seconds before the anchor and ends an hour after it.
+    int addRace(const QString &name, int eventId, int taskId, qint64 ago)
     {
-        const RaceStore::InsertResult r = RaceStore::insert({0, eventId, taskId, name, start, end});
+        const RaceStore::InsertResult r =
+            RaceStore::insert({0, eventId, taskId, name, anchor - ago, anchor + 3600});
         return r.status == RaceStore::InsertResult::Inserted ? r.stored.id : 0;
     }
     bool waitIdle()
@@ -43,18 +35,17 @@ private slots:
     {
         Startup::setIdentity();
         UiTest::installAssets();
-        Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(g_now); });
+        Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(anchor); });
     }
 
     void init()
     {
-        g_now = anchor;
         DemoServer::Options options;
         options.quiet = true;
         options.boatsPerRace = 4;
         options.liveAnchor = anchor;
         m_server = std::make_unique<DemoServer>(options);
-        m_server->setClock([] { return g_now; });
+        m_server->setClock([] { return anchor; });
         QVERIFY(m_server->listen(0) != 0);
         QVERIFY(f.open({"UPDATE prefs SET loadmaps=0, autoload=1"}, QSize(900, 700)));
         f.window->tracking()->setBaseUrl(m_server->baseUrl());
@@ -71,9 +62,8 @@ private slots:
     {
         // "Live & Co" starts with "Live"; its entry must not also select
         // "Live", and its "&" is not a shortcut marker.
-        const int first = addRace(QStringLiteral("Live"), 61, 1, anchor - 7200, anchor + 3600);
-        const int second =
-            addRace(QStringLiteral("Live & Co"), 62, 1, anchor - 3600, anchor + 3600);
+        const int first = addRace("Live", 61, 1, 7200);
+        const int second = addRace("Live & Co", 62, 1, 3600);
         f.start();
         const QList<QAction *> races = f.window->raceActions();
         QVERIFY(races.at(0)->iconText().startsWith(QStringLiteral("Live & Co (")));
@@ -86,13 +76,12 @@ private slots:
 
     void removingCurrentRaceSelectsAnother()
     {
-        const int id = addRace(QStringLiteral("Weg damit"), 30, 300, anchor - 3600, anchor + 3600);
+        const int id = addRace("Weg damit", 30, 300, 3600);
         f.start();
         f.window->refreshRaces(id);
         QCOMPARE(f.regatta->id(), id);
         QVERIFY(waitIdle());
         QVERIFY(f.db->count("track", "regatta_id=30") > 0);
-
         f.boxes->queueAnswer(QMessageBox::Yes);
         f.window->removeRaceAction()->trigger();
         QCOMPARE(f.boxes->count(), 1);
@@ -100,20 +89,19 @@ private slots:
                      f.db->count("ship", "regatta_id=30") + f.db->count("track", "regatta_id=30"),
                  0);
         QCOMPARE(f.window->raceActions().size(), 2); // the seeded races
-        // The newest remaining race takes over.
-        QCOMPARE(f.regatta->id(), 2);
+        QCOMPARE(f.regatta->id(), 2);                // the newest remaining race takes over
         QVERIFY(!f.window->removeRaceAction()->isEnabled());
         QVERIFY(waitIdle());
     }
 
     void lateBoatListOfRemovedRaceIsNotStored()
     {
-        m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 300);
-        const int id = addRace(QStringLiteral("Kurz"), 30, 300, anchor - 3600, anchor + 3600);
+        m_server->setFault("getBoats", DemoServer::Fault::Delay, 300);
+        const int id = addRace("Kurz", 30, 300, 3600);
         f.start();
         QVERIFY(waitIdle());
         f.window->refreshRaces(id);
-        QCOMPARE(m_server->requestCount(QStringLiteral("getBoats")), 1); // under way
+        QCOMPARE(m_server->requestCount("getBoats"), 1); // under way
         f.boxes->queueAnswer(QMessageBox::Yes);
         QVERIFY(f.window->removeRaceWithId(id));
         QVERIFY(waitIdle());

@@ -25,12 +25,6 @@ const Race liveRace{
     0, 30, 300, QStringLiteral("Kieler Woche Live"), 1700000000 - 10800, 1700000000 + 86400};
 const Race second{0, 31, 1, QStringLiteral("Zweite"), 1800000000, 1800003600};
 
-Race stored(Race race, int id)
-{
-    race.id = id;
-    return race;
-}
-
 } // namespace
 
 class TestRaceStore : public QObject
@@ -38,6 +32,7 @@ class TestRaceStore : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestDatabase> m_db;
+    static Race stored(Race race, int id) { return race.id = id, race; }
 
     // Boats and fixes stored under an event number, as the ingest leaves them.
     bool addBoats(int eventId, int boats, int fixesPerBoat)
@@ -77,13 +72,12 @@ private slots:
     }
     void cleanup() { m_db.reset(); }
 
-    void insertListsNewestStartFirst()
+    void insertListsNewestStartFirstAndRefusesKnownOrMalformed()
     {
         // A gap below the highest id is not reused.
         QVERIFY(m_db->exec({"INSERT INTO regatta VALUES (7, 40, 1, 'Alt', 100, 200, 1)"}));
-        Race named = liveRace;
-        named.name = QStringLiteral("  Kieler Woche Live  ");
-        const Inserted r = RaceStore::insert(named);
+        const Inserted r = RaceStore::insert(
+            {0, 30, 300, QStringLiteral("  Kieler Woche Live  "), liveRace.start, liveRace.end});
         QCOMPARE(r.status, Inserted::Inserted);
         QCOMPARE(r.stored, stored(liveRace, 8));
         QCOMPARE(m_db->scalar("SELECT name||von||'-'||bis||showcompletetracks FROM regatta "
@@ -95,29 +89,15 @@ private slots:
         QVERIFY(!RaceStore::isSeeded(list.at(0)) && RaceStore::isSeeded(list.at(1)));
         QCOMPARE(RaceStore::knownPairs(),
                  (QList<RacePair>{{30, 300}, {21, 120}, {10, 88}, {40, 1}}));
-    }
-
-    void insertRefusesKnownPairAndMalformedRecord_data()
-    {
-        QTest::addColumn<Race>("race");
-        QTest::addColumn<int>("status");
-        Race r = liveRace;
-        r.eventId = 10;
-        r.taskId = 88;
-        QTest::newRow("seeded pair") << r << int(Inserted::Duplicate);
-        r = liveRace;
-        r.end = r.start;
-        QTest::newRow("end at start") << r << int(Inserted::Invalid);
-        r = liveRace;
-        r.taskId = 0;
-        QTest::newRow("task 0") << r << int(Inserted::Invalid);
-    }
-    void insertRefusesKnownPairAndMalformedRecord()
-    {
-        QFETCH(Race, race);
-        QFETCH(int, status);
-        QCOMPARE(int(RaceStore::insert(race).status), status);
-        QCOMPARE(m_db->count("regatta"), 2);
+        // A known pair or a malformed record is refused.
+        const auto status = [](int eventId, int taskId, qint64 end) {
+            return RaceStore::insert({0, eventId, taskId, liveRace.name, liveRace.start, end})
+                .status;
+        };
+        QCOMPARE(status(10, 88, liveRace.end), Inserted::Duplicate);  // the seeded pair
+        QCOMPARE(status(30, 300, liveRace.start), Inserted::Invalid); // end at start
+        QCOMPARE(status(30, 0, liveRace.end), Inserted::Invalid);
+        QCOMPARE(m_db->count("regatta"), 4);
     }
 
     void importAddsOnlyUnknownWellFormedRaces()
@@ -125,7 +105,6 @@ private slots:
         const Race seeded{0, 10, 88, QStringLiteral("Anderer Name"), 1, 2};
         const Race broken{0, 32, 1, QStringLiteral("Kaputt"), 1800003600, 1800000000};
         const QVector<Race> list{seeded, liveRace, broken, liveRace, second};
-
         const RaceStore::ImportResult r = RaceStore::importRaces(list);
         QVERIFY(r.ok);
         QCOMPARE(r.added, (QVector<Race>{stored(liveRace, 3), stored(second, 4)}));
@@ -133,7 +112,6 @@ private slots:
         // The seeded race keeps its name.
         QCOMPARE(m_db->scalar("SELECT name FROM regatta WHERE id=1").toString(),
                  QStringLiteral("Dorur Izadidiva Dazidevire 2010"));
-
         const RaceStore::ImportResult again = RaceStore::importRaces(list);
         QVERIFY(again.ok && again.added.isEmpty());
         QCOMPARE(again.known, 4);
@@ -143,32 +121,25 @@ private slots:
     void removeLeavesNoBoatsOrFixes()
     {
         const int id = RaceStore::insert(liveRace).stored.id;
-        QVERIFY(addBoats(30, 3, 5));
-        QVERIFY(addBoats(10, 2, 4));
+        // Boats and fixes carry only the event number: another task of event 10
+        // shares them with the seeded race, so removing it must not take them.
+        const int other = RaceStore::insert({0, 10, 89, QStringLiteral("Zweite Wettfahrt"),
+                                             1270800000, 1270900000})
+                              .stored.id;
+        QVERIFY(addBoats(30, 3, 5) && addBoats(10, 2, 4));
         QCOMPARE(RaceStore::remove(1).status, Removed::Seeded);
         QCOMPARE(RaceStore::remove(2).status, Removed::Seeded);
-        const Removed r = RaceStore::remove(id);
-        QCOMPARE(r.status, Removed::Removed);
-        QCOMPARE(r.boats, 3);
-        QCOMPARE(r.fixes, 15);
+        const auto remove = [](int id) {
+            const Removed r = RaceStore::remove(id);
+            return std::tuple(int(r.status), r.boats, r.fixes);
+        };
+        QCOMPARE(remove(other), std::tuple(int(Removed::Removed), 0, 0));
+        QCOMPARE(counts(10), (QList<int>{1, 2, 8}));
+        QCOMPARE(remove(id), std::tuple(int(Removed::Removed), 3, 15));
         QCOMPARE(counts(30), (QList<int>{0, 0, 0}));
         QCOMPARE(counts(10), (QList<int>{1, 2, 8}));
         QCOMPARE(m_db->count("regatta"), 2); // the seeded races
         QCOMPARE(RaceStore::remove(id).status, Removed::NotFound);
-    }
-
-    void removeKeepsBoatsOfAnotherTaskOfTheEvent()
-    {
-        // Boats and fixes carry only the event number: another task of event 10
-        // shares them with the seeded race, so removing it must not take them.
-        const int id = RaceStore::insert(
-                           {0, 10, 89, QStringLiteral("Zweite Wettfahrt"), 1270800000, 1270900000})
-                           .stored.id;
-        QVERIFY(addBoats(10, 2, 3));
-        const Removed r = RaceStore::remove(id);
-        QCOMPARE(r.status, Removed::Removed);
-        QCOMPARE(r.boats, 0);
-        QCOMPARE(counts(10), (QList<int>{1, 2, 6}));
     }
 
     void removeFailureRollsEverythingBack()
@@ -180,7 +151,6 @@ private slots:
                             "SELECT RAISE(ABORT, 'gesperrt'); END"}));
         QCOMPARE(RaceStore::remove(id).status, Removed::Failed);
         QCOMPARE(counts(30), (QList<int>{1, 2, 6}));
-
         QVERIFY(m_db->exec({"DROP TRIGGER keep"}));
         QCOMPARE(RaceStore::remove(id).status, Removed::Removed);
         QCOMPARE(counts(30), (QList<int>{0, 0, 0}));
@@ -201,22 +171,19 @@ private slots:
         QFETCH(int, pref);
         QFETCH(int, interval);
         QVERIFY(m_db->exec({QStringLiteral("UPDATE prefs SET loadinterval=%1").arg(interval)}));
-        if (pref < 0) {
-            QVERIFY(m_db->exec({"DELETE FROM prefs"}));
-            const Preferences p = Preferences::load();
-            QVERIFY(!p.has(Pref::LoadMaps) && !p.has(Pref::Autoload) &&
-                    !p.has(Pref::LookForUpdate));
-            QVERIFY(!p.loadMaps && !p.autoload && p.lookForUpdate);
-            QTEST(p.pollInterval, "minutes");
-            return;
-        }
-        QVERIFY(Preferences::set(Pref(pref), false));
-        QCOMPARE(Preferences::read(Pref(pref)), std::optional<bool>(false));
+        QVERIFY(pref < 0 ? m_db->exec({"DELETE FROM prefs"}) : Preferences::set(Pref(pref), false));
         const Preferences p = Preferences::load();
+        QTEST(p.pollInterval, "minutes");
+        // Without a row: none stored, and the defaults.
+        QVERIFY(pref >= 0 ||
+                (!p.has(Pref::LoadMaps) && !p.has(Pref::Autoload) && !p.has(Pref::LookForUpdate) &&
+                 !p.loadMaps && !p.autoload && p.lookForUpdate));
+        if (pref < 0)
+            return;
+        QCOMPARE(Preferences::read(Pref(pref)), std::optional<bool>(false));
         const bool loaded[] = {p.loadMaps, p.autoload, p.lookForUpdate};
         QCOMPARE(loaded[0] + loaded[1] + loaded[2], 2);
         QVERIFY(!loaded[pref]);
-        QTEST(p.pollInterval, "minutes");
     }
 
     void validate_data()
@@ -226,16 +193,13 @@ private slots:
         const qint64 start = 1700000000, end = 1700086400;
         const auto row = [&](const char *tag, const std::function<void(RaceInput &)> &change,
                              const QStringList &messages) {
-            RaceInput in{QStringLiteral("Kieler Woche"), QStringLiteral("30"),
-                         QStringLiteral("300"), start, end};
+            RaceInput in{"Kieler Woche", "30", "300", start, end};
             change(in);
             QTest::newRow(tag) << in << messages;
         };
         row("good", [](RaceInput &) {}, {});
-        row("numbers with spaces", [](RaceInput &in) { in.eventText = QStringLiteral(" 31 "); },
-            {});
-        row("blank name", [](RaceInput &in) { in.name = QStringLiteral("  "); },
-            {RaceStore::emptyNameMessage()});
+        row("numbers with spaces", [](RaceInput &in) { in.eventText = " 31 "; }, {});
+        row("blank name", [](RaceInput &in) { in.name = "  "; }, {RaceStore::emptyNameMessage()});
         for (const char *bad : {"", "0", "+3", "1.5", "1e3"}) {
             const QString text = QString::fromLatin1(bad);
             row(qPrintable(QStringLiteral("event '%1'").arg(text)),
@@ -268,12 +232,10 @@ private slots:
         const RaceStore::Validation v = RaceStore::validate(input, {{10, 88}, {21, 120}});
         QCOMPARE(v.messages, messages);
         QCOMPARE(v.ok(), messages.isEmpty());
-        if (v.ok()) {
-            QCOMPARE(v.race.name, input.name.trimmed());
-            QCOMPARE(v.race.eventId, input.eventText.trimmed().toInt());
-            QCOMPARE(v.race.taskId, input.taskText.toInt());
-            QCOMPARE(v.race.start, input.start);
-        }
+        if (v.ok())
+            QCOMPARE(std::tuple(v.race.name, v.race.eventId, v.race.taskId, v.race.start),
+                     std::tuple(input.name.trimmed(), input.eventText.trimmed().toInt(),
+                                input.taskText.toInt(), input.start));
         // Nothing is stored by checking.
         QCOMPARE(m_db->count("regatta"), 2);
     }
@@ -285,33 +247,30 @@ private slots:
         MessageRecorder boxes;
         const QDateTime start(QDate(2026, 6, 20), QTime(10, 30), Qt::LocalTime);
         const QDateTime end(QDate(2026, 6, 21), QTime(18, 0), Qt::LocalTime);
-        {
-            RegattaDialog dialog;
-            fill(dialog, QString(), QStringLiteral("21"), QStringLiteral("3,5"), end, start);
-            QVERIFY(!dialog.submit());
-            QCOMPARE(dialog.messageLabel()->text(),
-                     QStringList({RaceStore::emptyNameMessage(), RaceStore::badTaskMessage(),
-                                  RaceStore::endBeforeStartMessage()})
-                         .join(QLatin1Char('\n')));
-            fill(dialog, QStringLiteral("Noch einmal"), QStringLiteral("21"), QStringLiteral("120"),
-                 start, end);
-            QVERIFY(!dialog.submit());
-            QCOMPARE(dialog.messageLabel()->text(), RaceStore::duplicateMessage(21, 120));
-            QCOMPARE(dialog.result(), int(QDialog::Rejected));
-            QCOMPARE(m_db->count("regatta"), 2);
-        }
         RegattaDialog dialog;
+        fill(dialog, QString(), QStringLiteral("21"), QStringLiteral("3,5"), end, start);
+        QVERIFY(!dialog.submit());
+        QCOMPARE(dialog.messageLabel()->text(),
+                 QStringList({RaceStore::emptyNameMessage(), RaceStore::badTaskMessage(),
+                              RaceStore::endBeforeStartMessage()})
+                     .join(QLatin1Char('\n')));
+        fill(dialog, QStringLiteral("Noch einmal"), QStringLiteral("21"), QStringLiteral("120"),
+             start, end);
+        QVERIFY(!dialog.submit());
+        QCOMPARE(dialog.messageLabel()->text(), RaceStore::duplicateMessage(21, 120));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(m_db->count("regatta"), 2);
         fill(dialog, QStringLiteral(" Kieler Woche "), QStringLiteral("30"), QStringLiteral(" 300"),
              start, end);
         QVERIFY(dialog.submit());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.addedRace().id, 3);
-        QCOMPARE(m_db->scalar("SELECT name||'|'||event_id||'|'||task_id||'|'||von||'|'||bis||'|'||"
-                              "showcompletetracks FROM regatta WHERE id=3")
-                     .toString(),
-                 QStringLiteral("Kieler Woche|30|300|%1|%2|0")
-                     .arg(start.toSecsSinceEpoch())
-                     .arg(end.toSecsSinceEpoch()));
+        const Race added{3,
+                         30,
+                         300,
+                         QStringLiteral("Kieler Woche"),
+                         start.toSecsSinceEpoch(),
+                         end.toSecsSinceEpoch()};
+        QVERIFY(dialog.addedRace() == added && RaceStore::races().first() == added);
         QCOMPARE(boxes.count(), 0); // nothing here may ever block on a box
     }
 };

@@ -9,7 +9,6 @@ Q_DECLARE_METATYPE(GeoPoint)
 
 namespace
 {
-
 bool near(const GeoPoint &a, const GeoPoint &b, double tolerance)
 {
     return std::abs(a.lat() - b.lat()) < tolerance && std::abs(a.lng() - b.lng()) < tolerance;
@@ -20,10 +19,7 @@ QByteArray text(const GeoPoint &p)
     return QStringLiteral("%1, %2").arg(p.lat(), 0, 'f', 9).arg(p.lng(), 0, 'f', 9).toLatin1();
 }
 
-const double inf = HUGE_VAL;
-const double notANumber = std::nan("");
 const double maxLat = 85.0511287798066;
-
 } // namespace
 
 // Tile grid, view layout and the great-circle helpers, against values worked
@@ -34,25 +30,23 @@ class TestGeo : public QObject
 private slots:
     void tileIndexAt_data()
     {
-        QTest::addColumn<double>("lat");
-        QTest::addColumn<double>("lng");
+        QTest::addColumn<QPointF>("latLng");
         QTest::addColumn<int>("zoom");
         QTest::addColumn<QPoint>("tile");
-        QTest::newRow("Kornati z10") << 43.98 << 15.366 << 10 << QPoint(555, 372);
-        QTest::newRow("antimeridian, one past") << 10.0 << 180.0 << 10 << QPoint(1024, 483);
-        QTest::newRow("south edge") << -85.0511 << 0.0 << 15 << QPoint(16384, 32767);
-        QTest::newRow("beyond south edge") << -85.06 << 0.0 << 10 << QPoint(512, 1024);
+        QTest::newRow("Kornati z10") << QPointF(43.98, 15.366) << 10 << QPoint(555, 372);
+        QTest::newRow("antimeridian, one past") << QPointF(10, 180) << 10 << QPoint(1024, 483);
+        QTest::newRow("south edge") << QPointF(-85.0511, 0) << 15 << QPoint(16384, 32767);
+        QTest::newRow("beyond south edge") << QPointF(-85.06, 0) << 10 << QPoint(512, 1024);
         // Truncation toward zero: just outside the grid is still column or row 0.
         QTest::newRow("half a tile west")
-            << 10.0 << -180.0 - 0.5 * 360.0 / 1024 << 10 << QPoint(0, 483);
-        QTest::newRow("beyond north edge") << 85.06 << 0.0 << 10 << QPoint(512, 0);
+            << QPointF(10, -180.0 - 0.5 * 360.0 / 1024) << 10 << QPoint(0, 483);
+        QTest::newRow("beyond north edge") << QPointF(85.06, 0) << 10 << QPoint(512, 0);
     }
     void tileIndexAt()
     {
-        QFETCH(double, lat);
-        QFETCH(double, lng);
+        QFETCH(QPointF, latLng);
         QFETCH(int, zoom);
-        QTEST(Geo::tileIndexAt(lat, lng, double(1 << zoom)), "tile");
+        QTEST(Geo::tileIndexAt(latLng.x(), latLng.y(), double(1 << zoom)), "tile");
         const QPointF p = Geo::tilePosition(43.98, 15.366, 1024.0);
         QVERIFY(std::abs(p.x() - 555.7077333) < 1e-6 && std::abs(p.y() - 372.4256600) < 1e-6);
         // Tile edges: the grid's corners, and neighbours sharing theirs exactly.
@@ -96,26 +90,24 @@ private slots:
 
     void centreClamped_data()
     {
-        QTest::addColumn<double>("lat");
-        QTest::addColumn<double>("lng");
+        QTest::addColumn<QPointF>("latLng");
         QTest::addColumn<GeoPoint>("expected");
         const GeoPoint start(42.986766, 16.0203);
-        QTest::newRow("edges kept") << maxLat << 180.0 << GeoPoint(maxLat, 180);
-        QTest::newRow("north of the pole") << 91.0 << 0.0 << GeoPoint(maxLat, 0);
-        QTest::newRow("far south") << -1e308 << 15.0 << GeoPoint(-maxLat, 15);
-        QTest::newRow("east of the antimeridian") << 10.0 << 190.0 << GeoPoint(10, -170);
-        QTest::newRow("one and a half turns west") << 10.0 << -540.0 << GeoPoint(10, -180);
-        QTest::newRow("NaN latitude") << notANumber << 15.0 << start;
-        QTest::newRow("infinite longitude") << 10.0 << inf << start;
+        QTest::newRow("edges kept") << QPointF(maxLat, 180) << GeoPoint(maxLat, 180);
+        QTest::newRow("north of the pole") << QPointF(91, 0) << GeoPoint(maxLat, 0);
+        QTest::newRow("far south") << QPointF(-1e308, 15) << GeoPoint(-maxLat, 15);
+        QTest::newRow("east of the antimeridian") << QPointF(10, 190) << GeoPoint(10, -170);
+        QTest::newRow("one and a half turns west") << QPointF(10, -540) << GeoPoint(10, -180);
+        QTest::newRow("NaN latitude") << QPointF(std::nan(""), 15) << start;
+        QTest::newRow("infinite longitude") << QPointF(10, HUGE_VAL) << start;
     }
     void centreClamped()
     {
-        QFETCH(double, lat);
-        QFETCH(double, lng);
+        QFETCH(QPointF, latLng);
         QFETCH(GeoPoint, expected);
         MapProjection p;
         p.setCentre(42.986766, 16.0203);
-        p.setCentre(lat, lng);
+        p.setCentre(latLng.x(), latLng.y());
         QVERIFY2(near(p.centre(), expected, 1e-12), text(p.centre()));
         // The zoom is clamped to the tile grid's levels likewise.
         for (const auto &[zoom, clamped] :
@@ -152,8 +144,8 @@ private slots:
         const double got = Geo::bearingTo(a, b);
         QVERIFY2(std::abs(got - bearing) < 1e-6 && got < 360.0,
                  qPrintable(QString::number(got, 'g', 17)));
-        QVERIFY(std::abs(Geo::distanceKm(a, b) - km) < 1e-6);
-        QVERIFY(std::abs(Geo::distanceKm(b, a) - km) < 1e-6);
+        QVERIFY(std::abs(Geo::distanceKm(a, b) - km) < 1e-6 &&
+                std::abs(Geo::distanceKm(b, a) - km) < 1e-6);
     }
 
     void destinationAndMidpoint_data()

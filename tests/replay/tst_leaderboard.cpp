@@ -13,7 +13,6 @@
 
 namespace
 {
-
 constexpr double legKm = 111.19492664455873;
 
 QList<CourseGate> meridianCourse()
@@ -41,16 +40,8 @@ LeaderboardBoat boat(int id, const Track *track, const QString &klasse = "A",
                      const QString &nr = "1", double speed = 0.0,
                      std::optional<GeoPoint> position = {})
 {
-    LeaderboardBoat b;
-    b.id = id;
-    b.klasse = klasse;
-    b.startnr = nr;
-    b.name = QStringLiteral("Boot %1").arg(id);
-    b.track = track;
-    b.hasPosition = true;
-    b.position = position ? *position : track->last()->position;
-    b.speedKnots = speed;
-    return b;
+    const GeoPoint at = position ? *position : track->last()->position;
+    return {id, klasse, nr, QStringLiteral("Boot %1").arg(id), track, true, at, speed};
 }
 
 bool near(double a, double b)
@@ -138,23 +129,18 @@ private slots:
 
     void finishedBoatsRankByFinishTime()
     {
-        // 2 crosses the line sooner within its last leg than 1 does, and 1 is
-        // further past the line at the end.
-        Track t1;
-        t1.addPoint(-0.1, 0.0, 0, 0.0);
-        t1.addPoint(2.9, 0.0, 1000, 0.0);
-        t1.addPoint(3.9, 0.0, 2000, 0.0); // crosses at 1100
-        Track t2;
-        t2.addPoint(-0.1, 0.0, 0, 0.0);
-        t2.addPoint(2.1, 0.0, 1000, 0.0);
-        t2.addPoint(3.1, 0.0, 1100, 0.0); // crosses at 1090
+        // 2 crosses the line sooner within its last leg than 1 does (at 1090, not
+        // 1100), and 1 is further past the line at the end.
+        Track t1, t2;
+        for (const auto &[lat, t] : {std::pair{-0.1, 0}, {2.9, 1000}, {3.9, 2000}})
+            t1.addPoint(lat, 0.0, t, 0.0);
+        for (const auto &[lat, t] : {std::pair{-0.1, 0}, {2.1, 1000}, {3.1, 1100}})
+            t2.addPoint(lat, 0.0, t, 0.0);
         const QList<LeaderboardRow> rows =
             board->update({boat(1, &t1, "A", "1"), boat(2, &t2, "A", "2")}, 2000);
-        QCOMPARE(rows[0].id, 2);
         QVERIFY(rows[0].finished);
-        QCOMPARE(rows[0].finishTime, 1090);
-        QCOMPARE(rows[1].finishTime, 1100);
-        QCOMPARE(rows[1].nextGate, -1);
+        QCOMPARE((QList<int>{rows[0].id, rows[0].finishTime, rows[1].finishTime, rows[1].nextGate}),
+                 (QList<int>{2, 1090, 1100, -1}));
     }
 
     void legToShownPositionPassesGateForThatMomentOnly()
@@ -162,12 +148,10 @@ private slots:
         const auto track = makeTrack({{-0.1, 0.0}, {0.8, 0.0}, {1.4, 0.0}});
         // Between the fixes of 600 s and 1200 s: beyond mark Eins at 1000 s.
         auto rows = board->update({boat(1, track.get(), "A", "1", 0.0, GeoPoint(1.2, 0.0))}, 1000);
-        QCOMPARE(rows[0].gatesPassed, 2);
-        QVERIFY(near(rows[0].distanceNextKm, 0.8 * legKm));
+        QVERIFY(rows[0].gatesPassed == 2 && near(rows[0].distanceNextKm, 0.8 * legKm));
         // Back before it at 700 s: the pass was not remembered.
         rows = board->update({boat(1, track.get(), "A", "1", 0.0, GeoPoint(0.9, 0.0))}, 700);
-        QCOMPARE(rows[0].gatesPassed, 1);
-        QVERIFY(near(rows[0].distanceNextKm, 0.1 * legKm));
+        QVERIFY(rows[0].gatesPassed == 1 && near(rows[0].distanceNextKm, 0.1 * legKm));
     }
 
     void timeGoingBackForgetsLaterGatesWithoutRescan()
@@ -181,15 +165,11 @@ private slots:
             return board->update({boat(1, track.get(), "A", "1", 0.0, p->position)}, p->tstamp)[0]
                 .gatesPassed;
         };
-        QCOMPARE(at(40), 4);
-        QCOMPARE(board->fixesExamined(), 41);
-        QCOMPARE(at(20), 2); // fix 20 is lat 1.5: Start and Eins
-        QCOMPARE(at(3), 0);
-        QCOMPARE(board->fixesExamined(), 41);
-        QCOMPARE(at(16), 2); // fix 16 is lat 1.1
-        QCOMPARE(board->fixesExamined(), 41 + 13);
-        QCOMPARE(at(16), 2);
-        QCOMPARE(board->fixesExamined(), 41 + 13);
+        const auto examined = [&] { return board->fixesExamined(); };
+        // Going back needs no scan; forward again scans only the new fixes (left to right).
+        QCOMPARE((QList<qint64>{at(40), examined(), at(20), at(3), examined(), at(16), examined(),
+                                at(16), examined()}),
+                 (QList<qint64>{4, 41, 2, 0, 41, 2, 41 + 13, 2, 41 + 13}));
         // Back to just before the fix that passed Eins: the gate goes with it.
         QCOMPARE(at(40), 4);
         QCOMPARE(at(14), 1);
@@ -198,14 +178,11 @@ private slots:
     void boatWithoutPositionIsListedLast()
     {
         const auto track = makeTrack({{-0.1, 0.0}, {0.5, 0.0}});
-        LeaderboardBoat silent;
-        silent.id = 9;
-        silent.klasse = "A";
-        silent.startnr = "1";
+        const LeaderboardBoat silent{9, "A", "1", {}, nullptr, false, {}, 0.0}; // no track
         const QList<LeaderboardRow> rows =
             board->update({silent, boat(2, track.get(), "A", "2")}, 600);
-        QVERIFY(rows[0].id == 2 && rows[0].rank == 1);
-        QVERIFY(rows[1].id == 9 && rows[1].rank == 0); // unranked
+        QCOMPARE((QList<int>{rows[0].id, rows[0].rank, rows[1].id, rows[1].rank}),
+                 (QList<int>{2, 1, 9, 0})); // 9 unranked
         QVERIFY(std::isnan(rows[1].distanceFinishKm));
     }
 };

@@ -15,32 +15,29 @@
 namespace
 {
 
-MapProjection projection(double lat, double lng, int zoom, int width, int height)
-{
+const auto projection = [](double lat, double lng, int zoom, int width, int height) {
     MapProjection p;
     p.setZoom(zoom);
     p.setCentre(lat, lng);
     p.layout(width, height);
     return p;
-}
+};
 
 // The committed strip, read from the source tree (tests run elsewhere).
-std::shared_ptr<const QPixmap> committedStrip()
-{
+const auto committedStrip = []() {
     return std::make_shared<QPixmap>(qEnvironmentVariable("VELMARO_SOURCE_DIR") +
                                          QStringLiteral("/sprites/shipstrip.png"),
                                      "png");
-}
+};
 
 // Renders `source` of the scene 1:1 onto a white image of its size.
-QImage render(QGraphicsScene &scene, const QRect &source)
-{
+const auto render = [](QGraphicsScene &scene, const QRect &source) {
     QImage image(source.size(), QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     scene.render(&painter, QRectF(QPointF(0, 0), QSizeF(source.size())), QRectF(source));
     return image;
-}
+};
 
 int countPixels(const QImage &image, const QRect &area, const std::function<bool(QColor)> &match)
 {
@@ -52,10 +49,9 @@ int countPixels(const QImage &image, const QRect &area, const std::function<bool
     return n;
 }
 
-QRect around(const QPoint &p, int half)
-{
-    return QRect(p.x() - half, p.y() - half, 2 * half, 2 * half);
-}
+const auto around = [](const QPoint &p, int half) {
+    return QRect(p, QSize()).adjusted(-half, -half, half, half);
+};
 
 // Knots for 0.1 degree of latitude in 1000 s on the mean radius.
 const double tenthPerThousandSeconds = 0.1 * Geo::pi / 180.0 * 6371.0 / 1000 * 3600 / 1.852;
@@ -161,20 +157,19 @@ private slots:
         QTest::addColumn<QList<QPointF>>("points"); // (lat, lng)
         QTest::addColumn<double>("tolerance");
         QTest::addColumn<QList<int>>("kept");
-        QTest::newRow("one point") << QList<QPointF>{{43.0, 15.0}} << 0.0005 << QList<int>{0};
+        using P = QList<QPointF>;
+        const P bend{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}};
+        QTest::newRow("one point") << P{{43.0, 15.0}} << 0.0005 << QList<int>{0};
         QTest::newRow("collinear keeps ends")
-            << QList<QPointF>{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
+            << P{{43.0, 15.0}, {43.0, 15.001}, {43.0, 15.002}, {43.0, 15.01}} << 0.0005
             << QList<int>{0, 3};
-        QTest::newRow("exactly on tolerance goes")
-            << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.5 << QList<int>{0, 2};
-        QTest::newRow("just over tolerance stays")
-            << QList<QPointF>{{0.0, 0.0}, {0.5, 1.0}, {0.0, 2.0}} << 0.49 << QList<int>{0, 1, 2};
+        QTest::newRow("exactly on tolerance goes") << bend << 0.5 << QList<int>{0, 2};
+        QTest::newRow("just over tolerance stays") << bend << 0.49 << QList<int>{0, 1, 2};
         // Behind the start the distance is to the start itself, not to the line.
         QTest::newRow("behind the start measured to the end point")
-            << QList<QPointF>{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
+            << P{{0.0, 0.0}, {0.4, -0.5}, {0.0, 2.0}} << 0.5 << QList<int>{0, 1, 2};
         QTest::newRow("start and end equal")
-            << QList<QPointF>{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5
-            << QList<int>{0, 2, 3};
+            << P{{0.0, 0.0}, {0.3, 0.3}, {1.0, 1.0}, {0.0, 0.0}} << 0.5 << QList<int>{0, 2, 3};
     }
     void simplify()
     {
@@ -191,11 +186,22 @@ private slots:
         QCOMPARE(ship->simplifiedTrack()->segmentCount(), std::max(0, int(kept.size()) - 1));
     }
 
-    void loadShipsOrder()
+    void loadShips_data()
     {
+        QTest::addColumn<QString>("stored"); // show of boat 5, follow of boat 3
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("true") << "'true'" << true;
+        QTest::newRow("false") << "'false'" << false;
+        QTest::newRow("integer 1 of other tools") << "1" << true;
+    }
+    void loadShips()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, expected);
         TestDatabase db;
         QVERIFY(db.exec(trackingSchema() +
-                        QStringList{shipRow(5, 21, "B", "2"), shipRow(3, 21, "A", "10"),
+                        QStringList{shipRow(5, 21, "B", "2", "#000000", stored),
+                                    shipRow(3, 21, "A", "10", "#000000", "'false'", stored),
                                     shipRow(38, 21, "A", "1"), shipRow(7, 21, "", "3"),
                                     shipRow(9, 21, "A", "2", "blau?")}));
         ShipLoader loader;
@@ -206,31 +212,9 @@ private slots:
             ids.append(s->id());
         QCOMPARE(ids, (QList<int>{7, 3, 9, 5}));
         QCOMPARE(ships.at(2)->colour(), Ship::fallbackColour());
-        qDeleteAll(ships);
-    }
-
-    void loadShipsFlagsFromText_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("true") << "'true'" << true;
-        QTest::newRow("false") << "'false'" << false;
-        QTest::newRow("integer 1 of other tools") << "1" << true;
-    }
-    void loadShipsFlagsFromText()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, expected);
-        TestDatabase db;
-        QVERIFY(db.exec(trackingSchema() +
-                        QStringList{shipRow(1, 21, "A", "1", "#000000", stored),
-                                    shipRow(2, 21, "A", "2", "#000000", "'false'", stored)}));
-        ShipLoader loader;
-        const QList<Ship *> ships = loader.loadShips(21, std::make_shared<QPixmap>());
-        QCOMPARE(ships.size(), 2);
-        QCOMPARE(ships.at(0)->isShown(), expected);
-        QCOMPARE(ships.at(1)->follow(), expected);
-        QVERIFY(!ships.at(0)->follow() && !ships.at(1)->isShown());
+        QCOMPARE(std::tuple(ships.at(3)->isShown(), ships.at(1)->follow(), ships.at(3)->follow(),
+                            ships.at(1)->isShown()),
+                 std::tuple(expected, expected, false, false));
         qDeleteAll(ships);
     }
 
@@ -238,11 +222,10 @@ private slots:
     {
         TestDatabase db;
         // Eastwards, a pause on the spot, then south.
-        QVERIFY(db.exec(trackingSchema() +
-                        QStringList{"INSERT INTO track VALUES (NULL, 1, 21, 1000, 43.0, 15.0)",
-                                    "INSERT INTO track VALUES (NULL, 1, 21, 1060, 43.0, 15.01)",
-                                    "INSERT INTO track VALUES (NULL, 1, 21, 1120, 43.0, 15.01)",
-                                    "INSERT INTO track VALUES (NULL, 1, 21, 1180, 42.99, 15.01)"}));
+        QVERIFY(db.exec(trackingSchema() + QStringList{fixRow(1, 21, 1000, 43.0, 15.0),
+                                                       fixRow(1, 21, 1060, 43.0, 15.01),
+                                                       fixRow(1, 21, 1120, 43.0, 15.01),
+                                                       fixRow(1, 21, 1180, 42.99, 15.01)}));
         ShipLoader loader;
         Ship ship(1, QStringLiteral("one"), QString(), QString());
         ship.setRegattaId(21);
@@ -261,31 +244,25 @@ private slots:
     void placeShipsTimeRange()
     {
         QGraphicsScene scene; // outlives the ships, which leave it
-        Ship a(1, QStringLiteral("a"), QString(), QString());
-        Ship b(2, QStringLiteral("b"), QString(), QString());
-        Ship c(3, QStringLiteral("c"), QString(), QString()); // no positions yet
-        const auto add = [](Ship &ship, const QList<int> &times) {
+        Ship a(1, "a", {}, {}), b(2, "b", {}, {}), c(3, "c", {}, {}); // c: no positions yet
+        for (const auto &[ship, times] : {std::pair{&a, QList<int>{5000, 6000, 9000}},
+                                          {&b, {4000, 7000}},
+                                          {&c, {100, 20000}}}) {
             for (int t : times)
-                ship.rawTrack()->addPoint(43.0, 15.0 + t * 1e-6, t, 0.0);
-            ship.setPointCount(times.size());
-        };
-        add(a, {5000, 6000, 9000});
-        add(b, {4000, 7000});
-        add(c, {100, 20000});
+                ship->rawTrack()->addPoint(43.0, 15.0 + t * 1e-6, t, 0.0);
+            ship->setPointCount(times.size());
+        }
         a.setNamedColour(QStringLiteral("#00ff00"));
-
         // Without positions there is no range and nothing on the scene.
         const MapProjection p = projection(43.0, 15.0, 10, 800, 600);
         const QList<Ship *> ships{&a, &b, &c};
         TimeRange range = placeShips(ships, p, &scene);
         QCOMPARE(range.earliest + range.latest, 0);
         QVERIFY(scene.items().isEmpty());
-
         a.setHasPositions(true);
         b.setHasPositions(true);
         range = placeShips(ships, p, &scene);
-        QCOMPARE(range.earliest, 4000);
-        QCOMPARE(range.latest, 9000);
+        QCOMPARE(std::pair(range.earliest, range.latest), std::pair(4000, 9000));
         QCOMPARE(c.scene(), nullptr);
         QCOMPARE(a.displayTrack()->colour(), QColor(0, 255, 0));
         QCOMPARE(a.currentPoint(), a.rawTrack()->pointAt(0));
@@ -293,9 +270,7 @@ private slots:
         const TrackSegment &s = a.rawTrack()->segmentAt(1);
         QCOMPARE(a.rawTrack()->segmentCount(), 2);
         QVERIFY(s.start == a.rawTrack()->pointAt(1)->position && s.tstamp == 9000);
-        QCOMPARE(s.end, a.rawTrack()->pointAt(2)->position);
-        QCOMPARE(s.endPixel, p.geoToView(s.end));
-
+        QVERIFY(s.end == a.rawTrack()->pointAt(2)->position && s.endPixel == p.geoToView(s.end));
         // Again after new fixes: still one item per ship, the range grows.
         a.rawTrack()->addPoint(43.0, 15.012, 12000, 0.0);
         a.setPointCount(4);
@@ -309,17 +284,14 @@ private slots:
     {
         QTest::addColumn<double>("heading");
         QTest::addColumn<int>("frame");
-        QTest::newRow("359.9") << 359.9 << 359;
-        QTest::newRow("-90.5") << -90.5 << 269;
-        QTest::newRow("tiny negative") << -1e-14 << 0;
-        QTest::newRow("361.2") << 361.2 << 1;
-        QTest::newRow("nan") << std::nan("") << 0;
+        for (const auto &[heading, frame] :
+             {std::pair{359.9, 359}, {-90.5, 269}, {-1e-14, 0}, {361.2, 1}, {std::nan(""), 0}})
+            QTest::addRow("%g", heading) << heading << frame;
     }
     void frameForHeading()
     {
         QFETCH(double, heading);
-        QFETCH(int, frame);
-        QCOMPARE(SpriteStrip::frameForHeading(heading), frame);
+        QTEST(SpriteStrip::frameForHeading(heading), "frame");
     }
 
     void invalidColourDrawnInFallback()
@@ -343,11 +315,9 @@ private slots:
         ship.setPositionKnown(true);
         ship.setShowTrack(true);
         ship.updateGeometry(p);
-
         const QImage image = render(scene, QRect(0, 0, 800, 600));
         // A pixel clearly tinted towards the fallback colour over the white background.
-        const auto fallback = [](QColor c) {
-            const QColor f = Ship::fallbackColour();
+        const auto fallback = [f = Ship::fallbackColour()](QColor c) {
             return c != QColor(Qt::white) && std::abs(c.red() - f.red()) <= 60 &&
                    std::abs(c.green() - f.green()) <= 60 && std::abs(c.blue() - f.blue()) <= 60;
         };
@@ -356,25 +326,6 @@ private slots:
         QCOMPARE(ship.displayTrack()->colour(), Ship::fallbackColour());
         const QPoint fix3 = p.geoToView(ship.rawTrack()->pointAt(3)->position);
         QVERIFY(countPixels(image, around(fix3, 3), fallback) > 0);
-    }
-
-    void derivedEndsAndCentres()
-    {
-        // Second ends and centres derived from a gate's bearing and length.
-        QStringList got;
-        const QList<GateItem *> gates = buildCourse(21, 120);
-        for (const GateItem *g : gates)
-            got << g->name() + QStringLiteral(" %1 %2 %3 %4")
-                                   .arg(g->posB().lat(), 0, 'f', 6)
-                                   .arg(g->posB().lng(), 0, 'f', 6)
-                                   .arg(g->centre().lat(), 0, 'f', 6)
-                                   .arg(g->centre().lng(), 0, 'f', 6);
-        qDeleteAll(gates);
-        for (const char *gate : {"Biograd Start 43.977300 15.359501 43.978650 15.362750",
-                                 "Dugi Otok North 44.233731 14.845183 44.188733 14.845183",
-                                 "Mljet 42.685995 17.956337 42.686183 17.748150",
-                                 "Biograd Ziel 43.934350 15.431556 43.935925 15.435345"})
-            QVERIFY2(got.contains(gate), qPrintable(got.join('\n')));
     }
 
     void explicitEndWithOneZeroKept()
@@ -394,22 +345,37 @@ private slots:
         QTest::addColumn<int>("taskId");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("first");
-        QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start");
-        QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North");
-        QTest::newRow("21/121") << 21 << 121 << 0 << QString();
+        QTest::addColumn<QStringList>("derived"); // second end and centre from bearing and length
+        QTest::newRow("21/120") << 21 << 120 << 11 << QStringLiteral("Biograd Start")
+                                << QStringList{
+                                       "Biograd Start 43.977300 15.359501 43.978650 15.362750",
+                                       "Dugi Otok North 44.233731 14.845183 44.188733 14.845183",
+                                       "Mljet 42.685995 17.956337 42.686183 17.748150",
+                                       "Biograd Ziel 43.934350 15.431556 43.935925 15.435345"};
+        QTest::newRow("100/200") << 100 << 200 << 10 << QStringLiteral("Dugi Otok North")
+                                 << QStringList();
+        QTest::newRow("21/121") << 21 << 121 << 0 << QString() << QStringList();
     }
     void courseSelection()
     {
         QFETCH(int, eventId);
         QFETCH(int, taskId);
         QFETCH(int, count);
+        QFETCH(QStringList, derived);
         const QList<GateItem *> gates = buildCourse(eventId, taskId);
-        QCOMPARE(gates.size(), count);
-        if (count > 0) {
-            QTEST(gates.first()->name(), "first");
-            QCOMPARE(gates.last()->name(), QStringLiteral("Biograd Ziel"));
-        }
+        QStringList got;
+        for (const GateItem *g : gates)
+            got << g->name() + QString::asprintf(" %.6f %.6f %.6f %.6f", g->posB().lat(),
+                                                 g->posB().lng(), g->centre().lat(),
+                                                 g->centre().lng());
         qDeleteAll(gates);
+        QCOMPARE(got.size(), count);
+        if (count > 0) {
+            QTEST(got.first().section(' ', 0, -5), "first");
+            QCOMPARE(got.last().section(' ', 0, -5), QStringLiteral("Biograd Ziel"));
+        }
+        for (const QString &gate : derived)
+            QVERIFY2(got.contains(gate), qPrintable(got.join('\n')));
     }
 
     void gatePointingUpLeftDrawnInPartialRepaint()
@@ -426,10 +392,9 @@ private slots:
         QVERIFY(countPixels(image, image.rect(), red) > 10);
         // The line between the circles in the gate colour.
         image = render(scene, QRect(0, 0, 800, 600));
-        const QColor line = QColor::fromRgba(gate->lineColour());
         QCOMPARE(gate->lineColour(), QRgb(0xFFFA6464));
-        QVERIFY(countPixels(image, QRect(195, 195, 10, 10), [&](QColor c) { return c == line; }) >
-                5);
+        const auto line = [&](QColor c) { return c == QColor::fromRgba(gate->lineColour()); };
+        QVERIFY(countPixels(image, QRect(195, 195, 10, 10), line) > 5);
     }
 };
 

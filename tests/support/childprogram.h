@@ -2,7 +2,6 @@
 #define VELMARO_TESTS_SUPPORT_CHILDPROGRAM_H
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -15,16 +14,19 @@ class ChildProgram
 public:
     ChildProgram() : m_env(QProcessEnvironment::systemEnvironment())
     {
-        for (const char *sub : {"data", "config", "cache", "runtime", "work", "tmp"})
+        const char *const folders[][2] = {{"XDG_DATA_HOME", "data"},
+                                          {"XDG_CONFIG_HOME", "config"},
+                                          {"XDG_CACHE_HOME", "cache"},
+                                          {"XDG_RUNTIME_DIR", "runtime"},
+                                          {"TMPDIR", "tmp"}};
+        for (const auto &[name, sub] : folders) {
             QDir(home()).mkpath(sub);
+            m_env.insert(name, path(sub));
+        }
+        QDir(home()).mkpath("work");
+        m_env.insert("HOME", home());
         QFile::setPermissions(path("runtime"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_env.insert("HOME", home());
-        m_env.insert("XDG_DATA_HOME", path("data"));
-        m_env.insert("XDG_CONFIG_HOME", path("config"));
-        m_env.insert("XDG_CACHE_HOME", path("cache"));
-        m_env.insert("XDG_RUNTIME_DIR", path("runtime"));
-        m_env.insert("TMPDIR", path("tmp"));
         m_env.insert("QT_QPA_PLATFORM", "offscreen");
         m_env.insert("VELMARO_MESSAGEBOX_LOG", path("boxes.log"));
         m_process.setProcessEnvironment(m_env);
@@ -36,14 +38,8 @@ public:
 
     QString home() const { return m_dir.path(); }
     // velmaro.db in the data folder, $XDG_DATA_HOME/Velmaro
-    QString databasePath() const
-    {
-        return QDir(m_env.value("XDG_DATA_HOME")).filePath("Velmaro/velmaro.db");
-    }
-    QString settingsPath() const
-    {
-        return QDir(m_env.value("XDG_CONFIG_HOME")).filePath("velmaro.org/Velmaro.conf");
-    }
+    QString databasePath() const { return envPath("XDG_DATA_HOME", "Velmaro/velmaro.db"); }
+    QString settingsPath() const { return envPath("XDG_CONFIG_HOME", "velmaro.org/Velmaro.conf"); }
     void setEnv(const QString &name, const QString &value)
     {
         m_env.insert(name, value);
@@ -52,10 +48,8 @@ public:
     // Starts the program (forwarding its error output); false when it cannot be started.
     bool start(const QString &program)
     {
-        if (program.isEmpty())
-            return false;
-        m_process.start(program, {});
-        return m_process.waitForStarted(10000);
+        return !program.isEmpty() &&
+               (m_process.start(program, {}), m_process.waitForStarted(10000));
     }
     // Asks the program to end, then kills it after ms; true when it ended.
     bool stop(int ms = 10000)
@@ -63,10 +57,8 @@ public:
         if (m_process.state() == QProcess::NotRunning)
             return true;
         m_process.terminate();
-        if (m_process.waitForFinished(ms))
-            return true;
-        m_process.kill();
-        return m_process.waitForFinished(10000);
+        return m_process.waitForFinished(ms) ||
+               (m_process.kill(), m_process.waitForFinished(10000));
     }
     QProcess &process() { return m_process; }
 
@@ -74,27 +66,29 @@ public:
     QStringList boxLines() const
     {
         QFile log(path("boxes.log"));
-        if (!log.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)
+                   : QStringList();
     }
 
     // VELMARO_BINARY_DIR/bin/<name>; empty without VELMARO_BINARY_DIR.
-    static QString buildProgram(const QString &name)
+    static QString buildProgram(QString name)
     {
         const QString binaryDir = qEnvironmentVariable("VELMARO_BINARY_DIR");
 #ifdef Q_OS_WIN
-        const QString suffix = ".exe";
-#else
-        const QString suffix;
+        name += ".exe";
 #endif
-        return binaryDir.isEmpty() ? QString() : QDir(binaryDir).filePath("bin/" + name + suffix);
+        return binaryDir.isEmpty() ? QString() : QDir(binaryDir).filePath("bin/" + name);
     }
 
 private:
     QString path(const QString &sub) const
     {
         return QDir(home()).filePath(sub);
+    }
+    QString envPath(const char *name, const QString &sub) const
+    {
+        return QDir(m_env.value(name)).filePath(sub);
     }
 
     QTemporaryDir m_dir;

@@ -34,10 +34,9 @@ public:
     bool exec(const QStringList &statements)
     {
         QSqlQuery query;
-        for (const QString &sql : statements) {
+        for (const QString &sql : statements)
             if (!query.exec(sql))
                 return qWarning() << "TestDatabase:" << sql << query.lastError().text(), false;
-        }
         return true;
     }
     // First column of the first row, or an invalid QVariant.
@@ -46,10 +45,9 @@ public:
         QSqlQuery query;
         return query.exec(sql) && query.next() ? query.value(0) : QVariant();
     }
-    int count(const QString &table, const QString &where = QString())
+    int count(const QString &table, const QString &where = "1")
     {
-        return scalar("SELECT COUNT(*) FROM " + table + (where.isEmpty() ? "" : " WHERE " + where))
-            .toInt();
+        return scalar("SELECT COUNT(*) FROM " + table + " WHERE " + where).toInt();
     }
 
 private:
@@ -63,20 +61,14 @@ inline QString shipRow(int id, int event, const QString &klasse, const QString &
 {
     return QStringLiteral("INSERT INTO ship VALUES (%1, %2, 'Boot %1', 'Skipper %1', 'Team %1', "
                           "'%3', '%4', '%5', 0, %6, %7)")
-        .arg(id)
-        .arg(event)
-        .arg(klasse, startnr, farbe, show, follow);
+        .arg(QString::number(id), QString::number(event), klasse, startnr, farbe, show, follow);
 }
 
 inline QString fixRow(int ship, int event, qint64 tstamp, double lat, double lng)
 {
-    return QStringLiteral("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES (%1, "
-                          "%2, %3, %4, %5)")
-        .arg(ship)
-        .arg(event)
-        .arg(tstamp)
-        .arg(lat, 0, 'f', 6)
-        .arg(lng, 0, 'f', 6);
+    return QString::asprintf("INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
+                             "(%d, %d, %lld, %.6f, %.6f)",
+                             ship, event, tstamp, lat, lng);
 }
 
 // The tables as program version `kind` left them, 1 to 7 (a higher number: a
@@ -118,12 +110,11 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
     if (level >= 3)
         sql << "create table prefs (id INTEGER primary key, loadmaps int)"
             << QStringLiteral("insert into prefs (id, loadmaps) values (1, %1)").arg(prefs.at(0));
-    const char *later[] = {"autoload", "loadinterval", "lookforupdate"};
+    const QStringList later{"autoload", "loadinterval", "lookforupdate"};
     for (int i = 1; i < 4 && level >= 3 + i; ++i)
-        sql << QStringLiteral("alter table prefs add column %1 int").arg(later[i - 1])
+        sql << "alter table prefs add column " + later[i - 1] + " int"
             << QStringLiteral("update prefs set %1=%2 where id=1")
-                   .arg(later[i - 1])
-                   .arg(prefs.at(i));
+                   .arg(later[i - 1], QString::number(prefs.at(i)));
     return sql;
 }
 
@@ -156,13 +147,10 @@ template <typename F> auto withQuery(const QString &path, F f)
 inline bool write(const QString &path, const QStringList &statements)
 {
     return withQuery(path, [&](QSqlQuery &q) {
-        QSqlDatabase db = QSqlDatabase::database("fixture");
-        db.transaction();
-        for (const QString &sql : statements)
+        for (const QString &sql : QStringList{"BEGIN"} + statements + QStringList{"COMMIT"})
             if (!q.exec(sql))
-                return q.finish(), db.rollback(), false;
-        q.finish();
-        return db.commit();
+                return false; // closing without COMMIT rolls back
+        return true;
     });
 }
 
@@ -178,18 +166,19 @@ inline QVariant scalar(const QString &path, const QString &sql)
 inline QStringList dump(const QString &path, bool rows = true)
 {
     return withQuery(path, [&](QSqlQuery &q) {
-        QStringList tables, result;
-        q.exec("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name");
-        while (q.next())
-            tables << q.value(0).toString();
-        for (const QString &table : tables) {
-            QStringList columns;
-            q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-            while (q.next())
-                columns << q.value(1).toString() + ' ' + q.value(2).toString() + ' ' +
-                               q.value(5).toString();
-            columns.sort();
-            result << table + ": " + columns.join(", ");
+        const auto column = [&q](const QString &sql) {
+            QStringList values;
+            for (q.exec(sql); q.next();)
+                values << q.value(0).toString();
+            return values;
+        };
+        QStringList result;
+        for (const QString &table :
+             column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")) {
+            result << table + ": " +
+                          column("SELECT name||' '||type||' '||pk FROM pragma_table_info('" +
+                                 table + "') ORDER BY 1")
+                              .join(", ");
             q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table));
             while (rows && q.next()) {
                 QStringList row;

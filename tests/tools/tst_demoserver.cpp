@@ -1,12 +1,8 @@
 #include "demoserver.h"
 
-#include <QBuffer>
-#include <QElapsedTimer>
 #include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 static const QString track = QStringLiteral("/api/getPosition.php?rg=10&wf=88&bo=1001&la=0");
@@ -27,7 +23,7 @@ class TestDemoServer : public QObject
         request.setTransferTimeout(timeoutMs);
         return m_nam.get(request);
     }
-    // Status (0 when the transfer failed), body and final URL.
+    // Status (minus the transfer error when it failed), body and final URL.
     std::tuple<int, QByteArray, QUrl> get(const QString &pathAndQuery, int timeoutMs = 10000)
     {
         QNetworkReply *reply = start(pathAndQuery, timeoutMs);
@@ -62,6 +58,7 @@ private slots:
         QTest::newRow("hang") << boats + "&fault=hang"
                               << -int(QNetworkReply::OperationCanceledError);
         QTest::newRow("cut") << track + "&fault=cut" << 200;
+        QTest::newRow("redirect") << track + "&fault=redirect" << 200;
         QTest::newRow("refused kind") << boats + "&fault=nonfinite" << 400;
         QTest::newRow("unknown kind") << "/1/0/0.png?fault=explode" << 400;
     }
@@ -78,23 +75,25 @@ private slots:
             const QByteArray whole = body(track);
             QVERIFY(got.size() < whole.size() && whole.startsWith(got) && !got.endsWith('\n'));
         }
+        if (path.contains("redirect")) // to the same path, with the fault dropped
+            QVERIFY(url.path() == "/api/getPosition.php" && got == body(track));
         QCOMPARE(body("/api/isup.html"), QByteArray("up\n")); // the service goes on
     }
 
-    void delayedReplyToVanishedClientIsDropped()
+    // A delayed reply to a client gone meanwhile is dropped; destroying the
+    // service ends hung and delayed replies.
+    void vanishedClientsAndDestroyedServer()
     {
-        QNetworkReply *reply = start("/api/isup.html?fault=delay&faultValue=150");
+        QNetworkReply *gone = start("/api/isup.html?fault=delay&faultValue=150");
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount("isup"), 1, 5000);
-        reply->abort();
-        reply->deleteLater();
+        gone->abort();
+        gone->deleteLater();
         m_nam.clearConnectionCache();
         QSignalSpy served(m_server.get(), &DemoServer::requestServed);
         QVERIFY(!served.wait(400));
         QCOMPARE(body("/api/isup.html"), QByteArray("up\n"));
-    }
 
-    void destroyingServerEndsHungAndDelayedReplies()
-    {
+        m_server->clearRequestLog();
         QList<QNetworkReply *> replies{
             start("/api/isup.html?fault=hang", 20000),
             start("/api/version.html?fault=delay&faultValue=60000", 20000)};
@@ -137,13 +136,9 @@ private slots:
         QVERIFY(good >= 3 && bad >= 2);
     }
 
-    void redirects()
+    // A fault set for an endpoint: the moved feed is not redirected again.
+    void endpointFaults()
     {
-        const auto [status, got, url] = get(track + "&fault=redirect");
-        QCOMPARE(status, 200);
-        QCOMPARE(url.path(), QStringLiteral("/api/getPosition.php"));
-        QCOMPARE(got, body(track));
-        // A fault set for an endpoint: the moved feed is not redirected again.
         m_server->setFault("feed", DemoServer::Fault::Redirect);
         m_server->setFault("version", DemoServer::Fault::HttpError, 502);
         QCOMPARE(std::get<2>(get("/downloads/setup/velmaro.xml")).path(),
@@ -249,16 +244,16 @@ private slots:
                  QByteArray("up\n")); // a drip ends
     }
 
-    void faultSpecs_data()
+    void faultTexts_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("faultText");
         QTest::addColumn<QString>("endpoint"); // empty: refused
         QTest::addColumn<int>("fault");
         QTest::addColumn<int>("value");
         using F = DemoServer::Fault;
-        const auto row = [](const char *spec, const char *endpoint = "", F fault = F(0),
+        const auto row = [](const char *text, const char *endpoint = "", F fault = F(0),
                             int value = 0) {
-            QTest::newRow(*spec ? spec : "empty") << spec << endpoint << int(fault) << value;
+            QTest::newRow(*text ? text : "empty") << text << endpoint << int(fault) << value;
         };
         row("getPosition=delay:1500", "getPosition", F::Delay, 1500);
         row("feed=hang", "feed", F::Hang);
@@ -268,28 +263,28 @@ private slots:
              {"feed=explode", "=delay", "feed=delay:soon", "", "getBoats=nonfinite", "isup=html"})
             row(refused);
     }
-    void faultSpecs()
+    void faultTexts()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, faultText);
         QFETCH(QString, endpoint);
         QString gotEndpoint, error;
         DemoServer::Fault fault = DemoServer::Fault::None;
         int value = -1;
-        QCOMPARE(DemoServer::parseFault(spec, &gotEndpoint, &fault, &value, &error),
+        QCOMPARE(DemoServer::parseFault(faultText, &gotEndpoint, &fault, &value, &error),
                  !endpoint.isEmpty());
         QCOMPARE(error.isEmpty(), !endpoint.isEmpty());
         if (!endpoint.isEmpty()) {
             QCOMPARE(gotEndpoint, endpoint);
             QTEST(int(fault), "fault");
             QTEST(value, "value");
-        } else if (spec.contains("on")) {
+        } else if (faultText.contains("on")) {
             // The service's own command line refuses it likewise.
             QProcess program;
             program.start(qEnvironmentVariable("VELMARO_BINARY_DIR") + "/bin/velmaro-demo-server",
-                          {"--port", "0", "--fault", spec});
+                          {"--port", "0", "--fault", faultText});
             QVERIFY(program.waitForFinished(10000));
             QVERIFY(program.exitCode() != 0);
-            QVERIFY(program.readAllStandardError().contains(spec.section('=', 1).toLatin1()));
+            QVERIFY(program.readAllStandardError().contains(faultText.section('=', 1).toLatin1()));
         }
     }
 
@@ -302,18 +297,15 @@ private slots:
         DemoServer a(options), b(options);
         options.seed = 8;
         DemoServer c(options);
-        const int boat = a.boats(21).at(3).id;
+        const auto fixesOf = [](const DemoServer &server) {
+            QList<std::tuple<qint64, double, double>> points;
+            for (const DemoServer::Fix &f : server.fixes(21, server.boats(21).at(3).id))
+                points.append({f.tstamp, f.lat, f.lng});
+            return points;
+        };
         QCOMPARE(a.boats(21).at(3).name, b.boats(21).at(3).name);
-        const QList<DemoServer::Fix> fa = a.fixes(21, boat), fb = b.fixes(21, boat);
-        const QList<DemoServer::Fix> fc = c.fixes(21, c.boats(21).at(3).id);
-        QCOMPARE(fa.size(), fb.size());
-        bool differs = fc.size() != fa.size();
-        for (int i = 0; i < fa.size(); ++i) {
-            QVERIFY(fa[i].tstamp == fb[i].tstamp && fa[i].lat == fb[i].lat &&
-                    fa[i].lng == fb[i].lng);
-            differs = differs || fa[i].lat != fc[i].lat || fa[i].tstamp != fc[i].tstamp;
-        }
-        QVERIFY2(differs, "another seed gives other tracks");
+        QCOMPARE(fixesOf(a), fixesOf(b));
+        QVERIFY2(fixesOf(a) != fixesOf(c), "another seed gives other tracks");
         options.boatsPerRace = 5;
         DemoServer small(options);
         for (const DemoServer::Race &race : small.races())

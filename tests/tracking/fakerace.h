@@ -5,10 +5,6 @@
 #include "store/boatstore.h"
 #include "tracking/trackingclient.h"
 
-#include <QObject>
-
-#include <algorithm>
-
 // Plays the current race for the tracking client: keeps the boats as plain
 // records, reads them from the database as the race does, applies what the
 // client stored and counts the lamp like the window.
@@ -74,12 +70,11 @@ private:
     {
         QVector<Tracking::BoatInfo> list;
         for (const Ship &ship : ships) {
-            Tracking::BoatInfo info = ship.info;
-            info.hasFixes = !ship.fixes.isEmpty();
-            info.newestFix = 0;
+            list.append(ship.info);
+            list.last().hasFixes = !ship.fixes.isEmpty();
+            list.last().newestFix = 0;
             for (const Tracking::Fix &f : ship.fixes)
-                info.newestFix = std::max(info.newestFix, f.tstamp);
-            list.append(info);
+                list.last().newestFix = std::max(list.last().newestFix, f.tstamp);
         }
         return list;
     }

@@ -3,15 +3,10 @@
 #include "demoserver.h"
 #include "fakerace.h"
 #include "testdatabase.h"
-#include "trackingschema.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSignalSpy>
-#include <QSqlQuery>
 #include <QtTest>
-
-#include <memory>
 
 using Outcome = TrackingClient::Outcome;
 
@@ -25,17 +20,22 @@ qint64 g_now = anchor;
 constexpr int liveEvent = DemoServer::liveEventId;
 constexpr int liveTask = DemoServer::liveTaskId;
 
-// In the order stored, which must be time order.
-QList<int> storedTimes(int shipId, int eventId)
+// Of the live race, in the order stored, which must be time order.
+QList<int> storedTimes(int shipId)
 {
     QList<int> times;
     QSqlQuery q(QStringLiteral("SELECT tstamp FROM track WHERE ship_id=%1 AND regatta_id=%2 "
                                "ORDER BY id")
-                    .arg(shipId)
-                    .arg(eventId));
+                    .arg(QString::number(shipId), QString::number(liveEvent)));
     while (q.next())
         times.append(q.value(0).toInt());
     return times;
+}
+
+int storedLastget(int shipId)
+{
+    QSqlQuery q(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(shipId));
+    return q.next() ? q.value(0).toInt() : -1;
 }
 
 bool idle(const TrackingClient &client)
@@ -66,19 +66,22 @@ class TestTrackingClient : public QObject
     // Lamp off and poll cycle, as the window hears them.
     std::unique_ptr<QSignalSpy> m_ledOff, m_cycles;
 
-    int served(const char *endpoint) const
-    {
-        return m_server->requestCount(QLatin1String(endpoint));
-    }
+    int served(const char *name) const { return m_server->requestCount(QLatin1String(name)); }
 
     // Selects the race as the race object does, with the client's part.
     void selectRace(int eventId, int taskId)
     {
-        for (const DemoServer::Race &r : m_server->races()) {
+        for (const DemoServer::Race &r : m_server->races())
             if (r.eventId == eventId && r.taskId == taskId)
                 m_race->select(eventId, taskId, r.start, r.end);
-        }
         QVERIFY(m_race->race.valid);
+    }
+    // A poll cycle after the clock moved on, until every reply is in.
+    void poll(int seconds = 0)
+    {
+        g_now += seconds;
+        m_client->getData();
+        WAIT_IDLE();
     }
     void selectLiveRace()
     {
@@ -86,26 +89,23 @@ class TestTrackingClient : public QObject
         WAIT_IDLE();
     }
 
-    // Every boat of the host holds exactly the service's fixes up to now,
-    // in memory and in the database, each once and in time order.
+    // Every boat holds exactly the service's fixes up to now, in memory and
+    // stored, each once and in time order.
     void verifyComplete()
     {
         QVERIFY(m_race->boatCount() > 0);
         for (int i = 0; i < m_race->boatCount(); ++i) {
             const int id = m_race->ships.at(i).info.id;
             QList<int> expected;
-            for (const DemoServer::Fix &f : m_server->fixes(liveEvent, id)) {
+            for (const DemoServer::Fix &f : m_server->fixes(liveEvent, id))
                 if (f.tstamp >= liveStart && f.tstamp <= g_now &&
                     (expected.isEmpty() || expected.last() != f.tstamp))
                     expected.append(int(f.tstamp));
-            }
             QVERIFY(!expected.isEmpty());
-            QCOMPARE(storedTimes(id, liveEvent), expected);
+            QCOMPARE(storedTimes(id), expected);
             QCOMPARE(m_race->fixTimes(i), expected);
             QCOMPARE(m_race->ships.at(i).info.lastget, expected.last());
-            QCOMPARE(m_db->scalar(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(id))
-                         .toInt(),
-                     expected.last());
+            QCOMPARE(storedLastget(id), expected.last());
         }
     }
 
@@ -148,24 +148,20 @@ private slots:
         verifyComplete();
         // Polls closer together than the fixes, and further apart.
         for (const int step : {10, 45, 200, 1, 600}) {
-            g_now += step;
             QVERIFY(!m_client->isLoading());
-            m_client->getData();
-            WAIT_IDLE();
+            poll(step);
             verifyComplete();
         }
         QCOMPARE(m_cycles->size(), 5);
-
         // While a cycle runs, a trigger sends only the probe and leaves the timer.
         m_server->clearRequestLog();
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault::Delay, 300);
+        m_server->setFault("getPosition", DemoServer::Fault::Delay, 300);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
         m_client->getData();
         QVERIFY(m_client->isLoading());
         m_client->getData();
         QCOMPARE(m_cycles->size(), 6);
-        // The probes never lit the lamp, so their replies leave it on while
-        // the positions are still on the way.
+        // The probes never lit the lamp: their replies leave it on meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(outcomes(handled).count(Outcome::Probe), 2, 10000);
         QCOMPARE(outcomes(handled).count(Outcome::Applied), 0);
         QCOMPARE(m_race->pending, m_race->boatCount());
@@ -174,33 +170,6 @@ private slots:
         QVERIFY(!m_client->isLoading());
         QCOMPARE(served("getPosition"), m_race->boatCount());
         QCOMPARE(served("isup"), 2);
-    }
-
-    void failedStatementIsFetchedAgainByNextPoll()
-    {
-        selectLiveRace();
-        const int victim = m_race->ships.at(0).info.id;
-        const QList<int> before = storedTimes(victim, liveEvent);
-        const int lastgetBefore = m_race->ships.at(0).info.lastget;
-        QVERIFY(m_db->exec({QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON track WHEN "
-                                           "NEW.ship_id = %1 BEGIN SELECT RAISE(ABORT, 'disk "
-                                           "full'); END")
-                                .arg(victim)}));
-        QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
-        g_now += 900;
-        m_client->getData();
-        WAIT_IDLE();
-        QCOMPARE(outcomes(handled).count(Outcome::RolledBack), 1);
-        QCOMPARE(storedTimes(victim, liveEvent), before);
-        QCOMPARE(m_db->scalar(QStringLiteral("SELECT lastget FROM ship WHERE id=%1").arg(victim))
-                     .toInt(),
-                 lastgetBefore);
-
-        QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER refuse")}));
-        g_now += 30;
-        m_client->getData();
-        WAIT_IDLE();
-        verifyComplete();
     }
 
     // Choosing a running race again brings its boats up to date at once.
@@ -216,8 +185,9 @@ private slots:
         verifyComplete();
     }
 
-    // A boat list that could not be stored is asked for again at the next
-    // poll; each kind of failure is told once, not once per reply.
+    // A boat list or fixes that could not be stored are asked for again at the
+    // next poll, with nothing half stored and lastget kept; each kind of
+    // failure is told once, not once per reply.
     void unstoredRepliesToldOnceAndFetchedAgain()
     {
         QSignalSpy told(m_client.get(), &TrackingClient::storeProblem);
@@ -234,19 +204,26 @@ private slots:
         QVERIFY(told.at(0).at(0).toString().contains("Datenträger ist voll"));
 
         QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER refuse")}));
-        m_client->getData();
-        WAIT_IDLE();
+        poll();
         QCOMPARE(served("getBoats"), 2);
         verifyComplete();
 
+        const int boat = m_race->ships.at(0).info.id;
+        const QList<int> before = storedTimes(boat);
+        const int lastget = storedLastget(boat);
         QVERIFY(refuse("track", "database is locked"));
-        for (int poll = 0; poll < 2; ++poll) {
-            g_now += 900;
-            m_client->getData();
-            WAIT_IDLE();
-        }
+        QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
+        poll(900);
+        poll(900);
+        QCOMPARE(outcomes(handled).count(Outcome::RolledBack), 2 * m_race->boatCount());
+        QCOMPARE(storedTimes(boat), before);
+        QCOMPARE(storedLastget(boat), lastget);
+        QCOMPARE(m_race->ships.at(0).info.lastget, lastget);
         QCOMPARE(told.count(), 2);
         QVERIFY(told.at(1).at(0).toString().contains("gesperrt"));
+        QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER refuse")}));
+        poll();
+        verifyComplete();
     }
 
     // A failed, timed-out or endless positions reply changes nothing and
@@ -271,12 +248,11 @@ private slots:
         m_client->setTransferTimeout(300);
         m_client->setReplyLimits(1 << 16, deadline);
         const QList<int> before = m_race->fixTimes(0);
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault(fault), value);
+        m_server->setFault("getPosition", DemoServer::Fault(fault), value);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
 
         g_now += 600;
-        // A request that does not fail at once is met through a poll, whose
-        // probe is handled too.
+        // A request that does not fail at once is met through a poll (and its probe).
         const bool viaPoll = fault != int(DemoServer::Fault::HttpError);
         const qsizetype ledOffBefore = m_ledOff->size();
         if (viaPoll)
@@ -292,31 +268,28 @@ private slots:
             QCOMPARE(m_ledOff->size() - ledOffBefore, m_race->boatCount());
         QCOMPARE(m_race->pending, 0);
         QCOMPARE(m_race->fixTimes(0), before);
-        QCOMPARE(storedTimes(m_race->ships.at(0).info.id, liveEvent), before);
+        QCOMPARE(storedTimes(m_race->ships.at(0).info.id), before);
 
         m_server->clearFaults();
         m_server->clearRequestLog();
-        m_client->getData();
-        WAIT_IDLE();
+        poll();
         QCOMPARE(served("getPosition"), 0);
         QVERIFY(m_client->serverUp());
-        m_client->getData();
-        WAIT_IDLE();
+        poll();
         verifyComplete();
     }
 
     void failedProbeHoldsBackNextCycle()
     {
         selectLiveRace();
-        m_server->setFault(QStringLiteral("isup"), DemoServer::Fault::HttpError, 503);
+        m_server->setFault("isup", DemoServer::Fault::HttpError, 503);
         QVERIFY(m_client->probeServer()); // the outcome of the probe before
         WAIT_IDLE();
         QVERIFY(!m_client->serverUp());
         QVERIFY(!m_client->probeServer());
         WAIT_IDLE();
         m_server->clearRequestLog();
-        m_client->getData();
-        WAIT_IDLE();
+        poll();
         QCOMPARE(served("getPosition"), 0);
         QCOMPARE(served("isup"), 1);
         QCOMPARE(m_race->pending, 0);
@@ -329,15 +302,14 @@ private slots:
         QVERIFY(m_db->exec({"update prefs set autoload=0"}));
         selectLiveRace();
         QVERIFY(m_db->exec({"update prefs set autoload=1"}));
-        m_server->setFault(QStringLiteral("getPosition"), DemoServer::Fault::Delay, 300);
+        m_server->setFault("getPosition", DemoServer::Fault::Delay, 300);
         selectRace(liveEvent, liveTask);
         const int sent = m_race->boatCount();
         QCOMPARE(served("getPosition"), 0); // still on their way
-
         // Another race is chosen before the replies arrive; its boats share the indices.
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
         selectRace(21, 120);
-        m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 2000);
+        m_server->setFault("getBoats", DemoServer::Fault::Delay, 2000);
         QTRY_COMPARE_WITH_TIMEOUT(handled.size(), sent, 10000);
         QCOMPARE(outcomes(handled), QList<Outcome>(sent, Outcome::Dropped));
         QCOMPARE(m_db->count("track"), 0);
@@ -357,7 +329,7 @@ private slots:
     {
         QFETCH(int, discardEvent);
         QFETCH(int, outcome);
-        m_server->setFault(QStringLiteral("getBoats"), DemoServer::Fault::Delay, 200);
+        m_server->setFault("getBoats", DemoServer::Fault::Delay, 200);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
         selectRace(liveEvent, liveTask);
         QCOMPARE(m_race->pending, 1);

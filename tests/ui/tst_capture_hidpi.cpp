@@ -1,15 +1,16 @@
-// Frames on a screen scaled by 2 have the map view's size in logical pixels,
-// the same as on any other screen.
-
 #include "uitest.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
+// Set before QTEST_MAIN's QApplication reads it.
+[[maybe_unused]] static const bool scaled = qputenv("QT_SCALE_FACTOR", "2");
+
 class TestCaptureHiDpi : public QObject
 {
     Q_OBJECT
 private slots:
+    // A frame has the map view's size in logical pixels, as on any other screen.
     void frameSizeIsIndependentOfScreenScale()
     {
         QCOMPARE(qApp->devicePixelRatio(), 2.0);
@@ -19,7 +20,6 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.karte()->grab().devicePixelRatio(), 2.0);
-
         window.setSliderRange(1000, 2000);
         window.captureOnOff();
         window.setSliderValue(1500);
@@ -30,12 +30,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    qputenv("QT_SCALE_FACTOR", "2");
-    QApplication app(argc, argv);
-    TestCaptureHiDpi test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestCaptureHiDpi)
 #include "tst_capture_hidpi.moc"

@@ -1,4 +1,3 @@
-#include "app/startup.h"
 #include "uitest.h"
 
 #include <QtTest>
@@ -12,34 +11,17 @@ class TestMainWindow : public QObject
     UiTest::Window f;
     MainWindow *w = nullptr;
 
-    void clearMovieFolder()
-    {
-        QDir(MainWindow::movieFolder()).removeRecursively();
-        QFile::remove(MainWindow::movieFolder());
-    }
-    void checkLamp(int pending, const QString &icon)
-    {
-        QCOMPARE(w->pendingRequests(), pending);
-        const auto image = [](const QImage &i) {
-            return i.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        };
-        QCOMPARE(image(w->fetchButton()->icon().pixmap(QSize(32, 32)).toImage()),
-                 image(QImage(u"img/%1.png"_s.arg(icon))));
-    }
-
 private slots:
     void initTestCase() { UiTest::initCase(); }
     void init()
     {
-        clearMovieFolder();
+        // No frames, nor a file in their folder's place, from an earlier test.
+        QDir(MainWindow::movieFolder()).removeRecursively();
+        QFile::remove(MainWindow::movieFolder());
         QVERIFY(f.open({}, QSize(900, 600)));
         w = f.window.get();
     }
-    void cleanup()
-    {
-        f.close();
-        clearMovieFolder();
-    }
+    void cleanup() { f.close(); }
 
     // Steps: "+" a transfer starts, "-" a reply is handled, "L" loading
     // starts, "a" the autoload box is clicked; each step is followed by
@@ -60,27 +42,25 @@ private slots:
     void lampCountsTransfers()
     {
         QFETCH(QStringList, steps);
+        const auto image = [](const QImage &i) {
+            return i.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
         for (const QString &step : steps) {
             const QStringList parts = step.split(u':');
-            switch (parts.at(0).at(0).toLatin1()) {
-            case '+':
+            const QChar op = parts.at(0).at(0);
+            if (op == u'+')
                 w->setNetLedOn();
-                break;
-            case '-':
+            else if (op == u'-')
                 w->setNetLedOff();
-                break;
-            case 'L':
+            else if (op == u'L')
                 w->setLoading(true);
-                break;
-            case 'a':
+            else
                 w->autoloadBox()->click();
-                break;
-            }
-            checkLamp(parts.at(1).toInt(), parts.at(2));
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"after step "_s + step));
-            if (parts.size() > 3)
-                QVERIFY(w->isLoading());
+            QVERIFY2(w->pendingRequests() == parts.at(1).toInt() &&
+                         image(w->fetchButton()->icon().pixmap(QSize(32, 32)).toImage()) ==
+                             image(QImage(u"img/%1.png"_s.arg(parts.at(2)))) &&
+                         (parts.size() < 4 || w->isLoading()),
+                     qPrintable(u"after step "_s + step));
         }
         QVERIFY(!w->isLoading());
     }
@@ -98,9 +78,7 @@ private slots:
     void captureFailureReportedOnce()
     {
         // a plain file where the folder should be: no frame can be written
-        QFile blocker(u"movie"_s);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(QFile(u"movie"_s).open(QIODevice::WriteOnly));
         w->setSliderRange(1000, 2000);
         w->captureOnOff();
         QSignalSpy messages(w->statusBar(), &QStatusBar::messageChanged);
@@ -129,9 +107,7 @@ private slots:
         send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
         send(QEvent::MouseMove, w->width(), Qt::LeftButton);
         send(QEvent::MouseButtonRelease, w->width(), Qt::NoButton);
-        QCOMPARE(w->splitter()->sizes().at(1), 0);
-        QVERIFY(!w->isPanelOpen());
-
+        QVERIFY(w->splitter()->sizes().at(1) == 0 && !w->isPanelOpen());
         QTest::keyClick(w, Qt::Key_Space); // opens it at the first press
         QVERIFY(w->splitter()->sizes().at(1) > 0);
         QVERIFY(w->close());
@@ -149,12 +125,12 @@ private slots:
     {
         QFETCH(QString, end);
         QFETCH(bool, running);
-        QVERIFY(f.db->exec({u"UPDATE regatta SET bis=%1 WHERE id=2"_s.arg(end)}));
-        QVERIFY(f.db->exec({u"UPDATE prefs SET autoload=1"_s}));
+        QVERIFY(f.db->exec({u"UPDATE regatta SET bis=%1 WHERE id=2"_s.arg(end),
+                            u"UPDATE prefs SET autoload=1"_s}));
         f.start(21, 120);
-        QCOMPARE(w->fetchButton()->isEnabled(), running);
-        QCOMPARE(w->autoload(), running);
-        QVERIFY(!running || w->pollTimer()->isActive());
+        QCOMPARE((QList<bool>{w->fetchButton()->isEnabled(), w->autoload(),
+                              !running || w->pollTimer()->isActive()}),
+                 (QList<bool>{running, running, true}));
         // a finished race does not store it off
         QCOMPARE(f.db->scalar(u"SELECT autoload FROM prefs"_s).toInt(), 1);
     }

@@ -50,39 +50,35 @@ private slots:
         QCOMPARE(VuVersionComparator::compareVersions(b, a), -expected);
     }
 
+    // Skipped versions in the order skipped: only the latest is kept, the
+    // running one and "" are refused.
     void offered_data()
     {
         QTest::addColumn<QString>("skipped");
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("ignored");      // as an offer
         QTest::addColumn<bool>("meetsMinimum"); // as a minimum previous version
-        QTest::newRow("running version") << QString() << "2.7.2" << true << true;
-        QTest::newRow("older") << QString() << "2.7" << true << true;
-        QTest::newRow("newer") << QString() << "2.8" << false << false;
-        QTest::newRow("newer but skipped") << "2.8"
-                                           << "2.8" << true << false;
-        QTest::newRow("newer than the skipped one") << "2.8"
-                                                    << "2.8.1" << false << false;
-        QTest::newRow("beta of the running version") << QString() << "2.7.2b" << true << true;
+        const auto row = [](const char *name, const char *skipped, const char *version,
+                            bool ignored, bool meetsMinimum) {
+            QTest::newRow(name) << skipped << version << ignored << meetsMinimum;
+        };
+        row("running version", "", "2.7.2", true, true);
+        row("older", "", "2.7", true, true);
+        row("newer", "", "2.8", false, false);
+        row("newer but skipped", "2.8", "2.8", true, false);
+        row("newer than the skipped one", "2.8", "2.8.1", false, false);
+        row("beta of the running version", "", "2.7.2b", true, true);
+        row("skipped before the latest", "2.8 2.9 2.7.2 ", "2.8", false, false);
+        row("latest skipped", "2.8 2.9 2.7.2 ", "2.9", true, false);
     }
     void offered()
     {
         QFETCH(QString, skipped);
         QFETCH(QString, version);
-        if (!skipped.isEmpty())
-            VUIgnoredVersions::ignore(skipped);
+        for (const QString &each : skipped.split(' '))
+            VUIgnoredVersions::ignore(each);
         QTEST(VUIgnoredVersions::isIgnored(version), "ignored");
         QTEST(VUIgnoredVersions::meetsMinimumVersion(version), "meetsMinimum");
-    }
-
-    // Only the latest skipped version is kept; the running one and "" are refused.
-    void ignoreStoresOnlyTheLatest()
-    {
-        for (const char *version : {"2.8", "2.9", "2.7.2", ""})
-            VUIgnoredVersions::ignore(QString::fromLatin1(version));
-        QCOMPARE(QSettings().value(QLatin1String(VUIgnoredVersions::settingsKey)).toString(),
-                 QStringLiteral("2.9"));
-        QVERIFY(!VUIgnoredVersions::isIgnored("2.8"));
     }
 };
 

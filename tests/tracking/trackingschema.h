@@ -1,2 +1,0 @@
-// trackingSchema() lives with the other schema builders.
-#include "testdatabase.h"
