@@ -5,6 +5,7 @@
 #include "ui/iconselector.h"
 #include "ui/regattadialog.h"
 #include "uitest.h"
+#include "urlcatcher.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -18,15 +19,6 @@
 
 using namespace Qt::StringLiterals;
 constexpr int t0 = 1270458000; // the 2010 race; its one boat has fixes at t0 and t0 + 1200
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class TestFirstHour : public QObject
 {
