@@ -1,5 +1,8 @@
 #include "map/karte.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include "map/projecteditem.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
@@ -66,6 +69,19 @@ void Karte::showView(const GeoPoint &centre, int zoom)
     setZoomLevel(zoom);
     relayout();
     emit zoomChanged(m_projection.zoom());
+}
+
+bool Karte::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QGraphicsView::viewportEvent(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QString text = m_info ? m_info(help->pos()) : QString();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, viewport());
+    return true;
 }
 
 void Karte::setGateItems(const QList<ProjectedItem *> &gates)

@@ -8,6 +8,8 @@
 #include <QPoint>
 #include <QUrl>
 
+#include <functional>
+
 class ProjectedItem;
 class Scheme;
 class TileLoader;
@@ -50,6 +52,10 @@ public:
     TileLoader *tileLoader() const { return m_tiles; }
     // Whether missing tiles may be downloaded; off at first.
     void setDownloadEnabled(bool on);
+    // The tooltip text for a view pixel (empty: no tooltip); asked when the
+    // cursor rests.
+    using InfoSource = std::function<QString(const QPoint &)>;
+    void setInfoSource(InfoSource source) { m_info = std::move(source); }
     // Whether a replay runs; moving the map by hand always emits dragged().
     void setAnimating(bool on) { m_animating = on; }
     bool isAnimating() const { return m_animating; }
@@ -89,6 +95,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void drawBackground(QPainter *painter, const QRectF &rect) override;
     void drawForeground(QPainter *painter, const QRectF &rect) override;
 
@@ -103,6 +110,7 @@ private:
     bool m_animating = false;
     QPoint m_lastMousePos;
     QPoint m_lastDragPos;
+    InfoSource m_info;
 };
 
 #endif

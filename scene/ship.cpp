@@ -52,6 +52,19 @@ QString Ship::speedText() const
     return QString::number(m_speed, 'f', 1);
 }
 
+QString Ship::labelText() const
+{
+    if (m_sailNumberLabel && !m_startnr.isEmpty())
+        return m_startnr + QLatin1Char(' ') + speedText();
+    return speedText();
+}
+
+QRectF Ship::labelRect() const
+{
+    static const QFontMetricsF metrics(labelFont());
+    return metrics.boundingRect(labelText()).translated(m_screenPos.x() - 7, m_screenPos.y() - 16);
+}
+
 TrackPoint *Ship::makePoint(const GeoPoint &position, int t, double heading, int index)
 {
     // The current point may be the one made last time; keep it alive until it
@@ -329,10 +342,8 @@ void Ship::updateBounds()
     if (m_positionKnown) {
         // Sprite and follow circle, which reaches to x + 18 with a 2 pixel pen.
         r |= QRectF(x - 17, y - 17, 37, 37);
-        if (m_showSpeedLabel) {
-            static const QFontMetricsF metrics(labelFont());
-            r |= metrics.boundingRect(speedText()).translated(x - 7, y - 16);
-        }
+        // Always: thinning may switch the label on after this.
+        r |= labelRect();
     }
     if (r.isNull())
         r = QRectF(x, y, 0, 0);
@@ -381,7 +392,7 @@ void Ship::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
             pen.setColor(Qt::black);
             painter->setPen(pen);
             painter->setFont(labelFont());
-            painter->drawText(QPoint(x - 7, y - 16), speedText());
+            painter->drawText(QPoint(x - 7, y - 16), labelText());
         }
         painter->setRenderHint(QPainter::Antialiasing, false);
     }

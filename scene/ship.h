@@ -51,6 +51,11 @@ public:
     // Clears follow and restores the loaded colour of every ship of allShips().
     void resetMarks();
     QString speedText() const;
+    // The label beside the boat: its speed, after the sail number when that
+    // is switched on.
+    QString labelText() const;
+    // Where the label is drawn, in view pixels.
+    QRectF labelRect() const;
     // A colour text such as "#1e90ff"; an invalid text gives fallbackColour().
     void setNamedColour(const QString &text);
     void saveColour() { m_originalColour = m_colour; }
@@ -123,6 +128,8 @@ public:
     void setShown(bool shown) { m_show = shown; }
     bool showSpeedLabel() const { return m_showSpeedLabel; }
     void setShowSpeedLabel(bool on) { m_showSpeedLabel = on; }
+    bool sailNumberLabel() const { return m_sailNumberLabel; }
+    void setSailNumberLabel(bool on) { m_sailNumberLabel = on; }
     bool positionKnown() const { return m_positionKnown; }
     void setPositionKnown(bool known) { m_positionKnown = known; }
     bool completeTrack() const { return m_completeTrack; }
@@ -179,6 +186,7 @@ private:
     bool m_simplifyPending = false;
     bool m_show = true;
     bool m_showSpeedLabel = true;
+    bool m_sailNumberLabel = false;
     bool m_positionKnown = true;
     bool m_completeTrack = true;
     bool m_showTrack = true;

@@ -149,6 +149,15 @@ void MainWindow::wireParts()
         focusMap();
         m_karte->relayout();
     });
+    connect(m_settings, &SettingsPage::sailNumberLabelsToggled, this, [this](bool on) {
+        if (m_regatta)
+            m_regatta->setSailNumberLabels(on);
+        focusMap();
+        m_karte->relayout();
+    });
+    m_karte->setInfoSource([this](const QPoint &at) {
+        return m_regatta ? m_regatta->boatInfoAt(at.x(), at.y()) : QString();
+    });
     connect(m_leaderboard, &LeaderboardPanel::shipClicked, this,
             &MainWindow::followFromLeaderboard);
 

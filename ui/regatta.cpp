@@ -3,6 +3,7 @@
 #include "map/karte.h"
 #include "map/scheme.h"
 #include "platform/seams.h"
+#include "scene/boatlabels.h"
 #include "scene/course.h"
 #include "scene/gateitem.h"
 #include "scene/ship.h"
@@ -18,6 +19,7 @@
 
 #include <QDebug>
 #include <QItemSelectionModel>
+#include <QToolTip>
 #include <QTreeView>
 
 #include <algorithm>
@@ -38,6 +40,7 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
             });
     connect(m_tracking, &TrackingClient::loadFinished, this, [this] { m_fitPending = false; });
     m_window->setRegatta(this);
+    m_sailNumberLabels = m_window->settingsPage()->sailNumberLabels();
     m_races = RaceStore::races();
     m_window->loadPreferences();
     m_window->fillRaceMenu(m_races, eventId, taskId);
@@ -182,6 +185,7 @@ int Regatta::loadShips(int eventId)
     bool first = true;
     for (Ship *ship : loaded) {
         ship->setCompleteTrack(m_completeTracks);
+        ship->setSailNumberLabel(m_sailNumberLabels);
         m_ships.append(ship);
         if (first || ship->klasse() != className) {
             if (!group.isEmpty()) {
@@ -294,6 +298,27 @@ void Regatta::updateGeometry(const MapProjection &projection)
 {
     for (Ship *ship : std::as_const(m_ships))
         ship->updateGeometry(projection);
+    BoatLabels::thinOut(m_ships);
+}
+
+void Regatta::setSailNumberLabels(bool on)
+{
+    m_sailNumberLabels = on;
+    for (Ship *ship : std::as_const(m_ships))
+        ship->setSailNumberLabel(on);
+}
+
+QString Regatta::boatInfoAt(int x, int y) const
+{
+    const Ship *ship = shipAt(x, y);
+    if (!ship)
+        return QString();
+    LeaderboardPanel *board = m_window->leaderboard();
+    board->flush();
+    const QList<LeaderboardRow> &rows = board->rows();
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const LeaderboardRow &r) { return r.id == ship->id(); });
+    return BoatLabels::infoText(*ship, row == rows.end() ? nullptr : &*row);
 }
 
 // --- fleet in view -------------------------------------------------------
@@ -403,17 +428,20 @@ void Regatta::checkShip(TreeShipItem *item)
     m_window->karte()->setFocus();
 }
 
-void Regatta::followAt(int x, int y)
+Ship *Regatta::shipAt(int x, int y) const
 {
     const QRect square(x - 10, y - 10, 20, 20); // (x-10, y-10) .. (x+9, y+9)
-    Ship *hit = nullptr;
     for (Ship *ship : std::as_const(m_ships)) {
         if (ship->pointCount() > 0 && ship->currentPoint() && ship->isShown() &&
-            square.contains(ship->screenPos())) {
-            hit = ship;
-            break;
-        }
+            square.contains(ship->screenPos()))
+            return ship;
     }
+    return nullptr;
+}
+
+void Regatta::followAt(int x, int y)
+{
+    Ship *hit = shipAt(x, y);
     if (!hit) {
         stopFollowing(); // a click on open water
         return;
@@ -427,6 +455,9 @@ void Regatta::followAt(int x, int y)
     }
     m_window->karte()->relayout();
     storeFollow(hit);
+    Karte *karte = m_window->karte();
+    QToolTip::showText(karte->viewport()->mapToGlobal(QPoint(x, y)), boatInfoAt(x, y),
+                       karte->viewport());
 }
 
 void Regatta::stopFollowing()

@@ -68,6 +68,10 @@ public:
     // Centres and zooms the map so that every shown, placed boat is in view;
     // false when no boat is placed.
     bool showFleet();
+    // Sail numbers beside the speeds of every boat, now and after a load.
+    void setSailNumberLabels(bool on);
+    // What the map tells about the boat at view pixel (x, y); empty off a boat.
+    QString boatInfoAt(int x, int y) const;
     // Whether any shown, placed boat is inside the map view.
     bool fleetInView() const;
 
@@ -103,6 +107,8 @@ private:
     // After a race change, until its load is over: the fleet is brought into
     // view when none of it is.
     void keepFleetInView();
+    // The shown, placed boat within 10 pixels of view pixel (x, y), or null.
+    Ship *shipAt(int x, int y) const;
 
     MainWindow *m_window;
     QPointer<TrackingClient> m_tracking;
@@ -115,6 +121,7 @@ private:
     bool m_completeTracks = false;
     bool m_selected = false;
     bool m_fitPending = false;
+    bool m_sailNumberLabels = false;
     QVector<Race> m_races;
     QList<GateItem *> m_gates;
     QList<Ship *> m_ships;

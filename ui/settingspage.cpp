@@ -1,15 +1,25 @@
 #include "ui/settingspage.h"
 
+#include "platform/config.h"
 #include "store/preferences.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QSettings>
+
+#include <memory>
+
+namespace
+{
+const QString sailNumberKey = QStringLiteral("sailNumberLabels");
+}
 
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent), m_tileBox(new QCheckBox), m_autoloadBox(new QCheckBox),
       m_updateBox(new QCheckBox), m_completeTracksBox(new QCheckBox),
+      m_sailNumberBox(new QCheckBox),
       m_lastFetchLabel(new QLabel(QStringLiteral("--.--.---- --:--")))
 {
     setObjectName(QStringLiteral("einstellungen"));
@@ -33,6 +43,11 @@ SettingsPage::SettingsPage(QWidget *parent)
         m_showCompleteTracks = m_completeTracksBox->isChecked();
         emit completeTracksToggled(m_showCompleteTracks);
     });
+    connect(m_sailNumberBox, &QCheckBox::clicked, this, [this](bool on) {
+        std::unique_ptr<QSettings>(Config::windowSettings())->setValue(sailNumberKey, on);
+        emit sailNumberLabelsToggled(on);
+    });
+    m_sailNumberBox->setChecked(sailNumberLabels());
     m_tileBox->setChecked(m_loadMaps);
     m_autoloadBox->setChecked(m_autoload);
     m_updateBox->setChecked(m_lookForUpdate);
@@ -49,6 +64,7 @@ SettingsPage::SettingsPage(QWidget *parent)
     auto *boats = new QGroupBox(tr("Boote"));
     auto *boatsForm = new QFormLayout;
     boatsForm->addRow(QStringLiteral("komplette Tracks anzeigen"), m_completeTracksBox);
+    boatsForm->addRow(QStringLiteral("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
     boats->setLayout(boatsForm);
 
     auto *settingsForm = new QFormLayout;
@@ -65,6 +81,11 @@ void SettingsPage::load()
     m_pollInterval = prefs.pollInterval;
     if (prefs.has(Pref::LoadMaps)) {
         m_loadMaps = prefs.loadMaps;
+        connect(m_sailNumberBox, &QCheckBox::clicked, this, [this](bool on) {
+            std::unique_ptr<QSettings>(Config::windowSettings())->setValue(sailNumberKey, on);
+            emit sailNumberLabelsToggled(on);
+        });
+        m_sailNumberBox->setChecked(sailNumberLabels());
         m_tileBox->setChecked(m_loadMaps);
     }
     if (prefs.has(Pref::Autoload)) {
@@ -75,6 +96,13 @@ void SettingsPage::load()
         m_lookForUpdate = prefs.lookForUpdate;
         m_updateBox->setChecked(m_lookForUpdate);
     }
+}
+
+bool SettingsPage::sailNumberLabels() const
+{
+    return std::unique_ptr<QSettings>(Config::windowSettings())
+        ->value(sailNumberKey, false)
+        .toBool();
 }
 
 void SettingsPage::applyAutoloadBox()

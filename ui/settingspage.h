@@ -20,6 +20,9 @@ public:
     QCheckBox *autoloadBox() const { return m_autoloadBox; }
     QCheckBox *updateBox() const { return m_updateBox; }
     QCheckBox *completeTracksBox() const { return m_completeTracksBox; }
+    QCheckBox *sailNumberBox() const { return m_sailNumberBox; }
+    // Sail numbers beside the speeds on the map; kept with the window settings.
+    bool sailNumberLabels() const;
     QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
 
     // Reads the stored preferences into the flags and boxes; a value that
@@ -46,12 +49,14 @@ signals:
     void autoloadToggled(bool on);
     void lookForUpdateToggled(bool on);
     void completeTracksToggled(bool on);
+    void sailNumberLabelsToggled(bool on);
 
 private:
     QCheckBox *m_tileBox;
     QCheckBox *m_autoloadBox;
     QCheckBox *m_updateBox;
     QCheckBox *m_completeTracksBox;
+    QCheckBox *m_sailNumberBox;
     QLabel *m_lastFetchLabel;
     int m_pollInterval = 5;
     bool m_loadMaps = false;

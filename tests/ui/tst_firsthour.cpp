@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 constexpr int t0 = 1270458000; // the 2010 race; its one boat has fixes at t0 and t0 + 1200
@@ -208,6 +209,28 @@ private slots:
         QApplication::processEvents();
         QVERIFY(w->karte()->width() >= w->sidePanel()->width());
         QVERIFY(w->sidePanel()->width() >= 200);
+    }
+
+    // The boat under the cursor tells who it is, the sail number can stand
+    // beside the speed, and of two labels on one spot only one is drawn.
+    void boatsIdentifiedOnTheMap()
+    {
+        const QString twin = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
+                             "(5, 10, %1, 43.5, 15.9)"_s;
+        QVERIFY(f.db->exec({u"UPDATE ship SET startnr = 'GER 7', skipper = 'Ina'"_s,
+                            u"INSERT INTO ship (id, regatta_id, name, startnr, show) "
+                            "VALUES (5, 10, 'Zwilling', 'GER 8', 1)"_s,
+                            twin.arg(t0), twin.arg(t0 + 1200)}));
+        f.start();
+        const QList<Ship *> boats = f.regatta->ships();
+        const QPoint at = boats.at(0)->screenPos();
+        QHelpEvent help(QEvent::ToolTip, at, w->karte()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(w->karte()->viewport(), &help);
+        QCOMPARE(QToolTip::text().section('\n', 0, 1), u"GER 7 Boot\nSkipper: Ina"_s);
+        QVERIFY(f.regatta->boatInfoAt(at.x() + 30, at.y()).isEmpty());
+        QCOMPARE(int(boats.at(0)->showSpeedLabel()) + int(boats.at(1)->showSpeedLabel()), 1);
+        w->settingsPage()->sailNumberBox()->click();
+        QVERIFY(boats.at(0)->labelText().startsWith(u"GER 7 "_s));
     }
 
     void sliderAndTabRestored()
