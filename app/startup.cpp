@@ -111,6 +111,9 @@ void applyReplayMoment(MainWindow *window, const QSettings &settings)
     const QSlider *slider = window->timeSlider();
     if (ok && moment >= slider->minimum() && moment <= slider->maximum())
         window->setSliderValue(moment);
+    // The fleet was fitted at the newest moment; the restored one may find it elsewhere.
+    if (Regatta *regatta = window->regatta(); regatta && !regatta->fleetInView())
+        regatta->showFleet();
 }
 
 void applyWindowGeometry(QWidget *window, const QSettings &settings)

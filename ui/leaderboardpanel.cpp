@@ -1,21 +1,29 @@
 #include "ui/leaderboardpanel.h"
 
+#include "platform/config.h"
 #include "scene/gateitem.h"
 #include "scene/ship.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace
 {
 
 constexpr int idRole = Qt::UserRole;
+const QString hiddenColumnsKey = QStringLiteral("leaderboardHiddenColumns");
 
 void setTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
 {
@@ -62,6 +70,19 @@ LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
     fit(SpeedColumn, QStringLiteral("99.9 kn"));
     fit(GapColumn, QStringLiteral("+999.9 km (999.9 sm)"));
 
+    buildFrozenView();
+    // Which scrolling columns the user hid, kept with the window settings.
+    const QStringList hidden = std::unique_ptr<QSettings>(Config::windowSettings())
+                                   ->value(hiddenColumnsKey)
+                                   .toStringList();
+    for (const QString &column : hidden) {
+        const int c = column.toInt();
+        if (c >= frozenColumns && c < ColumnCount)
+            m_tree->setColumnHidden(c, true);
+    }
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, &LeaderboardPanel::showColumnMenu);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tree);
@@ -74,6 +95,114 @@ LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
         if (id.isValid())
             emit shipClicked(id.toInt());
     });
+}
+
+void LeaderboardPanel::buildFrozenView()
+{
+    // A second view on the same model over the left of the tree, as in Qt's
+    // frozen-column example: the tree scrolls beneath it.
+    m_frozen = new QTreeView(m_tree);
+    m_frozen->setObjectName(QStringLiteral("ranglisteFest"));
+    m_frozen->setModel(m_tree->model());
+    m_frozen->setSelectionModel(m_tree->selectionModel());
+    m_frozen->setUniformRowHeights(true);
+    m_frozen->setAllColumnsShowFocus(true);
+    m_frozen->setFocusPolicy(Qt::NoFocus);
+    m_frozen->setFrameShape(QFrame::NoFrame);
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollMode(m_tree->verticalScrollMode());
+    m_frozen->header()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->header()->setStretchLastSection(false);
+    for (int c = 0; c < ColumnCount; ++c) {
+        m_frozen->setColumnHidden(c, c >= frozenColumns);
+        if (c < frozenColumns)
+            m_frozen->header()->resizeSection(c, m_tree->header()->sectionSize(c));
+    }
+    m_tree->viewport()->stackUnder(m_frozen);
+    // The viewport's own size: the tree's resize comes before its viewport's.
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree->header(), &QHeaderView::sectionResized, this, [this](int c, int, int size) {
+        if (c < frozenColumns) {
+            m_frozen->header()->resizeSection(c, size);
+            placeFrozenView();
+        }
+    });
+    connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged,
+            m_tree->verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(m_tree->verticalScrollBar(), &QAbstractSlider::valueChanged,
+            m_frozen->verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(m_frozen, &QTreeView::expanded, m_tree, &QTreeView::expand);
+    connect(m_frozen, &QTreeView::collapsed, m_tree, &QTreeView::collapse);
+    connect(m_tree, &QTreeView::expanded, m_frozen, &QTreeView::expand);
+    connect(m_tree, &QTreeView::collapsed, m_frozen, &QTreeView::collapse);
+    connect(m_frozen, &QTreeView::clicked, this, [this](const QModelIndex &index) {
+        const QVariant id = index.siblingAtColumn(0).data(idRole);
+        if (id.isValid())
+            emit shipClicked(id.toInt());
+    });
+    placeFrozenView();
+}
+
+void LeaderboardPanel::placeFrozenView()
+{
+    int width = 0;
+    for (int c = 0; c < frozenColumns; ++c)
+        width += m_tree->header()->sectionSize(c);
+    // In a narrow panel the scrolling columns keep half of it.
+    width = std::min(width, std::max(m_tree->viewport()->width() / 2, 60));
+    const int frame = m_tree->frameWidth();
+    m_frozen->setGeometry(frame, frame, width,
+                          m_tree->viewport()->height() + m_tree->header()->height());
+}
+
+void LeaderboardPanel::syncFrozenRows()
+{
+    QAbstractItemModel *model = m_tree->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex group = model->index(row, 0);
+        m_frozen->setFirstColumnSpanned(row, QModelIndex(), true);
+        m_frozen->setExpanded(group, m_tree->isExpanded(group));
+    }
+}
+
+bool LeaderboardPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+        placeFrozenView();
+    return QWidget::eventFilter(watched, event);
+}
+
+void LeaderboardPanel::showColumnMenu(const QPoint &at)
+{
+    QMenu menu;
+    for (int c = frozenColumns; c < ColumnCount; ++c) {
+        QAction *action = menu.addAction(m_tree->headerItem()->text(c));
+        action->setCheckable(true);
+        action->setChecked(!m_tree->isColumnHidden(c));
+        connect(action, &QAction::toggled, this, [this, c](bool on) { setColumnShown(c, on); });
+    }
+    menu.exec(m_tree->header()->mapToGlobal(at));
+}
+
+void LeaderboardPanel::setColumnShown(int column, bool shown)
+{
+    if (column < frozenColumns || column >= ColumnCount)
+        return; // the frozen columns always stay
+    m_tree->setColumnHidden(column, !shown);
+    QStringList hidden;
+    for (int c = frozenColumns; c < ColumnCount; ++c) {
+        if (m_tree->isColumnHidden(c))
+            hidden.append(QString::number(c));
+    }
+    std::unique_ptr<QSettings>(Config::windowSettings())->setValue(hiddenColumnsKey, hidden);
+}
+
+const QList<LeaderboardRow> &LeaderboardPanel::upToDateRows()
+{
+    if (m_pending)
+        updateNow();
+    return m_rows;
 }
 
 void LeaderboardPanel::setCourse(const QList<GateItem *> &gates)
@@ -255,4 +384,5 @@ void LeaderboardPanel::fill()
             group->setExpanded(expanded.value(group, true));
         }
     }
+    syncFrozenRows();
 }

@@ -14,6 +14,7 @@ class GateItem;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QTreeView;
 class Ship;
 
 // The "Rangliste" tab: the shown boats of the race ranked along the course,
@@ -57,7 +58,15 @@ public:
     void flush();
 
     QTreeWidget *tree() const { return m_tree; }
+    // Rank, number and boat, kept in view over the tree while the rest scrolls.
+    QTreeView *frozenView() const { return m_frozen; }
+    static constexpr int frozenColumns = NameColumn + 1;
+    // Hides or shows one of the scrolling columns and keeps the choice.
+    void setColumnShown(int column, bool shown);
     const QList<LeaderboardRow> &rows() const { return m_rows; }
+    // The rows for the shown moment, updated first when one is owed, even
+    // while the tab is hidden.
+    const QList<LeaderboardRow> &upToDateRows();
     int updateCount() const { return m_updates; }
     int shownMoment() const { return m_shownTime; }
     // The row of a boat, or nullptr.
@@ -72,13 +81,19 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateNow();
     void fill();
     QTreeWidgetItem *classItem(const QString &klasse);
+    void buildFrozenView();
+    void placeFrozenView();
+    void syncFrozenRows();
+    void showColumnMenu(const QPoint &at);
 
     QTreeWidget *m_tree = nullptr;
+    QTreeView *m_frozen = nullptr;
     QTimer *m_delay = nullptr;
     ShipSource m_source;
     Leaderboard m_board;

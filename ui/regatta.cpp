@@ -314,8 +314,7 @@ QString Regatta::boatInfoAt(int x, int y) const
     if (!ship)
         return QString();
     LeaderboardPanel *board = m_window->leaderboard();
-    board->flush();
-    const QList<LeaderboardRow> &rows = board->rows();
+    const QList<LeaderboardRow> &rows = board->upToDateRows();
     const auto row = std::find_if(rows.begin(), rows.end(),
                                   [&](const LeaderboardRow &r) { return r.id == ship->id(); });
     return BoatLabels::infoText(*ship, row == rows.end() ? nullptr : &*row);

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "scene/ship.h"
 #include "ui/iconselector.h"
+#include "ui/leaderboardpanel.h"
 #include "ui/regattadialog.h"
 #include "uitest.h"
 #include "urlcatcher.h"
@@ -231,6 +232,22 @@ private slots:
         QCOMPARE(int(boats.at(0)->showSpeedLabel()) + int(boats.at(1)->showSpeedLabel()), 1);
         w->settingsPage()->sailNumberBox()->click();
         QVERIFY(boats.at(0)->labelText().startsWith(u"GER 7 "_s));
+    }
+
+    // The leaderboard keeps rank, number and boat in view and remembers the
+    // columns hidden from its header.
+    void leaderboardFreezesAndHidesColumns()
+    {
+        using Board = LeaderboardPanel;
+        Board *board = w->leaderboard();
+        QCOMPARE(board->frozenView()->model(), board->tree()->model());
+        for (int c = 0; c < Board::ColumnCount; ++c)
+            QCOMPARE(board->frozenView()->isColumnHidden(c), c >= Board::frozenColumns);
+        board->setColumnShown(Board::GapColumn, false);
+        board->setColumnShown(Board::RankColumn, false);
+        const Board again;
+        QVERIFY(again.tree()->isColumnHidden(Board::GapColumn));
+        QVERIFY(!again.tree()->isColumnHidden(Board::RankColumn));
     }
 
     void sliderAndTabRestored()
