@@ -5,6 +5,8 @@
 
 #include <QGraphicsScene>
 
+#include <cmath>
+
 namespace
 {
 
@@ -66,13 +68,19 @@ bool ShipLoader::loadTrack(Ship *ship)
     if (!ship || !m_tracks.read(ship->id(), ship->regattaId(), &m_fixes) || m_fixes.isEmpty())
         return false;
     Track *track = ship->rawTrack();
+    int added = 0;
     for (const FixRow &fix : std::as_const(m_fixes)) {
+        // Files written before ingest refused them may hold fixes off the world.
+        if (!std::isfinite(fix.lat) || !std::isfinite(fix.lng) || std::abs(fix.lat) > 90.0 ||
+            std::abs(fix.lng) > 180.0)
+            continue;
         TrackPoint *point = track->addPoint(fix.lat, fix.lng, fix.tstamp, 0.0, 0.0);
         // The table keeps no heading; Ship::positionAt derives it when needed.
         point->headingKnown = false;
+        ++added;
     }
-    ship->setPointCount(int(m_fixes.size()));
-    return true;
+    ship->setPointCount(added);
+    return added > 0;
 }
 
 TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection,

@@ -250,6 +250,20 @@ private slots:
         QVERIFY(!again.tree()->isColumnHidden(Board::RankColumn));
     }
 
+    // A file written before ingest refused fixes off the world starts as if
+    // they were not there, with the boat followed.
+    void storedFixesOffTheWorldSkipped()
+    {
+        const QString bad = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
+                            "(4, 10, %1, %2, 15.9)"_s;
+        QVERIFY(f.db->exec({u"UPDATE ship SET follow = 1"_s, bad.arg(t0 + 600).arg(91),
+                            bad.arg(t0 + 700).arg(u"1e308"_s), bad.arg(t0 + 800).arg(u"'nan'"_s)}));
+        f.start();
+        const Ship *boat = f.regatta->ships().first();
+        QCOMPARE(std::pair(boat->pointCount(), boat->follow()), std::pair(2, true));
+        QVERIFY(f.regatta->fleetInView());
+    }
+
     void sliderAndTabRestored()
     {
         for (const int moment : {t0 + 500, t0}) {
