@@ -47,16 +47,13 @@ private slots:
         m_nam.clearConnectionCache();
     }
 
-    // Status of a faulted request; a negative one is the transfer error.
+    // Status of a faulted request (hangs and delays are met by the client tests).
     void status_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
         QTest::newRow("error 500") << "/api/isup.html?fault=error" << 500;
         QTest::newRow("404 tile") << "/1/0/0.png?fault=error&faultValue=404" << 404;
-        QTest::newRow("delay") << "/api/isup.html?fault=delay&faultValue=300" << 200;
-        QTest::newRow("hang") << boats + "&fault=hang"
-                              << -int(QNetworkReply::OperationCanceledError);
         QTest::newRow("cut") << track + "&fault=cut" << 200;
         QTest::newRow("redirect") << track + "&fault=redirect" << 200;
         QTest::newRow("refused kind") << boats + "&fault=nonfinite" << 400;
@@ -65,12 +62,8 @@ private slots:
     void status()
     {
         QFETCH(QString, path);
-        QElapsedTimer timer;
-        timer.start();
         const auto [status, got, url] = get(path, 400);
         QTEST(status, "status");
-        if (path.contains("delay"))
-            QVERIFY(timer.elapsed() >= 300);
         if (path.contains("cut")) {
             const QByteArray whole = body(track);
             QVERIFY(got.size() < whole.size() && whole.startsWith(got) && !got.endsWith('\n'));
