@@ -85,7 +85,6 @@ private slots:
         QSignalSpy served(m_server.get(), &DemoServer::requestServed);
         QVERIFY(!served.wait(400));
         QCOMPARE(body("/api/isup.html"), QByteArray("up\n"));
-
         m_server->clearRequestLog();
         QList<QNetworkReply *> replies{
             start("/api/isup.html?fault=hang", 20000),
@@ -197,7 +196,6 @@ private slots:
                 titles += xml.readElementText().endsWith(QLatin1String(DemoServer::htmlMarkup));
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(titles, 2); // the items, not the channel
-
         for (const auto &[value, px] :
              {std::pair{"", DemoServer::bigTileDefault}, std::pair{"&faultValue=300", 300},
               std::pair{"&faultValue=90000", DemoServer::bigTileMax}}) {

@@ -299,7 +299,6 @@ private slots:
         QVERIFY(Platform::makePrivateFolder(folder()));
         const QString path = QDir(folder()).filePath("velmaro-setup-2.8.bin");
         touch(path, "old installer");
-
         offer(rightChecks);
         QSignalSpy started(VuUpdater::instance(), &VuUpdater::updatedFinishedSuccessfully);
         clickInstall();
@@ -441,7 +440,6 @@ private slots:
         const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
         touch(temp + "/other-program/y.oldversion");
         QVERIFY(QFile::link(outside.path(), root + "/a/link"));
-
         VuUpdater::instance()->removeOldVersionFiles(QString());
         QVERIFY(!QFile::exists(root + "/a/b/x.oldversion"));
         QVERIFY(!QFile::exists(root + "/top.oldversion"));
@@ -449,7 +447,6 @@ private slots:
         QVERIFY(QFile::exists(root + "/a/b/x.OLDVERSION"));
         QVERIFY(QFile::exists(outside.path() + "/victim.oldversion"));
         QVERIFY(QFile::exists(temp + "/other-program/y.oldversion"));
-
         for (const QString &named :
              {outside.path(),
               temp + "/../" + QDir(temp + "/..").relativeFilePath(outside.path())}) {
@@ -485,7 +482,6 @@ private slots:
         const QTextBrowser *browser = window()->findChild<QTextBrowser *>();
         QTRY_VERIFY(browser->toPlainText().contains("Neu"));
         QVERIFY(browser->document()->size().height() < 150);
-
         m_boxes.reset(); // the real box, closed as soon as it shows
         int height = 0;
         QTimer::singleShot(0, [&] {
