@@ -185,15 +185,14 @@ private slots:
     void markupAndBigTiles()
     {
         // Markup as it is once a race and in the notes; escaped in the feed titles.
-        QCOMPARE(body("/api/getRaces.php?csv=1&fault=html").count(DemoServer::htmlMarkup), 3);
-        QCOMPARE(body("/downloads/setup/releasenotes-2.7.2.html?fault=html")
-                     .count(DemoServer::htmlMarkup),
-                 1);
+        const char *markup = DemoServer::htmlMarkup;
+        QCOMPARE(body("/api/getRaces.php?csv=1&fault=html").count(markup), 3);
+        QCOMPARE(body("/downloads/setup/releasenotes-2.7.2.html?fault=html").count(markup), 1);
         QXmlStreamReader xml(body("/downloads/setup/velmaro.xml?fault=html"));
         int titles = 0;
         while (!xml.atEnd())
             if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"title")
-                titles += xml.readElementText().endsWith(QLatin1String(DemoServer::htmlMarkup));
+                titles += xml.readElementText().endsWith(markup);
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(titles, 2); // the items, not the channel
         for (const auto &[value, px] :
