@@ -47,16 +47,13 @@ private slots:
         m_nam.clearConnectionCache();
     }
 
-    // Status of a faulted request; a negative one is the transfer error.
+    // Status of a faulted request (hangs and delays are met by the client tests).
     void status_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
         QTest::newRow("error 500") << "/api/isup.html?fault=error" << 500;
         QTest::newRow("404 tile") << "/1/0/0.png?fault=error&faultValue=404" << 404;
-        QTest::newRow("delay") << "/api/isup.html?fault=delay&faultValue=300" << 200;
-        QTest::newRow("hang") << boats + "&fault=hang"
-                              << -int(QNetworkReply::OperationCanceledError);
         QTest::newRow("cut") << track + "&fault=cut" << 200;
         QTest::newRow("redirect") << track + "&fault=redirect" << 200;
         QTest::newRow("refused kind") << boats + "&fault=nonfinite" << 400;
@@ -65,12 +62,8 @@ private slots:
     void status()
     {
         QFETCH(QString, path);
-        QElapsedTimer timer;
-        timer.start();
         const auto [status, got, url] = get(path, 400);
         QTEST(status, "status");
-        if (path.contains("delay"))
-            QVERIFY(timer.elapsed() >= 300);
         if (path.contains("cut")) {
             const QByteArray whole = body(track);
             QVERIFY(got.size() < whole.size() && whole.startsWith(got) && !got.endsWith('\n'));
@@ -92,7 +85,6 @@ private slots:
         QSignalSpy served(m_server.get(), &DemoServer::requestServed);
         QVERIFY(!served.wait(400));
         QCOMPARE(body("/api/isup.html"), QByteArray("up\n"));
-
         m_server->clearRequestLog();
         QList<QNetworkReply *> replies{
             start("/api/isup.html?fault=hang", 20000),
@@ -193,18 +185,16 @@ private slots:
     void markupAndBigTiles()
     {
         // Markup as it is once a race and in the notes; escaped in the feed titles.
-        QCOMPARE(body("/api/getRaces.php?csv=1&fault=html").count(DemoServer::htmlMarkup), 3);
-        QCOMPARE(body("/downloads/setup/releasenotes-2.7.2.html?fault=html")
-                     .count(DemoServer::htmlMarkup),
-                 1);
+        const char *markup = DemoServer::htmlMarkup;
+        QCOMPARE(body("/api/getRaces.php?csv=1&fault=html").count(markup), 3);
+        QCOMPARE(body("/downloads/setup/releasenotes-2.7.2.html?fault=html").count(markup), 1);
         QXmlStreamReader xml(body("/downloads/setup/velmaro.xml?fault=html"));
         int titles = 0;
         while (!xml.atEnd())
             if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"title")
-                titles += xml.readElementText().endsWith(QLatin1String(DemoServer::htmlMarkup));
+                titles += xml.readElementText().endsWith(markup);
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(titles, 2); // the items, not the channel
-
         for (const auto &[value, px] :
              {std::pair{"", DemoServer::bigTileDefault}, std::pair{"&faultValue=300", 300},
               std::pair{"&faultValue=90000", DemoServer::bigTileMax}}) {

@@ -63,8 +63,6 @@ class TestTrackingClient : public QObject
     std::unique_ptr<DemoServer> m_server;
     std::unique_ptr<TrackingClient> m_client;
     std::unique_ptr<FakeRace> m_race;
-    // Lamp off and poll cycle, as the window hears them.
-    std::unique_ptr<QSignalSpy> m_ledOff, m_cycles;
 
     int served(const char *name) const { return m_server->requestCount(QLatin1String(name)); }
 
@@ -129,13 +127,9 @@ private slots:
         m_client = std::make_unique<TrackingClient>();
         m_race = std::make_unique<FakeRace>(*m_client);
         m_client->setBaseUrl(m_server->baseUrl());
-        m_ledOff = std::make_unique<QSignalSpy>(m_client.get(), &TrackingClient::transferFinished);
-        m_cycles = std::make_unique<QSignalSpy>(m_client.get(), &TrackingClient::pollCycleStarted);
     }
     void cleanup()
     {
-        m_ledOff.reset();
-        m_cycles.reset();
         m_race.reset();
         m_client.reset();
         m_server.reset();
@@ -144,6 +138,7 @@ private slots:
 
     void pollingNeitherLosesNorDoublesFixes()
     {
+        QSignalSpy cycles(m_client.get(), &TrackingClient::pollCycleStarted);
         selectLiveRace();
         verifyComplete();
         // Polls closer together than the fixes, and further apart.
@@ -152,7 +147,7 @@ private slots:
             poll(step);
             verifyComplete();
         }
-        QCOMPARE(m_cycles->size(), 5);
+        QCOMPARE(cycles.size(), 5);
         // While a cycle runs, a trigger sends only the probe and leaves the timer.
         m_server->clearRequestLog();
         m_server->setFault("getPosition", DemoServer::Fault::Delay, 300);
@@ -160,7 +155,7 @@ private slots:
         m_client->getData();
         QVERIFY(m_client->isLoading());
         m_client->getData();
-        QCOMPARE(m_cycles->size(), 6);
+        QCOMPARE(cycles.size(), 6);
         // The probes never lit the lamp: their replies leave it on meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(outcomes(handled).count(Outcome::Probe), 2, 10000);
         QCOMPARE(outcomes(handled).count(Outcome::Applied), 0);
@@ -202,12 +197,10 @@ private slots:
         QCOMPARE(m_race->boatCount(), 0);
         QCOMPARE(told.count(), 1);
         QVERIFY(told.at(0).at(0).toString().contains("Datenträger ist voll"));
-
         QVERIFY(m_db->exec({QStringLiteral("DROP TRIGGER refuse")}));
         poll();
         QCOMPARE(served("getBoats"), 2);
         verifyComplete();
-
         const int boat = m_race->ships.at(0).info.id;
         const QList<int> before = storedTimes(boat);
         const int lastget = storedLastget(boat);
@@ -250,11 +243,10 @@ private slots:
         const QList<int> before = m_race->fixTimes(0);
         m_server->setFault("getPosition", DemoServer::Fault(fault), value);
         QSignalSpy handled(m_client.get(), &TrackingClient::replyHandled);
-
+        QSignalSpy ledOff(m_client.get(), &TrackingClient::transferFinished);
         g_now += 600;
         // A request that does not fail at once is met through a poll (and its probe).
         const bool viaPoll = fault != int(DemoServer::Fault::HttpError);
-        const qsizetype ledOffBefore = m_ledOff->size();
         if (viaPoll)
             m_client->getData();
         else
@@ -265,11 +257,10 @@ private slots:
         QVERIFY(!m_client->serverUp());
         QVERIFY(!m_client->isLoading());
         if (!viaPoll)
-            QCOMPARE(m_ledOff->size() - ledOffBefore, m_race->boatCount());
+            QCOMPARE(ledOff.size(), m_race->boatCount());
         QCOMPARE(m_race->pending, 0);
         QCOMPARE(m_race->fixTimes(0), before);
         QCOMPARE(storedTimes(m_race->ships.at(0).info.id), before);
-
         m_server->clearFaults();
         m_server->clearRequestLog();
         poll();
