@@ -34,10 +34,10 @@ private slots:
     void init()
     {
         const QString fix = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
-                            "(4, 10, %1, 43.5, 15.9)"_s;
+                            "(4, 10, %1, %2, 15.9)"_s;
         QVERIFY(
             f.open({u"INSERT INTO ship (id, regatta_id, name, show) VALUES (4, 10, 'Boot', 1)"_s,
-                    fix.arg(t0), fix.arg(t0 + 1200)},
+                    fix.arg(t0).arg(43.5), fix.arg(t0 + 1200).arg(43.51)},
                    QSize(900, 600)));
         w = f.window.get();
         w->show();
@@ -134,6 +134,8 @@ private slots:
     {
         f.start();
         QVERIFY(f.regatta->fleetInView() && w->karte()->zoom() <= 14);
+        // At the newest fix a boat shows the speed it arrived with, not 0.0.
+        QCOMPARE(f.regatta->ships().first()->speedText(), u"1.8"_s);
         w->karte()->panBy(4000, 0);
         QVERIFY(!f.regatta->fleetInView());
         QTest::keyClick(w, Qt::Key_F);
@@ -217,11 +219,11 @@ private slots:
     void boatsIdentifiedOnTheMap()
     {
         const QString twin = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
-                             "(5, 10, %1, 43.5, 15.9)"_s;
+                             "(5, 10, %1, %2, 15.9)"_s;
         QVERIFY(f.db->exec({u"UPDATE ship SET startnr = 'GER 7', skipper = 'Ina'"_s,
                             u"INSERT INTO ship (id, regatta_id, name, startnr, show) "
                             "VALUES (5, 10, 'Zwilling', 'GER 8', 1)"_s,
-                            twin.arg(t0), twin.arg(t0 + 1200)}));
+                            twin.arg(t0).arg(43.5), twin.arg(t0 + 1200).arg(43.51)}));
         f.start();
         const QList<Ship *> boats = f.regatta->ships();
         const QPoint at = boats.at(0)->screenPos();
