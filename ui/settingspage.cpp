@@ -14,12 +14,13 @@
 namespace
 {
 const QString sailNumberKey = QStringLiteral("sailNumberLabels");
-}
+const QString laylinesKey = QStringLiteral("laylines");
+} // namespace
 
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent), m_tileBox(new QCheckBox), m_autoloadBox(new QCheckBox),
       m_updateBox(new QCheckBox), m_completeTracksBox(new QCheckBox),
-      m_sailNumberBox(new QCheckBox),
+      m_sailNumberBox(new QCheckBox), m_laylineBox(new QCheckBox),
       m_lastFetchLabel(new QLabel(QStringLiteral("--.--.---- --:--")))
 {
     setObjectName(QStringLiteral("einstellungen"));
@@ -48,6 +49,14 @@ SettingsPage::SettingsPage(QWidget *parent)
         emit sailNumberLabelsToggled(on);
     });
     m_sailNumberBox->setChecked(sailNumberLabels());
+    m_laylines =
+        std::unique_ptr<QSettings>(Config::windowSettings())->value(laylinesKey, false).toBool();
+    m_laylineBox->setChecked(m_laylines);
+    connect(m_laylineBox, &QCheckBox::clicked, this, [this](bool on) {
+        m_laylines = on;
+        std::unique_ptr<QSettings>(Config::windowSettings())->setValue(laylinesKey, on);
+        emit laylinesToggled(on);
+    });
     m_tileBox->setChecked(m_loadMaps);
     m_autoloadBox->setChecked(m_autoload);
     m_updateBox->setChecked(m_lookForUpdate);
@@ -65,6 +74,8 @@ SettingsPage::SettingsPage(QWidget *parent)
     auto *boatsForm = new QFormLayout;
     boatsForm->addRow(QStringLiteral("komplette Tracks anzeigen"), m_completeTracksBox);
     boatsForm->addRow(QStringLiteral("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
+    boatsForm->addRow(QStringLiteral("Laylines zur nächsten Marke (verfolgtes Boot)"),
+                      m_laylineBox);
     boats->setLayout(boatsForm);
 
     auto *settingsForm = new QFormLayout;
@@ -86,6 +97,15 @@ void SettingsPage::load()
             emit sailNumberLabelsToggled(on);
         });
         m_sailNumberBox->setChecked(sailNumberLabels());
+        m_laylines = std::unique_ptr<QSettings>(Config::windowSettings())
+                         ->value(laylinesKey, false)
+                         .toBool();
+        m_laylineBox->setChecked(m_laylines);
+        connect(m_laylineBox, &QCheckBox::clicked, this, [this](bool on) {
+            m_laylines = on;
+            std::unique_ptr<QSettings>(Config::windowSettings())->setValue(laylinesKey, on);
+            emit laylinesToggled(on);
+        });
         m_tileBox->setChecked(m_loadMaps);
     }
     if (prefs.has(Pref::Autoload)) {
