@@ -214,6 +214,16 @@ void MainWindow::buildMenus()
     QMenu *playback = menuBar()->addMenu(tr("&Wiedergabe"));
     playback->addActions(m_replay->actions());
     playback->addSeparator();
+    m_nextManoeuvre =
+        playback->addAction(tr("Nächstes Manöver"), QKeySequence(Qt::Key_M), this, [this] {
+            if (m_regatta)
+                m_regatta->stepManoeuvre(1);
+        });
+    m_previousManoeuvre = playback->addAction(tr("Voriges Manöver"),
+                                              QKeySequence(Qt::SHIFT | Qt::Key_M), this, [this] {
+                                                  if (m_regatta)
+                                                      m_regatta->stepManoeuvre(-1);
+                                              });
     m_showFleetAction =
         playback->addAction(tr("Flotte zeigen"), QKeySequence(Qt::Key_F), this, [this] {
             if (m_regatta)
