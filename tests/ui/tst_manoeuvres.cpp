@@ -1,3 +1,4 @@
+#include "childprogram.h"
 #include "sailtrack.h"
 #include "scene/analysisoverlay.h"
 #include "scene/ship.h"
@@ -86,6 +87,39 @@ private slots:
         }
         QCOMPARE(panel()->windSourceBox()->currentIndex(), 2);
         QVERIFY(panel()->windLabel()->text().endsWith(u"(Datei)"_s));
+    }
+
+    // The command line writes the manoeuvres and the wind without a window;
+    // bad arguments end with status 2 and write nothing.
+    void commandLineExports()
+    {
+        ChildProgram child;
+        const QString out = QDir(child.home()).filePath(u"out.csv"_s);
+        const auto run = [&](const QStringList &args) {
+            return child.start(ChildProgram::buildProgram(u"velmaro"_s), args) &&
+                           child.process().waitForFinished(30000)
+                       ? child.process().exitCode()
+                       : -1;
+        };
+        QCOMPARE(run({u"--race"_s, u"10-88"_s, u"--export"_s, u"wind"_s, u"--output"_s, out}), 2);
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(run({u"--race"_s, u"10/88"_s, u"--export"_s, u"wind"_s, u"--output"_s, out}), 0);
+        QStringList rows;
+        for (const auto &[t, lat, lng] : SailTrack::fixes(t0, 1, 0.0))
+            rows << u"(7, 10, %1, %2, %3)"_s.arg(t).arg(lat, 0, 'f', 7).arg(lng, 0, 'f', 7);
+        QVERIFY(SchemaFixture::write(child.databasePath(),
+                                     {u"INSERT INTO ship (id, regatta_id, name, startnr) "
+                                      "VALUES (7, 10, 'Kreuzer', 'GER 7')"_s,
+                                      u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) "
+                                      "VALUES "_s +
+                                          rows.join(',')}));
+        QCOMPARE(run({u"--race=10/88"_s, u"--export=manoeuvres"_s, u"--output"_s, out}), 0);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines.at(1).startsWith("GER 7,Kreuzer,tack,2010-04-05T09:01:33Z,"));
+        QVERIFY(lines.at(3).contains(",gybe,"));
     }
 
     void badWindFileNamed()
