@@ -124,7 +124,9 @@ void Karte::setSeamarksShown(bool on)
     if (on == m_seamarksShown)
         return;
     m_seamarksShown = on;
-    // Hidden, the overlay keeps nothing in memory and asks for nothing.
+    // Hidden, the overlay keeps nothing in memory and asks for nothing, not
+    // even when a reply still on its way comes in.
+    m_seamarks->setProjection(MapProjection());
     m_seamarks->forgetTiles();
     relayout();
 }

@@ -104,7 +104,11 @@ private:
                      bool revalidate);
     void store(const TileKey &key, const QPixmap &pixmap);
     void prune();
-    bool isCurrent(const TileKey &key) const { return key.zoom == m_projection.zoom(); }
+    // Without a layout (an overlay switched off) no tile is current.
+    bool isCurrent(const TileKey &key) const
+    {
+        return key.zoom == m_projection.zoom() && m_projection.width() > 0;
+    }
 
     QNetworkAccessManager *m_network;
     TileDiskCache m_disk;

@@ -149,6 +149,7 @@ private slots:
     }
     void init()
     {
+        Seams::setClock({});
         m_demo->clearFaults();
         m_demo->clearRequestLog();
         m_dir = std::make_unique<QTemporaryDir>();
@@ -422,7 +423,10 @@ private slots:
             QVERIFY(file.setFileTime(then.addSecs(i), QFileDevice::FileAccessTime) &&
                     file.setFileTime(then.addSecs(-i), QFileDevice::FileModificationTime));
         }
+        Seams::setClock([then] { return then.addSecs(10); }); // not the kernel's read time
         QVERIFY(!disk.load({10, 0, 0}).isNull());
+        Seams::setClock({});
+        QCOMPARE(QFileInfo(disk.pathFor({10, 0, 0})).lastRead(), then.addSecs(10));
         const qint64 tile = QFileInfo(disk.pathFor({10, 0, 0})).size() +
                             QFileInfo(disk.metaPathFor({10, 0, 0})).size();
         disk.setLimit(tile * 7 / 2); // down to nine tenths: three tiles stay
