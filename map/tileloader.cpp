@@ -10,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 
 TileLoader::TileLoader(QObject *parent)
@@ -122,7 +123,12 @@ void TileLoader::enqueue(const TileKey &key, bool revalidate)
     if (m_inFlight.contains(key))
         return;
     m_inFlight.insert(key);
-    m_queue.append({key, revalidate});
+    // A missing tile goes before the revalidations: those tiles are shown already.
+    auto at = m_queue.end();
+    if (!revalidate)
+        at = std::find_if(m_queue.begin(), m_queue.end(),
+                          [](const Pending &p) { return p.revalidate; });
+    m_queue.insert(at, {key, revalidate});
 }
 
 bool TileLoader::wanted(const TileKey &key) const

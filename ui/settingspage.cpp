@@ -147,6 +147,8 @@ QGroupBox *SettingsPage::mapSettings()
 {
     m_tileCacheBox = new QSpinBox;
     m_tileCacheBox->setRange(minCacheMB, maxCacheMB);
+    // Typing 500 must not trim the cache to 5 and then 50 MB on the way.
+    m_tileCacheBox->setKeyboardTracking(false);
     m_tileCacheBox->setValue(tileCacheMB());
     connect(m_tileCacheBox, &QSpinBox::valueChanged, this, [this](int mb) {
         std::unique_ptr<QSettings>(Config::windowSettings())->setValue(tileCacheKey, mb);
