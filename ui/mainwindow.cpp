@@ -111,6 +111,21 @@ void MainWindow::wireParts()
     TileLoader *tiles = m_karte->tileLoader();
     connect(tiles, &TileLoader::transferStarted, m_lamp, &TransferLamp::start);
     connect(tiles, &TileLoader::transferFinished, m_lamp, &TransferLamp::finish);
+    TileLoader *seamarks = m_karte->seamarkLoader();
+    connect(seamarks, &TileLoader::transferStarted, m_lamp, &TransferLamp::start);
+    connect(seamarks, &TileLoader::transferFinished, m_lamp, &TransferLamp::finish);
+    m_karte->setTileCacheLimit(qint64(SettingsPage::tileCacheMB()) << 20);
+    m_karte->setSeamarksShown(SettingsPage::seamarksShown());
+    connect(m_settings, &SettingsPage::tileCacheLimitChanged, this,
+            [this](int mb) { m_karte->setTileCacheLimit(qint64(mb) << 20); });
+    connect(m_settings, &SettingsPage::seamarksToggled, this, [this](bool on) {
+        m_karte->setSeamarksShown(on);
+        focusMap();
+    });
+    connect(m_settings, &SettingsPage::clearTileCacheRequested, this, [this] {
+        m_karte->clearTileCache();
+        focusMap();
+    });
     connect(m_lamp, &TransferLamp::busyChanged, this, [this](bool busy) {
         if (!busy)
             m_tracking->setLoading(false);
@@ -272,8 +287,10 @@ void MainWindow::loadPreferences()
     m_karte->setDownloadEnabled(m_settings->loadMaps());
     // The window was laid out before the preferences were known, with
     // downloading still off; those blanks would stay grey until panned away.
-    if (m_settings->loadMaps())
+    if (m_settings->loadMaps()) {
         m_karte->tileLoader()->forgetOfflineBlanks();
+        m_karte->seamarkLoader()->forgetOfflineBlanks();
+    }
     m_lamp->setAutomatic(m_settings->autoload());
     if (m_settings->autoload() && !m_pollTimer->isActive())
         m_pollTimer->start(pollIntervalMs());

@@ -71,6 +71,8 @@ QByteArray reasonPhrase(int status)
         return "OK";
     case 302:
         return "Found";
+    case 304:
+        return "Not Modified";
     case 400:
         return "Bad Request";
     case 401:
@@ -120,8 +122,14 @@ QByteArray headerValue(const QHttpServerRequest &request, const QByteArray &name
 
 const QRegularExpression &tilePattern()
 {
-    static const QRegularExpression re(QStringLiteral("^/(\\d{1,2})/(\\d{1,9})/(\\d{1,9})\\.png$"));
+    static const QRegularExpression re(
+        QStringLiteral("^(?:/seamark)?/(\\d{1,2})/(\\d{1,9})/(\\d{1,9})\\.png$"));
     return re;
+}
+
+bool isSeamarkPath(const QString &path)
+{
+    return path.startsWith(QLatin1String("/seamark/"));
 }
 
 // Lines that are not records of either CSV format.
@@ -152,7 +160,7 @@ const QStringList &endpointNames()
         QStringLiteral("getBoats"), QStringLiteral("getPosition"), QStringLiteral("getRaces"),
         QStringLiteral("isup"),     QStringLiteral("version"),     QStringLiteral("downloads"),
         QStringLiteral("feed"),     QStringLiteral("relnotes"),    QStringLiteral("installer"),
-        QStringLiteral("tiles"),    QStringLiteral("static"),
+        QStringLiteral("tiles"),    QStringLiteral("static"),      QStringLiteral("seamarks"),
     };
     return names;
 }
@@ -296,7 +304,7 @@ struct DemoServer::Private {
         if (!DemoDownloads::versionOfInstallerPath(path).isEmpty())
             return QStringLiteral("installer");
         if (tilePattern().match(path).hasMatch())
-            return QStringLiteral("tiles");
+            return isSeamarkPath(path) ? QStringLiteral("seamarks") : QStringLiteral("tiles");
         if (staticFiles.contains(path))
             return QStringLiteral("static");
         return QStringLiteral("unknown");
@@ -448,7 +456,8 @@ struct DemoServer::Private {
         if (const QByteArray *cached = tiles.object(path)) {
             r.body = *cached;
         } else {
-            r.body = TileRenderer::renderPng(z, x, y);
+            r.body = isSeamarkPath(path) ? TileRenderer::renderSeamarkPng(z, x, y)
+                                         : TileRenderer::renderPng(z, x, y);
             tiles.insert(path, new QByteArray(r.body));
         }
         if (fault.fault == Fault::BigTile) {
@@ -513,7 +522,7 @@ struct DemoServer::Private {
                 tampered ? tamper : installerBytes(DemoDownloads::versionOfInstallerPath(path));
             return r;
         }
-        if (endpoint == QLatin1String("tiles"))
+        if (endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks"))
             return tile(path, fault);
         return notFound();
     }
@@ -526,7 +535,7 @@ struct DemoServer::Private {
             return malformedCsv(body, '|');
         if (endpoint == QLatin1String("feed"))
             return DemoDownloads::brokenFeed(q->baseUrl(), offeredVersion);
-        if (endpoint == QLatin1String("tiles"))
+        if (endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks"))
             return QByteArrayLiteral("\x89PNG\r\n\x1a\n kein Bild");
         return body + "\n\x01\xff<<< kaputt >>>\n";
     }
@@ -642,6 +651,24 @@ struct DemoServer::Private {
         logServed(method, path, r.status);
     }
 
+    // Tiles carry a validator and a lifetime; a client that names the
+    // current one gets 304 without a body, unless a fault shapes the reply.
+    static void revalidate(const QHttpServerRequest &request, Reply &r, Fault fault)
+    {
+        const QByteArray etag =
+            '"' + QCryptographicHash::hash(r.body, QCryptographicHash::Md5).toHex().left(16) + '"';
+        r.headers.append(qMakePair(QByteArray("ETag"), etag));
+        r.headers.append(qMakePair(QByteArray("Cache-Control"), QByteArray("max-age=86400")));
+        const QList<QByteArray> asked = headerValue(request, "If-None-Match").split(',');
+        const bool current = std::any_of(asked.cbegin(), asked.cend(), [&](const QByteArray &a) {
+            return a.trimmed() == etag || a.trimmed() == "*";
+        });
+        if (current && (fault == Fault::None || fault == Fault::Delay)) {
+            r.status = 304;
+            r.body.clear();
+        }
+    }
+
     void handle(const QHttpServerRequest &request, QTcpSocket *socket)
     {
         const QString method = methodName(request);
@@ -656,6 +683,7 @@ struct DemoServer::Private {
         entry.query = query.toString(QUrl::FullyDecoded);
         entry.userAgent = headerValue(request, "User-Agent");
         entry.trackType = headerValue(request, "Track-Type");
+        entry.ifNoneMatch = headerValue(request, "If-None-Match");
         log.append(entry);
         // A long-running demo must not grow without bound.
         if (log.size() > 20000)
@@ -732,6 +760,9 @@ struct DemoServer::Private {
         Reply r = produce(endpoint, path, query, fault);
         if (fault.fault == Fault::Malformed && r.status == 200)
             r.body = malform(endpoint, r.body);
+        if ((endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks")) &&
+            r.status == 200)
+            revalidate(request, r, fault.fault);
         if (fault.fault == Fault::Delay) {
             const int ms = fault.value > 0 ? fault.value : 2000;
             QPointer<QTcpSocket> guard(socket);
@@ -874,7 +905,7 @@ bool DemoServer::faultApplies(Fault fault, const QString &endpoint)
     case Fault::BigId:
         return endpoint == QLatin1String("getBoats");
     case Fault::BigTile:
-        return endpoint == QLatin1String("tiles");
+        return endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks");
     case Fault::Html:
         return endpoint == QLatin1String("feed") || endpoint == QLatin1String("relnotes") ||
                endpoint == QLatin1String("getRaces");

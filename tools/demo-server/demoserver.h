@@ -61,7 +61,8 @@ public:
 
     // Faults are set per endpoint: "getBoats", "getPosition", "getRaces",
     // "isup", "version", "downloads", "feed", "relnotes", "installer",
-    // "tiles", "static" (setStaticFile paths elsewhere). A request can also
+    // "tiles", "static" (setStaticFile paths elsewhere), "seamarks" (the
+    // overlay tiles /seamark/z/x/y.png). A request can also
     // ask for one with the query item fault=<name> and faultValue=<n>; an
     // unknown name, or one that does not apply to the endpoint, gets a 400.
     // Any endpoint: Delay answers after n ms (2000), Hang never answers,
@@ -75,7 +76,7 @@ public:
     // OutOfRange latitudes of +-91, longitude 181 and 1e308, FarFuture adds
     // a fix farFutureSeconds after the race's end, OutOfOrder moves the
     // reply's oldest fix to its end. getBoats: BigId adds a boat with id
-    // bigBoatId. tiles: BigTile answers an n x n PNG (bigTileDefault, at most
+    // bigBoatId. tiles, seamarks: BigTile answers an n x n PNG (bigTileDefault, at most
     // bigTileMax). feed, relnotes, getRaces: Html puts htmlMarkup into item
     // titles, release notes and race names.
     enum class Fault {
@@ -162,6 +163,7 @@ public:
         QString query;
         QByteArray userAgent;
         QByteArray trackType;
+        QByteArray ifNoneMatch;
     };
     QList<Request> requestLog() const;
     void clearRequestLog();
