@@ -33,6 +33,12 @@ public:
     // The live race that is always under way: event 30, task 300.
     static constexpr int liveEventId = 30;
     static constexpr int liveTaskId = 300;
+    // The big windward-leeward race (250 boats, one fix a second for 90
+    // minutes) and its live twin, which starts ten minutes before the anchor.
+    static constexpr int bigEventId = 40;
+    static constexpr int bigTaskId = 400;
+    static constexpr int bigLiveEventId = 41;
+    static constexpr int bigLiveTaskId = 410;
 
     struct Race {
         int eventId = 0;
