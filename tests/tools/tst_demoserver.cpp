@@ -1,5 +1,8 @@
 #include "demoserver.h"
 #include "fleet.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
+#include "scene/leaderboard.h"
 #include "scene/manoeuvres.h"
 #include "scene/track.h"
 
@@ -327,8 +330,16 @@ private slots:
         const DemoServer::Race race = a.races().at(3);
         const DemoFleet::Waypoint mark = DemoFleet::courseWaypoints(40, 400).at(1);
         QVector<QVector<Sailing::Turn>> turns;
+        std::vector<std::unique_ptr<Track>> tracks;
+        QList<LeaderboardBoat> ranked;
         for (int i = 0; i < 250; i += 23) {
-            const QList<DemoServer::Fix> fixes = a.fixes(40, a.boats(40).at(i).id);
+            const DemoServer::Boat &boat = a.boats(40).at(i);
+            const QList<DemoServer::Fix> fixes = a.fixes(40, boat.id);
+            tracks.push_back(std::make_unique<Track>());
+            for (const DemoServer::Fix &f : fixes)
+                tracks.back()->addPoint(f.lat, f.lng, int(f.tstamp), f.heading);
+            ranked.append({boat.id, boat.klasse, boat.startnr, boat.name, tracks.back().get(), true,
+                           GeoPoint(fixes.last().lat, fixes.last().lng), 0.0});
             const QList<DemoServer::Fix> again = b.fixes(40, b.boats(40).at(i).id);
             QVERIFY(std::equal(fixes.begin(), fixes.end(), again.begin(), again.end(),
                                [](const auto &x, const auto &y) {
@@ -361,6 +372,21 @@ private slots:
             for (const Sailing::Manoeuvre &m : found)
                 QVERIFY(m.kind == Sailing::ManoeuvreKind::Tack && m.t < rounding - 15);
         }
+        // The viewer ranks along the course: every boat finishes, and the
+        // order within a class changes between the first beat and the finish.
+        const QList<GateItem *> gates = buildCourse(40, 400);
+        Leaderboard board;
+        board.setCourse(Leaderboard::gatesOf(gates));
+        QList<int> early, last;
+        QList<LeaderboardBoat> then = ranked;
+        for (int k = 0; k < then.size(); ++k)
+            then[k].position = tracks[k]->pointAt(600)->position;
+        for (const LeaderboardRow &row : board.update(then, int(race.start) + 600))
+            early << row.id;
+        for (const LeaderboardRow &row : board.update(ranked, int(race.end)))
+            last << (row.finished ? row.id : 0);
+        qDeleteAll(gates);
+        QVERIFY(gates.size() == 7 && !last.contains(0) && last != early);
         for (const qint64 t : {race.start + 300, race.start + 500}) {
             const Sailing::WindEstimate wind = Sailing::estimateWind(turns, int(t), 300);
             const double used = DemoFleet::windFrom(options.seed, race, t);
