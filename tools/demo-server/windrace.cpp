@@ -84,9 +84,9 @@ const ClassSpeed classSpeeds[] = {
 double polar(double twa, double closeHauled, double running)
 {
     if (twa < 20.0)
-        return 0.1; // head to wind: the sails flog
+        return 0.25; // head to wind: the sails flog
     if (twa < closeHauled)
-        return 0.1 + 0.9 * std::pow((twa - 20.0) / (closeHauled - 20.0), 1.5);
+        return 0.25 + 0.75 * std::pow((twa - 20.0) / (closeHauled - 20.0), 1.5);
     if (twa < 90.0)
         return 1.0 + 0.25 * (twa - closeHauled) / (90.0 - closeHauled);
     if (twa < running)
@@ -232,7 +232,7 @@ QVector<DemoServer::Fix> makeWindwardTrack(quint32 seed, const DemoServer::Race 
         // losing faster than it gains.
         const double turn = diff(desired, heading);
         heading = normalized(heading + std::clamp(turn, -turnRate, turnRate));
-        speed += (target - speed) * (target < speed ? 0.25 : 0.12);
+        speed += (target - speed) * (target < speed ? 0.2 : 0.12);
         x += speed * std::sin(heading / degPerRad);
         y += speed * std::cos(heading / degPerRad);
         // GPS noise of 1-2 m that wanders rather than jumps.
