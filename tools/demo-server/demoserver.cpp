@@ -60,8 +60,9 @@ struct RaceData {
     DemoServer::Race race;
     QList<DemoServer::Boat> boats;
     QVector<DemoFleet::Waypoint> course;
-    bool tracksBuilt = false;
-    QHash<int, QVector<DemoServer::Fix>> tracks;
+    bool live = false;                           // fixes are held back until the clock passes them
+    bool windward = false;                       // 1 Hz windward-leeward tracks
+    QHash<int, QVector<DemoServer::Fix>> tracks; // built when a boat is first asked for
 };
 
 QByteArray reasonPhrase(int status)
@@ -268,18 +269,28 @@ struct DemoServer::Private {
         return nullptr;
     }
 
-    const RaceData *withTracks(const RaceData *r) const
+    // The track of one boat, synthesized on first use; null for an unknown boat.
+    const QVector<Fix> *track(const RaceData *r, int boatId) const
     {
-        if (r && !r->tracksBuilt) {
-            auto *data = const_cast<RaceData *>(r);
-            for (const Boat &b : data->boats) {
-                data->tracks.insert(b.id, DemoFleet::makeTrack(options.seed, data->race, b,
-                                                               data->course, options.fixIntervalMin,
-                                                               options.fixIntervalMax));
-            }
-            data->tracksBuilt = true;
+        if (!r)
+            return nullptr;
+        auto *data = const_cast<RaceData *>(r);
+        auto it = data->tracks.find(boatId);
+        if (it != data->tracks.end())
+            return &it.value();
+        for (const Boat &b : std::as_const(data->boats)) {
+            if (b.id != boatId)
+                continue;
+            return &data->tracks
+                        .insert(boatId, data->windward
+                                            ? DemoFleet::makeWindwardTrack(options.seed, data->race,
+                                                                           b, data->course)
+                                            : DemoFleet::makeTrack(
+                                                  options.seed, data->race, b, data->course,
+                                                  options.fixIntervalMin, options.fixIntervalMax))
+                        .value();
         }
-        return r;
+        return nullptr;
     }
 
     QString endpointOf(const QString &path) const
@@ -375,17 +386,16 @@ struct DemoServer::Private {
     Reply positions(const QUrlQuery &query, Fault fault) const
     {
         Reply r;
-        const RaceData *data = withTracks(race(query.queryItemValue(QStringLiteral("rg")).toInt(),
-                                               query.queryItemValue(QStringLiteral("wf")).toInt()));
-        if (!data)
-            return r;
-        const auto it = data->tracks.constFind(query.queryItemValue(QStringLiteral("bo")).toInt());
-        if (it == data->tracks.constEnd())
+        const RaceData *data = race(query.queryItemValue(QStringLiteral("rg")).toInt(),
+                                    query.queryItemValue(QStringLiteral("wf")).toInt());
+        const QVector<Fix> *boatTrack =
+            this->track(data, query.queryItemValue(QStringLiteral("bo")).toInt());
+        if (!boatTrack)
             return r;
         const qint64 since = query.queryItemValue(QStringLiteral("la")).toLongLong();
-        // The live race only knows the fixes sent so far.
-        const qint64 until = data->race.eventId == liveEventId ? now() : data->race.end;
-        const QVector<Fix> &track = it.value();
+        // A live race only knows the fixes sent so far.
+        const qint64 until = data->live ? now() : data->race.end;
+        const QVector<Fix> &track = *boatTrack;
         auto from = std::lower_bound(track.cbegin(), track.cend(), since,
                                      [](const Fix &f, qint64 t) { return f.tstamp < t; });
         auto to = from;
@@ -798,11 +808,18 @@ DemoServer::DemoServer(const Options &options, QObject *parent)
         {21, 120, QStringLiteral("Vudav Avazavava Zerevudeva 2011"), 1302905280, 1303509600},
         {liveEventId, liveTaskId, QStringLiteral("Velmaro Live Demo"), anchor - 3 * 3600,
          anchor + 24 * 3600},
+        {bigEventId, bigTaskId, QStringLiteral("Velmaro Großfeld 2026"), 1781953200,
+         1781953200 + 5400},
+        {bigLiveEventId, bigLiveTaskId, QStringLiteral("Velmaro Großfeld Live"), anchor - 600,
+         anchor - 600 + 5400},
     };
     for (int i = 0; i < races.size(); ++i) {
         RaceData data;
         data.race = races[i];
-        data.boats = DemoFleet::makeFleet(options.seed, i, races[i], options.boatsPerRace);
+        data.live = races[i].eventId == liveEventId || races[i].eventId == bigLiveEventId;
+        data.windward = races[i].eventId == bigEventId || races[i].eventId == bigLiveEventId;
+        data.boats =
+            DemoFleet::makeFleet(options.seed, i, races[i], options.boatsPerRace, data.windward);
         data.course = DemoFleet::courseWaypoints(races[i].eventId, races[i].taskId);
         d->races.append(data);
     }
@@ -853,8 +870,8 @@ QList<DemoServer::Boat> DemoServer::boats(int eventId) const
 
 QList<DemoServer::Fix> DemoServer::fixes(int eventId, int boatId) const
 {
-    const RaceData *data = d->withTracks(d->race(eventId, -1));
-    return data ? data->tracks.value(boatId) : QList<Fix>();
+    const QVector<Fix> *track = d->track(d->race(eventId, -1), boatId);
+    return track ? *track : QList<Fix>();
 }
 
 void DemoServer::setFault(const QString &endpoint, Fault fault, int value)
