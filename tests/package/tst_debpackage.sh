@@ -42,7 +42,7 @@ dpkg-deb -c "$demo" | awk '{print $6}' >"$PWD/demo.list"
 for f in bin/velmaro share/velmaro/css/velmaro.qss share/velmaro/img/velmaro.png \
     share/velmaro/sprites/shipstrip.png share/applications/velmaro.desktop \
     share/icons/hicolor/scalable/apps/velmaro.svg share/metainfo/org.velmaro.Velmaro.metainfo.xml \
-    share/man/man1/velmaro.1; do
+    share/man/man1/velmaro.1.gz; do
     grep -qx "./usr/$f" "$PWD/viewer.list" || fail "velmaro lacks /usr/$f"
 done
 grep -qx ./usr/bin/velmaro-demo-server "$PWD/demo.list" || fail "velmaro-demo lacks its server"
@@ -65,9 +65,9 @@ done
 got=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/velmaro" --version)
 [ "$got" = "Velmaro $version" ] || fail "velmaro --version printed '$got'"
 # Every option of --help is in the manual page.
-page=$root/usr/share/man/man1/velmaro.1
+page=$(gzip -dc "$root/usr/share/man/man1/velmaro.1.gz")
 for option in $("$root/usr/bin/velmaro" --help | grep -o -- '--[a-z-]*' | sort -u); do
-    grep -qF -- "${option//-/\\-}" "$page" || fail "velmaro.1 does not name $option"
+    grep -qF -- "${option//-/\\-}" <<<"$page" || fail "velmaro.1 does not name $option"
 done
 "$root/usr/bin/velmaro-demo-server" --help | grep -q -- --port || fail "velmaro-demo-server --help"
 echo "velmaro and velmaro-demo $version: control fields, files and programs as expected"
