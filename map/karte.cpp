@@ -22,7 +22,7 @@
 
 namespace
 {
-const QString attribution = QStringLiteral("\u00a9 OpenStreetMap-Mitwirkende");
+const char *const attribution = QT_TRANSLATE_NOOP("Karte", "\u00a9 OpenStreetMap-Mitwirkende");
 const QUrl copyrightPage(QStringLiteral("https://www.openstreetmap.org/copyright"));
 } // namespace
 
@@ -290,13 +290,13 @@ void Karte::drawForeground(QPainter *painter, const QRectF &rect)
     font.setPointSizeF(8);
     painter->setFont(font);
     const QFontMetrics metrics(font);
-    const QRect text = metrics.boundingRect(attribution);
+    const QRect text = metrics.boundingRect(tr(attribution));
     const QRect area = viewport()->rect();
     QRect box(0, 0, text.width() + 8, metrics.height() + 2);
     box.moveBottomRight(area.bottomRight());
     m_attributionBox = box;
     painter->fillRect(box, QColor(255, 255, 255, 190));
     painter->setPen(QColor(40, 40, 40));
-    painter->drawText(box, Qt::AlignCenter, attribution);
+    painter->drawText(box, Qt::AlignCenter, tr(attribution));
     painter->restore();
 }

@@ -4,6 +4,7 @@
 #include "store/preferences.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,7 +15,8 @@
 namespace
 {
 const QString sailNumberKey = QStringLiteral("sailNumberLabels");
-}
+const QString languageKey = QStringLiteral("language");
+} // namespace
 
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent), m_tileBox(new QCheckBox), m_autoloadBox(new QCheckBox),
@@ -55,21 +57,23 @@ SettingsPage::SettingsPage(QWidget *parent)
 
     auto *network = new QGroupBox(tr("Netzwerk"));
     auto *networkForm = new QFormLayout;
-    networkForm->addRow(QStringLiteral("Letzte Abfrage der Postionsdaten"), m_lastFetchLabel);
-    networkForm->addRow(QStringLiteral("Positionsdaten automatisch herunterladen"), m_autoloadBox);
-    networkForm->addRow(QStringLiteral("Fehlende Karten automatisch herunterladen"), m_tileBox);
-    networkForm->addRow(QStringLiteral("Beim Start nach Programmupdates suchen"), m_updateBox);
+    networkForm->addRow(tr("Letzte Abfrage der Postionsdaten"), m_lastFetchLabel);
+    networkForm->addRow(tr("Positionsdaten automatisch herunterladen"), m_autoloadBox);
+    networkForm->addRow(tr("Fehlende Karten automatisch herunterladen"), m_tileBox);
+    networkForm->addRow(tr("Beim Start nach Programmupdates suchen"), m_updateBox);
     network->setLayout(networkForm);
 
     auto *boats = new QGroupBox(tr("Boote"));
     auto *boatsForm = new QFormLayout;
-    boatsForm->addRow(QStringLiteral("komplette Tracks anzeigen"), m_completeTracksBox);
-    boatsForm->addRow(QStringLiteral("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
+    boatsForm->addRow(tr("komplette Tracks anzeigen"), m_completeTracksBox);
+    boatsForm->addRow(tr("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
     boats->setLayout(boatsForm);
 
     auto *settingsForm = new QFormLayout;
     settingsForm->addRow(network);
     settingsForm->addRow(boats);
+    settingsForm->addRow(tr("Sprache"), languageBox());
+    settingsForm->addRow(new QLabel(tr("(gilt ab dem nächsten Start)")));
     setLayout(settingsForm);
 }
 
@@ -116,4 +120,22 @@ void SettingsPage::setCompleteTracksState(bool on)
 {
     m_showCompleteTracks = on;
     m_completeTracksBox->setChecked(on);
+}
+
+QComboBox *SettingsPage::languageBox()
+{
+    // Read by Startup::uiLanguage; the translators are installed only at start.
+    auto *box = new QComboBox;
+    box->setObjectName(languageKey);
+    box->addItem(tr("Systemsprache"), QString());
+    box->addItem(QStringLiteral("Deutsch"), QStringLiteral("de"));
+    box->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    const QString stored =
+        std::unique_ptr<QSettings>(Config::windowSettings())->value(languageKey).toString();
+    box->setCurrentIndex(qMax(0, box->findData(stored)));
+    connect(box, &QComboBox::activated, this, [box] {
+        std::unique_ptr<QSettings>(Config::windowSettings())
+            ->setValue(languageKey, box->currentData());
+    });
+    return box;
 }

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 
 // The "Einstellungen" tab: the stored preferences (table prefs) as check
@@ -52,6 +53,9 @@ signals:
     void sailNumberLabelsToggled(bool on);
 
 private:
+    // "Sprache": stored as the window-state key `language` ("", "de", "en").
+    QComboBox *languageBox();
+
     QCheckBox *m_tileBox;
     QCheckBox *m_autoloadBox;
     QCheckBox *m_updateBox;
