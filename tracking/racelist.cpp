@@ -97,7 +97,8 @@ QString raceListStatusText(const RaceListResult &result, int added)
 
 RaceListFetcher::RaceListFetcher(QObject *parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this)),
-      m_timeoutMs(Identity::trackingTimeoutMs)
+      m_timeoutMs(Identity::trackingTimeoutMs), m_maxBytes(Identity::trackingMaxBytes),
+      m_deadlineMs(Identity::trackingDeadlineMs)
 {
     qRegisterMetaType<Tracking::RaceListResult>();
     connect(m_manager, &QNetworkAccessManager::finished, this, &RaceListFetcher::handleFinished);
@@ -113,7 +114,7 @@ void RaceListFetcher::fetch(const QString &base)
         old->abort();
     }
     m_reply = m_manager->get(makeRaceListRequest(base, m_timeoutMs));
-    ReplyLimits::apply(m_reply, Identity::trackingMaxBytes, Identity::trackingDeadlineMs);
+    ReplyLimits::apply(m_reply, m_maxBytes, m_deadlineMs);
 }
 
 void RaceListFetcher::handleFinished(QNetworkReply *reply)

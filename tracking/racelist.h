@@ -62,6 +62,12 @@ public:
 
     int transferTimeout() const { return m_timeoutMs; }
     void setTransferTimeout(int ms) { m_timeoutMs = ms; }
+    // Largest reply and time to its last byte; the tracking limits by default.
+    void setReplyLimits(qint64 maxBytes, int deadlineMs)
+    {
+        m_maxBytes = maxBytes;
+        m_deadlineMs = deadlineMs;
+    }
     bool isBusy() const { return m_reply != nullptr; }
 
     // Asks base + "/api/getRaces.php?csv=1". A fetch still running is
@@ -77,6 +83,8 @@ private:
     QNetworkAccessManager *m_manager;
     QNetworkReply *m_reply = nullptr;
     int m_timeoutMs;
+    qint64 m_maxBytes;
+    int m_deadlineMs;
 };
 
 } // namespace Tracking

@@ -3,6 +3,7 @@
 #include "demoserver.h"
 #include "fakerace.h"
 #include "testdatabase.h"
+#include "tracking/racelist.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -222,6 +223,32 @@ private slots:
     // A failed, timed-out or endless positions reply changes nothing and
     // counts the lamp down; the next trigger only probes, the one after polls
     // again. Endless and dripping replies never fall silent for the timeout.
+    // The race list arrives whole, or is cut when it never ends or drips past
+    // the deadline.
+    void raceListCut_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("status");
+        QTest::newRow("whole") << int(DemoServer::Fault::None) << int(Tracking::RaceListResult::Ok);
+        QTest::newRow("endless") << int(DemoServer::Fault::Endless)
+                                 << int(Tracking::RaceListResult::Failed);
+        QTest::newRow("dripping") << int(DemoServer::Fault::Drip)
+                                  << int(Tracking::RaceListResult::Failed);
+    }
+    void raceListCut()
+    {
+        QFETCH(int, fault);
+        m_server->setFault("getRaces", DemoServer::Fault(fault), 50);
+        Tracking::RaceListFetcher fetcher;
+        fetcher.setReplyLimits(1 << 16, 1000);
+        QSignalSpy done(&fetcher, &Tracking::RaceListFetcher::finished);
+        fetcher.fetch(m_server->baseUrl());
+        QVERIFY(done.wait(10000));
+        const auto result = done.at(0).at(0).value<Tracking::RaceListResult>();
+        QTEST(int(result.status), "status");
+        QCOMPARE(result.races.size(), fault ? 0 : m_server->races().size());
+    }
+
     void failedReply_data()
     {
         QTest::addColumn<int>("fault");

@@ -20,7 +20,8 @@
 #include <QToolTip>
 
 using namespace Qt::StringLiterals;
-constexpr int t0 = 1270458000; // the 2010 race; its one boat has fixes at t0 and t0 + 1200
+constexpr int t0 =
+    1270458000; // the 2010 race; its one boat has fixes at t0, t0 + 600 and t0 + 1200
 
 class TestFirstHour : public QObject
 {
@@ -34,11 +35,11 @@ private slots:
     void init()
     {
         const QString fix = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
-                            "(4, 10, %1, 43.5, 15.9)"_s;
-        QVERIFY(
-            f.open({u"INSERT INTO ship (id, regatta_id, name, show) VALUES (4, 10, 'Boot', 1)"_s,
-                    fix.arg(t0), fix.arg(t0 + 1200)},
-                   QSize(900, 600)));
+                            "(4, 10, %1, %2, 15.9)"_s;
+        QVERIFY(f.open(
+            {u"INSERT INTO ship (id, regatta_id, name, show) VALUES (4, 10, 'Boot', 1)"_s,
+             fix.arg(t0).arg(43.5), fix.arg(t0 + 600).arg(43.51), fix.arg(t0 + 1200).arg(43.515)},
+            QSize(900, 600)));
         w = f.window.get();
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w));
@@ -134,6 +135,9 @@ private slots:
     {
         f.start();
         QVERIFY(f.regatta->fleetInView() && w->karte()->zoom() <= 14);
+        // At the newest fix a boat shows the speed it arrived with (1.8 kn on
+        // the last leg, 3.6 on the first), not 0.0 or one left from before.
+        QCOMPARE(f.regatta->ships().first()->speedText(), u"1.8"_s);
         w->karte()->panBy(4000, 0);
         QVERIFY(!f.regatta->fleetInView());
         QTest::keyClick(w, Qt::Key_F);
@@ -217,11 +221,11 @@ private slots:
     void boatsIdentifiedOnTheMap()
     {
         const QString twin = u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
-                             "(5, 10, %1, 43.5, 15.9)"_s;
+                             "(5, 10, %1, %2, 15.9)"_s;
         QVERIFY(f.db->exec({u"UPDATE ship SET startnr = 'GER 7', skipper = 'Ina'"_s,
                             u"INSERT INTO ship (id, regatta_id, name, startnr, show) "
                             "VALUES (5, 10, 'Zwilling', 'GER 8', 1)"_s,
-                            twin.arg(t0), twin.arg(t0 + 1200)}));
+                            twin.arg(t0).arg(43.5), twin.arg(t0 + 1200).arg(43.515)}));
         f.start();
         const QList<Ship *> boats = f.regatta->ships();
         const QPoint at = boats.at(0)->screenPos();
@@ -260,7 +264,7 @@ private slots:
                             bad.arg(t0 + 700).arg(u"1e308"_s), bad.arg(t0 + 800).arg(u"'nan'"_s)}));
         f.start();
         const Ship *boat = f.regatta->ships().first();
-        QCOMPARE(std::pair(boat->pointCount(), boat->follow()), std::pair(2, true));
+        QCOMPARE(std::pair(boat->pointCount(), boat->follow()), std::pair(3, true));
         QVERIFY(f.regatta->fleetInView());
     }
 

@@ -1,0 +1,328 @@
+#include "scene/manoeuvres.h"
+
+#include "scene/track.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <utility>
+
+namespace Sailing
+{
+
+namespace
+{
+
+constexpr double metresPerDegLat = 110540.0;
+constexpr double metresPerDegLng = 111320.0;
+constexpr double knotsPerMps = 1.9438444924406;
+// Seconds of steady course looked at on each side of a turn, and the time
+// the turn itself may take on each side of its middle.
+constexpr int steadySecs = 15;
+constexpr int turnHalfSecs = 6;
+// Mean resultant length of the courses of a steady window (about 14 degrees
+// of spread at 0.97).
+constexpr double steadyR = 0.97;
+
+double normalized(double deg)
+{
+    deg = std::fmod(deg, 360.0);
+    return deg < 0 ? deg + 360.0 : deg;
+}
+
+struct Mean {
+    double deg = 0.0;
+    double r = 0.0; // 0 .. 1, 1 when every course is the same
+    int count = 0;
+};
+
+// Circular mean of the courses with time in [from, to].
+Mean meanCourse(const QVector<Motion> &m, int from, int to)
+{
+    double s = 0.0, c = 0.0;
+    int n = 0;
+    const auto first =
+        std::lower_bound(m.begin(), m.end(), from, [](const Motion &x, int t) { return x.t < t; });
+    for (auto it = first; it != m.end() && it->t <= to; ++it) {
+        s += std::sin(it->cog / Geo::degPerRad);
+        c += std::cos(it->cog / Geo::degPerRad);
+        ++n;
+    }
+    Mean mean;
+    mean.count = n;
+    if (n > 0) {
+        mean.deg = normalized(std::atan2(s, c) * Geo::degPerRad);
+        mean.r = std::hypot(s, c) / n;
+    }
+    return mean;
+}
+
+int medianInterval(const QVector<Motion> &m)
+{
+    if (m.size() < 2)
+        return 0;
+    QVector<int> gaps;
+    gaps.reserve(m.size() - 1);
+    for (int i = 1; i < m.size(); ++i)
+        gaps.append(m.at(i).t - m.at(i - 1).t);
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    return gaps.at(gaps.size() / 2);
+}
+
+// Metres east and north of `origin`; flat over the few kilometres of a manoeuvre.
+QPointF local(const GeoPoint &p, const GeoPoint &origin)
+{
+    return QPointF((p.lng() - origin.lng()) * std::cos(origin.latRad()) * metresPerDegLng,
+                   (p.lat() - origin.lat()) * metresPerDegLat);
+}
+
+QPointF unit(double deg)
+{
+    return QPointF(std::sin(deg / Geo::degPerRad), std::cos(deg / Geo::degPerRad));
+}
+
+} // namespace
+
+double angleDiff(double a, double b)
+{
+    double d = std::fmod(a - b, 360.0);
+    if (d <= -180.0)
+        d += 360.0;
+    else if (d > 180.0)
+        d -= 360.0;
+    return d;
+}
+
+QVector<Motion> smoothedMotion(const QList<TrackPoint *> &fixes)
+{
+    QVector<Motion> m;
+    m.reserve(fixes.size());
+    for (const TrackPoint *fix : fixes) {
+        if (!m.isEmpty() && fix->tstamp <= m.last().t)
+            continue;
+        Motion x;
+        x.t = fix->tstamp;
+        x.position = fix->position;
+        m.append(x);
+    }
+    const int dt = std::max(1, medianInterval(m));
+    const int k = std::clamp(int(std::lround(3.0 / dt)), 1, 5);
+    // At 1 Hz each end of the chord is the mean of three fixes, which takes
+    // the edge off GPS noise; minutes apart, a fix is its own end.
+    const int ends = dt <= 2 ? 1 : 0;
+    const int last = int(m.size()) - 1;
+    const auto endAt = [&](int centre) {
+        double lat = 0.0, lng = 0.0, t = 0.0;
+        int n = 0;
+        for (int j = std::max(0, centre - ends); j <= std::min(last, centre + ends); ++j, ++n) {
+            lat += m.at(j).position.lat();
+            lng += m.at(j).position.lng();
+            t += m.at(j).t;
+        }
+        return std::pair(GeoPoint(lat / n, lng / n), t / n);
+    };
+    QVector<std::pair<double, double>> motion(m.size());
+    for (int i = 0; i < m.size(); ++i) {
+        const auto [a, ta] = endAt(std::max(0, i - k));
+        const auto [b, tb] = endAt(std::min(last, i + k));
+        if (tb <= ta)
+            continue;
+        motion[i] = {Geo::bearingTo(a, b),
+                     Geo::distanceKm(a, b) * 1000.0 / (tb - ta) * knotsPerMps};
+    }
+    for (int i = 0; i < m.size(); ++i)
+        std::tie(m[i].cog, m[i].sogKn) = motion.at(i);
+    return m;
+}
+
+QVector<Turn> findTurns(const QVector<Motion> &m)
+{
+    QVector<Turn> turns;
+    const int dt = medianInterval(m);
+    if (dt <= 0 || dt > maxFixIntervalSecs)
+        return turns; // a turn falls between two fixes
+    const int minFixes = std::max(3, steadySecs / dt / 2);
+    int skipUntil = 0;
+    for (int i = 0; i < m.size(); ++i) {
+        const int t = m.at(i).t;
+        if (t < skipUntil)
+            continue;
+        const Mean before = meanCourse(m, t - turnHalfSecs - steadySecs, t - turnHalfSecs);
+        const Mean after = meanCourse(m, t + turnHalfSecs, t + turnHalfSecs + steadySecs);
+        if (before.count < minFixes || after.count < minFixes || before.r < steadyR ||
+            after.r < steadyR || std::abs(angleDiff(after.deg, before.deg)) < 30.0)
+            continue;
+        // The middle of the turn: where the change between the two sides peaks.
+        int best = i;
+        double bestChange = 0.0;
+        for (int j = i; j < m.size() && m.at(j).t <= t + 2 * turnHalfSecs; ++j) {
+            const int tj = m.at(j).t;
+            const Mean b = meanCourse(m, tj - turnHalfSecs - steadySecs, tj - turnHalfSecs);
+            const Mean a = meanCourse(m, tj + turnHalfSecs, tj + turnHalfSecs + steadySecs);
+            const double change = std::abs(angleDiff(a.deg, b.deg)) * std::min(a.r, b.r);
+            if (change > bestChange) {
+                bestChange = change;
+                best = j;
+            }
+        }
+        const int tb = m.at(best).t;
+        Turn turn;
+        turn.t = tb;
+        turn.before = meanCourse(m, tb - turnHalfSecs - steadySecs, tb - turnHalfSecs).deg;
+        turn.after = meanCourse(m, tb + turnHalfSecs, tb + turnHalfSecs + steadySecs).deg;
+        turns.append(turn);
+        skipUntil = tb + turnHalfSecs + steadySecs;
+    }
+    return turns;
+}
+
+QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, double windFrom)
+{
+    QVector<Manoeuvre> found;
+    for (const Turn &turn : findTurns(m)) {
+        // Walk the short way from the old course to the new one, measured
+        // from the wind: through 0 is a tack, through 180 a gybe.
+        const double start = angleDiff(turn.before, windFrom);
+        const double end = start + angleDiff(turn.after, turn.before);
+        const double low = std::min(start, end), high = std::max(start, end);
+        ManoeuvreKind kind;
+        if (low < 0.0 && high > 0.0)
+            kind = ManoeuvreKind::Tack;
+        else if (low < -180.0 || high > 180.0)
+            kind = ManoeuvreKind::Gybe;
+        else
+            continue; // a bear-away or a rounding on one tack
+        const double axis = kind == ManoeuvreKind::Tack ? windFrom : windFrom + 180.0;
+
+        // The moment the course passes the axis: the passing nearest the
+        // middle of the turn, as noise may make it pass more than once.
+        int cross = int(std::lower_bound(m.begin(), m.end(), turn.t,
+                                         [](const Motion &x, int t) { return x.t < t; }) -
+                        m.begin());
+        int bestGap = 3 * turnHalfSecs + 1;
+        for (int j = 1; j < m.size(); ++j) {
+            const int gap = std::abs(m.at(j).t - turn.t);
+            if (gap < bestGap &&
+                (angleDiff(m.at(j - 1).cog, axis) < 0) != (angleDiff(m.at(j).cog, axis) < 0)) {
+                bestGap = gap;
+                cross = j;
+            }
+        }
+        cross = std::clamp(cross, 0, int(m.size()) - 1);
+
+        // From the last fix on the old course to the first on the new one.
+        int from = cross, to = cross;
+        while (from > 0 && m.at(cross).t - m.at(from).t < 60 &&
+               std::abs(angleDiff(m.at(from).cog, turn.before)) > 10.0)
+            --from;
+        while (to + 1 < m.size() && m.at(to).t - m.at(cross).t < 60 &&
+               std::abs(angleDiff(m.at(to).cog, turn.after)) > 10.0)
+            ++to;
+
+        // Noise makes the course pass the axis more than once, so the
+        // passing and the length of the turn come from sums over the share
+        // of the turn done at each fix: for a steady turn from 0 to 1, the
+        // time spent below 1 ends at its middle, and done x (1 - done) sums
+        // to a sixth of its length.
+        const double turned = angleDiff(turn.after, turn.before);
+        const int first = turn.t - 2 * turnHalfSecs;
+        double middle = first, spread = 0.0;
+        int previousT = first;
+        for (const Motion &x : m) {
+            if (x.t <= first || x.t > turn.t + 2 * turnHalfSecs)
+                continue;
+            const double done = std::clamp(angleDiff(x.cog, turn.before) / turned, -0.5, 1.5);
+            middle += (1.0 - done) * (x.t - previousT);
+            spread += done * (1.0 - done) * (x.t - previousT);
+            previousT = x.t;
+        }
+        const int duration = std::max(1, int(std::lround(6.0 * spread)));
+        for (int j = 0; j < m.size(); ++j)
+            if (std::abs(m.at(j).t - middle) < std::abs(m.at(cross).t - middle))
+                cross = j;
+
+        // The loss over the turn and the smoothing around it, where the boat
+        // still sails its old and new courses at their usual speed.
+        int wideFrom = from, wideTo = to;
+        while (wideFrom > 0 && m.at(from).t - m.at(wideFrom - 1).t <= 3)
+            --wideFrom;
+        while (wideTo + 1 < m.size() && m.at(wideTo + 1).t - m.at(to).t <= 3)
+            ++wideTo;
+        // Velocity made good along the axis before the turn (m/s), from the
+        // way made on the steady course, which noise hardly touches.
+        int steady = wideFrom;
+        while (steady > 0 && m.at(wideFrom).t - m.at(steady - 1).t <= steadySecs)
+            --steady;
+        const QPointF along = unit(axis);
+        const auto alongAxis = [&](int a, int b) {
+            const QPointF d = local(m.at(b).position, m.at(a).position);
+            return d.x() * along.x() + d.y() * along.y();
+        };
+        const double vmg = steady < wideFrom
+                               ? alongAxis(steady, wideFrom) / (m.at(wideFrom).t - m.at(steady).t)
+                               : 0.0;
+        const double made = alongAxis(wideFrom, wideTo);
+
+        Manoeuvre man;
+        man.kind = kind;
+        man.t = m.at(cross).t;
+        man.position = m.at(cross).position;
+        man.durationSecs = duration;
+        man.metresLost = vmg * (m.at(wideTo).t - m.at(wideFrom).t) - made;
+        found.append(man);
+    }
+    return found;
+}
+
+WindEstimate estimateWind(const QVector<QVector<Turn>> &fleetTurns, int t, int windowSecs)
+{
+    struct Candidate {
+        double from;
+        int boat;
+    };
+    QVector<Candidate> candidates;
+    for (int boat = 0; boat < fleetTurns.size(); ++boat) {
+        for (const Turn &turn : fleetTurns.at(boat)) {
+            if (std::abs(turn.t - t) > windowSecs)
+                continue;
+            const double change = angleDiff(turn.after, turn.before);
+            const double bisector = normalized(turn.before + change / 2.0);
+            const double angle = std::abs(change);
+            if (angle >= 70.0 && angle <= 120.0)
+                candidates.append({bisector, boat}); // tacking angle: into the wind
+            else if (angle >= 30.0 && angle < 70.0)
+                candidates.append({normalized(bisector + 180.0), boat}); // gybing angle
+        }
+    }
+    WindEstimate wind;
+    if (candidates.isEmpty())
+        return wind;
+    // The direction most turns agree with, then the mean of those near it:
+    // roundings and odd turns stay out.
+    const auto support = [&](double dir) {
+        return std::count_if(candidates.begin(), candidates.end(), [&](const Candidate &c) {
+            return std::abs(angleDiff(c.from, dir)) <= 20.0;
+        });
+    };
+    const Candidate seed = *std::max_element(
+        candidates.begin(), candidates.end(),
+        [&](const Candidate &a, const Candidate &b) { return support(a.from) < support(b.from); });
+    double s = 0.0, c = 0.0;
+    QSet<int> boats;
+    for (const Candidate &cand : std::as_const(candidates)) {
+        if (std::abs(angleDiff(cand.from, seed.from)) > 25.0)
+            continue;
+        s += std::sin(cand.from / Geo::degPerRad);
+        c += std::cos(cand.from / Geo::degPerRad);
+        ++wind.turns;
+        boats.insert(cand.boat);
+    }
+    wind.valid = true;
+    wind.from = normalized(std::atan2(s, c) * Geo::degPerRad);
+    wind.boats = int(boats.size());
+    return wind;
+}
+
+} // namespace Sailing
