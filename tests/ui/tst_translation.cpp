@@ -41,6 +41,7 @@ private slots:
     {
         UiTest::initCase();
         QVERIFY(!Startup::installTranslators(u"de"_s)); // the sources are German
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"Abbrechen"_s);
         for (const char *expected : {"&Datei &Wiedergabe &Regatten &Gates Teilnehmer Einstellungen "
                                      "Rangliste",
                                      "&File &Playback &Races &Gates Participants Settings "
