@@ -133,9 +133,9 @@ QComboBox *SettingsPage::languageBox()
     const QString stored =
         std::unique_ptr<QSettings>(Config::windowSettings())->value(languageKey).toString();
     box->setCurrentIndex(qMax(0, box->findData(stored)));
-    connect(box, &QComboBox::activated, this, [box] {
+    connect(box, &QComboBox::activated, this, [box](int index) {
         std::unique_ptr<QSettings>(Config::windowSettings())
-            ->setValue(languageKey, box->currentData());
+            ->setValue(languageKey, box->itemData(index));
     });
     return box;
 }

@@ -1,4 +1,6 @@
 #include "app/startup.h"
+#include "platform/config.h"
+#include "ui/settingspage.h"
 #include "uitest.h"
 
 #include <QtTest>
@@ -71,6 +73,12 @@ private slots:
             settings.setValue(u"language"_s, QString::fromLatin1(setting));
             QCOMPARE(Startup::uiLanguage(settings, system), QString::fromLatin1(language));
         }
+        // "Sprache" stores the key the next start reads, and shows it again.
+        qputenv("VELMARO_LANGUAGE", "");
+        emit SettingsPage().findChild<QComboBox *>(u"language"_s)->activated(2);
+        const std::unique_ptr<QSettings> stored(Config::windowSettings());
+        QCOMPARE(Startup::uiLanguage(*stored, at), u"en"_s);
+        QCOMPARE(SettingsPage().findChild<QComboBox *>(u"language"_s)->currentText(), u"English"_s);
     }
 };
 
