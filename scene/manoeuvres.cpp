@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -180,8 +181,15 @@ QVector<Turn> findTurns(const QVector<Motion> &m)
 
 QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, double windFrom)
 {
+    return detectManoeuvres(m, findTurns(m), [windFrom](int) { return windFrom; });
+}
+
+QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn> &turns,
+                                    const std::function<double(int)> &windAt)
+{
     QVector<Manoeuvre> found;
-    for (const Turn &turn : findTurns(m)) {
+    for (const Turn &turn : turns) {
+        const double windFrom = windAt(turn.t);
         // Walk the short way from the old course to the new one, measured
         // from the wind: through 0 is a tack, through 180 a gybe.
         const double start = angleDiff(turn.before, windFrom);
@@ -228,17 +236,42 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, double windFrom)
         // to a sixth of its length.
         const double turned = angleDiff(turn.after, turn.before);
         const int first = turn.t - 2 * turnHalfSecs;
-        double middle = first, spread = 0.0;
+        double middle = first;
         int previousT = first;
+        QVector<std::pair<int, double>> share; // (time, share of the turn done)
         for (const Motion &x : m) {
             if (x.t <= first || x.t > turn.t + 2 * turnHalfSecs)
                 continue;
             const double done = std::clamp(angleDiff(x.cog, turn.before) / turned, -0.5, 1.5);
             middle += (1.0 - done) * (x.t - previousT);
-            spread += done * (1.0 - done) * (x.t - previousT);
             previousT = x.t;
+            share.append({x.t, done});
         }
-        const int duration = std::max(1, int(std::lround(6.0 * spread)));
+        // Its length: from 20 to 80 per cent of the way, on shares smoothed
+        // by a median of five, stretched to the whole way.
+        QVector<double> smooth(share.size());
+        for (int j = 0; j < share.size(); ++j) {
+            std::array<double, 5> near{};
+            int n = 0;
+            for (int k = std::max(0, j - 2); k <= std::min(int(share.size()) - 1, j + 2); ++k)
+                near[size_t(n++)] = share.at(k).second;
+            std::sort(near.begin(), near.begin() + n);
+            smooth[j] = near[size_t(n / 2)];
+        }
+        int mid = 0;
+        for (int j = 0; j < share.size(); ++j)
+            if (std::abs(share.at(j).first - middle) < std::abs(share.at(mid).first - middle))
+                mid = j;
+        int begins = mid, ends = mid;
+        while (begins > 0 && smooth.at(begins) > 0.2)
+            --begins;
+        while (ends + 1 < share.size() && smooth.at(ends) < 0.8)
+            ++ends;
+        const int duration =
+            share.isEmpty()
+                ? 0
+                : std::max(1,
+                           int(std::lround((share.at(ends).first - share.at(begins).first) / 0.6)));
         for (int j = 0; j < m.size(); ++j)
             if (std::abs(m.at(j).t - middle) < std::abs(m.at(cross).t - middle))
                 cross = j;
@@ -251,13 +284,26 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, double windFrom)
         while (wideTo + 1 < m.size() && m.at(wideTo + 1).t - m.at(to).t <= 3)
             ++wideTo;
         // Velocity made good along the axis before the turn (m/s), from the
-        // way made on the steady course, which noise hardly touches.
+        // way made over half a minute on the steady course; each end is the
+        // mean of the fixes of two seconds around it, against GPS noise.
         int steady = wideFrom;
-        while (steady > 0 && m.at(wideFrom).t - m.at(steady - 1).t <= steadySecs)
+        while (steady > 0 && m.at(wideFrom).t - m.at(steady - 1).t <= 2 * steadySecs)
             --steady;
         const QPointF along = unit(axis);
+        const GeoPoint origin = m.at(wideFrom).position;
+        const auto endAt = [&](int i) {
+            QPointF sum;
+            int n = 0;
+            for (int j = std::max(0, i - 2); j <= std::min(int(m.size()) - 1, i + 2); ++j) {
+                if (std::abs(m.at(j).t - m.at(i).t) <= 2) {
+                    sum += local(m.at(j).position, origin);
+                    ++n;
+                }
+            }
+            return sum / n;
+        };
         const auto alongAxis = [&](int a, int b) {
-            const QPointF d = local(m.at(b).position, m.at(a).position);
+            const QPointF d = endAt(b) - endAt(a);
             return d.x() * along.x() + d.y() * along.y();
         };
         const double vmg = steady < wideFrom
@@ -299,16 +345,23 @@ WindEstimate estimateWind(const QVector<QVector<Turn>> &fleetTurns, int t, int w
     WindEstimate wind;
     if (candidates.isEmpty())
         return wind;
-    // The direction most turns agree with, then the mean of those near it:
-    // roundings and odd turns stay out.
-    const auto support = [&](double dir) {
-        return std::count_if(candidates.begin(), candidates.end(), [&](const Candidate &c) {
-            return std::abs(angleDiff(c.from, dir)) <= 20.0;
-        });
-    };
-    const Candidate seed = *std::max_element(
-        candidates.begin(), candidates.end(),
-        [&](const Candidate &a, const Candidate &b) { return support(a.from) < support(b.from); });
+    // The direction most turns agree with (within 20 degrees, counted on a
+    // one-degree ring), then the mean of those near it: roundings and odd
+    // turns stay out.
+    std::array<int, 360> ring{};
+    for (const Candidate &cand : std::as_const(candidates))
+        ++ring[size_t(int(cand.from) % 360)];
+    int seedDir = 0, bestSupport = -1;
+    for (int dir = 0; dir < 360; ++dir) {
+        int support = 0;
+        for (int d = -20; d <= 20; ++d)
+            support += ring[size_t((dir + d + 360) % 360)];
+        if (support > bestSupport) {
+            bestSupport = support;
+            seedDir = dir;
+        }
+    }
+    const Candidate seed{double(seedDir) + 0.5, -1};
     double s = 0.0, c = 0.0;
     QSet<int> boats;
     for (const Candidate &cand : std::as_const(candidates)) {

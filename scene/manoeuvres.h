@@ -6,6 +6,8 @@
 #include <QList>
 #include <QVector>
 
+#include <functional>
+
 struct TrackPoint;
 
 // Course and speed over ground, tacks and gybes and the wind they imply,
@@ -57,6 +59,9 @@ struct Turn {
     double after = 0.0;  // and after
 };
 QVector<Turn> findTurns(const QVector<Motion> &motion);
+// As above for turns already found, in a wind that changes over time.
+QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &motion, const QVector<Turn> &turns,
+                                    const std::function<double(int)> &windAt);
 
 struct WindEstimate {
     bool valid = false;

@@ -304,6 +304,186 @@ Please try again later.</translation>
         <source>&amp;Gates</source>
         <translation>&amp;Gates</translation>
     </message>
+    <message>
+        <source>Manöver</source>
+        <translation>Manoeuvres</translation>
+    </message>
+</context>
+<context>
+    <name>ManoeuvrePanel</name>
+    <message>
+        <source>Winddaten (*.csv *.txt)</source>
+        <translation>Wind data (*.csv *.txt)</translation>
+    </message>
+    <message>
+        <source>Zeit</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Art</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>Dauer</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>Verlust</source>
+        <translation>Loss</translation>
+    </message>
+    <message>
+        <source>Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Boot</source>
+        <translation>Boat</translation>
+    </message>
+    <message>
+        <source>Wenden</source>
+        <translation>Tacks</translation>
+    </message>
+    <message>
+        <source>Halsen</source>
+        <translation>Gybes</translation>
+    </message>
+    <message>
+        <source>Winddatei...</source>
+        <translation>Wind file...</translation>
+    </message>
+    <message>
+        <source>geschätzt</source>
+        <translation>estimated</translation>
+    </message>
+    <message>
+        <source>fest</source>
+        <translation>fixed</translation>
+    </message>
+    <message>
+        <source>aus Datei</source>
+        <translation>from a file</translation>
+    </message>
+    <message>
+        <source>Woher der Wind kommt: aus den Wenden und Halsen der Flotte geschätzt, fest eingegeben oder aus einer Datei (Zeit; Richtung; Knoten)</source>
+        <translation>Where the wind comes from: estimated from the tacks and gybes of the fleet, entered as a fixed value or from a file (time; direction; knots)</translation>
+    </message>
+    <message>
+        <source>Winddatei laden</source>
+        <translation>Load wind file</translation>
+    </message>
+    <message>
+        <source>Wind:</source>
+        <translation>Wind:</translation>
+    </message>
+    <message>
+        <source>Ein Klick stellt die Zeit auf das Manöver.</source>
+        <translation>A click sets the time to the manoeuvre.</translation>
+    </message>
+    <message>
+        <source>Verlust: Meter gegenüber der Höhe, die das Boot vor jedem Manöver gut machte, über alle Manöver</source>
+        <translation>Loss: metres against the ground the boat made good before each manoeuvre, over all manoeuvres</translation>
+    </message>
+    <message>
+        <source>Alle Boote</source>
+        <translation>All boats</translation>
+    </message>
+    <message>
+        <source>Winddatei</source>
+        <translation>Wind file</translation>
+    </message>
+    <message>
+        <source>Die Datei %1 kann nicht gelesen werden.</source>
+        <translation>Cannot read the file %1.</translation>
+    </message>
+    <message>
+        <source>... und %1 weitere</source>
+        <translation>... and %1 more</translation>
+    </message>
+    <message>
+        <source>keine Zeile mit Winddaten</source>
+        <translation>no line with wind data</translation>
+    </message>
+    <message>
+        <source>Die Winddatei %1 wurde nicht übernommen:
+%2</source>
+        <translation>The wind file %1 was not taken:
+%2</translation>
+    </message>
+    <message>
+        <source>Wende</source>
+        <translation>Tack</translation>
+    </message>
+    <message>
+        <source>Halse</source>
+        <translation>Gybe</translation>
+    </message>
+    <message>
+        <source>Wind: unbekannt (zu wenige Wenden und Halsen)</source>
+        <translation>Wind: unknown (too few tacks and gybes)</translation>
+    </message>
+    <message>
+        <source>Wind aus %1° (%2)</source>
+        <translation>Wind from %1° (%2)</translation>
+    </message>
+    <message>
+        <source>, aus %1 Manövern von %2 Booten</source>
+        <translation>, from %1 manoeuvres of %2 boats</translation>
+    </message>
+    <message>
+        <source>Manöver von %1 %2</source>
+        <translation>Manoeuvres of %1 %2</translation>
+    </message>
+    <message>
+        <source>Kein Boot verfolgt</source>
+        <translation>No boat followed</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 m</source>
+        <translation>%1 m</translation>
+    </message>
+</context>
+<context>
+    <name>RaceAnalysis</name>
+    <message>
+        <source>eingegeben</source>
+        <translation>entered</translation>
+    </message>
+    <message>
+        <source>Datei</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>geschätzt</source>
+        <translation>estimated</translation>
+    </message>
+    <message>
+        <source>Zeile %1: %2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>drei Felder erwartet (Zeit; Richtung; Geschwindigkeit)</source>
+        <translation>three fields expected (time; direction; speed)</translation>
+    </message>
+    <message>
+        <source>keine Zeit</source>
+        <translation>no time</translation>
+    </message>
+    <message>
+        <source>Richtung nicht zwischen 0 und 360 Grad</source>
+        <translation>direction not between 0 and 360 degrees</translation>
+    </message>
+    <message>
+        <source>Geschwindigkeit nicht zwischen 0 und 200 Knoten</source>
+        <translation>speed not between 0 and 200 knots</translation>
+    </message>
+    <message>
+        <source>Zeit nicht nach der vorigen Zeile</source>
+        <translation>time not after the previous line</translation>
+    </message>
 </context>
 <context>
     <name>RaceList</name>
@@ -574,6 +754,10 @@ Please try again later.</translation>
     <message>
         <source>Systemsprache</source>
         <translation>System language</translation>
+    </message>
+    <message>
+        <source>Laylines zur nächsten Marke (verfolgtes Boot)</source>
+        <translation>Laylines to the next mark (followed boat)</translation>
     </message>
 </context>
 <context>

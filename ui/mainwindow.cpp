@@ -10,6 +10,7 @@
 #include "tracking/versionnotice.h"
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
+#include "ui/manoeuvrepanel.h"
 #include "ui/regatta.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
@@ -55,6 +56,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_leaderboard->setShipSource(
         [this] { return m_regatta ? m_regatta->ships() : QList<Ship *>(); });
     m_sidePanel->addTab(m_leaderboard, tr("Rangliste"));
+    m_manoeuvres = new ManoeuvrePanel;
+    m_sidePanel->addTab(m_manoeuvres, tr("Manöver"));
 
     m_splitter = new PanelSplitter(m_karte, m_sidePanel);
     auto *mainLayout = new QVBoxLayout;
@@ -157,6 +160,16 @@ void MainWindow::wireParts()
     });
     m_karte->setInfoSource([this](const QPoint &at) {
         return m_regatta ? m_regatta->boatInfoAt(at.x(), at.y()) : QString();
+    });
+    connect(m_settings, &SettingsPage::laylinesToggled, this, [this] {
+        if (m_regatta)
+            m_regatta->refreshAnalysis(m_replay->value());
+        focusMap();
+        m_karte->relayout();
+    });
+    connect(m_sidePanel, &QTabWidget::currentChanged, this, [this] {
+        if (m_regatta && m_sidePanel->currentWidget() == m_manoeuvres)
+            m_regatta->refreshAnalysis(m_replay->value());
     });
     connect(m_leaderboard, &LeaderboardPanel::shipClicked, this,
             &MainWindow::followFromLeaderboard);

@@ -24,6 +24,7 @@
 
 class IconSelector;
 class LeaderboardPanel;
+class ManoeuvrePanel;
 class QComboBox;
 class ReplayClock;
 class Karte;
@@ -92,6 +93,9 @@ public:
     // Seconds per tick, ReplayClock::live for real time.
     int replaySpeed() const { return m_replay->speed(); }
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
+    ManoeuvrePanel *manoeuvres() const { return m_manoeuvres; }
+    QAction *nextManoeuvreAction() const { return m_nextManoeuvre; }
+    QAction *previousManoeuvreAction() const { return m_previousManoeuvre; }
 
     using SaveFileChooser = GpxExportFlow::SaveFileChooser;
     static void setSaveFileChooser(SaveFileChooser chooser)
@@ -241,6 +245,9 @@ private:
     FrameRecorder *m_recorder = nullptr;
     GpxExportFlow *m_gpxExport = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
+    ManoeuvrePanel *m_manoeuvres = nullptr;
+    QAction *m_nextManoeuvre = nullptr;
+    QAction *m_previousManoeuvre = nullptr;
     QTimer *m_pollTimer = nullptr;
     Scheme *m_scene = nullptr;
     Karte *m_karte = nullptr;

@@ -3,6 +3,7 @@
 #include "map/karte.h"
 #include "map/scheme.h"
 #include "platform/seams.h"
+#include "scene/analysisoverlay.h"
 #include "scene/boatlabels.h"
 #include "scene/course.h"
 #include "scene/gateitem.h"
@@ -14,20 +15,42 @@
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
 #include "ui/mainwindow.h"
+#include "ui/manoeuvrepanel.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 
 #include <QDebug>
 #include <QItemSelectionModel>
+#include <QSlider>
 #include <QToolTip>
 #include <QTreeView>
 
 #include <algorithm>
+#include <cmath>
 
 Regatta::Regatta(MainWindow *window, int eventId, int taskId)
     : m_window(window), m_tracking(window->tracking()), m_eventId(eventId), m_taskId(taskId),
-      m_loader(std::make_unique<ShipLoader>())
+      m_loader(std::make_unique<ShipLoader>()), m_overlay(std::make_unique<AnalysisOverlay>())
 {
+    window->scene()->addItem(m_overlay.get());
+    connect(this, &Regatta::shipsCleared, this, [this] {
+        m_analysis.clear();
+        m_overlay->setMarks({});
+        m_overlay->setLaylines({});
+        m_overlay->setWind(false, 0, QString());
+    });
+    ManoeuvrePanel *panel = window->manoeuvres();
+    connect(panel, &ManoeuvrePanel::momentChosen, this,
+            [this](int t) { m_window->setSliderValue(t); });
+    connect(panel, &ManoeuvrePanel::fixedWindChosen, this, [this](std::optional<double> from) {
+        m_analysis.setFixedWind(from);
+        refreshAnalysis(m_window->timeSlider()->value());
+    });
+    connect(panel, &ManoeuvrePanel::windSamplesChosen, this,
+            [this](const QVector<WindSample> &samples) {
+                m_analysis.setWindSamples(samples);
+                refreshAnalysis(m_window->timeSlider()->value());
+            });
     connect(this, &Regatta::shipsCleared, window->leaderboard(), &LeaderboardPanel::forgetShips);
     m_tracking->setBoatSource([this] { return boatInfos(); });
     connect(m_tracking, &TrackingClient::boatsStored, this, &Regatta::reloadShips);
@@ -54,6 +77,8 @@ void Regatta::reloadRaces()
 
 Regatta::~Regatta()
 {
+    if (m_overlay->scene())
+        m_overlay->scene()->removeItem(m_overlay.get());
     if (m_tracking) {
         m_tracking->setBoatSource({});
         m_tracking->setRace({});
@@ -285,6 +310,7 @@ void Regatta::showMoment(int tstamp)
             karte->setCenterGeo(ship->currentPoint()->position);
         }
     }
+    refreshAnalysis(tstamp);
 }
 
 void Regatta::setCompleteTrack(bool on)
@@ -299,6 +325,7 @@ void Regatta::updateGeometry(const MapProjection &projection)
     for (Ship *ship : std::as_const(m_ships))
         ship->updateGeometry(projection);
     BoatLabels::thinOut(m_ships);
+    m_overlay->updateGeometry(projection);
 }
 
 void Regatta::setSailNumberLabels(bool on)
@@ -318,6 +345,95 @@ QString Regatta::boatInfoAt(int x, int y) const
     const auto row = std::find_if(rows.begin(), rows.end(),
                                   [&](const LeaderboardRow &r) { return r.id == ship->id(); });
     return BoatLabels::infoText(*ship, row == rows.end() ? nullptr : &*row);
+}
+
+// --- tacks, gybes and wind ------------------------------------------------
+
+Ship *Regatta::followedShip() const
+{
+    for (Ship *ship : m_ships)
+        if (ship->follow())
+            return ship;
+    return nullptr;
+}
+
+void Regatta::refreshAnalysis(int t)
+{
+    ManoeuvrePanel *panel = m_window->manoeuvres();
+    qint64 fixes = 0;
+    for (const Ship *ship : std::as_const(m_ships))
+        fixes += ship->rawTrack() ? ship->rawTrack()->count() : 0;
+    // Working out a 1 Hz fleet takes a while: only on demand.
+    if (fixes > 200000 && !panel->isVisible())
+        return;
+    m_analysis.update(m_ships);
+    const Ship *followed = followedShip();
+    const RaceAnalysis::Wind wind = m_analysis.windAt(t);
+    m_overlay->setWind(wind.valid, wind.from,
+                       QStringLiteral("%1° %2")
+                           .arg(std::lround(wind.from) % 360)
+                           .arg(RaceAnalysis::sourceText(wind.source)));
+    m_overlay->setMarks(followed ? m_analysis.manoeuvres(followed->id())
+                                 : QVector<Sailing::Manoeuvre>());
+    m_overlay->setLaylines(laylines(followed, wind));
+    m_overlay->updateGeometry(m_window->karte()->projection());
+    if (panel->isVisible())
+        panel->show(m_analysis, m_ships, followed, t);
+}
+
+QVector<QPair<GeoPoint, GeoPoint>> Regatta::laylines(const Ship *ship,
+                                                     const RaceAnalysis::Wind &wind)
+{
+    QVector<QPair<GeoPoint, GeoPoint>> lines;
+    if (!ship || !wind.valid || !ship->currentPoint() || !m_window->settingsPage()->laylines())
+        return lines;
+    const QList<LeaderboardRow> &rows = m_window->leaderboard()->upToDateRows();
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const LeaderboardRow &r) { return r.id == ship->id(); });
+    if (row == rows.end() || row->nextGate < 0 || row->nextGate >= m_gates.size())
+        return lines;
+    const GeoPoint mark = m_gates.at(row->nextGate)->centre();
+    const GeoPoint boat = ship->currentPoint()->position;
+    const double toMark = Geo::bearingTo(boat, mark);
+    const double length = Geo::distanceKm(boat, mark) * 1.5 + 0.2;
+    // Up to the mark the laylines run downwind from it at half the boat's
+    // tacking angle; down to it they run upwind at half a gybing angle.
+    double back = 0.0, half = 0.0;
+    if (std::abs(Sailing::angleDiff(toMark, wind.from)) < 60.0) {
+        back = wind.from + 180.0;
+        half = m_analysis.tackingAngle(ship->id()) / 2.0;
+    } else if (std::abs(Sailing::angleDiff(toMark, wind.from + 180.0)) < 60.0) {
+        back = wind.from;
+        half = 30.0;
+    } else {
+        return lines; // a reach: no laylines
+    }
+    for (const double side : {-1.0, 1.0})
+        lines.append({mark, Geo::destinationPoint(mark, length, back + side * half)});
+    return lines;
+}
+
+bool Regatta::stepManoeuvre(int step)
+{
+    const Ship *followed = followedShip();
+    if (!followed)
+        return false;
+    m_analysis.update(m_ships);
+    const int now = m_window->timeSlider()->value();
+    const QVector<Sailing::Manoeuvre> &list = m_analysis.manoeuvres(followed->id());
+    int target = 0;
+    for (const Sailing::Manoeuvre &m : list) {
+        if (step > 0 && m.t > now) {
+            target = m.t;
+            break;
+        }
+        if (step < 0 && m.t < now)
+            target = m.t;
+    }
+    if (target == 0)
+        return false;
+    m_window->setSliderValue(target);
+    return true;
 }
 
 // --- fleet in view -------------------------------------------------------

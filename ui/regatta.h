@@ -1,6 +1,7 @@
 #ifndef VELMARO_UI_REGATTA_H
 #define VELMARO_UI_REGATTA_H
 
+#include "scene/raceanalysis.h"
 #include "store/race.h"
 #include "tracking/trackingtypes.h"
 
@@ -12,6 +13,7 @@
 
 #include <memory>
 
+class AnalysisOverlay;
 class GateItem;
 class MainWindow;
 class MapProjection;
@@ -72,6 +74,14 @@ public:
     void setSailNumberLabels(bool on);
     // What the map tells about the boat at view pixel (x, y); empty off a boat.
     QString boatInfoAt(int x, int y) const;
+    // Tacks, gybes and wind for moment t onto the map and into the
+    // "Manöver" tab; a big race only while the tab is shown.
+    void refreshAnalysis(int t);
+    // Moves the slider to the followed boat's next (step 1) or previous
+    // (step -1) tack or gybe; false when there is none.
+    bool stepManoeuvre(int step);
+    const RaceAnalysis &analysis() const { return m_analysis; }
+    AnalysisOverlay *overlay() const { return m_overlay.get(); }
     // Whether any shown, placed boat is inside the map view.
     bool fleetInView() const;
 
@@ -107,6 +117,8 @@ private:
     // After a race change, until its load is over: the fleet is brought into
     // view when none of it is.
     void keepFleetInView();
+    Ship *followedShip() const;
+    QVector<QPair<GeoPoint, GeoPoint>> laylines(const Ship *ship, const RaceAnalysis::Wind &wind);
     // The shown, placed boat within 10 pixels of view pixel (x, y), or null.
     Ship *shipAt(int x, int y) const;
 
@@ -126,6 +138,8 @@ private:
     QList<GateItem *> m_gates;
     QList<Ship *> m_ships;
     std::unique_ptr<ShipLoader> m_loader;
+    RaceAnalysis m_analysis;
+    std::unique_ptr<AnalysisOverlay> m_overlay;
 };
 
 #endif

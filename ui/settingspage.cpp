@@ -16,12 +16,13 @@ namespace
 {
 const QString sailNumberKey = QStringLiteral("sailNumberLabels");
 const QString languageKey = QStringLiteral("language");
+const QString laylinesKey = QStringLiteral("laylines");
 } // namespace
 
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent), m_tileBox(new QCheckBox), m_autoloadBox(new QCheckBox),
       m_updateBox(new QCheckBox), m_completeTracksBox(new QCheckBox),
-      m_sailNumberBox(new QCheckBox),
+      m_sailNumberBox(new QCheckBox), m_laylineBox(new QCheckBox),
       m_lastFetchLabel(new QLabel(QStringLiteral("--.--.---- --:--")))
 {
     setObjectName(QStringLiteral("einstellungen"));
@@ -50,6 +51,14 @@ SettingsPage::SettingsPage(QWidget *parent)
         emit sailNumberLabelsToggled(on);
     });
     m_sailNumberBox->setChecked(sailNumberLabels());
+    m_laylines =
+        std::unique_ptr<QSettings>(Config::windowSettings())->value(laylinesKey, false).toBool();
+    m_laylineBox->setChecked(m_laylines);
+    connect(m_laylineBox, &QCheckBox::clicked, this, [this](bool on) {
+        m_laylines = on;
+        std::unique_ptr<QSettings>(Config::windowSettings())->setValue(laylinesKey, on);
+        emit laylinesToggled(on);
+    });
     m_tileBox->setChecked(m_loadMaps);
     m_autoloadBox->setChecked(m_autoload);
     m_updateBox->setChecked(m_lookForUpdate);
@@ -67,6 +76,7 @@ SettingsPage::SettingsPage(QWidget *parent)
     auto *boatsForm = new QFormLayout;
     boatsForm->addRow(tr("komplette Tracks anzeigen"), m_completeTracksBox);
     boatsForm->addRow(tr("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
+    boatsForm->addRow(tr("Laylines zur nächsten Marke (verfolgtes Boot)"), m_laylineBox);
     boats->setLayout(boatsForm);
 
     auto *settingsForm = new QFormLayout;
@@ -90,6 +100,15 @@ void SettingsPage::load()
             emit sailNumberLabelsToggled(on);
         });
         m_sailNumberBox->setChecked(sailNumberLabels());
+        m_laylines = std::unique_ptr<QSettings>(Config::windowSettings())
+                         ->value(laylinesKey, false)
+                         .toBool();
+        m_laylineBox->setChecked(m_laylines);
+        connect(m_laylineBox, &QCheckBox::clicked, this, [this](bool on) {
+            m_laylines = on;
+            std::unique_ptr<QSettings>(Config::windowSettings())->setValue(laylinesKey, on);
+            emit laylinesToggled(on);
+        });
         m_tileBox->setChecked(m_loadMaps);
     }
     if (prefs.has(Pref::Autoload)) {

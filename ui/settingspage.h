@@ -24,6 +24,9 @@ public:
     QCheckBox *sailNumberBox() const { return m_sailNumberBox; }
     // Sail numbers beside the speeds on the map; kept with the window settings.
     bool sailNumberLabels() const;
+    QCheckBox *laylineBox() const { return m_laylineBox; }
+    // Laylines to the next mark for the followed boat; kept likewise.
+    bool laylines() const { return m_laylines; }
     QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
 
     // Reads the stored preferences into the flags and boxes; a value that
@@ -51,6 +54,7 @@ signals:
     void lookForUpdateToggled(bool on);
     void completeTracksToggled(bool on);
     void sailNumberLabelsToggled(bool on);
+    void laylinesToggled(bool on);
 
 private:
     // "Sprache": stored as the window-state key `language` ("", "de", "en").
@@ -61,6 +65,8 @@ private:
     QCheckBox *m_updateBox;
     QCheckBox *m_completeTracksBox;
     QCheckBox *m_sailNumberBox;
+    QCheckBox *m_laylineBox;
+    bool m_laylines = false;
     QLabel *m_lastFetchLabel;
     int m_pollInterval = 5;
     bool m_loadMaps = false;
