@@ -24,13 +24,18 @@ namespace
 {
 const char *const attribution = QT_TRANSLATE_NOOP("Karte", "\u00a9 OpenStreetMap-Mitwirkende");
 const QUrl copyrightPage(QStringLiteral("https://www.openstreetmap.org/copyright"));
+const char *const seamarkCredit = QT_TRANSLATE_NOOP("Karte", "Seezeichen \u00a9 OpenSeaMap");
+const QUrl seamarkPage(QStringLiteral("https://www.openseamap.org"));
 } // namespace
 
 Karte::Karte(Scheme *scene, QWidget *parent)
-    : QGraphicsView(scene, parent), m_tiles(new TileLoader(this))
+    : QGraphicsView(scene, parent), m_tiles(new TileLoader(this)), m_seamarks(new TileLoader(this))
 {
     m_tiles->setTileServer(Config::tileUrl());
     m_tiles->setCacheFolder(QDir(Paths::dataFolder()).filePath(QStringLiteral("maps")));
+    m_seamarks->setTileServer(Config::seamarkUrl());
+    m_seamarks->setCacheFolder(QDir(Paths::dataFolder()).filePath(QStringLiteral("maps-seamark")));
+    m_seamarks->setTransparentBlank(true);
 
     setRenderHint(QPainter::Antialiasing, false);
     setDragMode(QGraphicsView::ScrollHandDrag);
@@ -43,6 +48,10 @@ Karte::Karte(Scheme *scene, QWidget *parent)
     setFrameShape(QFrame::NoFrame);
 
     connect(m_tiles, &TileLoader::updated, this, &Karte::updated);
+    connect(m_seamarks, &TileLoader::updated, this, [this](const QRect &rect) {
+        if (m_seamarksShown)
+            emit updated(rect);
+    });
     connect(this, &Karte::updated, this, &Karte::updateMap);
 }
 
@@ -107,6 +116,38 @@ void Karte::setTileTimeout(int ms)
 void Karte::setDownloadEnabled(bool on)
 {
     m_tiles->setDownloadEnabled(on);
+    m_seamarks->setDownloadEnabled(on);
+}
+
+void Karte::setSeamarksShown(bool on)
+{
+    if (on == m_seamarksShown)
+        return;
+    m_seamarksShown = on;
+    // Hidden, the overlay keeps nothing in memory and asks for nothing, not
+    // even when a reply still on its way comes in.
+    m_seamarks->setProjection(MapProjection());
+    m_seamarks->forgetTiles();
+    relayout();
+}
+
+QStringList Karte::credits() const
+{
+    return m_seamarksShown ? QStringList{tr(attribution), tr(seamarkCredit)}
+                           : QStringList{tr(attribution)};
+}
+
+void Karte::clearTileCache()
+{
+    m_tiles->clearCache();
+    m_seamarks->clearCache();
+    relayout();
+}
+
+void Karte::setTileCacheLimit(qint64 bytes)
+{
+    m_tiles->setCacheLimit(bytes);
+    m_seamarks->setCacheLimit(bytes);
 }
 
 void Karte::relayout()
@@ -119,6 +160,10 @@ void Karte::relayout()
     m_projection.layout(w, h);
     m_tiles->setProjection(m_projection);
     m_tiles->download();
+    if (m_seamarksShown) {
+        m_seamarks->setProjection(m_projection);
+        m_seamarks->download();
+    }
     for (ProjectedItem *gate : std::as_const(m_gates))
         gate->reproject(m_projection);
     emit projectionChanged(m_projection);
@@ -186,6 +231,8 @@ void Karte::mouseReleaseEvent(QMouseEvent *event)
         m_dragged = false;
     } else if (m_attributionBox.contains(p)) {
         Seams::openUrl(copyrightPage); // the credit links to the licence
+    } else if (m_seamarksShown && m_seamarkCreditBox.contains(p)) {
+        Seams::openUrl(seamarkPage);
     } else {
         emit clicked(p.x(), p.y());
     }
@@ -204,8 +251,9 @@ void Karte::mouseMoveEvent(QMouseEvent *event)
     }
     m_lastMousePos = pos;
     if (event->buttons() == Qt::NoButton) {
-        viewport()->setCursor(m_attributionBox.contains(pos) ? Qt::PointingHandCursor
-                                                             : Qt::ArrowCursor);
+        const bool link =
+            m_attributionBox.contains(pos) || (m_seamarksShown && m_seamarkCreditBox.contains(pos));
+        viewport()->setCursor(link ? Qt::PointingHandCursor : Qt::ArrowCursor);
         reportCursor(pos.x(), pos.y());
         return;
     }
@@ -273,8 +321,11 @@ void Karte::drawBackground(QPainter *painter, const QRectF &rect)
     for (int c = tiles.left(); c <= tiles.right() + 1; ++c) {
         for (int r = tiles.top(); r <= tiles.bottom() + 1; ++r) {
             const QRect target = m_projection.tileRect(c, r);
-            if (rect.intersects(target))
-                painter->drawPixmap(target, m_tiles->tile(c, r));
+            if (!rect.intersects(target))
+                continue;
+            painter->drawPixmap(target, m_tiles->tile(c, r));
+            if (m_seamarksShown)
+                painter->drawPixmap(target, m_seamarks->tile(c, r));
         }
     }
 }
@@ -298,5 +349,13 @@ void Karte::drawForeground(QPainter *painter, const QRectF &rect)
     painter->fillRect(box, QColor(255, 255, 255, 190));
     painter->setPen(QColor(40, 40, 40));
     painter->drawText(box, Qt::AlignCenter, tr(attribution));
+    if (m_seamarksShown) {
+        // Beside the map's credit, which keeps its place and link.
+        QRect sea(0, 0, metrics.boundingRect(tr(seamarkCredit)).width() + 8, box.height());
+        sea.moveBottomRight(box.bottomLeft() - QPoint(1, 0));
+        m_seamarkCreditBox = sea;
+        painter->fillRect(sea, QColor(255, 255, 255, 190));
+        painter->drawText(sea, Qt::AlignCenter, tr(seamarkCredit));
+    }
     painter->restore();
 }

@@ -6,6 +6,7 @@
 #include <QGraphicsView>
 #include <QList>
 #include <QPoint>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -50,6 +51,17 @@ public:
     void setTileCacheFolder(const QString &folder);
     void setTileTimeout(int ms);
     TileLoader *tileLoader() const { return m_tiles; }
+    // The seamark overlay (Config::seamarkUrl(), "maps-seamark" in the data
+    // folder): drawn above the base map and below the scene's items, with
+    // its own credit, while shown; off at first.
+    TileLoader *seamarkLoader() const { return m_seamarks; }
+    void setSeamarksShown(bool on);
+    bool seamarksShown() const { return m_seamarksShown; }
+    // The credits drawn in the corner, right-most first.
+    QStringList credits() const;
+    // Both layers' disk and memory tiles go; then the view fetches what it shows.
+    void clearTileCache();
+    void setTileCacheLimit(qint64 bytes);
     // Whether missing tiles may be downloaded; off at first.
     void setDownloadEnabled(bool on);
     // The tooltip text for a view pixel (empty: no tooltip); asked when the
@@ -103,6 +115,9 @@ private:
     void zoomKey(int step);
 
     TileLoader *m_tiles;
+    TileLoader *m_seamarks;
+    bool m_seamarksShown = false;
+    QRect m_seamarkCreditBox;
     MapProjection m_projection;
     QList<ProjectedItem *> m_gates;
     bool m_dragged = false;

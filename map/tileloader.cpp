@@ -2,6 +2,7 @@
 
 #include "platform/identity.h"
 #include "platform/replylimits.h"
+#include "platform/seams.h"
 
 #include <QImage>
 #include <QNetworkAccessManager>
@@ -9,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 
 TileLoader::TileLoader(QObject *parent)
@@ -77,17 +79,22 @@ void TileLoader::download()
             const QImage image = m_disk.load(*key);
             if (!image.isNull()) {
                 store(*key, QPixmap::fromImage(image));
+                if (m_downloadEnabled && m_disk.meta(*key).expiredAt(Seams::nowSecs()))
+                    enqueue(*key, true);
             } else if (!m_downloadEnabled) {
                 m_offlineBlanks.insert(*key);
                 store(*key, m_blank);
             } else {
-                fetch(*key);
+                // Placeholder, so the next choice passes over this tile.
+                m_cache.insert(*key, m_blank);
+                enqueue(*key, false);
             }
         }
     } catch (const std::exception &e) {
         qWarning("Map tiles: pass stopped early: %s", e.what());
     }
     m_inPass = false;
+    sendQueued();
 }
 
 std::optional<TileKey> TileLoader::nextMissing() const
@@ -111,36 +118,89 @@ std::optional<TileKey> TileLoader::nextMissing() const
     return std::nullopt;
 }
 
-void TileLoader::fetch(const TileKey &key)
+void TileLoader::enqueue(const TileKey &key, bool revalidate)
 {
-    const QUrl url(m_server + QLatin1Char('/') + key.toString() + QStringLiteral(".png"));
-    QNetworkRequest request(url);
-    request.setRawHeader("User-Agent", Identity::tileUserAgent);
-    request.setTransferTimeout(m_timeoutMs);
-
-    emit transferStarted();
-    ++m_openRequests;
-    QNetworkReply *reply = m_network->get(request);
-    // A tile over the cap is a failed tile.
-    ReplyLimits::apply(reply, Identity::tileMaxBytes);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, key] { handleReply(reply, key); });
-    // Placeholder, so the next choice passes over this tile.
-    m_cache.insert(key, m_blank);
-    emit tileRequested(key);
+    if (m_inFlight.contains(key))
+        return;
+    m_inFlight.insert(key);
+    // A missing tile goes before the revalidations: those tiles are shown already.
+    auto at = m_queue.end();
+    if (!revalidate)
+        at = std::find_if(m_queue.begin(), m_queue.end(),
+                          [](const Pending &p) { return p.revalidate; });
+    m_queue.insert(at, {key, revalidate});
 }
 
-void TileLoader::handleReply(QNetworkReply *reply, const TileKey &key)
+bool TileLoader::wanted(const TileKey &key) const
+{
+    return isCurrent(key) && retentionRect().contains(key.column, key.row);
+}
+
+void TileLoader::sendQueued()
+{
+    while (m_openRequests < maxConnections && !m_queue.isEmpty()) {
+        const Pending next = m_queue.takeFirst();
+        if (!wanted(next.key)) {
+            m_inFlight.remove(next.key);
+            continue;
+        }
+        const TileKey key = next.key;
+        const TileMeta sent = next.revalidate ? m_disk.meta(key) : TileMeta();
+        QNetworkRequest request(
+            QUrl(m_server + QLatin1Char('/') + key.toString() + QStringLiteral(".png")));
+        request.setRawHeader("User-Agent", Identity::tileUserAgent);
+        request.setTransferTimeout(m_timeoutMs);
+        if (!sent.etag.isEmpty())
+            request.setRawHeader("If-None-Match", sent.etag);
+        if (!sent.lastModified.isEmpty())
+            request.setRawHeader("If-Modified-Since", sent.lastModified);
+
+        emit transferStarted();
+        ++m_openRequests;
+        QNetworkReply *reply = m_network->get(request);
+        // A tile over the cap is a failed tile.
+        ReplyLimits::apply(reply, Identity::tileMaxBytes);
+        connect(reply, &QNetworkReply::finished, this,
+                [this, reply, key, sent, revalidate = next.revalidate] {
+                    handleReply(reply, key, sent, revalidate);
+                });
+        emit tileRequested(key);
+    }
+}
+
+void TileLoader::handleReply(QNetworkReply *reply, const TileKey &key, const TileMeta &sent,
+                             bool revalidate)
 {
     reply->deleteLater();
     --m_openRequests;
+    m_inFlight.remove(key);
 
+    const qint64 now = Seams::nowSecs();
+    TileMeta meta =
+        TileMeta::fromHeaders(reply->rawHeader("Cache-Control"), reply->rawHeader("Expires"),
+                              reply->rawHeader("ETag"), reply->rawHeader("Last-Modified"), now);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError) {
-        if (isCurrent(key))
+        // A failed revalidation keeps the tile shown.
+        if (isCurrent(key) && !m_cache.contains(key))
             m_cache.insert(key, m_blank);
+    } else if (status == 304 && revalidate) {
+        // Still valid: only the expiry moves on, the file stays as it is.
+        if (meta.etag.isEmpty())
+            meta.etag = sent.etag;
+        if (meta.lastModified.isEmpty())
+            meta.lastModified = sent.lastModified;
+        m_disk.saveMeta(key, meta);
+        if (isCurrent(key) && holdsBlank(key)) {
+            const QImage image = m_disk.load(key);
+            if (!image.isNull())
+                m_cache.insert(key, QPixmap::fromImage(image));
+        }
     } else {
         // Only a 256 x 256 image goes to disk, byte for byte; anything else
-        // leaves the placeholder blank, so the tile is not asked for again
-        // while it stays within the retention rectangle.
+        // leaves the placeholder blank (or the revalidated tile shown), so the
+        // tile is not asked for again while it stays within the retention
+        // rectangle.
         const QByteArray bytes = reply->readAll();
         const QImage image = TileDiskCache::decode(bytes);
         if (!image.isNull()) {
@@ -148,7 +208,7 @@ void TileLoader::handleReply(QNetworkReply *reply, const TileKey &key)
             // shown at this one.
             if (isCurrent(key))
                 m_cache.insert(key, QPixmap::fromImage(image));
-            m_disk.save(key, bytes);
+            m_disk.save(key, bytes, meta);
         }
     }
     if (isCurrent(key))
@@ -174,6 +234,28 @@ void TileLoader::forgetOfflineBlanks()
     m_offlineBlanks.clear();
 }
 
+void TileLoader::clearCache()
+{
+    m_disk.clear();
+    forgetTiles();
+}
+
+void TileLoader::forgetTiles()
+{
+    m_cache.clear();
+    m_offlineBlanks.clear();
+    for (const Pending &p : std::as_const(m_queue))
+        m_inFlight.remove(p.key);
+    m_queue.clear();
+}
+
+void TileLoader::setTransparentBlank(bool on)
+{
+    m_blank = QPixmap(Geo::tileSize, Geo::tileSize);
+    m_blank.fill(on ? QColor(Qt::transparent) : QColor(Qt::lightGray));
+    m_cache.clear();
+}
+
 void TileLoader::prune()
 {
     const QRect keep = retentionRect();
@@ -182,6 +264,14 @@ void TileLoader::prune()
         if (it.key().zoom != zoom || !keep.contains(it.key().column, it.key().row)) {
             m_offlineBlanks.remove(it.key());
             it = m_cache.erase(it);
+        } else
+            ++it;
+    }
+    // Waiting requests of tiles no longer wanted go; open ones run on.
+    for (auto it = m_queue.begin(); it != m_queue.end();) {
+        if (!wanted(it->key)) {
+            m_inFlight.remove(it->key);
+            it = m_queue.erase(it);
         } else
             ++it;
     }

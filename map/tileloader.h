@@ -21,7 +21,10 @@ class QNetworkReply;
 // The tile supply of a map view: tiles in memory around the visible area,
 // the disk cache, and downloads of what is on neither. Memory holds only the
 // tiles of the current zoom level within the retention rectangle (the
-// visible tiles widened by two on every side).
+// visible tiles widened by two on every side). At most maxConnections
+// requests are open at a time, the rest wait in a queue, and a tile is never
+// asked for twice while a request for it waits or is open. An expired tile
+// on disk is shown at once and asked for again with its validators.
 class TileLoader : public QObject
 {
     Q_OBJECT
@@ -33,6 +36,14 @@ public:
     QString tileServer() const { return m_server; }
     void setCacheFolder(const QString &folder) { m_disk.setFolder(folder); }
     QString cacheFolder() const { return m_disk.folder(); }
+    TileDiskCache &diskCache() { return m_disk; }
+    void setCacheLimit(qint64 bytes) { m_disk.setLimit(bytes); }
+    // Removes the tiles on disk and in memory; the next pass fetches anew.
+    void clearCache();
+    // Drops the tiles in memory and the waiting requests; the disk stays.
+    void forgetTiles();
+    // An overlay draws nothing where it has no tile: a transparent blank.
+    void setTransparentBlank(bool on);
     void setTransferTimeout(int ms) { m_timeoutMs = ms; }
     int transferTimeout() const { return m_timeoutMs; }
 
@@ -52,6 +63,8 @@ public:
     QList<TileKey> cachedKeys() const { return m_cache.keys(); }
     int cachedCount() const { return int(m_cache.size()); }
     int openRequests() const { return m_openRequests; }
+    int queuedRequests() const { return int(m_queue.size()); }
+    static constexpr int maxConnections = 2;
 
     // Whether missing tiles may be downloaded (off at first); off, they are
     // blanked instead. Read at each decision.
@@ -84,11 +97,18 @@ signals:
 
 private:
     std::optional<TileKey> nextMissing() const;
-    void fetch(const TileKey &key);
-    void handleReply(QNetworkReply *reply, const TileKey &key);
+    void enqueue(const TileKey &key, bool revalidate);
+    void sendQueued();
+    bool wanted(const TileKey &key) const;
+    void handleReply(QNetworkReply *reply, const TileKey &key, const TileMeta &sent,
+                     bool revalidate);
     void store(const TileKey &key, const QPixmap &pixmap);
     void prune();
-    bool isCurrent(const TileKey &key) const { return key.zoom == m_projection.zoom(); }
+    // Without a layout (an overlay switched off) no tile is current.
+    bool isCurrent(const TileKey &key) const
+    {
+        return key.zoom == m_projection.zoom() && m_projection.width() > 0;
+    }
 
     QNetworkAccessManager *m_network;
     TileDiskCache m_disk;
@@ -97,6 +117,12 @@ private:
     MapProjection m_projection;
     QHash<TileKey, QPixmap> m_cache;
     QSet<TileKey> m_offlineBlanks;
+    struct Pending {
+        TileKey key;
+        bool revalidate = false; // a tile on disk, asked for with its validators
+    };
+    QList<Pending> m_queue;
+    QSet<TileKey> m_inFlight; // queued or open
     QPixmap m_blank;
     int m_openRequests = 0;
     bool m_inPass = false;

@@ -47,6 +47,12 @@ QString tileUrl()
                   QStringLiteral("https://tile.openstreetmap.org"));
 }
 
+QString seamarkUrl()
+{
+    return lookup("VELMARO_SEAMARK_URL", QStringLiteral("seamarkUrl"),
+                  QStringLiteral("https://tiles.openseamap.org/seamark"));
+}
+
 QSettings *windowSettings()
 {
     return new QSettings(Identity::organizationDomain, Identity::applicationName);

@@ -21,8 +21,26 @@ const QList<CourseRow> &allRows()
     return rows;
 }
 
+const QList<CourseRow> &windwardLeewardRows()
+{
+    // The beats run along 315 degrees; lines and the gate lie across them.
+    static const QList<CourseRow> rows = {
+        {"Großfeld Start", 43.881279, 15.401763, 0, 0, 225, 0.4, true},
+        {"Luvtonne (1)", 43.891843, 15.383679, 0, 0, 45, 0.05, false},
+        {"Leetor (1)", 43.881247, 15.399603, 0, 0, 225, 0.15, true},
+        {"Luvtonne (2)", 43.891843, 15.383679, 0, 0, 45, 0.05, false},
+        {"Leetor (2)", 43.881247, 15.399603, 0, 0, 225, 0.15, true},
+        {"Luvtonne (3)", 43.891843, 15.383679, 0, 0, 45, 0.05, false},
+        {"Großfeld Ziel", 43.879680, 15.402203, 0, 0, 225, 0.2, true},
+    };
+    return rows;
+}
+
 QList<CourseRow> rowsFor(int eventId, int taskId)
 {
+    // 40/400 and its live twin 41/410 are the big races of the demo service.
+    if ((eventId == 40 && taskId == 400) || (eventId == 41 && taskId == 410))
+        return windwardLeewardRows();
     const QList<CourseRow> &rows = allRows();
     // 30/300 is the live race of the bundled demo service.
     if ((eventId == 21 && taskId == 120) || (eventId == 10 && taskId == 88) ||

@@ -21,6 +21,9 @@ namespace CourseTable
 {
 // All eleven rows, in course order.
 const QList<CourseRow> &allRows();
+// The seven rows of the short windward-leeward course (1 nm beats, three
+// laps), in course order.
+const QList<CourseRow> &windwardLeewardRows();
 // The rows of the course of a race, empty for a race without a course.
 QList<CourseRow> rowsFor(int eventId, int taskId);
 } // namespace CourseTable

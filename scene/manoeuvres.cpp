@@ -20,9 +20,16 @@ constexpr double metresPerDegLat = 110540.0;
 constexpr double metresPerDegLng = 111320.0;
 constexpr double knotsPerMps = 1.9438444924406;
 // Seconds of steady course looked at on each side of a turn, and the time
-// the turn itself may take on each side of its middle.
-constexpr int steadySecs = 15;
-constexpr int turnHalfSecs = 6;
+// the turn itself may take on each side of its middle: at 1 Hz a quarter of
+// a minute and a few seconds, at sparser fixes enough of them.
+struct Windows {
+    int steady;
+    int half;
+};
+Windows windowsFor(int fixInterval)
+{
+    return {std::max(15, 4 * fixInterval), std::max(6, fixInterval)};
+}
 // Mean resultant length of the courses of a steady window (about 14 degrees
 // of spread at 0.97).
 constexpr double steadyR = 0.97;
@@ -144,6 +151,7 @@ QVector<Turn> findTurns(const QVector<Motion> &m)
     const int dt = medianInterval(m);
     if (dt <= 0 || dt > maxFixIntervalSecs)
         return turns; // a turn falls between two fixes
+    const auto [steadySecs, turnHalfSecs] = windowsFor(dt);
     const int minFixes = std::max(3, steadySecs / dt / 2);
     int skipUntil = 0;
     for (int i = 0; i < m.size(); ++i) {
@@ -188,6 +196,8 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn
                                     const std::function<double(int)> &windAt)
 {
     QVector<Manoeuvre> found;
+    const int dt = std::max(1, medianInterval(m));
+    const auto [steadySecs, turnHalfSecs] = windowsFor(dt);
     for (const Turn &turn : turns) {
         const double windFrom = windAt(turn.t);
         // Walk the short way from the old course to the new one, measured
@@ -222,10 +232,10 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn
 
         // From the last fix on the old course to the first on the new one.
         int from = cross, to = cross;
-        while (from > 0 && m.at(cross).t - m.at(from).t < 60 &&
+        while (from > 0 && m.at(cross).t - m.at(from).t < std::max(60, 3 * dt) &&
                std::abs(angleDiff(m.at(from).cog, turn.before)) > 10.0)
             --from;
-        while (to + 1 < m.size() && m.at(to).t - m.at(cross).t < 60 &&
+        while (to + 1 < m.size() && m.at(to).t - m.at(cross).t < std::max(60, 3 * dt) &&
                std::abs(angleDiff(m.at(to).cog, turn.after)) > 10.0)
             ++to;
 
@@ -279,9 +289,9 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn
         // The loss over the turn and the smoothing around it, where the boat
         // still sails its old and new courses at their usual speed.
         int wideFrom = from, wideTo = to;
-        while (wideFrom > 0 && m.at(from).t - m.at(wideFrom - 1).t <= 3)
+        while (wideFrom > 0 && m.at(from).t - m.at(wideFrom - 1).t <= std::max(3, dt))
             --wideFrom;
-        while (wideTo + 1 < m.size() && m.at(wideTo + 1).t - m.at(to).t <= 3)
+        while (wideTo + 1 < m.size() && m.at(wideTo + 1).t - m.at(to).t <= std::max(3, dt))
             ++wideTo;
         // Velocity made good along the axis before the turn (m/s), from the
         // way made over half a minute on the steady course; each end is the

@@ -43,7 +43,8 @@ struct Manoeuvre {
 };
 
 // Fixes further apart than this cannot show a tack: none are looked for.
-inline constexpr int maxFixIntervalSecs = 20;
+// Up to it a tack shows as the turn between two steady courses.
+inline constexpr int maxFixIntervalSecs = 60;
 
 // Tacks and gybes of one boat in a wind from windFrom: a turn through the
 // wind between two steady courses close to it, or through dead downwind. A

@@ -153,6 +153,62 @@ QString RaceAnalysis::sourceText(WindSource source)
     return QCoreApplication::translate("RaceAnalysis", "geschätzt");
 }
 
+namespace
+{
+QString isoUtc(qint64 t)
+{
+    return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(Qt::ISODate);
+}
+// A field with the separator, a quote or a line break goes in quotes.
+QString csvField(QString text)
+{
+    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
+        text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+               QLatin1Char('"');
+    return text;
+}
+} // namespace
+
+QByteArray RaceAnalysis::manoeuvresCsv(const QList<Ship *> &ships) const
+{
+    QString out =
+        QStringLiteral("sail_number,boat,kind,time,latitude,longitude,duration_s,metres_lost\n");
+    for (const Ship *ship : ships) {
+        for (const Sailing::Manoeuvre &m : manoeuvres(ship->id())) {
+            out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8\n")
+                       .arg(csvField(ship->startnr()), csvField(ship->name()),
+                            m.kind == Sailing::ManoeuvreKind::Tack ? QStringLiteral("tack")
+                                                                   : QStringLiteral("gybe"),
+                            isoUtc(m.t))
+                       .arg(m.position.lat(), 0, 'f', 6)
+                       .arg(m.position.lng(), 0, 'f', 6)
+                       .arg(m.durationSecs)
+                       .arg(m.metresLost, 0, 'f', 1);
+        }
+    }
+    return out.toUtf8();
+}
+
+QByteArray RaceAnalysis::windCsv(qint64 from, qint64 to, int stepSecs) const
+{
+    QString out = QStringLiteral("time,direction,source,confidence,boats\n");
+    for (qint64 t = from; t <= to && stepSecs > 0; t += stepSecs) {
+        const Wind wind = windAt(int(t));
+        if (!wind.valid)
+            continue;
+        out += QStringLiteral("%1,%2,%3,%4,%5\n")
+                   .arg(isoUtc(t))
+                   .arg(wind.from, 0, 'f', 1)
+                   .arg(wind.source == WindSource::Estimated ? QStringLiteral("estimated")
+                        : wind.source == WindSource::Fixed   ? QStringLiteral("fixed")
+                                                             : QStringLiteral("file"))
+                   .arg(wind.turns)
+                   .arg(wind.boats);
+    }
+    return out.toUtf8();
+}
+
 WindFile RaceAnalysis::parseWindFile(const QByteArray &data)
 {
     WindFile file;

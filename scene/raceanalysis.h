@@ -65,6 +65,12 @@ public:
     static WindFile parseWindFile(const QByteArray &data);
     static QString sourceText(WindSource source);
 
+    // CSV with a header row, times in ISO 8601 UTC: one row per tack or gybe
+    // of the boats (in list order), or the wind every `stepSecs` from `from`
+    // to `to` with the number of manoeuvres it rests on as its confidence.
+    QByteArray manoeuvresCsv(const QList<Ship *> &ships) const;
+    QByteArray windCsv(qint64 from, qint64 to, int stepSecs = 60) const;
+
 private:
     void classify();
 

@@ -180,6 +180,10 @@
         <source>© OpenStreetMap-Mitwirkende</source>
         <translation>© OpenStreetMap contributors</translation>
     </message>
+    <message>
+        <source>Seezeichen © OpenSeaMap</source>
+        <translation>Seamarks © OpenSeaMap</translation>
+    </message>
 </context>
 <context>
     <name>LeaderboardPanel</name>
@@ -307,6 +311,14 @@ Please try again later.</translation>
     <message>
         <source>Manöver</source>
         <translation>Manoeuvres</translation>
+    </message>
+    <message>
+        <source>Nächstes Manöver</source>
+        <translation>Next manoeuvre</translation>
+    </message>
+    <message>
+        <source>Voriges Manöver</source>
+        <translation>Previous manoeuvre</translation>
     </message>
 </context>
 <context>
@@ -758,6 +770,22 @@ Please try again later.</translation>
     <message>
         <source>Laylines zur nächsten Marke (verfolgtes Boot)</source>
         <translation>Laylines to the next mark (followed boat)</translation>
+    </message>
+    <message>
+        <source>Kartencache leeren</source>
+        <translation>Clear the map cache</translation>
+    </message>
+    <message>
+        <source>Karte</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>Seezeichen (OpenSeaMap) anzeigen</source>
+        <translation>Show seamarks (OpenSeaMap)</translation>
+    </message>
+    <message>
+        <source>Kartencache (MB)</source>
+        <translation>Map cache (MB)</translation>
     </message>
 </context>
 <context>

@@ -111,6 +111,21 @@ void MainWindow::wireParts()
     TileLoader *tiles = m_karte->tileLoader();
     connect(tiles, &TileLoader::transferStarted, m_lamp, &TransferLamp::start);
     connect(tiles, &TileLoader::transferFinished, m_lamp, &TransferLamp::finish);
+    TileLoader *seamarks = m_karte->seamarkLoader();
+    connect(seamarks, &TileLoader::transferStarted, m_lamp, &TransferLamp::start);
+    connect(seamarks, &TileLoader::transferFinished, m_lamp, &TransferLamp::finish);
+    m_karte->setTileCacheLimit(qint64(SettingsPage::tileCacheMB()) << 20);
+    m_karte->setSeamarksShown(SettingsPage::seamarksShown());
+    connect(m_settings, &SettingsPage::tileCacheLimitChanged, this,
+            [this](int mb) { m_karte->setTileCacheLimit(qint64(mb) << 20); });
+    connect(m_settings, &SettingsPage::seamarksToggled, this, [this](bool on) {
+        m_karte->setSeamarksShown(on);
+        focusMap();
+    });
+    connect(m_settings, &SettingsPage::clearTileCacheRequested, this, [this] {
+        m_karte->clearTileCache();
+        focusMap();
+    });
     connect(m_lamp, &TransferLamp::busyChanged, this, [this](bool busy) {
         if (!busy)
             m_tracking->setLoading(false);
@@ -214,6 +229,16 @@ void MainWindow::buildMenus()
     QMenu *playback = menuBar()->addMenu(tr("&Wiedergabe"));
     playback->addActions(m_replay->actions());
     playback->addSeparator();
+    m_nextManoeuvre =
+        playback->addAction(tr("Nächstes Manöver"), QKeySequence(Qt::Key_M), this, [this] {
+            if (m_regatta)
+                m_regatta->stepManoeuvre(1);
+        });
+    m_previousManoeuvre = playback->addAction(tr("Voriges Manöver"),
+                                              QKeySequence(Qt::SHIFT | Qt::Key_M), this, [this] {
+                                                  if (m_regatta)
+                                                      m_regatta->stepManoeuvre(-1);
+                                              });
     m_showFleetAction =
         playback->addAction(tr("Flotte zeigen"), QKeySequence(Qt::Key_F), this, [this] {
             if (m_regatta)
@@ -262,8 +287,10 @@ void MainWindow::loadPreferences()
     m_karte->setDownloadEnabled(m_settings->loadMaps());
     // The window was laid out before the preferences were known, with
     // downloading still off; those blanks would stay grey until panned away.
-    if (m_settings->loadMaps())
+    if (m_settings->loadMaps()) {
         m_karte->tileLoader()->forgetOfflineBlanks();
+        m_karte->seamarkLoader()->forgetOfflineBlanks();
+    }
     m_lamp->setAutomatic(m_settings->autoload());
     if (m_settings->autoload() && !m_pollTimer->isActive())
         m_pollTimer->start(pollIntervalMs());

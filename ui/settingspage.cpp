@@ -8,8 +8,11 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -82,6 +85,7 @@ SettingsPage::SettingsPage(QWidget *parent)
     auto *settingsForm = new QFormLayout;
     settingsForm->addRow(network);
     settingsForm->addRow(boats);
+    settingsForm->addRow(mapSettings());
     settingsForm->addRow(tr("Sprache"), languageBox());
     settingsForm->addRow(new QLabel(tr("(gilt ab dem nächsten Start)")));
     setLayout(settingsForm);
@@ -157,4 +161,55 @@ QComboBox *SettingsPage::languageBox()
             ->setValue(languageKey, box->itemData(index));
     });
     return box;
+}
+
+namespace
+{
+const QString tileCacheKey = QStringLiteral("tileCacheMB");
+const QString seamarksKey = QStringLiteral("seamarks");
+constexpr int minCacheMB = 10;
+constexpr int maxCacheMB = 100000;
+} // namespace
+
+int SettingsPage::tileCacheMB()
+{
+    bool ok = false;
+    const int mb =
+        std::unique_ptr<QSettings>(Config::windowSettings())->value(tileCacheKey).toInt(&ok);
+    return ok ? std::clamp(mb, minCacheMB, maxCacheMB) : 500;
+}
+
+bool SettingsPage::seamarksShown()
+{
+    return std::unique_ptr<QSettings>(Config::windowSettings())->value(seamarksKey, false).toBool();
+}
+
+QGroupBox *SettingsPage::mapSettings()
+{
+    m_tileCacheBox = new QSpinBox;
+    m_tileCacheBox->setRange(minCacheMB, maxCacheMB);
+    // Typing 500 must not trim the cache to 5 and then 50 MB on the way.
+    m_tileCacheBox->setKeyboardTracking(false);
+    m_tileCacheBox->setValue(tileCacheMB());
+    connect(m_tileCacheBox, &QSpinBox::valueChanged, this, [this](int mb) {
+        std::unique_ptr<QSettings>(Config::windowSettings())->setValue(tileCacheKey, mb);
+        emit tileCacheLimitChanged(mb);
+    });
+    m_seamarkBox = new QCheckBox;
+    m_seamarkBox->setChecked(seamarksShown());
+    connect(m_seamarkBox, &QCheckBox::clicked, this, [this](bool on) {
+        std::unique_ptr<QSettings>(Config::windowSettings())->setValue(seamarksKey, on);
+        emit seamarksToggled(on);
+    });
+    m_clearTileCacheButton = new QPushButton(tr("Kartencache leeren"));
+    connect(m_clearTileCacheButton, &QPushButton::clicked, this,
+            &SettingsPage::clearTileCacheRequested);
+
+    auto *map = new QGroupBox(tr("Karte"));
+    auto *form = new QFormLayout;
+    form->addRow(tr("Seezeichen (OpenSeaMap) anzeigen"), m_seamarkBox);
+    form->addRow(tr("Kartencache (MB)"), m_tileCacheBox);
+    form->addRow(QString(), m_clearTileCacheButton);
+    map->setLayout(form);
+    return map;
 }

@@ -5,7 +5,10 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
+class QPushButton;
+class QSpinBox;
 
 // The "Einstellungen" tab: the stored preferences (table prefs) as check
 // boxes, the time of the last positions fetch and the complete-tracks box of
@@ -44,6 +47,15 @@ public:
     int pollInterval() const { return m_pollInterval; }
     void setPollInterval(int minutes) { m_pollInterval = minutes; }
 
+    // The map's tile cache and overlay, kept with the window settings
+    // ("tileCacheMB", "seamarks").
+    QSpinBox *tileCacheBox() const { return m_tileCacheBox; }
+    QCheckBox *seamarkBox() const { return m_seamarkBox; }
+    QPushButton *clearTileCacheButton() const { return m_clearTileCacheButton; }
+    // The stored limit in MB: 500 when unset or unreadable, else clamped to the box's range.
+    static int tileCacheMB();
+    static bool seamarksShown();
+
 public slots:
     // As a click on the autoload box: reads, stores and tells its state.
     void applyAutoloadBox();
@@ -55,6 +67,9 @@ signals:
     void completeTracksToggled(bool on);
     void sailNumberLabelsToggled(bool on);
     void laylinesToggled(bool on);
+    void tileCacheLimitChanged(int megabytes);
+    void seamarksToggled(bool on);
+    void clearTileCacheRequested();
 
 private:
     // "Sprache": stored as the window-state key `language` ("", "de", "en").
@@ -73,6 +88,11 @@ private:
     bool m_autoload = false;
     bool m_lookForUpdate = true;
     bool m_showCompleteTracks = false;
+
+    QGroupBox *mapSettings();
+    QSpinBox *m_tileCacheBox = nullptr;
+    QCheckBox *m_seamarkBox = nullptr;
+    QPushButton *m_clearTileCacheButton = nullptr;
 };
 
 #endif

@@ -2,6 +2,8 @@
 #include "map/karte.h"
 #include "map/scheme.h"
 #include "map/tileloader.h"
+#include "platform/paths.h"
+#include "platform/seams.h"
 #include "urlcatcher.h"
 
 #include <QDesktopServices>
@@ -48,9 +50,10 @@ public:
                                        QHttpServerResponder::StatusCode::Found);
             const QByteArray png =
                 pngFor(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-            if (!hold.contains(path))
+            if (!holdAll && !hold.contains(path))
                 return responder.write(png, "image/png");
             m_held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), png});
+            mostHeld = std::max(mostHeld, heldCount());
         });
         m_port = m_server.listen(QHostAddress::LocalHost, 0);
     }
@@ -62,6 +65,8 @@ public:
             h.first->write(h.second, "image/png");
     }
     QSet<QString> hold;
+    bool holdAll = false;
+    int mostHeld = 0; // requests open at the same time
     QHash<QString, QString> redirects;
     QStringList requests;
 
@@ -144,6 +149,7 @@ private slots:
     }
     void init()
     {
+        Seams::setClock({});
         m_demo->clearFaults();
         m_demo->clearRequestLog();
         m_dir = std::make_unique<QTemporaryDir>();
@@ -213,7 +219,7 @@ private slots:
         server.requests.clear();
         karte->stepZoom(-1);
         settle();
-        QVERIFY(server.requests.isEmpty());
+        QVERIFY(!server.requests.contains("/4/1/1.png") && !server.requests.contains("/4/2/0.png"));
         QCOMPARE(colourAt(*tiles->cached({4, 1, 1})), colourFor(4, 1, 1));
     }
 
@@ -227,7 +233,8 @@ private slots:
         settle();
         QVERIFY(server.requests.contains("/10/1/1.png"));
         QStringList files;
-        QDirIterator it(m_dir->filePath("maps"), QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(m_dir->filePath("maps"), {"*.png"}, QDir::Files,
+                        QDirIterator::Subdirectories);
         while (it.hasNext())
             files.append('/' + QDir(m_dir->filePath("maps")).relativeFilePath(it.next()));
         files.sort();
@@ -305,6 +312,165 @@ private slots:
         QVERIFY2(handled >= 1 && handled <= 16, qPrintable(QString::number(handled)));
         karte->panBy(-100000, 100000);
         QVERIFY(karte->tileLoader()->cachedCount() <= 16);
+    }
+    void expiryFromHeaders_data()
+    {
+        QTest::addColumn<QByteArray>("cacheControl");
+        QTest::addColumn<QByteArray>("expires");
+        QTest::addColumn<qint64>("lifetime");
+        QTest::newRow("max-age") << QByteArray("public, max-age=3600") << QByteArray() << 3600LL;
+        QTest::newRow("max-age first")
+            << QByteArray("max-age=60") << QByteArray("Tue, 01 Jan 2030 00:02:00 GMT") << 60LL;
+        QTest::newRow("no-cache") << QByteArray("no-cache") << QByteArray() << 0LL;
+        QTest::newRow("Expires") << QByteArray() << QByteArray("Tue, 01 Jan 2030 00:02:00 GMT")
+                                 << 120LL;
+        QTest::newRow("unreadable Expires") << QByteArray() << QByteArray("bald") << 0LL;
+        QTest::newRow("nothing said") << QByteArray() << QByteArray() << 7 * 86400LL;
+    }
+    void expiryFromHeaders()
+    {
+        QFETCH(QByteArray, cacheControl);
+        QFETCH(QByteArray, expires);
+        const qint64 now = 1893456000; // 2030-01-01 00:00 UTC
+        QTEST(TileMeta::fromHeaders(cacheControl, expires, {}, {}, now).expires - now, "lifetime");
+    }
+
+    // An expired tile is shown at once, then asked for with its validator:
+    // 304 keeps the file and moves the expiry on, 200 replaces both.
+    void expiredTilesRevalidated_data()
+    {
+        QTest::addColumn<QString>("meta");
+        QTest::addColumn<int>("status");
+        QTest::newRow("current ETag") << "current" << 304;
+        QTest::newRow("stale ETag") << "stale" << 200;
+        QTest::newRow("older cache, no metadata") << "none" << 200;
+    }
+    void expiredTilesRevalidated()
+    {
+        QFETCH(QString, meta);
+        QFETCH(int, status);
+        auto first = view(true);
+        settle();
+        first.reset();
+        const TileKey key{10, 555, 373};
+        TileDiskCache disk(m_dir->filePath("maps"));
+        const TileMeta fresh = disk.meta(key);
+        QVERIFY(fresh.etag.size() > 2);
+        QVERIFY(qAbs(fresh.expires - QDateTime::currentSecsSinceEpoch() - 86400) < 10);
+        const QDateTime written = QFileInfo(cachePath(key)).lastModified();
+        for (const TileKey &k : cornerTiles())
+            QVERIFY(meta == "stale"  ? disk.saveMeta(k, {"\"old\"", {}, 0})
+                    : meta == "none" ? QFile::remove(disk.metaPathFor(k))
+                                     : true);
+        const qint64 later = QDateTime::currentSecsSinceEpoch() + 2 * 86400; // past max-age
+        Seams::setClock([later] { return QDateTime::fromSecsSinceEpoch(later); });
+        m_demo->clearRequestLog();
+        QList<int> statuses;
+        connect(m_demo.get(), &DemoServer::requestServed, this,
+                [&statuses](const QString &, const QString &, int s) { statuses.append(s); });
+        auto karte = view(true);
+        QVERIFY(!karte->tileLoader()->holdsBlank(key));
+        settle();
+        Seams::setClock({});
+        m_demo->disconnect(this);
+        QCOMPARE(statuses, QList<int>(cornerTiles().size(), status));
+        for (const DemoServer::Request &r : m_demo->requestLog()) {
+            const QStringList zxy = r.path.chopped(4).split('/'); // "/z/x/y.png"
+            const TileKey k{zxy[1].toInt(), zxy[2].toInt(), zxy[3].toInt()};
+            QCOMPARE(r.ifNoneMatch, meta == "stale"  ? QByteArray("\"old\"")
+                                    : meta == "none" ? QByteArray()
+                                                     : disk.meta(k).etag);
+        }
+        QCOMPARE(disk.meta(key).etag, fresh.etag);
+        QCOMPARE(disk.meta(key).expires, later + 86400);
+        QCOMPARE(QFileInfo(cachePath(key)).lastModified() == written, status == 304);
+    }
+
+    // Two requests at a time, the rest queued; a tile that leaves the view
+    // and comes back while asked for is not asked for again.
+    void twoConnectionsNoDuplicates()
+    {
+        TileServer server;
+        server.holdAll = true;
+        auto karte = view(true, cornerLat, cornerLng, 10, server.baseUrl());
+        QTRY_COMPARE(server.heldCount(), 2);
+        QCOMPARE(karte->tileLoader()->queuedRequests(), cornerTiles().size() - 2);
+        karte->panBy(3000, 0);
+        karte->panBy(-3000, 0);
+        do {
+            QTRY_VERIFY(server.heldCount() > 0);
+            server.release();
+        } while (server.requests.size() < cornerTiles().size());
+        settle();
+        QCOMPARE(server.mostHeld, 2);
+        server.requests.sort();
+        QCOMPARE(server.requests, sortedPaths(cornerTiles()));
+        // No caching headers: seven days.
+        const qint64 left = TileDiskCache(m_dir->filePath("maps")).meta({10, 555, 373}).expires -
+                            QDateTime::currentSecsSinceEpoch();
+        QVERIFY2(qAbs(left - 7 * 86400) < 10, qPrintable(QString::number(left)));
+    }
+
+    // Past the limit the least recently used tiles go, by last use, not by age.
+    void leastRecentlyUsedGoFirst()
+    {
+        TileDiskCache disk(m_dir->filePath("maps"));
+        const QDateTime then = QDateTime::currentDateTime().addDays(-10);
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(disk.save({10, i, 0}, pngFor(10, 1, 1)));
+            QFile file(disk.pathFor({10, i, 0}));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(then.addSecs(i), QFileDevice::FileAccessTime) &&
+                    file.setFileTime(then.addSecs(-i), QFileDevice::FileModificationTime));
+        }
+        Seams::setClock([then] { return then.addSecs(10); }); // not the kernel's read time
+        QVERIFY(!disk.load({10, 0, 0}).isNull());
+        Seams::setClock({});
+        QCOMPARE(QFileInfo(disk.pathFor({10, 0, 0})).lastRead(), then.addSecs(10));
+        const qint64 tile = QFileInfo(disk.pathFor({10, 0, 0})).size() +
+                            QFileInfo(disk.metaPathFor({10, 0, 0})).size();
+        disk.setLimit(tile * 7 / 2); // down to nine tenths: three tiles stay
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(QFile::exists(disk.pathFor({10, i, 0})) +
+                         QFile::exists(disk.metaPathFor({10, i, 0})),
+                     i == 0 || i >= 3 ? 2 : 0);
+    }
+
+    // The overlay has its own server, folder and credit, and asks for nothing while off.
+    void seamarkOverlay()
+    {
+        auto karte = view(true);
+        TileLoader *sea = karte->seamarkLoader();
+        QCOMPARE(sea->tileServer(), QString("https://tiles.openseamap.org/seamark"));
+        QCOMPARE(sea->cacheFolder(), QDir(Paths::dataFolder()).filePath("maps-seamark"));
+        QCOMPARE(karte->credits(), QStringList{"\u00a9 OpenStreetMap-Mitwirkende"});
+        settle();
+        QCOMPARE(m_demo->requestCount("seamarks"), 0);
+        sea->setTileServer(m_demo->baseUrl() + "/seamark");
+        sea->setCacheFolder(m_dir->filePath("maps-seamark"));
+        connect(sea, &TileLoader::transferStarted, this, [this] { ++m_open; });
+        connect(sea, &TileLoader::transferFinished, this, [this] { --m_open; });
+        karte->setSeamarksShown(true);
+        settle();
+        QCOMPARE(karte->credits(),
+                 (QStringList{"\u00a9 OpenStreetMap-Mitwirkende", "Seezeichen \u00a9 OpenSeaMap"}));
+        QCOMPARE(m_demo->requestCount("seamarks"), cornerTiles().size());
+        for (const TileKey &key : cornerTiles()) {
+            const QImage mark(m_dir->filePath("maps-seamark") + tilePath(key));
+            QVERIFY(mark.hasAlphaChannel() && mark.pixelColor(0, 0).alpha() == 0);
+        }
+        karte->setSeamarksShown(false);
+        karte->panBy(600, 0);
+        settle();
+        QCOMPARE(m_demo->requestCount("seamarks"), cornerTiles().size());
+        QCOMPARE(sea->cachedCount(), 0);
+        // Cleared without a question, then the shown map is fetched again.
+        karte->clearTileCache();
+        QVERIFY(!QFile::exists(m_dir->filePath("maps-seamark") + tilePath(cornerTiles()[0])));
+        QVERIFY(!QFile::exists(cachePath(karte->tileLoader()->cachedKeys().value(0))));
+        settle();
+        for (const TileKey &key : karte->tileLoader()->cachedKeys())
+            QVERIFY(QFile::exists(cachePath(key)) && !karte->tileLoader()->holdsBlank(key));
     }
 };
 

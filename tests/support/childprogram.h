@@ -46,10 +46,10 @@ public:
         m_process.setProcessEnvironment(m_env);
     }
     // Starts the program (forwarding its error output); false when it cannot be started.
-    bool start(const QString &program)
+    bool start(const QString &program, const QStringList &arguments = {})
     {
         return !program.isEmpty() &&
-               (m_process.start(program, {}), m_process.waitForStarted(10000));
+               (m_process.start(program, arguments), m_process.waitForStarted(10000));
     }
     // Asks the program to end, then kills it after ms; true when it ended.
     bool stop(int ms = 10000)

@@ -16,7 +16,8 @@ namespace SailTrack
 {
 
 inline constexpr double wind = 250.0;
-// Seconds on each heading before the turn into the next.
+// Headings, each sailed for legSecs (90 unless asked) before the turn into
+// the next.
 inline const QList<std::pair<int, double>> legs = {
     {90, 205}, {90, 295}, {90, 205}, {90, 100}, {90, 40}};
 // Where the bow passes through the wind or dead downwind, in the middles of
@@ -36,8 +37,9 @@ inline const QList<Expected> expected = {{93, Sailing::ManoeuvreKind::Tack, 8.3}
 
 // (time, latitude, longitude) of a fix every `step` seconds from `start`,
 // positions off by up to `noise` metres.
-inline QVector<std::tuple<int, double, double>>
-fixes(int start, int step, double noise, double lat0 = 54.4, double lng0 = 10.2, unsigned seed = 7)
+inline QVector<std::tuple<int, double, double>> fixes(int start, int step, double noise,
+                                                      double lat0 = 54.4, double lng0 = 10.2,
+                                                      unsigned seed = 7, int legSecs = 90)
 {
     QVector<std::tuple<int, double, double>> out;
     double x = 0, y = 0;
@@ -49,14 +51,14 @@ fixes(int start, int step, double noise, double lat0 = 54.4, double lng0 = 10.2,
     while (leg < legs.size()) {
         const int into = t - legStart;
         const double from = legs.at(leg).second;
-        if (into >= legs.at(leg).first + 8) {
+        if (into >= legSecs + 8) {
             legStart = t;
             ++leg;
             continue;
         }
         double course = from, speed = 3.0;
-        if (into >= legs.at(leg).first && leg + 1 < legs.size()) {
-            const double turned = (into - legs.at(leg).first) / 8.0;
+        if (into >= legSecs && leg + 1 < legs.size()) {
+            const double turned = (into - legSecs) / 8.0;
             course = from + Sailing::angleDiff(legs.at(leg + 1).second, from) * turned;
             speed = 1.2; // a turn costs speed
         }

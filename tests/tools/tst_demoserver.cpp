@@ -1,4 +1,10 @@
 #include "demoserver.h"
+#include "fleet.h"
+#include "scene/course.h"
+#include "scene/gateitem.h"
+#include "scene/leaderboard.h"
+#include "scene/manoeuvres.h"
+#include "scene/track.h"
 
 #include <QImageReader>
 #include <QNetworkAccessManager>
@@ -186,7 +192,7 @@ private slots:
     {
         // Markup as it is once a race and in the notes; escaped in the feed titles.
         const char *markup = DemoServer::htmlMarkup;
-        QCOMPARE(body("/api/getRaces.php?csv=1&fault=html").count(markup), 3);
+        QCOMPARE(body("/api/getRaces.php?csv=1&fault=html").count(markup), 5);
         QCOMPARE(body("/downloads/setup/releasenotes-2.7.2.html?fault=html").count(markup), 1);
         QXmlStreamReader xml(body("/downloads/setup/velmaro.xml?fault=html"));
         int titles = 0;
@@ -300,6 +306,93 @@ private slots:
         DemoServer small(options);
         for (const DemoServer::Race &race : small.races())
             QCOMPARE(small.boats(race.eventId).size(), 5);
+    }
+
+    // The big race: 250 boats in five classes at 1 Hz for 90 minutes, the same
+    // for a seed, and a live twin that holds back what is still to come; the
+    // viewer's analysis finds the tacks of the first beat, tells the rounding
+    // from them, and finds the wind the service sailed them in.
+    void bigRace()
+    {
+        const QList<QByteArray> fleet =
+            body("/api/getBoats.php?rg=40&wf=400").trimmed().split('\n');
+        QSet<QByteArray> classes;
+        for (const QByteArray &line : fleet)
+            classes << line.split('|').first();
+        QVERIFY(body("/api/getRaces.php?csv=1").contains("\n40|400|Velmaro Großfeld 2026|"));
+        QVERIFY(fleet.size() == 250 && classes.size() == 5);
+        const qint64 liveStart = m_server->races().at(4).start;
+        m_server->setClock([=] { return liveStart + 99; });
+        QCOMPARE(body("/api/getPosition.php?rg=41&wf=410&bo=5001&la=0").count('\n'), 100);
+        DemoServer::Options options;
+        options.quiet = true;
+        DemoServer a(options), b(options);
+        const DemoServer::Race race = a.races().at(3);
+        const DemoFleet::Waypoint mark = DemoFleet::courseWaypoints(40, 400).at(1);
+        QVector<QVector<Sailing::Turn>> turns;
+        std::vector<std::unique_ptr<Track>> tracks;
+        QList<LeaderboardBoat> ranked;
+        for (int i = 0; i < 250; i += 23) {
+            const DemoServer::Boat &boat = a.boats(40).at(i);
+            const QList<DemoServer::Fix> fixes = a.fixes(40, boat.id);
+            tracks.push_back(std::make_unique<Track>());
+            for (const DemoServer::Fix &f : fixes)
+                tracks.back()->addPoint(f.lat, f.lng, int(f.tstamp), f.heading);
+            ranked.append({boat.id, boat.klasse, boat.startnr, boat.name, tracks.back().get(), true,
+                           GeoPoint(fixes.last().lat, fixes.last().lng), 0.0});
+            const QList<DemoServer::Fix> again = b.fixes(40, b.boats(40).at(i).id);
+            QVERIFY(std::equal(fixes.begin(), fixes.end(), again.begin(), again.end(),
+                               [](const auto &x, const auto &y) {
+                                   return x.tstamp == y.tstamp && x.lat == y.lat && x.lng == y.lng;
+                               }));
+            QVERIFY(fixes.size() == 5400 && fixes.first().tstamp == race.start);
+            QVERIFY(
+                std::adjacent_find(fixes.begin(), fixes.end(), [](const auto &x, const auto &y) {
+                    return y.tstamp - x.tstamp != 1;
+                }) == fixes.end());
+            // The first beat ends where the boat comes closest to the windward mark.
+            std::vector<TrackPoint> points;
+            double nearest = 1e9;
+            int rounding = 0;
+            for (const DemoServer::Fix &f : fixes) {
+                const double d = Geo::distanceKm({f.lat, f.lng}, {mark.lat, mark.lng});
+                if (f.tstamp < race.start + 1200 && d < nearest)
+                    nearest = d, rounding = int(f.tstamp);
+                points.emplace_back(f.lat, f.lng, int(f.tstamp), f.heading);
+            }
+            QList<TrackPoint *> beat;
+            for (TrackPoint &p : points)
+                if (p.tstamp <= rounding + 40)
+                    beat.append(&p);
+            const QVector<Sailing::Motion> motion = Sailing::smoothedMotion(beat);
+            turns.append(Sailing::findTurns(motion));
+            const auto found = Sailing::detectManoeuvres(
+                motion, DemoFleet::windFrom(options.seed, race, (race.start + rounding) / 2));
+            QVERIFY(nearest < 0.06 && !found.isEmpty() && turns.last().size() > found.size());
+            for (const Sailing::Manoeuvre &m : found)
+                QVERIFY(m.kind == Sailing::ManoeuvreKind::Tack && m.t < rounding - 15);
+        }
+        // The viewer ranks along the course: every boat finishes, and the
+        // order within a class changes between the first beat and the finish.
+        const QList<GateItem *> gates = buildCourse(40, 400);
+        Leaderboard board;
+        board.setCourse(Leaderboard::gatesOf(gates));
+        QList<int> early, last;
+        QList<LeaderboardBoat> then = ranked;
+        for (int k = 0; k < then.size(); ++k)
+            then[k].position = tracks[k]->pointAt(600)->position;
+        for (const LeaderboardRow &row : board.update(then, int(race.start) + 600))
+            early << row.id;
+        for (const LeaderboardRow &row : board.update(ranked, int(race.end)))
+            last << (row.finished ? row.id : 0);
+        qDeleteAll(gates);
+        QVERIFY(gates.size() == 7 && !last.contains(0) && last != early);
+        for (const qint64 t : {race.start + 300, race.start + 500}) {
+            const Sailing::WindEstimate wind = Sailing::estimateWind(turns, int(t), 300);
+            const double used = DemoFleet::windFrom(options.seed, race, t);
+            QVERIFY2(wind.boats >= 5 && std::abs(Sailing::angleDiff(wind.from, used)) < 10.0,
+                     qPrintable(QStringLiteral("%1 / %2").arg(wind.from).arg(used)));
+        }
     }
 };
 

@@ -60,8 +60,9 @@ struct RaceData {
     DemoServer::Race race;
     QList<DemoServer::Boat> boats;
     QVector<DemoFleet::Waypoint> course;
-    bool tracksBuilt = false;
-    QHash<int, QVector<DemoServer::Fix>> tracks;
+    bool live = false;                           // fixes are held back until the clock passes them
+    bool windward = false;                       // 1 Hz windward-leeward tracks
+    QHash<int, QVector<DemoServer::Fix>> tracks; // built when a boat is first asked for
 };
 
 QByteArray reasonPhrase(int status)
@@ -71,6 +72,8 @@ QByteArray reasonPhrase(int status)
         return "OK";
     case 302:
         return "Found";
+    case 304:
+        return "Not Modified";
     case 400:
         return "Bad Request";
     case 401:
@@ -120,8 +123,14 @@ QByteArray headerValue(const QHttpServerRequest &request, const QByteArray &name
 
 const QRegularExpression &tilePattern()
 {
-    static const QRegularExpression re(QStringLiteral("^/(\\d{1,2})/(\\d{1,9})/(\\d{1,9})\\.png$"));
+    static const QRegularExpression re(
+        QStringLiteral("^(?:/seamark)?/(\\d{1,2})/(\\d{1,9})/(\\d{1,9})\\.png$"));
     return re;
+}
+
+bool isSeamarkPath(const QString &path)
+{
+    return path.startsWith(QLatin1String("/seamark/"));
 }
 
 // Lines that are not records of either CSV format.
@@ -152,7 +161,7 @@ const QStringList &endpointNames()
         QStringLiteral("getBoats"), QStringLiteral("getPosition"), QStringLiteral("getRaces"),
         QStringLiteral("isup"),     QStringLiteral("version"),     QStringLiteral("downloads"),
         QStringLiteral("feed"),     QStringLiteral("relnotes"),    QStringLiteral("installer"),
-        QStringLiteral("tiles"),    QStringLiteral("static"),
+        QStringLiteral("tiles"),    QStringLiteral("static"),      QStringLiteral("seamarks"),
     };
     return names;
 }
@@ -260,18 +269,28 @@ struct DemoServer::Private {
         return nullptr;
     }
 
-    const RaceData *withTracks(const RaceData *r) const
+    // The track of one boat, synthesized on first use; null for an unknown boat.
+    const QVector<Fix> *track(const RaceData *r, int boatId) const
     {
-        if (r && !r->tracksBuilt) {
-            auto *data = const_cast<RaceData *>(r);
-            for (const Boat &b : data->boats) {
-                data->tracks.insert(b.id, DemoFleet::makeTrack(options.seed, data->race, b,
-                                                               data->course, options.fixIntervalMin,
-                                                               options.fixIntervalMax));
-            }
-            data->tracksBuilt = true;
+        if (!r)
+            return nullptr;
+        auto *data = const_cast<RaceData *>(r);
+        auto it = data->tracks.find(boatId);
+        if (it != data->tracks.end())
+            return &it.value();
+        for (const Boat &b : std::as_const(data->boats)) {
+            if (b.id != boatId)
+                continue;
+            return &data->tracks
+                        .insert(boatId, data->windward
+                                            ? DemoFleet::makeWindwardTrack(options.seed, data->race,
+                                                                           b, data->course)
+                                            : DemoFleet::makeTrack(
+                                                  options.seed, data->race, b, data->course,
+                                                  options.fixIntervalMin, options.fixIntervalMax))
+                        .value();
         }
-        return r;
+        return nullptr;
     }
 
     QString endpointOf(const QString &path) const
@@ -296,7 +315,7 @@ struct DemoServer::Private {
         if (!DemoDownloads::versionOfInstallerPath(path).isEmpty())
             return QStringLiteral("installer");
         if (tilePattern().match(path).hasMatch())
-            return QStringLiteral("tiles");
+            return isSeamarkPath(path) ? QStringLiteral("seamarks") : QStringLiteral("tiles");
         if (staticFiles.contains(path))
             return QStringLiteral("static");
         return QStringLiteral("unknown");
@@ -367,17 +386,16 @@ struct DemoServer::Private {
     Reply positions(const QUrlQuery &query, Fault fault) const
     {
         Reply r;
-        const RaceData *data = withTracks(race(query.queryItemValue(QStringLiteral("rg")).toInt(),
-                                               query.queryItemValue(QStringLiteral("wf")).toInt()));
-        if (!data)
-            return r;
-        const auto it = data->tracks.constFind(query.queryItemValue(QStringLiteral("bo")).toInt());
-        if (it == data->tracks.constEnd())
+        const RaceData *data = race(query.queryItemValue(QStringLiteral("rg")).toInt(),
+                                    query.queryItemValue(QStringLiteral("wf")).toInt());
+        const QVector<Fix> *boatTrack =
+            this->track(data, query.queryItemValue(QStringLiteral("bo")).toInt());
+        if (!boatTrack)
             return r;
         const qint64 since = query.queryItemValue(QStringLiteral("la")).toLongLong();
-        // The live race only knows the fixes sent so far.
-        const qint64 until = data->race.eventId == liveEventId ? now() : data->race.end;
-        const QVector<Fix> &track = it.value();
+        // A live race only knows the fixes sent so far.
+        const qint64 until = data->live ? now() : data->race.end;
+        const QVector<Fix> &track = *boatTrack;
         auto from = std::lower_bound(track.cbegin(), track.cend(), since,
                                      [](const Fix &f, qint64 t) { return f.tstamp < t; });
         auto to = from;
@@ -448,7 +466,8 @@ struct DemoServer::Private {
         if (const QByteArray *cached = tiles.object(path)) {
             r.body = *cached;
         } else {
-            r.body = TileRenderer::renderPng(z, x, y);
+            r.body = isSeamarkPath(path) ? TileRenderer::renderSeamarkPng(z, x, y)
+                                         : TileRenderer::renderPng(z, x, y);
             tiles.insert(path, new QByteArray(r.body));
         }
         if (fault.fault == Fault::BigTile) {
@@ -513,7 +532,7 @@ struct DemoServer::Private {
                 tampered ? tamper : installerBytes(DemoDownloads::versionOfInstallerPath(path));
             return r;
         }
-        if (endpoint == QLatin1String("tiles"))
+        if (endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks"))
             return tile(path, fault);
         return notFound();
     }
@@ -526,7 +545,7 @@ struct DemoServer::Private {
             return malformedCsv(body, '|');
         if (endpoint == QLatin1String("feed"))
             return DemoDownloads::brokenFeed(q->baseUrl(), offeredVersion);
-        if (endpoint == QLatin1String("tiles"))
+        if (endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks"))
             return QByteArrayLiteral("\x89PNG\r\n\x1a\n kein Bild");
         return body + "\n\x01\xff<<< kaputt >>>\n";
     }
@@ -642,6 +661,24 @@ struct DemoServer::Private {
         logServed(method, path, r.status);
     }
 
+    // Tiles carry a validator and a lifetime; a client that names the
+    // current one gets 304 without a body, unless a fault shapes the reply.
+    static void revalidate(const QHttpServerRequest &request, Reply &r, Fault fault)
+    {
+        const QByteArray etag =
+            '"' + QCryptographicHash::hash(r.body, QCryptographicHash::Md5).toHex().left(16) + '"';
+        r.headers.append(qMakePair(QByteArray("ETag"), etag));
+        r.headers.append(qMakePair(QByteArray("Cache-Control"), QByteArray("max-age=86400")));
+        const QList<QByteArray> asked = headerValue(request, "If-None-Match").split(',');
+        const bool current = std::any_of(asked.cbegin(), asked.cend(), [&](const QByteArray &a) {
+            return a.trimmed() == etag || a.trimmed() == "*";
+        });
+        if (current && (fault == Fault::None || fault == Fault::Delay)) {
+            r.status = 304;
+            r.body.clear();
+        }
+    }
+
     void handle(const QHttpServerRequest &request, QTcpSocket *socket)
     {
         const QString method = methodName(request);
@@ -656,6 +693,7 @@ struct DemoServer::Private {
         entry.query = query.toString(QUrl::FullyDecoded);
         entry.userAgent = headerValue(request, "User-Agent");
         entry.trackType = headerValue(request, "Track-Type");
+        entry.ifNoneMatch = headerValue(request, "If-None-Match");
         log.append(entry);
         // A long-running demo must not grow without bound.
         if (log.size() > 20000)
@@ -732,6 +770,9 @@ struct DemoServer::Private {
         Reply r = produce(endpoint, path, query, fault);
         if (fault.fault == Fault::Malformed && r.status == 200)
             r.body = malform(endpoint, r.body);
+        if ((endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks")) &&
+            r.status == 200)
+            revalidate(request, r, fault.fault);
         if (fault.fault == Fault::Delay) {
             const int ms = fault.value > 0 ? fault.value : 2000;
             QPointer<QTcpSocket> guard(socket);
@@ -767,11 +808,18 @@ DemoServer::DemoServer(const Options &options, QObject *parent)
         {21, 120, QStringLiteral("Vudav Avazavava Zerevudeva 2011"), 1302905280, 1303509600},
         {liveEventId, liveTaskId, QStringLiteral("Velmaro Live Demo"), anchor - 3 * 3600,
          anchor + 24 * 3600},
+        {bigEventId, bigTaskId, QStringLiteral("Velmaro Großfeld 2026"), 1781953200,
+         1781953200 + 5400},
+        {bigLiveEventId, bigLiveTaskId, QStringLiteral("Velmaro Großfeld Live"), anchor - 600,
+         anchor - 600 + 5400},
     };
     for (int i = 0; i < races.size(); ++i) {
         RaceData data;
         data.race = races[i];
-        data.boats = DemoFleet::makeFleet(options.seed, i, races[i], options.boatsPerRace);
+        data.live = races[i].eventId == liveEventId || races[i].eventId == bigLiveEventId;
+        data.windward = races[i].eventId == bigEventId || races[i].eventId == bigLiveEventId;
+        data.boats =
+            DemoFleet::makeFleet(options.seed, i, races[i], options.boatsPerRace, data.windward);
         data.course = DemoFleet::courseWaypoints(races[i].eventId, races[i].taskId);
         d->races.append(data);
     }
@@ -822,8 +870,8 @@ QList<DemoServer::Boat> DemoServer::boats(int eventId) const
 
 QList<DemoServer::Fix> DemoServer::fixes(int eventId, int boatId) const
 {
-    const RaceData *data = d->withTracks(d->race(eventId, -1));
-    return data ? data->tracks.value(boatId) : QList<Fix>();
+    const QVector<Fix> *track = d->track(d->race(eventId, -1), boatId);
+    return track ? *track : QList<Fix>();
 }
 
 void DemoServer::setFault(const QString &endpoint, Fault fault, int value)
@@ -874,7 +922,7 @@ bool DemoServer::faultApplies(Fault fault, const QString &endpoint)
     case Fault::BigId:
         return endpoint == QLatin1String("getBoats");
     case Fault::BigTile:
-        return endpoint == QLatin1String("tiles");
+        return endpoint == QLatin1String("tiles") || endpoint == QLatin1String("seamarks");
     case Fault::Html:
         return endpoint == QLatin1String("feed") || endpoint == QLatin1String("relnotes") ||
                endpoint == QLatin1String("getRaces");

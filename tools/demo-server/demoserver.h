@@ -19,10 +19,12 @@ public:
     struct Options {
         // Seed of the synthesized fleets and tracks; same seed, same data.
         quint32 seed = 2011;
-        // Seconds between two fixes of a boat, drawn from this range.
+        // Seconds between two fixes of a boat, drawn from this range (the big
+        // races keep one a second).
         int fixIntervalMin = 30;
         int fixIntervalMax = 60;
-        // Boats per race; 0 keeps the built-in fleet (20+ boats, 3-4 classes).
+        // Boats per race; 0 keeps the built-in fleet (20+ boats, 3-4 classes;
+        // 250 in five classes for the big races).
         int boatsPerRace = 0;
         bool quiet = false; // no request log on standard error
         // Moment the live race is anchored to (Unix seconds): it runs from three
@@ -33,6 +35,12 @@ public:
     // The live race that is always under way: event 30, task 300.
     static constexpr int liveEventId = 30;
     static constexpr int liveTaskId = 300;
+    // The big windward-leeward race (250 boats, one fix a second for 90
+    // minutes) and its live twin, which starts ten minutes before the anchor.
+    static constexpr int bigEventId = 40;
+    static constexpr int bigTaskId = 400;
+    static constexpr int bigLiveEventId = 41;
+    static constexpr int bigLiveTaskId = 410;
 
     struct Race {
         int eventId = 0;
@@ -61,7 +69,8 @@ public:
 
     // Faults are set per endpoint: "getBoats", "getPosition", "getRaces",
     // "isup", "version", "downloads", "feed", "relnotes", "installer",
-    // "tiles", "static" (setStaticFile paths elsewhere). A request can also
+    // "tiles", "static" (setStaticFile paths elsewhere), "seamarks" (the
+    // overlay tiles /seamark/z/x/y.png). A request can also
     // ask for one with the query item fault=<name> and faultValue=<n>; an
     // unknown name, or one that does not apply to the endpoint, gets a 400.
     // Any endpoint: Delay answers after n ms (2000), Hang never answers,
@@ -75,7 +84,7 @@ public:
     // OutOfRange latitudes of +-91, longitude 181 and 1e308, FarFuture adds
     // a fix farFutureSeconds after the race's end, OutOfOrder moves the
     // reply's oldest fix to its end. getBoats: BigId adds a boat with id
-    // bigBoatId. tiles: BigTile answers an n x n PNG (bigTileDefault, at most
+    // bigBoatId. tiles, seamarks: BigTile answers an n x n PNG (bigTileDefault, at most
     // bigTileMax). feed, relnotes, getRaces: Html puts htmlMarkup into item
     // titles, release notes and race names.
     enum class Fault {
@@ -114,7 +123,7 @@ public:
 
     QList<Race> races() const;
     QList<Boat> boats(int eventId) const;
-    // All synthesized fixes in time order; for the live race also those still
+    // All synthesized fixes in time order; for a live race also those still
     // "in the future", which getPosition.php holds back until the clock passes.
     QList<Fix> fixes(int eventId, int boatId) const;
 
@@ -162,6 +171,7 @@ public:
         QString query;
         QByteArray userAgent;
         QByteArray trackType;
+        QByteArray ifNoneMatch;
     };
     QList<Request> requestLog() const;
     void clearRequestLog();

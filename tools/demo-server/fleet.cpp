@@ -1,5 +1,7 @@
 #include "fleet.h"
 
+#include "dice.h"
+
 #include "map/geo.h"
 #include "scene/coursetable.h"
 
@@ -7,41 +9,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 
 namespace DemoFleet
 {
 namespace
 {
-
-// A small wrapper so that the numbers do not depend on the standard
-// library's distribution implementations.
-class Dice
-{
-public:
-    explicit Dice(quint64 seed) : m_gen(static_cast<std::mt19937::result_type>(seed ^ (seed >> 32)))
-    {
-    }
-    double uniform() { return m_gen() / 4294967296.0; } // [0, 1)
-    double range(double lo, double hi) { return lo + (hi - lo) * uniform(); }
-    int below(int n) { return n <= 0 ? 0 : static_cast<int>(m_gen() % static_cast<quint32>(n)); }
-    template <typename T, size_t N> const T &pick(const T (&items)[N])
-    {
-        return items[below(int(N))];
-    }
-
-private:
-    std::mt19937 m_gen;
-};
-
-quint64 mix(quint64 a, quint64 b)
-{
-    quint64 x = a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull + (a << 6) + (a >> 2));
-    x ^= x >> 31;
-    x *= 0xBF58476D1CE4E5B9ull;
-    x ^= x >> 27;
-    return x;
-}
 
 const char *const firstNames[] = {
     "Jürgen",     "Sören",      "Björn", "Günther", "Käthe", "Jörg",   "Lukas",  "Ulrike",
@@ -153,13 +125,15 @@ void flatVector(const GeoPoint &a, const GeoPoint &b, double *km, double *bearin
 } // namespace
 
 QList<DemoServer::Boat> makeFleet(quint32 seed, int raceIndex, const DemoServer::Race &race,
-                                  int boatsPerRace)
+                                  int boatsPerRace, bool bigFleet)
 {
     Dice dice(mix(seed, quint64(race.eventId) * 1000 + quint64(race.taskId)));
     // At most 999: each race has a thousand ids of its own.
-    const int count = boatsPerRace > 0 ? std::min(boatsPerRace, 999) : 20 + dice.below(5);
-    const int classCount = 3 + dice.below(2);
-    const int firstClass = dice.below(int(std::size(classes)) - classCount + 1);
+    const int count = boatsPerRace > 0 ? std::min(boatsPerRace, 999)
+                      : bigFleet       ? bigFleetSize
+                                       : 20 + dice.below(5);
+    const int classCount = bigFleet ? int(std::size(classes)) : 3 + dice.below(2);
+    const int firstClass = bigFleet ? 0 : dice.below(int(std::size(classes)) - classCount + 1);
 
     QList<DemoServer::Boat> boats;
     QSet<QString> usedSails;

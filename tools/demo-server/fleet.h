@@ -12,9 +12,10 @@ namespace DemoFleet
 {
 
 // Boats of the race at raceIndex (0, 1, 2, ...). Ids are unique across races
-// and never 38.
+// and never 38. A big fleet has bigFleetSize boats in all five classes.
+constexpr int bigFleetSize = 250;
 QList<DemoServer::Boat> makeFleet(quint32 seed, int raceIndex, const DemoServer::Race &race,
-                                  int boatsPerRace);
+                                  int boatsPerRace, bool bigFleet = false);
 
 // Waypoints of a race: the gate centres of its course, in course order.
 struct Waypoint {
@@ -28,6 +29,18 @@ QVector<Waypoint> courseWaypoints(int eventId, int taskId);
 QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
                                    const DemoServer::Boat &boat, const QVector<Waypoint> &course,
                                    int fixMin, int fixMax);
+
+// The true wind of a windward-leeward race at moment t (Unix seconds): the
+// direction it comes from, degrees in [0, 360). A slow oscillation and two
+// persistent shifts, a pure function of the seed and the race.
+double windFrom(quint32 seed, const DemoServer::Race &race, qint64 t);
+
+// Track of one boat of a windward-leeward race, one fix a second from the
+// start to the end (exclusive): beats close-hauled with tacks, runs with
+// gybes, rounding the marks of the course in order, with GPS noise.
+QVector<DemoServer::Fix> makeWindwardTrack(quint32 seed, const DemoServer::Race &race,
+                                           const DemoServer::Boat &boat,
+                                           const QVector<Waypoint> &course);
 
 } // namespace DemoFleet
 

@@ -51,12 +51,13 @@ int main(int argc, char *argv[])
                                          QStringLiteral("password"));
     const QCommandLineOption faultOpt(
         QStringLiteral("fault"),
-        QStringLiteral("Fault for an endpoint, repeatable: endpoint=kind[:value]. Endpoints: "
-                       "getBoats getPosition getRaces isup version downloads feed relnotes "
-                       "installer tiles static. Kinds for any endpoint: delay[:ms] hang "
-                       "error[:status] cut malformed redirect endless drip[:ms]; getPosition: "
-                       "nonfinite outofrange farfuture outoforder; getBoats: bigid; tiles: "
-                       "bigtile[:px]; feed relnotes getRaces: html."),
+        QStringLiteral(
+            "Fault for an endpoint, repeatable: endpoint=kind[:value]. Endpoints: "
+            "getBoats getPosition getRaces isup version downloads feed relnotes "
+            "installer tiles static seamarks. Kinds for any endpoint: delay[:ms] hang "
+            "error[:status] cut malformed redirect endless drip[:ms]; getPosition: "
+            "nonfinite outofrange farfuture outoforder; getBoats: bigid; tiles seamarks: "
+            "bigtile[:px]; feed relnotes getRaces: html."),
         QStringLiteral("endpoint=kind"));
     parser.addOptions(
         {portOpt, quietOpt, seedOpt, versionOpt, offerOpt, userOpt, passwordOpt, faultOpt});

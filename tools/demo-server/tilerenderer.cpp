@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 
 #include <cmath>
 
@@ -97,6 +98,39 @@ QByteArray renderPng(int z, int x, int y)
                QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y));
     p.end();
 
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+QByteArray renderSeamarkPng(int z, int x, int y)
+{
+    if (!isValidTile(z, x, y))
+        return {};
+    const int size = Geo::tileSize;
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(QColor(30, 30, 30), 1));
+    quint32 h = quint32(z) * 2654435761u ^ quint32(x) * 40503u ^ quint32(y) * 2246822519u;
+    const auto next = [&h] { return (h = h * 1664525u + 1013904223u) >> 8; };
+    const int marks = int(next() % 4);
+    for (int i = 0; i < marks; ++i) {
+        const QPointF at(24 + next() % (size - 48), 24 + next() % (size - 48));
+        // Port hand red cans, starboard hand green cones.
+        if (next() % 2) {
+            p.setBrush(QColor(220, 30, 30));
+            p.drawRect(QRectF(at - QPointF(5, 7), QSizeF(10, 14)));
+        } else {
+            p.setBrush(QColor(20, 160, 60));
+            p.drawPolygon(
+                QPolygonF({at + QPointF(0, -8), at + QPointF(6, 7), at + QPointF(-6, 7)}));
+        }
+    }
+    p.end();
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

@@ -12,6 +12,9 @@ inline constexpr int maxZoom = 19;
 bool isValidTile(int z, int x, int y);
 // A 256 x 256 PNG; empty for an invalid tile. Needs a QGuiApplication.
 QByteArray renderPng(int z, int x, int y);
+// The seamark overlay's tile: transparent but for up to three buoys placed by
+// the tile's own numbers; empty for an invalid tile.
+QByteArray renderSeamarkPng(int z, int x, int y);
 } // namespace TileRenderer
 
 #endif

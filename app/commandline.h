@@ -1,0 +1,18 @@
+#ifndef VELMARO_APP_COMMANDLINE_H
+#define VELMARO_APP_COMMANDLINE_H
+
+// Exports without a window, from the stored database:
+//   velmaro --race EVENT/TASK --export manoeuvres|wind --output FILE.csv
+// Bad arguments end with one line naming the problem on standard error and
+// exit status 2; nothing is written on failure.
+namespace CommandLine
+{
+
+// Whether the arguments ask for an export rather than the window.
+bool wantsExport(int argc, char *argv[]);
+// Runs the export; the process exit status.
+int runExport(int argc, char *argv[]);
+
+} // namespace CommandLine
+
+#endif
