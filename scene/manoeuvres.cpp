@@ -339,9 +339,21 @@ WindEstimate estimateWind(const QVector<QVector<Turn>> &fleetTurns, int t, int w
         int boat;
     };
     QVector<Candidate> candidates;
+    // A boat tacking or gybing up or down a leg turns back and forth between
+    // the same two courses; a rounding or a course change does not, and
+    // would point the estimate anywhere.
+    const auto mirrors = [](const Turn &a, const Turn &b) {
+        return std::abs(angleDiff(a.after, b.before)) < 20.0 &&
+               std::abs(angleDiff(a.before, b.after)) < 25.0;
+    };
     for (int boat = 0; boat < fleetTurns.size(); ++boat) {
-        for (const Turn &turn : fleetTurns.at(boat)) {
+        const QVector<Turn> &turns = fleetTurns.at(boat);
+        for (int i = 0; i < turns.size(); ++i) {
+            const Turn &turn = turns.at(i);
             if (std::abs(turn.t - t) > windowSecs)
+                continue;
+            if (!(i > 0 && mirrors(turns.at(i - 1), turn)) &&
+                !(i + 1 < turns.size() && mirrors(turn, turns.at(i + 1))))
                 continue;
             const double change = angleDiff(turn.after, turn.before);
             const double bisector = normalized(turn.before + change / 2.0);

@@ -73,7 +73,9 @@ struct WindEstimate {
 
 // The wind at moment t from the turns of the fleet within windowSecs before
 // and after: the bisector of the two courses of each tack (about 90 degrees
-// apart) or, turned around, of each gybe (narrower), averaged.
+// apart) or, turned around, of each gybe (narrower), averaged. Only turns
+// back to a course the boat sailed before count: one-off turns such as
+// roundings do not.
 WindEstimate estimateWind(const QVector<QVector<Turn>> &fleetTurns, int t, int windowSecs = 1800);
 
 } // namespace Sailing

@@ -69,17 +69,22 @@ ManoeuvrePanel::ManoeuvrePanel(QWidget *parent)
     windRow->addWidget(new QLabel(tr("Wind:")));
     windRow->addWidget(m_source);
     windRow->addWidget(m_direction);
-    windRow->addWidget(m_fileButton);
     windRow->addStretch(1);
+    // The file button on a row of its own: the panel is often narrow.
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(m_fileButton);
+    fileRow->addStretch(1);
 
     setObjectName(QStringLiteral("manoever"));
     m_wind->setTextFormat(Qt::PlainText);
+    m_wind->setWordWrap(true);
     m_followedTitle->setTextFormat(Qt::PlainText);
     m_followed->setToolTip(tr("Ein Klick stellt die Zeit auf das Manöver."));
     m_fleet->setToolTip(tr("Verlust: Meter gegenüber der Höhe, die das Boot vor jedem Manöver "
                            "gut machte, über alle Manöver"));
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(windRow);
+    layout->addLayout(fileRow);
     layout->addWidget(m_wind);
     layout->addWidget(m_followedTitle);
     layout->addWidget(m_followed, 1);
