@@ -14,10 +14,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QMainWindow>
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTranslator>
 
 namespace Startup
 {
@@ -29,6 +31,33 @@ void setIdentity()
     QCoreApplication::setApplicationVersion(QString::fromLatin1(Identity::version));
     QCoreApplication::setOrganizationName(QString::fromLatin1(Identity::organizationName));
     QCoreApplication::setOrganizationDomain(QString::fromLatin1(Identity::organizationDomain));
+}
+
+QString uiLanguage(const QSettings &settings, const QLocale &system)
+{
+    const QStringList known{QStringLiteral("de"), QStringLiteral("en")};
+    for (const QString &chosen : {qEnvironmentVariable("VELMARO_LANGUAGE"),
+                                  settings.value(QStringLiteral("language")).toString()}) {
+        if (known.contains(chosen))
+            return chosen;
+    }
+    return system.language() == QLocale::German ? known.first() : known.last();
+}
+
+bool installTranslators(const QString &language)
+{
+    auto install = [](const QString &name, const QString &folder) {
+        auto *translator = new QTranslator(qApp);
+        if (translator->load(name, folder) && QCoreApplication::installTranslator(translator))
+            return true;
+        delete translator;
+        return false;
+    };
+    install(QStringLiteral("qtbase_") + language,
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    // German texts are the sources themselves.
+    return language != QLatin1String("de") &&
+           install(QStringLiteral("velmaro_") + language, QStringLiteral(":/translations"));
 }
 
 QString updateFeedUrl()
@@ -135,7 +164,7 @@ StartRace startRace(const QSettings &settings)
 
 QString initialTitle()
 {
-    return QStringLiteral("%1 %2 Initialisierung")
+    return QCoreApplication::translate("main", "%1 %2 Initialisierung")
         .arg(QString::fromLatin1(Identity::applicationName),
              QString::fromLatin1(Identity::version));
 }
@@ -155,6 +184,7 @@ int run(int argc, char *argv[], const AfterStartHook &afterStart)
     prepareDataFolder();
     applyStyleSheet();
     std::unique_ptr<QSettings> settings(Config::windowSettings());
+    installTranslators(uiLanguage(*settings));
 
     if (openDatabase(Paths::databasePath()) != DatabaseStatus::Ready)
         return 1;

@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "ui/mainwindow.h"
 
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -29,6 +30,15 @@ enum class DatabaseStatus { Ready, CannotOpen };
 // Application name (translated in context "main"), version, organization
 // name and domain, in that order. Needs the application object.
 void setIdentity();
+
+// The interface language, "de" or "en": VELMARO_LANGUAGE, else the settings
+// key `language`, else German when the system locale is German and English
+// for any other. Unknown values count as not set.
+QString uiLanguage(const QSettings &settings, const QLocale &system = QLocale::system());
+// Installs Qt's own translation (qtbase_<language>.qm, when present) and, but
+// for German, the source language, the program's embedded one. Returns
+// whether the program's translation was installed.
+bool installTranslators(const QString &language);
 
 // Where the updater looks for its feed.
 QString updateFeedUrl();

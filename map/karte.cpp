@@ -22,9 +22,9 @@
 
 namespace
 {
-const QString attribution = QStringLiteral("\u00a9 OpenStreetMap-Mitwirkende");
+const char *const attribution = QT_TRANSLATE_NOOP("Karte", "\u00a9 OpenStreetMap-Mitwirkende");
 const QUrl copyrightPage(QStringLiteral("https://www.openstreetmap.org/copyright"));
-const QString seamarkCredit = QStringLiteral("Seezeichen \u00a9 OpenSeaMap");
+const char *const seamarkCredit = QT_TRANSLATE_NOOP("Karte", "Seezeichen \u00a9 OpenSeaMap");
 const QUrl seamarkPage(QStringLiteral("https://www.openseamap.org"));
 } // namespace
 
@@ -133,7 +133,8 @@ void Karte::setSeamarksShown(bool on)
 
 QStringList Karte::credits() const
 {
-    return m_seamarksShown ? QStringList{attribution, seamarkCredit} : QStringList{attribution};
+    return m_seamarksShown ? QStringList{tr(attribution), tr(seamarkCredit)}
+                           : QStringList{tr(attribution)};
 }
 
 void Karte::clearTileCache()
@@ -340,21 +341,21 @@ void Karte::drawForeground(QPainter *painter, const QRectF &rect)
     font.setPointSizeF(8);
     painter->setFont(font);
     const QFontMetrics metrics(font);
-    const QRect text = metrics.boundingRect(attribution);
+    const QRect text = metrics.boundingRect(tr(attribution));
     const QRect area = viewport()->rect();
     QRect box(0, 0, text.width() + 8, metrics.height() + 2);
     box.moveBottomRight(area.bottomRight());
     m_attributionBox = box;
     painter->fillRect(box, QColor(255, 255, 255, 190));
     painter->setPen(QColor(40, 40, 40));
-    painter->drawText(box, Qt::AlignCenter, attribution);
+    painter->drawText(box, Qt::AlignCenter, tr(attribution));
     if (m_seamarksShown) {
         // Beside the map's credit, which keeps its place and link.
-        QRect sea(0, 0, metrics.boundingRect(seamarkCredit).width() + 8, box.height());
+        QRect sea(0, 0, metrics.boundingRect(tr(seamarkCredit)).width() + 8, box.height());
         sea.moveBottomRight(box.bottomLeft() - QPoint(1, 0));
         m_seamarkCreditBox = sea;
         painter->fillRect(sea, QColor(255, 255, 255, 190));
-        painter->drawText(sea, Qt::AlignCenter, seamarkCredit);
+        painter->drawText(sea, Qt::AlignCenter, tr(seamarkCredit));
     }
     painter->restore();
 }

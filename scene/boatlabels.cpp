@@ -3,6 +3,7 @@
 #include "scene/leaderboard.h"
 #include "scene/ship.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <cmath>
@@ -58,15 +59,16 @@ QString infoText(const Ship &ship, const LeaderboardRow *row)
     QStringList lines;
     lines << QStringLiteral("%1 %2").arg(ship.startnr(), ship.name()).trimmed();
     if (!ship.skipper().isEmpty())
-        lines << QStringLiteral("Skipper: %1").arg(ship.skipper());
-    QString motion = QStringLiteral("%1 kn").arg(ship.speedText());
+        lines << QCoreApplication::translate("BoatLabels", "Skipper: %1").arg(ship.skipper());
+    QString motion = QCoreApplication::translate("BoatLabels", "%1 kn").arg(ship.speedText());
     if (const TrackPoint *point = ship.currentPoint())
-        motion += QStringLiteral(", Kurs %1°").arg(std::lround(point->heading) % 360);
+        motion += QCoreApplication::translate("BoatLabels", ", Kurs %1°")
+                      .arg(std::lround(point->heading) % 360);
     lines << motion;
     if (row && row->finished)
-        lines << QStringLiteral("im Ziel");
+        lines << QCoreApplication::translate("BoatLabels", "im Ziel");
     else if (row && !row->nextGateName.isEmpty() && std::isfinite(row->distanceNextKm))
-        lines << QStringLiteral("%1 km bis %2")
+        lines << QCoreApplication::translate("BoatLabels", "%1 km bis %2")
                      .arg(row->distanceNextKm, 0, 'f', 1)
                      .arg(row->nextGateName);
     return lines.join(QLatin1Char('\n'));

@@ -2,6 +2,7 @@
 
 #include "scene/ship.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include <algorithm>
@@ -143,13 +144,13 @@ QString RaceAnalysis::sourceText(WindSource source)
 {
     switch (source) {
     case WindSource::Fixed:
-        return QStringLiteral("eingegeben");
+        return QCoreApplication::translate("RaceAnalysis", "eingegeben");
     case WindSource::File:
-        return QStringLiteral("Datei");
+        return QCoreApplication::translate("RaceAnalysis", "Datei");
     case WindSource::Estimated:
         break;
     }
-    return QStringLiteral("geschätzt");
+    return QCoreApplication::translate("RaceAnalysis", "geschätzt");
 }
 
 namespace
@@ -218,10 +219,12 @@ WindFile RaceAnalysis::parseWindFile(const QByteArray &data)
             continue;
         const QStringList fields = line.split(QLatin1Char(';'));
         const auto bad = [&](const QString &why) {
-            file.errors.append(QStringLiteral("Zeile %1: %2").arg(i + 1).arg(why));
+            file.errors.append(
+                QCoreApplication::translate("RaceAnalysis", "Zeile %1: %2").arg(i + 1).arg(why));
         };
         if (fields.size() != 3) {
-            bad(QStringLiteral("drei Felder erwartet (Zeit; Richtung; Geschwindigkeit)"));
+            bad(QCoreApplication::translate(
+                "RaceAnalysis", "drei Felder erwartet (Zeit; Richtung; Geschwindigkeit)"));
             continue;
         }
         WindSample sample;
@@ -236,13 +239,15 @@ WindFile RaceAnalysis::parseWindFile(const QByteArray &data)
         sample.from = fields.at(1).trimmed().toDouble(&dirOk);
         sample.knots = fields.at(2).trimmed().toDouble(&speedOk);
         if (!ok || sample.t <= 0)
-            bad(QStringLiteral("keine Zeit"));
+            bad(QCoreApplication::translate("RaceAnalysis", "keine Zeit"));
         else if (!dirOk || !std::isfinite(sample.from) || sample.from < 0 || sample.from > 360)
-            bad(QStringLiteral("Richtung nicht zwischen 0 und 360 Grad"));
+            bad(QCoreApplication::translate("RaceAnalysis",
+                                            "Richtung nicht zwischen 0 und 360 Grad"));
         else if (!speedOk || !std::isfinite(sample.knots) || sample.knots < 0 || sample.knots > 200)
-            bad(QStringLiteral("Geschwindigkeit nicht zwischen 0 und 200 Knoten"));
+            bad(QCoreApplication::translate("RaceAnalysis",
+                                            "Geschwindigkeit nicht zwischen 0 und 200 Knoten"));
         else if (!file.samples.isEmpty() && sample.t <= file.samples.last().t)
-            bad(QStringLiteral("Zeit nicht nach der vorigen Zeile"));
+            bad(QCoreApplication::translate("RaceAnalysis", "Zeit nicht nach der vorigen Zeile"));
         else
             file.samples.append(sample);
     }

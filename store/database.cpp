@@ -199,7 +199,8 @@ Database::SchemaResult finish(bool ok, const SchemaWork &work, Database::SchemaR
 Database::SchemaResult createSchema(const Database::StatementHook &hook)
 {
     Seams::information(QCoreApplication::translate("Database", "Initialisierung..."),
-                       QStringLiteral("Die Datenbank wird in der Version %1 neu angelegt.\n\n")
+                       QCoreApplication::translate(
+                           "Database", "Die Datenbank wird in der Version %1 neu angelegt.\n\n")
                            .arg(Database::schemaVersion));
 
     if (!execControl(QStringLiteral("BEGIN IMMEDIATE")))
@@ -231,7 +232,8 @@ Database::SchemaResult migrateSchema(int oldVersion, const Database::StatementHo
 {
     const QString title = QCoreApplication::translate("Database", "Update...");
     const QString text =
-        QStringLiteral(
+        QCoreApplication::translate(
+            "Database",
             "Die Datenbank wird von Version %1 auf die neueste Version %2 aktualisiert.\n\n")
             .arg(oldVersion)
             .arg(Database::schemaVersion);

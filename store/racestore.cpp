@@ -1,5 +1,6 @@
 #include "store/racestore.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -320,44 +321,48 @@ RemoveResult remove(int id)
 
 QString emptyNameMessage()
 {
-    return QStringLiteral("Bitte einen Namen für die Regatta eingeben.");
+    return QCoreApplication::translate("RaceStore", "Bitte einen Namen für die Regatta eingeben.");
 }
 
 QString badEventMessage()
 {
-    return QStringLiteral("Die Eventnummer muss eine positive ganze Zahl sein.");
+    return QCoreApplication::translate("RaceStore",
+                                       "Die Eventnummer muss eine positive ganze Zahl sein.");
 }
 
 QString badTaskMessage()
 {
-    return QStringLiteral("Die Tasknummer muss eine positive ganze Zahl sein.");
+    return QCoreApplication::translate("RaceStore",
+                                       "Die Tasknummer muss eine positive ganze Zahl sein.");
 }
 
 QString eventTooLargeMessage()
 {
-    return QStringLiteral("Die Eventnummer ist zu groß (höchstens %1).")
+    return QCoreApplication::translate("RaceStore", "Die Eventnummer ist zu groß (höchstens %1).")
         .arg(std::numeric_limits<int>::max());
 }
 
 QString taskTooLargeMessage()
 {
-    return QStringLiteral("Die Tasknummer ist zu groß (höchstens %1).")
+    return QCoreApplication::translate("RaceStore", "Die Tasknummer ist zu groß (höchstens %1).")
         .arg(std::numeric_limits<int>::max());
 }
 
 QString endBeforeStartMessage()
 {
-    return QStringLiteral("Das Ende muss nach dem Start liegen.");
+    return QCoreApplication::translate("RaceStore", "Das Ende muss nach dem Start liegen.");
 }
 
 QString timeRangeMessage()
 {
-    return QStringLiteral("Start und Ende müssen zwischen 1970 und 2038 liegen.");
+    return QCoreApplication::translate("RaceStore",
+                                       "Start und Ende müssen zwischen 1970 und 2038 liegen.");
 }
 
 QString duplicateMessage(int eventId, int taskId)
 {
-    return QStringLiteral("Eine Regatta mit Eventnummer %1 und Tasknummer %2 gibt es schon.")
+    return QCoreApplication::translate(
+               "RaceStore", "Eine Regatta mit Eventnummer %1 und Tasknummer %2 gibt es schon.")
         .arg(eventId)
         .arg(taskId);
 }

@@ -5,6 +5,7 @@
 #include "platform/replylimits.h"
 #include "tracking/ingest.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QUrl>
@@ -79,16 +80,19 @@ QString raceListStatusText(const RaceListResult &result, int added)
     switch (result.status) {
     case RaceListResult::Ok:
         if (added == 0)
-            return QStringLiteral("Keine neuen Regatten auf dem Server.");
+            return QCoreApplication::translate("RaceList", "Keine neuen Regatten auf dem Server.");
         if (added == 1)
-            return QStringLiteral("1 neue Regatta vom Server geholt.");
-        return QStringLiteral("%1 neue Regatten vom Server geholt.").arg(added);
+            return QCoreApplication::translate("RaceList", "1 neue Regatta vom Server geholt.");
+        return QCoreApplication::translate("RaceList", "%1 neue Regatten vom Server geholt.")
+            .arg(added);
     case RaceListResult::Unavailable:
-        return QStringLiteral("Der Server bietet keine Regattaliste an.");
+        return QCoreApplication::translate("RaceList", "Der Server bietet keine Regattaliste an.");
     case RaceListResult::Failed:
         break;
     }
-    return QStringLiteral("Die Regattaliste konnte nicht geholt werden: %1").arg(result.error);
+    return QCoreApplication::translate("RaceList",
+                                       "Die Regattaliste konnte nicht geholt werden: %1")
+        .arg(result.error);
 }
 
 RaceListFetcher::RaceListFetcher(QObject *parent)

@@ -111,7 +111,7 @@ void TrackingClient::countLoadReply(QNetworkReply *reply, bool positions)
 QString TrackingClient::loadProgressText(int boatsDone, int boatsAsked, qint64 fixes)
 {
     const QLocale german(QLocale::German, QLocale::Germany);
-    return QStringLiteral("Regatta wird geladen: %1 von %2 Booten, %3 Positionen erhalten")
+    return tr("Regatta wird geladen: %1 von %2 Booten, %3 Positionen erhalten")
         .arg(boatsDone)
         .arg(boatsAsked)
         .arg(german.toString(fixes));
@@ -310,16 +310,15 @@ void TrackingClient::reportStoreFailure(const QString &error)
         return;
     switch (kind) {
     case Database::WriteFailure::Locked:
-        emit storeProblem(QStringLiteral("Die Datenbank ist von einem anderen Programm gesperrt; "
-                                         "die neuen Daten werden später noch einmal geholt."));
+        emit storeProblem(tr("Die Datenbank ist von einem anderen Programm gesperrt; "
+                             "die neuen Daten werden später noch einmal geholt."));
         break;
     case Database::WriteFailure::DiskFull:
-        emit storeProblem(QStringLiteral("Der Datenträger ist voll; die neuen Daten konnten "
-                                         "nicht gespeichert werden."));
+        emit storeProblem(tr("Der Datenträger ist voll; die neuen Daten konnten "
+                             "nicht gespeichert werden."));
         break;
     default:
-        emit storeProblem(
-            QStringLiteral("Die neuen Daten konnten nicht gespeichert werden: %1").arg(error));
+        emit storeProblem(tr("Die neuen Daten konnten nicht gespeichert werden: %1").arg(error));
         break;
     }
 }

@@ -28,7 +28,7 @@ void showNewVersionNotice(const QString &downloadBase)
         return;
     }
     Seams::critical(
-        QStringLiteral("Velmaro Info"),
+        QCoreApplication::translate("MainWindow", "Velmaro Info"),
         QCoreApplication::translate("MainWindow",
                                     "Beim Versuch das Update herunterzuladen gab es einen Fehler.\n"
                                     "Probieren Sie es bitte später noch einmal."),

@@ -4,9 +4,8 @@
 #include <QStatusBar>
 
 CursorStatus::CursorStatus(QStatusBar *bar)
-    : QObject(bar), m_latLabel(new QLabel(QStringLiteral("Lat:"))),
-      m_lngLabel(new QLabel(QStringLiteral("Lng:"))),
-      m_zoomLabel(new QLabel(QStringLiteral("Zoom:")))
+    : QObject(bar), m_latLabel(new QLabel(tr("Lat:"))), m_lngLabel(new QLabel(tr("Lng:"))),
+      m_zoomLabel(new QLabel(tr("Zoom:")))
 {
     m_latLabel->setObjectName(QStringLiteral("lat"));
     m_latLabel->setMinimumSize(m_latLabel->sizeHint());
@@ -22,12 +21,12 @@ CursorStatus::CursorStatus(QStatusBar *bar)
 
 void CursorStatus::showCursor(int, int, qreal lat, qreal lng, int zoom)
 {
-    m_latLabel->setText(QStringLiteral("Lat:%1").arg(lat, 10, 'f', 5));
-    m_lngLabel->setText(QStringLiteral("Lng:%1").arg(lng, 10, 'f', 5));
+    m_latLabel->setText(tr("Lat:%1").arg(lat, 10, 'f', 5));
+    m_lngLabel->setText(tr("Lng:%1").arg(lng, 10, 'f', 5));
     showZoom(zoom);
 }
 
 void CursorStatus::showZoom(int zoom)
 {
-    m_zoomLabel->setText(QStringLiteral("Zoom:%1").arg(zoom));
+    m_zoomLabel->setText(tr("Zoom:%1").arg(zoom));
 }

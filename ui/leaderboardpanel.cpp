@@ -271,7 +271,7 @@ QString LeaderboardPanel::gapText(double km)
 {
     if (!std::isfinite(km))
         return QString();
-    return QStringLiteral("%1%2 km (%3 sm)")
+    return tr("%1%2 km (%3 sm)")
         .arg(km < 0 ? QStringLiteral("\u2212") : QStringLiteral("+"))
         .arg(std::abs(km), 0, 'f', 1)
         .arg(std::abs(km) / 1.852, 0, 'f', 1);

@@ -50,14 +50,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_lastFetchLabel = m_settings->lastFetchLabel();
     m_legend = new IconSelector(this);
     m_sidePanel = new QTabWidget;
-    m_sidePanel->addTab(m_legend, QStringLiteral("Teilnehmer"));
-    m_sidePanel->addTab(m_settings, QStringLiteral("Einstellungen"));
+    m_sidePanel->addTab(m_legend, tr("Teilnehmer"));
+    m_sidePanel->addTab(m_settings, tr("Einstellungen"));
     m_leaderboard = new LeaderboardPanel;
     m_leaderboard->setShipSource(
         [this] { return m_regatta ? m_regatta->ships() : QList<Ship *>(); });
-    m_sidePanel->addTab(m_leaderboard, QStringLiteral("Rangliste"));
+    m_sidePanel->addTab(m_leaderboard, tr("Rangliste"));
     m_manoeuvres = new ManoeuvrePanel;
-    m_sidePanel->addTab(m_manoeuvres, QStringLiteral("Manöver"));
+    m_sidePanel->addTab(m_manoeuvres, tr("Manöver"));
 
     m_splitter = new PanelSplitter(m_karte, m_sidePanel);
     auto *mainLayout = new QVBoxLayout;

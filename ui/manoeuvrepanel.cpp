@@ -4,6 +4,7 @@
 #include "scene/ship.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -24,8 +25,9 @@ constexpr int timeRole = Qt::UserRole;
 ManoeuvrePanel::OpenFileChooser &fileChooser()
 {
     static ManoeuvrePanel::OpenFileChooser chooser = [](QWidget *parent, const QString &caption) {
-        return QFileDialog::getOpenFileName(parent, caption, QString(),
-                                            QStringLiteral("Winddaten (*.csv *.txt)"));
+        return QFileDialog::getOpenFileName(
+            parent, caption, QString(),
+            QCoreApplication::translate("ManoeuvrePanel", "Winddaten (*.csv *.txt)"));
     };
     return chooser;
 }

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QInputDialog>
 #include <QMenu>
@@ -25,7 +26,7 @@ bool userAdded(const Race &race)
 
 QString quoted(const QString &name)
 {
-    return QStringLiteral("„%1“").arg(name);
+    return QCoreApplication::translate("RaceMenu", "„%1“").arg(name);
 }
 
 } // namespace

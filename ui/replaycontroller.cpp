@@ -27,9 +27,8 @@ const char *const secondFormat = "dd.MM.yyyy hh:mm:ss";
 
 ReplayController::ReplayController(QWidget *parent)
     : QObject(parent), m_clockLabel(new QLabel(parent)),
-      m_speedLabel(new QLabel(QStringLiteral("Tempo:"), parent)),
-      m_slider(new QSlider(Qt::Horizontal, parent)), m_playButton(new QPushButton),
-      m_speedBox(new QComboBox), m_timer(new QTimer(this))
+      m_speedLabel(new QLabel(tr("Tempo:"), parent)), m_slider(new QSlider(Qt::Horizontal, parent)),
+      m_playButton(new QPushButton), m_speedBox(new QComboBox), m_timer(new QTimer(this))
 {
     m_clockLabel->setObjectName(QStringLiteral("uhrzeit"));
     m_slider->setRange(0, 0); // empty until a race is placed
@@ -43,10 +42,10 @@ ReplayController::ReplayController(QWidget *parent)
     m_playButton->setObjectName(QStringLiteral("play"));
     m_playButton->setIconSize(playPicture.size());
     m_playButton->setIcon(m_playIcon);
-    m_playButton->setToolTip(QStringLiteral("Animation starten"));
+    m_playButton->setToolTip(tr("Animation starten"));
 
     m_speedBox->setObjectName(QStringLiteral("replaySpeed"));
-    m_speedBox->setToolTip(QStringLiteral("Rennzeit je Animationsschritt"));
+    m_speedBox->setToolTip(tr("Rennzeit je Animationsschritt"));
     for (int speed : ReplayClock::choices())
         m_speedBox->addItem(ReplayClock::label(speed), speed);
     {
@@ -135,7 +134,7 @@ void ReplayController::toggle()
     m_clock.restart();
     m_timer->start(animationIntervalMs);
     m_playButton->setIcon(m_pauseIcon);
-    m_playButton->setToolTip(QStringLiteral("Animation beenden"));
+    m_playButton->setToolTip(tr("Animation beenden"));
     emit animatingChanged(true);
 }
 
@@ -145,7 +144,7 @@ void ReplayController::stop()
         return;
     m_timer->stop();
     m_playButton->setIcon(m_playIcon);
-    m_playButton->setToolTip(QStringLiteral("Animation starten"));
+    m_playButton->setToolTip(tr("Animation starten"));
     m_animating = false;
     emit animatingChanged(false);
 }

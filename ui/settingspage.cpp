@@ -4,6 +4,7 @@
 #include "store/preferences.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +18,7 @@
 namespace
 {
 const QString sailNumberKey = QStringLiteral("sailNumberLabels");
+const QString languageKey = QStringLiteral("language");
 const QString laylinesKey = QStringLiteral("laylines");
 } // namespace
 
@@ -67,24 +69,25 @@ SettingsPage::SettingsPage(QWidget *parent)
 
     auto *network = new QGroupBox(tr("Netzwerk"));
     auto *networkForm = new QFormLayout;
-    networkForm->addRow(QStringLiteral("Letzte Abfrage der Postionsdaten"), m_lastFetchLabel);
-    networkForm->addRow(QStringLiteral("Positionsdaten automatisch herunterladen"), m_autoloadBox);
-    networkForm->addRow(QStringLiteral("Fehlende Karten automatisch herunterladen"), m_tileBox);
-    networkForm->addRow(QStringLiteral("Beim Start nach Programmupdates suchen"), m_updateBox);
+    networkForm->addRow(tr("Letzte Abfrage der Postionsdaten"), m_lastFetchLabel);
+    networkForm->addRow(tr("Positionsdaten automatisch herunterladen"), m_autoloadBox);
+    networkForm->addRow(tr("Fehlende Karten automatisch herunterladen"), m_tileBox);
+    networkForm->addRow(tr("Beim Start nach Programmupdates suchen"), m_updateBox);
     network->setLayout(networkForm);
 
     auto *boats = new QGroupBox(tr("Boote"));
     auto *boatsForm = new QFormLayout;
-    boatsForm->addRow(QStringLiteral("komplette Tracks anzeigen"), m_completeTracksBox);
-    boatsForm->addRow(QStringLiteral("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
-    boatsForm->addRow(QStringLiteral("Laylines zur nächsten Marke (verfolgtes Boot)"),
-                      m_laylineBox);
+    boatsForm->addRow(tr("komplette Tracks anzeigen"), m_completeTracksBox);
+    boatsForm->addRow(tr("Segelnummer neben der Geschwindigkeit"), m_sailNumberBox);
+    boatsForm->addRow(tr("Laylines zur nächsten Marke (verfolgtes Boot)"), m_laylineBox);
     boats->setLayout(boatsForm);
 
     auto *settingsForm = new QFormLayout;
     settingsForm->addRow(network);
     settingsForm->addRow(boats);
     settingsForm->addRow(mapSettings());
+    settingsForm->addRow(tr("Sprache"), languageBox());
+    settingsForm->addRow(new QLabel(tr("(gilt ab dem nächsten Start)")));
     setLayout(settingsForm);
 }
 
@@ -96,20 +99,6 @@ void SettingsPage::load()
     m_pollInterval = prefs.pollInterval;
     if (prefs.has(Pref::LoadMaps)) {
         m_loadMaps = prefs.loadMaps;
-        connect(m_sailNumberBox, &QCheckBox::clicked, this, [this](bool on) {
-            std::unique_ptr<QSettings>(Config::windowSettings())->setValue(sailNumberKey, on);
-            emit sailNumberLabelsToggled(on);
-        });
-        m_sailNumberBox->setChecked(sailNumberLabels());
-        m_laylines = std::unique_ptr<QSettings>(Config::windowSettings())
-                         ->value(laylinesKey, false)
-                         .toBool();
-        m_laylineBox->setChecked(m_laylines);
-        connect(m_laylineBox, &QCheckBox::clicked, this, [this](bool on) {
-            m_laylines = on;
-            std::unique_ptr<QSettings>(Config::windowSettings())->setValue(laylinesKey, on);
-            emit laylinesToggled(on);
-        });
         m_tileBox->setChecked(m_loadMaps);
     }
     if (prefs.has(Pref::Autoload)) {
@@ -140,6 +129,24 @@ void SettingsPage::setCompleteTracksState(bool on)
 {
     m_showCompleteTracks = on;
     m_completeTracksBox->setChecked(on);
+}
+
+QComboBox *SettingsPage::languageBox()
+{
+    // Read by Startup::uiLanguage; the translators are installed only at start.
+    auto *box = new QComboBox;
+    box->setObjectName(languageKey);
+    box->addItem(tr("Systemsprache"), QString());
+    box->addItem(QStringLiteral("Deutsch"), QStringLiteral("de"));
+    box->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    const QString stored =
+        std::unique_ptr<QSettings>(Config::windowSettings())->value(languageKey).toString();
+    box->setCurrentIndex(qMax(0, box->findData(stored)));
+    connect(box, &QComboBox::activated, this, [box](int index) {
+        std::unique_ptr<QSettings>(Config::windowSettings())
+            ->setValue(languageKey, box->itemData(index));
+    });
+    return box;
 }
 
 namespace

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -71,6 +72,9 @@ signals:
     void clearTileCacheRequested();
 
 private:
+    // "Sprache": stored as the window-state key `language` ("", "de", "en").
+    QComboBox *languageBox();
+
     QCheckBox *m_tileBox;
     QCheckBox *m_autoloadBox;
     QCheckBox *m_updateBox;

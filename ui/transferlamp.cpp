@@ -52,9 +52,9 @@ void TransferLamp::show()
 {
     if (isBusy()) {
         m_button->setIcon(m_automatic ? m_loadAuto : m_load);
-        m_button->setToolTip(QStringLiteral("Übertragung stoppen"));
+        m_button->setToolTip(tr("Übertragung stoppen"));
     } else {
         m_button->setIcon(m_automatic ? m_idleAuto : m_idle);
-        m_button->setToolTip(QStringLiteral("neueste Positionsdaten holen"));
+        m_button->setToolTip(tr("neueste Positionsdaten holen"));
     }
 }

@@ -3,6 +3,7 @@
 #include "update/vuignoredversions.h"
 #include "update/vuplatform.h"
 
+#include <QCoreApplication>
 #include <QXmlStreamReader>
 
 namespace VuFeed
@@ -116,12 +117,14 @@ QString installerRefusal(const QUrl &feedUrl, const QUrl &installerUrl, bool has
     if (installerUrl.scheme() == https)
         return QString();
     if (feedUrl.scheme() == https)
-        return QStringLiteral("Der Update-Feed kam verschlüsselt (https), das Update soll aber "
-                              "unverschlüsselt von %1 kommen. Es wird nicht angeboten.")
+        return QCoreApplication::translate(
+                   "VuFeed", "Der Update-Feed kam verschlüsselt (https), das Update soll aber "
+                             "unverschlüsselt von %1 kommen. Es wird nicht angeboten.")
             .arg(installerUrl.toDisplayString());
     if (!hasSha256)
-        return QStringLiteral("Das Update soll unverschlüsselt von %1 kommen, und der Update-Feed "
-                              "nennt keine Prüfsumme (sha256). Es wird nicht angeboten.")
+        return QCoreApplication::translate(
+                   "VuFeed", "Das Update soll unverschlüsselt von %1 kommen, und der Update-Feed "
+                             "nennt keine Prüfsumme (sha256). Es wird nicht angeboten.")
             .arg(installerUrl.toDisplayString());
     return QString();
 }

@@ -60,7 +60,7 @@ void VuUpdateDownloadProgress::setupUi()
     verticalLayout->addWidget(progress);
 
     // A server that drips must not hold the modal window for ever.
-    auto *cancel = new QPushButton(QStringLiteral("Abbrechen"), frame);
+    auto *cancel = new QPushButton(tr("Abbrechen"), frame);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     verticalLayout->addWidget(cancel, 0, Qt::AlignRight);

@@ -581,7 +581,7 @@ void VuUpdater::launchInstaller(const QString &path)
         return;
     }
     // Vanishing without a word would look like a crash.
-    Seams::information(QStringLiteral("Velmaro Update"),
+    Seams::information(tr("Velmaro Update"),
                        tr("Das Update wird installiert; %1 wird dafür jetzt beendet.")
                            .arg(QCoreApplication::applicationName()),
                        QMessageBox::Ok);

@@ -1,0 +1,1010 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="de_DE">
+<context>
+    <name>BoatLabels</name>
+    <message>
+        <source>Skipper: %1</source>
+        <translation>Skipper: %1</translation>
+    </message>
+    <message>
+        <source>%1 kn</source>
+        <translation>%1 kn</translation>
+    </message>
+    <message>
+        <source>, Kurs %1°</source>
+        <translation>, course %1°</translation>
+    </message>
+    <message>
+        <source>im Ziel</source>
+        <translation>finished</translation>
+    </message>
+    <message>
+        <source>%1 km bis %2</source>
+        <translation>%1 km to %2</translation>
+    </message>
+</context>
+<context>
+    <name>CursorStatus</name>
+    <message>
+        <source>Lat:</source>
+        <translation>Lat:</translation>
+    </message>
+    <message>
+        <source>Lng:</source>
+        <translation>Lng:</translation>
+    </message>
+    <message>
+        <source>Zoom:</source>
+        <translation>Zoom:</translation>
+    </message>
+    <message>
+        <source>Lat:%1</source>
+        <translation>Lat:%1</translation>
+    </message>
+    <message>
+        <source>Lng:%1</source>
+        <translation>Lng:%1</translation>
+    </message>
+    <message>
+        <source>Zoom:%1</source>
+        <translation>Zoom:%1</translation>
+    </message>
+</context>
+<context>
+    <name>Database</name>
+    <message>
+        <source>Initialisierung...</source>
+        <translation>Setting up...</translation>
+    </message>
+    <message>
+        <source>Die Datenbank wird in der Version %1 neu angelegt.
+
+</source>
+        <translation>A new database is created with version %1.
+
+</translation>
+    </message>
+    <message>
+        <source>Update...</source>
+        <translation>Update...</translation>
+    </message>
+    <message>
+        <source>Die Datenbank wird von Version %1 auf die neueste Version %2 aktualisiert.
+
+</source>
+        <translation>The database is brought from version %1 up to the newest version %2.
+
+</translation>
+    </message>
+</context>
+<context>
+    <name>FrameRecorder</name>
+    <message>
+        <source>Bilder werden nach %1 geschrieben</source>
+        <translation>Writing frames to %1</translation>
+    </message>
+    <message>
+        <source>Bildaufzeichnung beendet</source>
+        <translation>Frame recording stopped</translation>
+    </message>
+    <message>
+        <source>Ordner %1 kann nicht angelegt werden</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>Bild %1 konnte nicht geschrieben werden: %2</source>
+        <translation>Could not write frame %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>Gpx</name>
+    <message>
+        <source>Die Datei „%1“ kann nicht geschrieben werden: %2</source>
+        <translation>Cannot write the file “%1”: %2</translation>
+    </message>
+    <message>
+        <source>Die Datei „%1“ kann nicht gespeichert werden: %2</source>
+        <translation>Cannot save the file “%1”: %2</translation>
+    </message>
+    <message>
+        <source>keine GPX-Datei</source>
+        <translation>not a GPX file</translation>
+    </message>
+    <message>
+        <source>ungültige Zeit in den Metadaten</source>
+        <translation>invalid time in the metadata</translation>
+    </message>
+    <message>
+        <source>ungültiger Trackpunkt in Zeile %1</source>
+        <translation>invalid track point in line %1</translation>
+    </message>
+</context>
+<context>
+    <name>GpxExportFlow</name>
+    <message>
+        <source>Als GPX exportieren</source>
+        <translation>Export as GPX</translation>
+    </message>
+    <message>
+        <source>Keine angezeigten Boote mit Positionsdaten.</source>
+        <translation>No shown boats with positions.</translation>
+    </message>
+    <message>
+        <source>GPX-Dateien (*.gpx)</source>
+        <translation>GPX files (*.gpx)</translation>
+    </message>
+    <message>
+        <source>1 Boot</source>
+        <translation>1 boat</translation>
+    </message>
+    <message>
+        <source>%1 Boote</source>
+        <translation>%1 boats</translation>
+    </message>
+    <message>
+        <source>%1 nach %2 exportiert</source>
+        <translation>Exported %1 to %2</translation>
+    </message>
+</context>
+<context>
+    <name>IconSelector</name>
+    <message>
+        <source>Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Team</source>
+        <translation>Team</translation>
+    </message>
+    <message>
+        <source>Boot</source>
+        <translation>Boat</translation>
+    </message>
+    <message>
+        <source>Skipper</source>
+        <translation>Skipper</translation>
+    </message>
+    <message>
+        <source>letzte Meldung</source>
+        <translation>Last report</translation>
+    </message>
+    <message>
+        <source>Icons auswählen</source>
+        <translation>Choose icons</translation>
+    </message>
+</context>
+<context>
+    <name>Karte</name>
+    <message>
+        <source>© OpenStreetMap-Mitwirkende</source>
+        <translation>© OpenStreetMap contributors</translation>
+    </message>
+    <message>
+        <source>Seezeichen © OpenSeaMap</source>
+        <translation>Seamarks © OpenSeaMap</translation>
+    </message>
+</context>
+<context>
+    <name>LeaderboardPanel</name>
+    <message>
+        <source>Rang</source>
+        <translation>Rank</translation>
+    </message>
+    <message>
+        <source>Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Boot</source>
+        <translation>Boat</translation>
+    </message>
+    <message>
+        <source>nächste Marke</source>
+        <translation>Next mark</translation>
+    </message>
+    <message>
+        <source>Dist. nächste Marke</source>
+        <translation>Dist. next mark</translation>
+    </message>
+    <message>
+        <source>Dist. Ziel</source>
+        <translation>Dist. finish</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Abstand</source>
+        <translation>Gap</translation>
+    </message>
+    <message>
+        <source>%1%2 km (%3 sm)</source>
+        <translation>%1%2 km (%3 nm)</translation>
+    </message>
+    <message>
+        <source>im Ziel %1</source>
+        <translation>finished %1</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Eine neue Programmversion steht am Server zum Download bereit! </source>
+        <translation>A new version of the program is ready for download on the server! </translation>
+    </message>
+    <message>
+        <source>Möchten Sie diese nun herunterladen und installieren? </source>
+        <translation>Would you like to download and install it now? </translation>
+    </message>
+    <message>
+        <source>Ja</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Nein</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Velmaro Info</source>
+        <translation>Velmaro Info</translation>
+    </message>
+    <message>
+        <source>Beim Versuch das Update herunterzuladen gab es einen Fehler.
+Probieren Sie es bitte später noch einmal.</source>
+        <translation>An error occurred while trying to download the update.
+Please try again later.</translation>
+    </message>
+    <message>
+        <source>Teilnehmer</source>
+        <translation>Participants</translation>
+    </message>
+    <message>
+        <source>Einstellungen</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Rangliste</source>
+        <translation>Leaderboard</translation>
+    </message>
+    <message>
+        <source>&amp;Datei</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>Bilder aufzeichnen</source>
+        <translation>Record frames</translation>
+    </message>
+    <message>
+        <source>Nach Updates suchen...</source>
+        <translation>Check for updates...</translation>
+    </message>
+    <message>
+        <source>OpenStreetMap im Browser öffnen</source>
+        <translation>Open OpenStreetMap in the browser</translation>
+    </message>
+    <message>
+        <source>Als GPX exportieren...</source>
+        <translation>Export as GPX...</translation>
+    </message>
+    <message>
+        <source>&amp;Beenden</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>&amp;Wiedergabe</source>
+        <translation>&amp;Playback</translation>
+    </message>
+    <message>
+        <source>Flotte zeigen</source>
+        <translation>Show fleet</translation>
+    </message>
+    <message>
+        <source>&amp;Regatten</source>
+        <translation>&amp;Races</translation>
+    </message>
+    <message>
+        <source>&amp;Gates</source>
+        <translation>&amp;Gates</translation>
+    </message>
+    <message>
+        <source>Manöver</source>
+        <translation>Manoeuvres</translation>
+    </message>
+    <message>
+        <source>Nächstes Manöver</source>
+        <translation>Next manoeuvre</translation>
+    </message>
+    <message>
+        <source>Voriges Manöver</source>
+        <translation>Previous manoeuvre</translation>
+    </message>
+</context>
+<context>
+    <name>ManoeuvrePanel</name>
+    <message>
+        <source>Winddaten (*.csv *.txt)</source>
+        <translation>Wind data (*.csv *.txt)</translation>
+    </message>
+    <message>
+        <source>Zeit</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Art</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>Dauer</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>Verlust</source>
+        <translation>Loss</translation>
+    </message>
+    <message>
+        <source>Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Boot</source>
+        <translation>Boat</translation>
+    </message>
+    <message>
+        <source>Wenden</source>
+        <translation>Tacks</translation>
+    </message>
+    <message>
+        <source>Halsen</source>
+        <translation>Gybes</translation>
+    </message>
+    <message>
+        <source>Winddatei...</source>
+        <translation>Wind file...</translation>
+    </message>
+    <message>
+        <source>geschätzt</source>
+        <translation>estimated</translation>
+    </message>
+    <message>
+        <source>fest</source>
+        <translation>fixed</translation>
+    </message>
+    <message>
+        <source>aus Datei</source>
+        <translation>from a file</translation>
+    </message>
+    <message>
+        <source>Woher der Wind kommt: aus den Wenden und Halsen der Flotte geschätzt, fest eingegeben oder aus einer Datei (Zeit; Richtung; Knoten)</source>
+        <translation>Where the wind comes from: estimated from the tacks and gybes of the fleet, entered as a fixed value or from a file (time; direction; knots)</translation>
+    </message>
+    <message>
+        <source>Winddatei laden</source>
+        <translation>Load wind file</translation>
+    </message>
+    <message>
+        <source>Wind:</source>
+        <translation>Wind:</translation>
+    </message>
+    <message>
+        <source>Ein Klick stellt die Zeit auf das Manöver.</source>
+        <translation>A click sets the time to the manoeuvre.</translation>
+    </message>
+    <message>
+        <source>Verlust: Meter gegenüber der Höhe, die das Boot vor jedem Manöver gut machte, über alle Manöver</source>
+        <translation>Loss: metres against the ground the boat made good before each manoeuvre, over all manoeuvres</translation>
+    </message>
+    <message>
+        <source>Alle Boote</source>
+        <translation>All boats</translation>
+    </message>
+    <message>
+        <source>Winddatei</source>
+        <translation>Wind file</translation>
+    </message>
+    <message>
+        <source>Die Datei %1 kann nicht gelesen werden.</source>
+        <translation>Cannot read the file %1.</translation>
+    </message>
+    <message>
+        <source>... und %1 weitere</source>
+        <translation>... and %1 more</translation>
+    </message>
+    <message>
+        <source>keine Zeile mit Winddaten</source>
+        <translation>no line with wind data</translation>
+    </message>
+    <message>
+        <source>Die Winddatei %1 wurde nicht übernommen:
+%2</source>
+        <translation>The wind file %1 was not taken:
+%2</translation>
+    </message>
+    <message>
+        <source>Wende</source>
+        <translation>Tack</translation>
+    </message>
+    <message>
+        <source>Halse</source>
+        <translation>Gybe</translation>
+    </message>
+    <message>
+        <source>Wind: unbekannt (zu wenige Wenden und Halsen)</source>
+        <translation>Wind: unknown (too few tacks and gybes)</translation>
+    </message>
+    <message>
+        <source>Wind aus %1° (%2)</source>
+        <translation>Wind from %1° (%2)</translation>
+    </message>
+    <message>
+        <source>, aus %1 Manövern von %2 Booten</source>
+        <translation>, from %1 manoeuvres of %2 boats</translation>
+    </message>
+    <message>
+        <source>Manöver von %1 %2</source>
+        <translation>Manoeuvres of %1 %2</translation>
+    </message>
+    <message>
+        <source>Kein Boot verfolgt</source>
+        <translation>No boat followed</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 m</source>
+        <translation>%1 m</translation>
+    </message>
+</context>
+<context>
+    <name>RaceAnalysis</name>
+    <message>
+        <source>eingegeben</source>
+        <translation>entered</translation>
+    </message>
+    <message>
+        <source>Datei</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>geschätzt</source>
+        <translation>estimated</translation>
+    </message>
+    <message>
+        <source>Zeile %1: %2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>drei Felder erwartet (Zeit; Richtung; Geschwindigkeit)</source>
+        <translation>three fields expected (time; direction; speed)</translation>
+    </message>
+    <message>
+        <source>keine Zeit</source>
+        <translation>no time</translation>
+    </message>
+    <message>
+        <source>Richtung nicht zwischen 0 und 360 Grad</source>
+        <translation>direction not between 0 and 360 degrees</translation>
+    </message>
+    <message>
+        <source>Geschwindigkeit nicht zwischen 0 und 200 Knoten</source>
+        <translation>speed not between 0 and 200 knots</translation>
+    </message>
+    <message>
+        <source>Zeit nicht nach der vorigen Zeile</source>
+        <translation>time not after the previous line</translation>
+    </message>
+</context>
+<context>
+    <name>RaceList</name>
+    <message>
+        <source>Keine neuen Regatten auf dem Server.</source>
+        <translation>No new races on the server.</translation>
+    </message>
+    <message>
+        <source>1 neue Regatta vom Server geholt.</source>
+        <translation>Fetched 1 new race from the server.</translation>
+    </message>
+    <message>
+        <source>%1 neue Regatten vom Server geholt.</source>
+        <translation>Fetched %1 new races from the server.</translation>
+    </message>
+    <message>
+        <source>Der Server bietet keine Regattaliste an.</source>
+        <translation>The server offers no race list.</translation>
+    </message>
+    <message>
+        <source>Die Regattaliste konnte nicht geholt werden: %1</source>
+        <translation>Could not fetch the race list: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RaceMenu</name>
+    <message>
+        <source>„%1“</source>
+        <translation>“%1”</translation>
+    </message>
+    <message>
+        <source>Regatta hinzufügen...</source>
+        <translation>Add race...</translation>
+    </message>
+    <message>
+        <source>Regatten vom Server holen</source>
+        <translation>Fetch races from the server</translation>
+    </message>
+    <message>
+        <source>Regatta entfernen...</source>
+        <translation>Remove race...</translation>
+    </message>
+    <message>
+        <source>Regatta %1 hinzugefügt.</source>
+        <translation>Race %1 added.</translation>
+    </message>
+    <message>
+        <source>Regattaliste wird vom Server geholt...</source>
+        <translation>Fetching the race list from the server...</translation>
+    </message>
+    <message>
+        <source>Die Regatten konnten nicht gespeichert werden: %1</source>
+        <translation>Could not store the races: %1</translation>
+    </message>
+    <message>
+        <source>Es gibt keine hinzugefügte Regatta, die entfernt werden kann.</source>
+        <translation>There is no added race that could be removed.</translation>
+    </message>
+    <message>
+        <source>Regatta entfernen</source>
+        <translation>Remove race</translation>
+    </message>
+    <message>
+        <source>Welche Regatta soll entfernt werden?</source>
+        <translation>Which race should be removed?</translation>
+    </message>
+    <message>
+        <source>Weiter</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Soll die Regatta %1 mit allen Booten und Positionen entfernt werden?</source>
+        <translation>Remove the race %1 with all its boats and positions?</translation>
+    </message>
+    <message>
+        <source>Entfernen</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Die mitgelieferten Regatten können nicht entfernt werden.</source>
+        <translation>The built-in races cannot be removed.</translation>
+    </message>
+    <message>
+        <source>Die Regatta %1 konnte nicht entfernt werden.
+%2</source>
+        <translation>Could not remove the race %1.
+%2</translation>
+    </message>
+    <message>
+        <source>Regatta %1 entfernt.</source>
+        <translation>Race %1 removed.</translation>
+    </message>
+</context>
+<context>
+    <name>RaceStore</name>
+    <message>
+        <source>Bitte einen Namen für die Regatta eingeben.</source>
+        <translation>Please enter a name for the race.</translation>
+    </message>
+    <message>
+        <source>Die Eventnummer muss eine positive ganze Zahl sein.</source>
+        <translation>The event number must be a positive whole number.</translation>
+    </message>
+    <message>
+        <source>Die Tasknummer muss eine positive ganze Zahl sein.</source>
+        <translation>The task number must be a positive whole number.</translation>
+    </message>
+    <message>
+        <source>Die Eventnummer ist zu groß (höchstens %1).</source>
+        <translation>The event number is too large (at most %1).</translation>
+    </message>
+    <message>
+        <source>Die Tasknummer ist zu groß (höchstens %1).</source>
+        <translation>The task number is too large (at most %1).</translation>
+    </message>
+    <message>
+        <source>Das Ende muss nach dem Start liegen.</source>
+        <translation>The end must come after the start.</translation>
+    </message>
+    <message>
+        <source>Start und Ende müssen zwischen 1970 und 2038 liegen.</source>
+        <translation>Start and end must lie between 1970 and 2038.</translation>
+    </message>
+    <message>
+        <source>Eine Regatta mit Eventnummer %1 und Tasknummer %2 gibt es schon.</source>
+        <translation>A race with event number %1 and task number %2 already exists.</translation>
+    </message>
+</context>
+<context>
+    <name>RegattaDialog</name>
+    <message>
+        <source>Regatta hinzufügen</source>
+        <translation>Add race</translation>
+    </message>
+    <message>
+        <source>z. B. 30</source>
+        <translation>e.g. 30</translation>
+    </message>
+    <message>
+        <source>z. B. 300</source>
+        <translation>e.g. 300</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>Eventnummer:</source>
+        <translation>Event number:</translation>
+    </message>
+    <message>
+        <source>Tasknummer:</source>
+        <translation>Task number:</translation>
+    </message>
+    <message>
+        <source>Start:</source>
+        <translation>Start:</translation>
+    </message>
+    <message>
+        <source>Ende:</source>
+        <translation>End:</translation>
+    </message>
+    <message>
+        <source>Die Regatta konnte nicht gespeichert werden: %1</source>
+        <translation>Could not store the race: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ReplayClock</name>
+    <message>
+        <source>Echtzeit</source>
+        <translation>Real time</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>ReplayController</name>
+    <message>
+        <source>Tempo:</source>
+        <translation>Speed:</translation>
+    </message>
+    <message>
+        <source>Animation starten</source>
+        <translation>Start the animation</translation>
+    </message>
+    <message>
+        <source>Rennzeit je Animationsschritt</source>
+        <translation>Race time per animation step</translation>
+    </message>
+    <message>
+        <source>Abspielen/Anhalten</source>
+        <translation>Play/Pause</translation>
+    </message>
+    <message>
+        <source>Schritt zurück</source>
+        <translation>Step back</translation>
+    </message>
+    <message>
+        <source>Schritt vor</source>
+        <translation>Step forward</translation>
+    </message>
+    <message>
+        <source>Zum Anfang</source>
+        <translation>To the start</translation>
+    </message>
+    <message>
+        <source>Zum Ende</source>
+        <translation>To the end</translation>
+    </message>
+    <message>
+        <source>Animation beenden</source>
+        <translation>Stop the animation</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPage</name>
+    <message>
+        <source>Netzwerk</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>Letzte Abfrage der Postionsdaten</source>
+        <translation>Last positions fetch</translation>
+    </message>
+    <message>
+        <source>Positionsdaten automatisch herunterladen</source>
+        <translation>Download positions automatically</translation>
+    </message>
+    <message>
+        <source>Fehlende Karten automatisch herunterladen</source>
+        <translation>Download missing maps automatically</translation>
+    </message>
+    <message>
+        <source>Beim Start nach Programmupdates suchen</source>
+        <translation>Check for program updates at start</translation>
+    </message>
+    <message>
+        <source>Boote</source>
+        <translation>Boats</translation>
+    </message>
+    <message>
+        <source>komplette Tracks anzeigen</source>
+        <translation>Show complete tracks</translation>
+    </message>
+    <message>
+        <source>Segelnummer neben der Geschwindigkeit</source>
+        <translation>Sail number beside the speed</translation>
+    </message>
+    <message>
+        <source>Sprache</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>(gilt ab dem nächsten Start)</source>
+        <translation>(applies from the next start)</translation>
+    </message>
+    <message>
+        <source>Systemsprache</source>
+        <translation>System language</translation>
+    </message>
+    <message>
+        <source>Laylines zur nächsten Marke (verfolgtes Boot)</source>
+        <translation>Laylines to the next mark (followed boat)</translation>
+    </message>
+    <message>
+        <source>Kartencache leeren</source>
+        <translation>Clear the map cache</translation>
+    </message>
+    <message>
+        <source>Karte</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>Seezeichen (OpenSeaMap) anzeigen</source>
+        <translation>Show seamarks (OpenSeaMap)</translation>
+    </message>
+    <message>
+        <source>Kartencache (MB)</source>
+        <translation>Map cache (MB)</translation>
+    </message>
+</context>
+<context>
+    <name>TrackingClient</name>
+    <message>
+        <source>Regatta wird geladen: %1 von %2 Booten, %3 Positionen erhalten</source>
+        <translation>Loading the race: %1 of %2 boats, %3 positions received</translation>
+    </message>
+    <message>
+        <source>Die Datenbank ist von einem anderen Programm gesperrt; die neuen Daten werden später noch einmal geholt.</source>
+        <translation>The database is locked by another program; the new data will be fetched again later.</translation>
+    </message>
+    <message>
+        <source>Der Datenträger ist voll; die neuen Daten konnten nicht gespeichert werden.</source>
+        <translation>The disk is full; the new data could not be stored.</translation>
+    </message>
+    <message>
+        <source>Die neuen Daten konnten nicht gespeichert werden: %1</source>
+        <translation>Could not store the new data: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TransferLamp</name>
+    <message>
+        <source>Übertragung stoppen</source>
+        <translation>Stop the transfer</translation>
+    </message>
+    <message>
+        <source>neueste Positionsdaten holen</source>
+        <translation>Fetch the newest positions</translation>
+    </message>
+</context>
+<context>
+    <name>VuFeed</name>
+    <message>
+        <source>Der Update-Feed kam verschlüsselt (https), das Update soll aber unverschlüsselt von %1 kommen. Es wird nicht angeboten.</source>
+        <translation>The update feed came encrypted (https), but the update would come unencrypted from %1. It is not offered.</translation>
+    </message>
+    <message>
+        <source>Das Update soll unverschlüsselt von %1 kommen, und der Update-Feed nennt keine Prüfsumme (sha256). Es wird nicht angeboten.</source>
+        <translation>The update would come unencrypted from %1, and the update feed names no checksum (sha256). It is not offered.</translation>
+    </message>
+</context>
+<context>
+    <name>VuUpdateDownloadProgress</name>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Velmaro Update</source>
+        <translation>Velmaro Update</translation>
+    </message>
+    <message>
+        <source>Downloading Update...</source>
+        <translation>Downloading Update...</translation>
+    </message>
+</context>
+<context>
+    <name>VuUpdateWindow</name>
+    <message>
+        <source>Velmaro Update</source>
+        <translation>Velmaro Update</translation>
+    </message>
+    <message>
+        <source>Eine neue Version von %1 steht zur Verfügung!</source>
+        <translation>A new version of %1 is available!</translation>
+    </message>
+    <message>
+        <source>Sie haben die Version xx installiert.</source>
+        <translation>You have version xx installed.</translation>
+    </message>
+    <message>
+        <source>überspringen</source>
+        <translation>Skip</translation>
+    </message>
+    <message>
+        <source>später erinnern</source>
+        <translation>Remind me later</translation>
+    </message>
+    <message>
+        <source>jetzt installieren</source>
+        <translation>Install now</translation>
+    </message>
+    <message>
+        <source>Sie haben die Version %1 installiert.</source>
+        <translation>You have version %1 installed.</translation>
+    </message>
+    <message>
+        <source> steht zum Download bereit.</source>
+        <translation> is ready for download.</translation>
+    </message>
+</context>
+<context>
+    <name>VuUpdater</name>
+    <message>
+        <source>QApplication::organizationName is not set. Please do that.</source>
+        <translation>QApplication::organizationName is not set. Please do that.</translation>
+    </message>
+    <message>
+        <source>QApplication::organizationDomain is not set. Please do that.</source>
+        <translation>QApplication::organizationDomain is not set. Please do that.</translation>
+    </message>
+    <message>
+        <source>QApplication::applicationName is not set. Please do that.</source>
+        <translation>QApplication::applicationName is not set. Please do that.</translation>
+    </message>
+    <message>
+        <source>QApplication::applicationVersion is not set. Please do that.</source>
+        <translation>QApplication::applicationVersion is not set. Please do that.</translation>
+    </message>
+    <message>
+        <source>Too many redirects</source>
+        <translation>Too many redirects</translation>
+    </message>
+    <message>
+        <source>Redirect to an unsupported address %1</source>
+        <translation>Redirect to an unsupported address %1</translation>
+    </message>
+    <message>
+        <source>Redirect from https to an insecure address %1</source>
+        <translation>Redirect from https to an insecure address %1</translation>
+    </message>
+    <message>
+        <source>Feed download failed: %1.</source>
+        <translation>Feed download failed: %1.</translation>
+    </message>
+    <message>
+        <source>Feed parsing failed: %1 %2.</source>
+        <translation>Feed parsing failed: %1 %2.</translation>
+    </message>
+    <message>
+        <source>Feed error: &quot;release notes&quot; link is empty</source>
+        <translation>Feed error: &quot;release notes&quot; link is empty</translation>
+    </message>
+    <message>
+        <source>Feed error: invalid &quot;release notes&quot; link</source>
+        <translation>Feed error: invalid &quot;release notes&quot; link</translation>
+    </message>
+    <message>
+        <source>Feed error: invalid &quot;enclosure&quot; with the download link</source>
+        <translation>Feed error: invalid &quot;enclosure&quot; with the download link</translation>
+    </message>
+    <message>
+        <source>No updates were found.</source>
+        <translation>No updates were found.</translation>
+    </message>
+    <message>
+        <source>RelNotes download failed: %1.</source>
+        <translation>RelNotes download failed: %1.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Der Ordner %1 für das Update kann nicht sicher benutzt werden.</source>
+        <translation>The folder %1 for the update cannot be used safely.</translation>
+    </message>
+    <message>
+        <source>Download von %1 Version %2</source>
+        <translation>Downloading %1 version %2</translation>
+    </message>
+    <message>
+        <source>Das geladene Update ist größer als angekündigt (%1 Bytes). Es wird nicht installiert.</source>
+        <translation>The downloaded update is larger than announced (%1 bytes). It is not installed.</translation>
+    </message>
+    <message>
+        <source>Das Update konnte nicht geladen werden: %1</source>
+        <translation>Could not download the update: %1</translation>
+    </message>
+    <message>
+        <source>Das geladene Update hat %1 statt %2 Bytes. Es wird nicht installiert.</source>
+        <translation>The downloaded update has %1 bytes instead of %2. It is not installed.</translation>
+    </message>
+    <message>
+        <source>Die Prüfsumme des geladenen Updates stimmt nicht. Es wird nicht installiert.</source>
+        <translation>The checksum of the downloaded update does not match. It is not installed.</translation>
+    </message>
+    <message>
+        <source>Das Update konnte nicht gespeichert werden: %1</source>
+        <translation>Could not save the update: %1</translation>
+    </message>
+    <message>
+        <source>Das Update %1 konnte nicht gestartet werden.</source>
+        <translation>Could not start the update %1.</translation>
+    </message>
+    <message>
+        <source>Velmaro Update</source>
+        <translation>Velmaro Update</translation>
+    </message>
+    <message>
+        <source>Das Update wird installiert; %1 wird dafür jetzt beendet.</source>
+        <translation>The update is being installed; %1 quits now for it.</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>%1 %2 Initialisierung</source>
+        <translation>%1 %2 starting up</translation>
+    </message>
+    <message>
+        <source>Cannot open database</source>
+        <translation>Cannot open database</translation>
+    </message>
+    <message>
+        <source>Unable to establish a database connection to %1
+This example needs SQLite support. Please read the Qt SQL driver documentation for information how to build it.
+
+Click Cancel to exit.</source>
+        <translation>Unable to establish a database connection to %1
+This example needs SQLite support. Please read the Qt SQL driver documentation for information how to build it.
+
+Click Cancel to exit.</translation>
+    </message>
+</context>
+</TS>
