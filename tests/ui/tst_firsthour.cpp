@@ -234,7 +234,9 @@ private slots:
         QCOMPARE(QToolTip::text().section('\n', 0, 1), u"GER 7 Boot\nSkipper: Ina"_s);
         QVERIFY(f.regatta->boatInfoAt(at.x() + 30, at.y()).isEmpty());
         QCOMPARE(int(boats.at(0)->showSpeedLabel()) + int(boats.at(1)->showSpeedLabel()), 1);
+        QSignalSpy told(w->settingsPage(), &SettingsPage::sailNumberLabelsToggled);
         w->settingsPage()->sailNumberBox()->click();
+        QCOMPARE(told.size(), 1); // loading the preferences connects nothing again
         QVERIFY(boats.at(0)->labelText().startsWith(u"GER 7 "_s));
     }
 
