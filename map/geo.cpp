@@ -160,6 +160,22 @@ QPoint arrowKeyDrag(int key)
     }
 }
 
+double angleDiff(double a, double b)
+{
+    double d = std::fmod(a - b, 360.0);
+    if (d <= -180.0)
+        d += 360.0;
+    else if (d > 180.0)
+        d -= 360.0;
+    return d;
+}
+
+double normalizedDegrees(double deg)
+{
+    deg = std::fmod(deg, 360.0);
+    return deg < 0 ? deg + 360.0 : deg;
+}
+
 double bearingTo(const GeoPoint &a, const GeoPoint &b)
 {
     const double phi1 = a.lat() / degPerRad;

@@ -90,6 +90,10 @@ QString browserUrl(const GeoPoint &centre, int zoom);
 // The drag an arrow key stands for (one tile); (0, 0) for any other key.
 QPoint arrowKeyDrag(int key);
 
+// Directions: a - b folded into (-180, 180], and any angle into [0, 360).
+double angleDiff(double a, double b);
+double normalizedDegrees(double deg);
+
 double bearingTo(const GeoPoint &a, const GeoPoint &b);  // degrees in [0, 360)
 double distanceKm(const GeoPoint &a, const GeoPoint &b); // haversine
 GeoPoint destinationPoint(const GeoPoint &start, double distanceKm, double bearingDeg);

@@ -36,8 +36,7 @@ constexpr double steadyR = 0.97;
 
 double normalized(double deg)
 {
-    deg = std::fmod(deg, 360.0);
-    return deg < 0 ? deg + 360.0 : deg;
+    return Geo::normalizedDegrees(deg);
 }
 
 struct Mean {
@@ -92,16 +91,6 @@ QPointF unit(double deg)
 }
 
 } // namespace
-
-double angleDiff(double a, double b)
-{
-    double d = std::fmod(a - b, 360.0);
-    if (d <= -180.0)
-        d += 360.0;
-    else if (d > 180.0)
-        d -= 360.0;
-    return d;
-}
 
 QVector<Motion> smoothedMotion(const QList<TrackPoint *> &fixes)
 {

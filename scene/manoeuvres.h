@@ -30,7 +30,10 @@ struct Motion {
 QVector<Motion> smoothedMotion(const QList<TrackPoint *> &fixes);
 
 // Signed difference a - b folded into (-180, 180].
-double angleDiff(double a, double b);
+inline double angleDiff(double a, double b)
+{
+    return Geo::angleDiff(a, b);
+}
 
 enum class ManoeuvreKind { Tack, Gybe };
 

@@ -45,6 +45,18 @@ bool isValidTile(int z, int x, int y)
     return x >= 0 && y >= 0 && x < n && y < n;
 }
 
+namespace
+{
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+} // namespace
+
 QByteArray renderPng(int z, int x, int y)
 {
     if (!isValidTile(z, x, y))
@@ -98,11 +110,7 @@ QByteArray renderPng(int z, int x, int y)
                QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y));
     p.end();
 
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return pngOf(image);
 }
 
 QByteArray renderSeamarkPng(int z, int x, int y)
@@ -131,11 +139,7 @@ QByteArray renderSeamarkPng(int z, int x, int y)
         }
     }
     p.end();
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return pngOf(image);
 }
 
 } // namespace TileRenderer

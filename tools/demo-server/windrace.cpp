@@ -2,6 +2,7 @@
 // gybes as real turns through the wind, and GPS noise on top.
 #include "dice.h"
 #include "fleet.h"
+#include "map/geo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,19 +20,12 @@ constexpr double mpsPerKnot = 1852.0 / 3600.0;
 
 double normalized(double deg)
 {
-    deg = std::fmod(deg, 360.0);
-    return deg < 0 ? deg + 360.0 : deg;
+    return Geo::normalizedDegrees(deg);
 }
 
-// a - b folded into (-180, 180].
 double diff(double a, double b)
 {
-    double d = std::fmod(a - b, 360.0);
-    if (d <= -180.0)
-        d += 360.0;
-    else if (d > 180.0)
-        d -= 360.0;
-    return d;
+    return Geo::angleDiff(a, b);
 }
 
 double smoothstep(double x)
