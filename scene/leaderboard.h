@@ -89,6 +89,9 @@ public:
     // listed by class and start number.
     QList<LeaderboardRow> update(const QList<LeaderboardBoat> &boats, int t);
 
+    // When the boat passed each gate so far, in course order (empty when none).
+    QVector<double> passTimes(int id) const { return m_states.value(id).passTime; }
+
     // How many fixes the updates have examined so far (for tests and the
     // benchmark: stays flat when time goes back).
     qint64 fixesExamined() const { return m_fixesExamined; }

@@ -457,6 +457,22 @@ Please try again later.</translation>
         <source>%1 m</source>
         <translation>%1 m</translation>
     </message>
+    <message>
+        <source>Schenkel</source>
+        <translation>Leg</translation>
+    </message>
+    <message>
+        <source>je Schenkel (Wenden/Halsen)</source>
+        <translation>per leg (tacks/gybes)</translation>
+    </message>
+    <message>
+        <source>vor dem Start</source>
+        <translation>before the start</translation>
+    </message>
+    <message>
+        <source>%1: %2/%3</source>
+        <translation>%1: %2/%3</translation>
+    </message>
 </context>
 <context>
     <name>RaceAnalysis</name>

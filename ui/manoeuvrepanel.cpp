@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
@@ -45,8 +46,9 @@ QTreeWidget *makeList(const QStringList &headers)
 
 ManoeuvrePanel::ManoeuvrePanel(QWidget *parent)
     : QWidget(parent), m_wind(new QLabel), m_followedTitle(new QLabel),
-      m_followed(makeList({tr("Zeit"), tr("Art"), tr("Dauer"), tr("Verlust")})),
-      m_fleet(makeList({tr("Nr."), tr("Boot"), tr("Wenden"), tr("Halsen"), tr("Verlust")})),
+      m_followed(makeList({tr("Zeit"), tr("Art"), tr("Dauer"), tr("Verlust"), tr("Schenkel")})),
+      m_fleet(makeList({tr("Nr."), tr("Boot"), tr("Wenden"), tr("Halsen"), tr("Verlust"),
+                        tr("je Schenkel (Wenden/Halsen)")})),
       m_source(new QComboBox), m_direction(new QSpinBox),
       m_fileButton(new QPushButton(tr("Winddatei...")))
 {
@@ -158,8 +160,9 @@ QString ManoeuvrePanel::windText(const RaceAnalysis::Wind &wind)
 }
 
 void ManoeuvrePanel::show(const RaceAnalysis &analysis, const QList<Ship *> &ships,
-                          const Ship *followed, int t)
+                          const Ship *followed, int t, const LegOf &legOf)
 {
+    const auto leg = [&](int id, int at) { return legOf ? legOf(id, at) : 0; };
     m_wind->setText(windText(analysis.windAt(t)));
     const QVector<Sailing::Manoeuvre> none;
     const QVector<Sailing::Manoeuvre> &own = followed ? analysis.manoeuvres(followed->id()) : none;
@@ -177,7 +180,9 @@ void ManoeuvrePanel::show(const RaceAnalysis &analysis, const QList<Ship *> &shi
             auto *item = new QTreeWidgetItem(
                 {QDateTime::fromSecsSinceEpoch(m.t).toString(QStringLiteral("dd.MM. hh:mm:ss")),
                  kindText(m.kind), tr("%1 s").arg(m.durationSecs),
-                 tr("%1 m").arg(m.metresLost, 0, 'f', 0)});
+                 tr("%1 m").arg(m.metresLost, 0, 'f', 0),
+                 leg(followed->id(), m.t) > 0 ? QString::number(leg(followed->id(), m.t))
+                                              : tr("vor dem Start")});
             item->setData(0, timeRole, m.t);
             m_followed->addTopLevelItem(item);
         }
@@ -186,12 +191,18 @@ void ManoeuvrePanel::show(const RaceAnalysis &analysis, const QList<Ship *> &shi
     for (const Ship *ship : ships) {
         int tacks = 0, gybes = 0;
         double lost = 0.0;
+        QMap<int, std::pair<int, int>> perLeg; // leg -> tacks, gybes
         for (const Sailing::Manoeuvre &m : analysis.manoeuvres(ship->id())) {
-            (m.kind == Sailing::ManoeuvreKind::Tack ? tacks : gybes) += 1;
+            const bool tack = m.kind == Sailing::ManoeuvreKind::Tack;
+            (tack ? tacks : gybes) += 1;
+            (tack ? perLeg[leg(ship->id(), m.t)].first : perLeg[leg(ship->id(), m.t)].second) += 1;
             lost += m.metresLost;
         }
-        m_fleet->addTopLevelItem(
-            new QTreeWidgetItem({ship->startnr(), ship->name(), QString::number(tacks),
-                                 QString::number(gybes), tr("%1 m").arg(lost, 0, 'f', 0)}));
+        QStringList legs;
+        for (auto it = perLeg.cbegin(); it != perLeg.cend(); ++it)
+            legs << tr("%1: %2/%3").arg(it.key()).arg(it->first).arg(it->second);
+        m_fleet->addTopLevelItem(new QTreeWidgetItem(
+            {ship->startnr(), ship->name(), QString::number(tacks), QString::number(gybes),
+             tr("%1 m").arg(lost, 0, 'f', 0), legs.join(QStringLiteral("  "))}));
     }
 }

@@ -37,9 +37,11 @@ public:
     // Reads a wind file: on any bad line one message names them and nothing is used.
     bool loadWindFile(const QString &path);
 
+    // The leg a boat sails at a moment: the gates it has passed (0 before the start).
+    using LegOf = std::function<int(int shipId, int t)>;
     // Fills the lists for the boats of the race at moment t.
-    void show(const RaceAnalysis &analysis, const QList<Ship *> &ships, const Ship *followed,
-              int t);
+    void show(const RaceAnalysis &analysis, const QList<Ship *> &ships, const Ship *followed, int t,
+              const LegOf &legOf = {});
     static QString windText(const RaceAnalysis::Wind &wind);
     static QString kindText(Sailing::ManoeuvreKind kind);
 

@@ -377,8 +377,21 @@ void Regatta::refreshAnalysis(int t)
                                  : QVector<Sailing::Manoeuvre>());
     m_overlay->setLaylines(laylines(followed, wind));
     m_overlay->updateGeometry(m_window->karte()->projection());
-    if (panel->isVisible())
-        panel->show(m_analysis, m_ships, followed, t);
+    if (panel->isVisible()) {
+        if (m_legsGeneration != m_analysis.generation()) {
+            m_legsGeneration = m_analysis.generation();
+            m_legs.setCourse(Leaderboard::gatesOf(m_gates));
+            int last = 0;
+            for (const Ship *ship : std::as_const(m_ships))
+                last = std::max(last, ship->rawTrack() ? ship->rawTrack()->newestTime() : 0);
+            m_legs.update(Leaderboard::boatsOf(m_ships), last);
+        }
+        panel->show(m_analysis, m_ships, followed, t, [this](int id, int at) {
+            const QVector<double> passes = m_legs.passTimes(id);
+            return int(std::count_if(passes.begin(), passes.end(),
+                                     [at](double passed) { return passed <= at; }));
+        });
+    }
 }
 
 QVector<QPair<GeoPoint, GeoPoint>> Regatta::laylines(const Ship *ship,

@@ -1,6 +1,7 @@
 #ifndef VELMARO_UI_REGATTA_H
 #define VELMARO_UI_REGATTA_H
 
+#include "scene/leaderboard.h"
 #include "scene/raceanalysis.h"
 #include "store/race.h"
 #include "tracking/trackingtypes.h"
@@ -139,6 +140,10 @@ private:
     QList<Ship *> m_ships;
     std::unique_ptr<ShipLoader> m_loader;
     RaceAnalysis m_analysis;
+    // The gates each boat passed over its whole track, for the legs of its
+    // manoeuvres; worked out again with each new analysis.
+    Leaderboard m_legs;
+    int m_legsGeneration = -1;
     std::unique_ptr<AnalysisOverlay> m_overlay;
 };
 

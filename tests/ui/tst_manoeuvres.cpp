@@ -46,6 +46,9 @@ private slots:
         QTreeWidget *list = panel()->followedList();
         QCOMPARE(list->topLevelItemCount(), 3);
         QCOMPARE(list->topLevelItem(2)->text(1), u"Halse"_s);
+        // Far from the 2010 course the boat never passes its start: all on leg 0.
+        QCOMPARE(list->topLevelItem(0)->text(4), u"vor dem Start"_s);
+        QCOMPARE(panel()->fleetList()->topLevelItem(0)->text(5), u"0: 2/1"_s);
         QVERIFY(panel()->windLabel()->text().startsWith(u"Wind aus 25"_s));
         QVERIFY(panel()->windLabel()->text().contains(u"geschätzt"_s));
         QCOMPARE(f.regatta->overlay()->markCount(), 3);
