@@ -205,11 +205,17 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn
 
         // The moment the course passes the axis: the passing nearest the
         // middle of the turn, as noise may make it pass more than once.
-        int cross = int(std::lower_bound(m.begin(), m.end(), turn.t,
-                                         [](const Motion &x, int t) { return x.t < t; }) -
-                        m.begin());
+        const auto indexAt = [&m](int t) {
+            return int(std::lower_bound(m.begin(), m.end(), t,
+                                        [](const Motion &x, int v) { return x.t < v; }) -
+                       m.begin());
+        };
+        // Every fix looked at below lies within this stretch around the turn.
+        const int windowStart = std::max(1, indexAt(turn.t - 4 * turnHalfSecs));
+        const int windowEnd = indexAt(turn.t + 4 * turnHalfSecs + 1);
+        int cross = indexAt(turn.t);
         int bestGap = 3 * turnHalfSecs + 1;
-        for (int j = 1; j < m.size(); ++j) {
+        for (int j = windowStart; j < windowEnd; ++j) {
             const int gap = std::abs(m.at(j).t - turn.t);
             if (gap < bestGap &&
                 (angleDiff(m.at(j - 1).cog, axis) < 0) != (angleDiff(m.at(j).cog, axis) < 0)) {
@@ -238,7 +244,8 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn
         double middle = first;
         int previousT = first;
         QVector<std::pair<int, double>> share; // (time, share of the turn done)
-        for (const Motion &x : m) {
+        for (int j = windowStart - 1; j < windowEnd; ++j) {
+            const Motion &x = m.at(j);
             if (x.t <= first || x.t > turn.t + 2 * turnHalfSecs)
                 continue;
             const double done = std::clamp(angleDiff(x.cog, turn.before) / turned, -0.5, 1.5);
@@ -271,7 +278,7 @@ QVector<Manoeuvre> detectManoeuvres(const QVector<Motion> &m, const QVector<Turn
                 ? 0
                 : std::max(1,
                            int(std::lround((share.at(ends).first - share.at(begins).first) / 0.6)));
-        for (int j = 0; j < m.size(); ++j)
+        for (int j = windowStart - 1; j < windowEnd; ++j)
             if (std::abs(m.at(j).t - middle) < std::abs(m.at(cross).t - middle))
                 cross = j;
 

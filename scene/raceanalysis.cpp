@@ -22,6 +22,15 @@ void RaceAnalysis::clear()
 
 void RaceAnalysis::update(const QList<Ship *> &ships)
 {
+    // Asked at every shown moment: mostly nothing changed, and then nothing is built.
+    const bool same = ships.size() == m_boats.size() &&
+                      std::all_of(ships.begin(), ships.end(), [this](const Ship *ship) {
+                          const auto it = m_boats.constFind(ship->id());
+                          return it != m_boats.constEnd() && it->ship == ship &&
+                                 it->pointCount == ship->rawTrack()->count();
+                      });
+    if (same)
+        return;
     bool changed = false;
     QHash<int, Boat> kept;
     for (const Ship *ship : ships) {

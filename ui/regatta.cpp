@@ -400,7 +400,8 @@ QVector<QPair<GeoPoint, GeoPoint>> Regatta::laylines(const Ship *ship,
     QVector<QPair<GeoPoint, GeoPoint>> lines;
     if (!ship || !wind.valid || !ship->currentPoint() || !m_window->settingsPage()->laylines())
         return lines;
-    const QList<LeaderboardRow> &rows = m_window->leaderboard()->upToDateRows();
+    // The list as last updated: forcing it here would undo its frame budget.
+    const QList<LeaderboardRow> &rows = m_window->leaderboard()->rows();
     const auto row = std::find_if(rows.begin(), rows.end(),
                                   [&](const LeaderboardRow &r) { return r.id == ship->id(); });
     if (row == rows.end() || row->nextGate < 0 || row->nextGate >= m_gates.size())

@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QUrlQuery>
 
-#include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 
@@ -228,11 +227,7 @@ QByteArray enlargedPng(const QByteArray &png, int px)
         for (int x = 0; x < px; ++x)
             to[x] = from[qint64(x) * w / px];
     }
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    big.save(&buffer, "PNG");
-    return out;
+    return TileRenderer::pngOf(big);
 }
 
 } // namespace

@@ -45,8 +45,6 @@ bool isValidTile(int z, int x, int y)
     return x >= 0 && y >= 0 && x < n && y < n;
 }
 
-namespace
-{
 QByteArray pngOf(const QImage &image)
 {
     QByteArray png;
@@ -55,7 +53,6 @@ QByteArray pngOf(const QImage &image)
     image.save(&buffer, "PNG");
     return png;
 }
-} // namespace
 
 QByteArray renderPng(int z, int x, int y)
 {

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 
+class QImage;
+
 // Draws stand-in map tiles: open sea with a labelled grid of whole degrees
 // and the tile's own z/x/y, so the viewer looks like a map without internet.
 namespace TileRenderer
@@ -15,6 +17,8 @@ QByteArray renderPng(int z, int x, int y);
 // The seamark overlay's tile: transparent but for up to three buoys placed by
 // the tile's own numbers; empty for an invalid tile.
 QByteArray renderSeamarkPng(int z, int x, int y);
+// The image as PNG bytes.
+QByteArray pngOf(const QImage &image);
 } // namespace TileRenderer
 
 #endif
