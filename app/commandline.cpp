@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "app/startup.h"
+#include "app/videocommand.h"
 #include "platform/paths.h"
 #include "platform/seams.h"
 #include "scene/raceanalysis.h"
@@ -42,6 +43,8 @@ bool wantsExport(int argc, char *argv[])
 
 int runExport(int argc, char *argv[])
 {
+    if (VideoCommand::wanted(argc, argv))
+        return VideoCommand::run(argc, argv);
     // No display needed: the export draws nothing.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -66,7 +69,8 @@ int runExport(int argc, char *argv[])
         return fail(QStringLiteral("--race needs EVENT/TASK, two positive numbers"));
     const QString what = parser.value(kind);
     if (what != QLatin1String("manoeuvres") && what != QLatin1String("wind"))
-        return fail(QStringLiteral("--export takes manoeuvres or wind, not \"%1\"").arg(what));
+        return fail(
+            QStringLiteral("--export takes manoeuvres, wind or video, not \"%1\"").arg(what));
     if (parser.value(output).isEmpty())
         return fail(QStringLiteral("--output needs a file name"));
 

@@ -29,7 +29,9 @@ void answerInfo(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Live-Tracking von Segelregatten auf der Karte verfolgen und abspielen\n\n"
-                       "Ohne Fenster: --race EVENT/TASK --export manoeuvres|wind --output DATEI"));
+                       "Ohne Fenster: --race EVENT/TASK --export manoeuvres|wind --output DATEI\n"
+                       "             --race EVENT/TASK --export video --from T1 --to T2 "
+                       "[--speed S] [--size BxH] --output DATEI.mp4"));
     parser.addHelpOption();
     parser.addVersionOption();
     // Only the info options: Qt's own (-platform, ...) are no errors here.

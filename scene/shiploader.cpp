@@ -120,3 +120,23 @@ TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection
     }
     return range;
 }
+
+std::optional<GeoPoint> showShipsAt(const QList<Ship *> &ships, int t)
+{
+    std::optional<GeoPoint> centre;
+    for (Ship *ship : ships) {
+        if (!ship->hasPositions() || ship->pointCount() <= 0)
+            continue;
+        if (TrackPoint *point = ship->positionAt(t)) {
+            ship->setPositionKnown(true);
+            ship->setShowTrack(true);
+            ship->setCurrentPoint(point);
+            ship->setCurrentTime(t);
+            if (ship->follow())
+                centre = point->position;
+        } else if (ship->follow() && ship->currentPoint()) {
+            centre = ship->currentPoint()->position;
+        }
+    }
+    return centre;
+}

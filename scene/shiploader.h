@@ -1,12 +1,14 @@
 #ifndef VELMARO_SCENE_SHIPLOADER_H
 #define VELMARO_SCENE_SHIPLOADER_H
 
+#include "map/geo.h"
 #include "store/boatstore.h"
 
 #include <QList>
 #include <QPixmap>
 
 #include <memory>
+#include <optional>
 
 class MapProjection;
 class QGraphicsScene;
@@ -61,6 +63,11 @@ struct TimeRange {
 // Setting the slider from the returned range is the caller's work.
 TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection,
                      QGraphicsScene *scene);
+
+// Puts every ship that has positions at moment t, as the time slider does;
+// the followed ship's position (its last known one when t has none), which
+// the map centres on.
+std::optional<GeoPoint> showShipsAt(const QList<Ship *> &ships, int t);
 
 // Tolerance used for pending simplifications, in degrees.
 inline constexpr double defaultSimplifyTolerance = 0.0005;

@@ -320,6 +320,10 @@ Please try again later.</translation>
         <source>Voriges Manöver</source>
         <translation>Previous manoeuvre</translation>
     </message>
+    <message>
+        <source>Video exportieren...</source>
+        <translation>Export video...</translation>
+    </message>
 </context>
 <context>
     <name>ManoeuvrePanel</name>
@@ -832,6 +836,138 @@ Please try again later.</translation>
     <message>
         <source>neueste Positionsdaten holen</source>
         <translation>Fetch the newest positions</translation>
+    </message>
+</context>
+<context>
+    <name>VideoEncoder</name>
+    <message>
+        <source>Diese FFmpeg-Version hat keinen H.264-Kodierer (libx264).</source>
+        <translation>This FFmpeg build has no H.264 encoder (libx264).</translation>
+    </message>
+    <message>
+        <source>%1 kann nicht geschrieben werden: %2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>MP4 wird nicht unterstützt</source>
+        <translation>MP4 is not supported</translation>
+    </message>
+    <message>
+        <source>Kein Speicher für das Video</source>
+        <translation>Out of memory for the video</translation>
+    </message>
+    <message>
+        <source>Der H.264-Kodierer startet nicht</source>
+        <translation>The H.264 encoder does not start</translation>
+    </message>
+    <message>
+        <source>Das Video kann nicht geschrieben werden</source>
+        <translation>The video cannot be written</translation>
+    </message>
+    <message>
+        <source>Das Bild kann nicht kodiert werden</source>
+        <translation>The frame cannot be encoded</translation>
+    </message>
+    <message>
+        <source>Das Video ist nicht geöffnet</source>
+        <translation>The video is not open</translation>
+    </message>
+    <message>
+        <source>Das Video hat kein Bild</source>
+        <translation>The video has no frame</translation>
+    </message>
+</context>
+<context>
+    <name>VideoExport</name>
+    <message>
+        <source>Zeitraum oder Tempo passen nicht für ein Video.</source>
+        <translation>The span or the speed does not make a video.</translation>
+    </message>
+    <message>
+        <source>Die Regatta hat keine gespeicherten Positionen.</source>
+        <translation>The race has no stored positions.</translation>
+    </message>
+</context>
+<context>
+    <name>VideoExportDialog</name>
+    <message>
+        <source>Video exportieren</source>
+        <translation>Export video</translation>
+    </message>
+    <message>
+        <source>%1 s Rennzeit je Sekunde</source>
+        <translation>%1 s of race per second</translation>
+    </message>
+    <message>
+        <source>%1 min Rennzeit je Sekunde</source>
+        <translation>%1 min of race per second</translation>
+    </message>
+    <message>
+        <source>Kartenansicht (%1 × %2)</source>
+        <translation>Map view (%1 × %2)</translation>
+    </message>
+    <message>
+        <source>Von:</source>
+        <translation>From:</translation>
+    </message>
+    <message>
+        <source>Bis:</source>
+        <translation>To:</translation>
+    </message>
+    <message>
+        <source>Tempo:</source>
+        <translation>Speed:</translation>
+    </message>
+    <message>
+        <source>Größe:</source>
+        <translation>Size:</translation>
+    </message>
+    <message>
+        <source>Länge des Videos: %1:%2 min</source>
+        <translation>Length of the video: %1:%2 min</translation>
+    </message>
+    <message>
+        <source>Das Ende muss nach dem Anfang liegen.</source>
+        <translation>The end must come after the start.</translation>
+    </message>
+    <message>
+        <source>Das Video würde länger als eine Stunde: bitte ein höheres Tempo wählen.</source>
+        <translation>The video would last over an hour: please choose a higher speed.</translation>
+    </message>
+</context>
+<context>
+    <name>VideoExportFlow</name>
+    <message>
+        <source>Video exportieren</source>
+        <translation>Export video</translation>
+    </message>
+    <message>
+        <source>Diese FFmpeg-Version hat keinen H.264-Kodierer (libx264).</source>
+        <translation>This FFmpeg build has no H.264 encoder (libx264).</translation>
+    </message>
+    <message>
+        <source>Die Regatta hat keine Positionen für ein Video.</source>
+        <translation>The race has no positions for a video.</translation>
+    </message>
+    <message>
+        <source>MP4-Videos (*.mp4)</source>
+        <translation>MP4 videos (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Video wird geschrieben...</source>
+        <translation>Writing the video...</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Video nach %1 exportiert</source>
+        <translation>Video exported to %1</translation>
+    </message>
+    <message>
+        <source>Videoexport abgebrochen</source>
+        <translation>Video export cancelled</translation>
     </message>
 </context>
 <context>

@@ -30,6 +30,13 @@ void GpxExportFlow::setSaveFileChooser(SaveFileChooser chooser)
     saveFileChooser() = std::move(chooser);
 }
 
+QString GpxExportFlow::chooseSaveFile(QWidget *parent, const QString &caption,
+                                      const QString &suggested, const QString &filter)
+{
+    return saveFileChooser() ? saveFileChooser()(parent, caption, suggested, filter)
+                             : QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
 void GpxExportFlow::exportRace(const QString &raceName, const QList<Ship *> &ships)
 {
     const QString title = tr("Als GPX exportieren");
@@ -44,9 +51,7 @@ void GpxExportFlow::exportRace(const QString &raceName, const QList<Ship *> &shi
     const QString suggested = QDir(folder).filePath(
         (name.trimmed().isEmpty() ? QStringLiteral("regatta") : name) + QStringLiteral(".gpx"));
     const QString filter = tr("GPX-Dateien (*.gpx)");
-    QString path = saveFileChooser()
-                       ? saveFileChooser()(m_dialogParent, title, suggested, filter)
-                       : QFileDialog::getSaveFileName(m_dialogParent, title, suggested, filter);
+    QString path = chooseSaveFile(m_dialogParent, title, suggested, filter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

@@ -24,6 +24,9 @@ public:
     using SaveFileChooser = std::function<QString(QWidget *parent, const QString &caption,
                                                   const QString &suggested, const QString &filter)>;
     static void setSaveFileChooser(SaveFileChooser chooser);
+    // The save-file question through that chooser; other exports ask it too.
+    static QString chooseSaveFile(QWidget *parent, const QString &caption, const QString &suggested,
+                                  const QString &filter);
 
     // The race's name names the file and the document.
     void exportRace(const QString &raceName, const QList<Ship *> &ships);

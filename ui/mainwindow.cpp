@@ -82,6 +82,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     m_recorder = new FrameRecorder(m_karte, this);
     m_gpxExport = new GpxExportFlow(this);
+    m_videoExport = new VideoExportFlow(this);
     m_pollTimer = new QTimer(this);
     m_cursorStatus = new CursorStatus(statusBar());
     buildMenus();
@@ -202,6 +203,7 @@ void MainWindow::wireParts()
 
     connect(m_recorder, &FrameRecorder::message, this, &MainWindow::showStatus);
     connect(m_gpxExport, &GpxExportFlow::message, this, &MainWindow::showStatus);
+    connect(m_videoExport, &VideoExportFlow::message, this, &MainWindow::showStatus);
     connect(m_races, &RaceMenu::message, this, &MainWindow::showStatus);
     connect(m_races, &RaceMenu::raceChosen, this, &MainWindow::selectRaceEntry);
     connect(m_gates, &GateMenu::gateChosen, this, [this](const GeoPoint &centre) {
@@ -224,6 +226,8 @@ void MainWindow::buildMenus()
     file->addAction(tr("OpenStreetMap im Browser öffnen"), this,
                     [this] { Seams::openUrl(m_karte->browserUrl()); });
     m_gpxExportAction = file->addAction(tr("Als GPX exportieren..."), this, &MainWindow::exportGpx);
+    m_videoExportAction =
+        file->addAction(tr("Video exportieren..."), this, &MainWindow::exportVideo);
     file->addSeparator();
     file->addAction(tr("&Beenden"), QKeySequence::Quit, this, &MainWindow::close);
     QMenu *playback = menuBar()->addMenu(tr("&Wiedergabe"));
@@ -415,4 +419,24 @@ void MainWindow::exportGpx()
 {
     m_gpxExport->exportRace(m_regatta ? m_regatta->name() : QString(),
                             m_regatta ? m_regatta->ships() : QList<Ship *>());
+}
+
+void MainWindow::exportVideo()
+{
+    stopAnimation();
+    VideoExport::Request request;
+    if (m_regatta) {
+        request.eventId = m_regatta->eventId();
+        request.taskId = m_regatta->taskId();
+        request.raceName = m_regatta->name();
+        request.from = m_replay->slider()->minimum();
+        request.to = m_replay->slider()->maximum();
+    }
+    request.centre = m_karte->projection().centre();
+    request.zoom = m_karte->zoom();
+    request.completeTracks = showCompleteTracks();
+    request.sailNumbers = m_settings->sailNumberLabels();
+    request.seamarks = m_karte->seamarksShown();
+    request.loadMaps = loadMaps();
+    m_videoExport->exportRace(request, m_karte->size());
 }

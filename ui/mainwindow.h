@@ -12,6 +12,7 @@
 #include "ui/replaycontroller.h"
 #include "ui/settingspage.h"
 #include "ui/transferlamp.h"
+#include "ui/videoexportflow.h"
 
 #include <QAction>
 #include <QList>
@@ -86,6 +87,7 @@ public:
     QMenu *gateMenu() const { return m_gates->menu(); }
     QAction *captureAction() const { return m_captureAction; }
     QAction *gpxExportAction() const { return m_gpxExportAction; }
+    QAction *videoExportAction() const { return m_videoExportAction; }
     QAction *showFleetAction() const { return m_showFleetAction; }
     // Race time per animation tick, next to the play button.
     QComboBox *speedBox() const { return m_replay->speedBox(); }
@@ -208,6 +210,8 @@ public slots:
     }
     // Writes the tracks of the shown boats of the race as GPX.
     void exportGpx();
+    // The replay between two moments as an MP4, from the view as it is.
+    void exportVideo();
     // A leaderboard row was clicked: as a click on the boat's legend row.
     void followFromLeaderboard(int shipId);
 
@@ -241,9 +245,11 @@ private:
     GateMenu *m_gates = nullptr;
     QAction *m_captureAction = nullptr;
     QAction *m_gpxExportAction = nullptr;
+    QAction *m_videoExportAction = nullptr;
     QAction *m_showFleetAction = nullptr;
     FrameRecorder *m_recorder = nullptr;
     GpxExportFlow *m_gpxExport = nullptr;
+    VideoExportFlow *m_videoExport = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
     ManoeuvrePanel *m_manoeuvres = nullptr;
     QAction *m_nextManoeuvre = nullptr;

@@ -295,21 +295,8 @@ void Regatta::placeShips()
 
 void Regatta::showMoment(int tstamp)
 {
-    Karte *karte = m_window->karte();
-    for (Ship *ship : std::as_const(m_ships)) {
-        if (!ship->hasPositions() || ship->pointCount() <= 0)
-            continue;
-        if (TrackPoint *point = ship->positionAt(tstamp)) {
-            ship->setPositionKnown(true);
-            ship->setShowTrack(true);
-            ship->setCurrentPoint(point);
-            ship->setCurrentTime(tstamp);
-            if (ship->follow())
-                karte->setCenterGeo(point->position);
-        } else if (ship->follow() && ship->currentPoint()) {
-            karte->setCenterGeo(ship->currentPoint()->position);
-        }
-    }
+    if (const std::optional<GeoPoint> centre = showShipsAt(m_ships, tstamp))
+        m_window->karte()->setCenterGeo(*centre);
     refreshAnalysis(tstamp);
 }
 
