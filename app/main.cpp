@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/importcommand.h"
 #include "app/startup.h"
 
 #include <QCommandLineParser>
@@ -27,11 +28,13 @@ void answerInfo(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     Startup::setIdentity();
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Live-Tracking von Segelregatten auf der Karte verfolgen und abspielen\n\n"
-                       "Ohne Fenster: --race EVENT/TASK --export manoeuvres|wind --output DATEI\n"
-                       "             --race EVENT/TASK --export video --from T1 --to T2 "
-                       "[--speed S] [--size BxH] --output DATEI.mp4"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Live-Tracking von Segelregatten auf der Karte verfolgen und abspielen\n\n"
+        "Ohne Fenster: --race EVENT/TASK --export manoeuvres|wind --output DATEI\n"
+        "              --race EVENT/TASK --export video --from T1 --to T2 "
+        "[--speed S] [--size BxH] --output DATEI.mp4\n"
+        "              --import DATEI... --name NAME [--class KLASSE]\n"
+        "Ein Moment: velmaro velmaro://race/EVENT/TASK?time=...&centre=...&zoom=..."));
     parser.addHelpOption();
     parser.addVersionOption();
     // Only the info options: Qt's own (-platform, ...) are no errors here.
@@ -51,6 +54,8 @@ int main(int argc, char *argv[])
         if (isInfoOption(argv[i]))
             answerInfo(argc, argv);
     }
+    if (ImportCommand::wanted(argc, argv))
+        return ImportCommand::run(argc, argv);
     if (CommandLine::wantsExport(argc, argv))
         return CommandLine::runExport(argc, argv);
     return Startup::run(argc, argv);

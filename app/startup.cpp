@@ -200,6 +200,8 @@ int run(int argc, char *argv[], const AfterStartHook &afterStart)
     // Loads the race list and the preferences and selects the start race.
     auto regatta = std::make_unique<Regatta>(window.get(), race.eventId, race.taskId);
     applyReplayMoment(window.get(), *settings);
+    if (const QString link = momentLinkArgument(app.arguments()); !link.isEmpty())
+        openMomentLink(window.get(), link);
     checkForUpdatesAtStart(window->lookForUpdate());
     window->tracking()->checkVersion();
     if (afterStart)

@@ -80,6 +80,12 @@ QString initialTitle();
 // The silent update check, when the preference `lookforupdate` is on.
 void checkForUpdatesAtStart(bool lookForUpdate);
 
+// The first velmaro: link among the program's arguments; empty when none.
+QString momentLinkArgument(const QStringList &arguments);
+// Shows the link's race at its moment. A malformed link or a race that is
+// not known gets a box naming the reason, and the window stays as it is.
+bool openMomentLink(MainWindow *window, const QString &link);
+
 // Called once the window is shown and the start race is selected, just
 // before the event loop; the program itself passes none (test drivers do).
 using AfterStartHook = std::function<void(MainWindow *, Regatta *)>;

@@ -7,8 +7,9 @@ class GateItem;
 class MapProjection;
 class QGraphicsScene;
 
-// New gates of the course of a race (event id, task id), in course order; none
-// for a race without a course. The caller owns them and deletes the gates of
+// New gates of the course of a race (event id, task id), in course order: the
+// built-in table, else the marks stored with an imported race; none for a
+// race without a course. The caller owns them and deletes the gates of
 // the previous course itself (deleting a gate removes it from its scene).
 QList<GateItem *> buildCourse(int eventId, int taskId);
 

@@ -19,7 +19,20 @@ namespace
 
 const QString versionPlaceholder = QStringLiteral(":version");
 
-// Statements of the step that starts at schema version `from` (1 to 6),
+// 7 -> 8: the course marks of imported races and the moments kept per race.
+QStringList marksAndMomentsStep()
+{
+    return {
+        QStringLiteral("create table mark (id INTEGER primary key, event_id int, task_id int, "
+                       "seq int, name varchar(100), lat_a numeric(9,6), lng_a numeric(9,6), "
+                       "lat_b numeric(9,6), lng_b numeric(9,6))"),
+        QStringLiteral("create table moment (id INTEGER primary key, event_id int, task_id int, "
+                       "name varchar(100), tstamp int, ship_id int, lat numeric(9,6), "
+                       "lng numeric(9,6), zoom int)"),
+    };
+}
+
+// Statements of the step that starts at schema version `from` (1 to 7),
 // without the closing version update.
 QStringList stepStatements(int from)
 {
@@ -57,6 +70,8 @@ QStringList stepStatements(int from)
             QStringLiteral("alter table regatta add column showcompletetracks int"),
             QStringLiteral("update regatta set showcompletetracks=0"),
         };
+    case 7:
+        return marksAndMomentsStep();
     default: // 6 -> 7 changes no table
         return {};
     }
@@ -223,7 +238,7 @@ Database::SchemaResult createSchema(const Database::StatementHook &hook)
         work.exec(QStringLiteral("create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, "
                                  "regatta_id int, tstamp int, lat numeric(9,6), "
                                  "lng numeric(9,6))"));
-    for (int from = 2; ok && from <= 5; ++from)
+    for (int from = 2; ok && from < Database::schemaVersion; ++from)
         ok = work.execAll(stepStatements(from));
     return finish(ok, work, Database::SchemaResult::Created);
 }

@@ -28,6 +28,14 @@ struct Race {
 // rest of the program hold.
 inline constexpr qint64 maxRaceTime = 2147483647;
 
+// Races imported from files take event numbers from here on; the service's
+// race list and the race dialog may not use them.
+inline constexpr int importedEventBase = 2000000000;
+inline bool isImportedEvent(int eventId)
+{
+    return eventId >= importedEventBase;
+}
+
 // A positive decimal integer of at most maxValue, digits only after trimming
 // white space (no sign, no fraction, no exponent); 0 for anything else.
 qint64 parsePositiveInteger(QStringView text, qint64 maxValue);

@@ -213,7 +213,7 @@ ImportResult importRaces(const QVector<Race> &list)
     }
     QSet<RacePair> seen;
     for (const Race &race : list) {
-        if (!isWellFormed(race)) {
+        if (!isWellFormed(race) || isImportedEvent(race.eventId)) {
             ++result.invalid;
             continue;
         }
@@ -310,6 +310,16 @@ RemoveResult remove(int id)
         if (result.boats < 0)
             return fail();
     }
+    for (const QString &table : {QStringLiteral("mark"), QStringLiteral("moment")}) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("DELETE FROM %1 WHERE event_id=:e AND task_id=:t").arg(table));
+        q.bindValue(QStringLiteral(":e"), eventId);
+        q.bindValue(QStringLiteral(":t"), taskId);
+        if (!q.exec()) {
+            result.error = q.lastError().text();
+            return fail();
+        }
+    }
     if (deleteRows(db, QStringLiteral("DELETE FROM regatta WHERE id=:id"), QStringLiteral(":id"),
                    id, &result.error) != 1)
         return fail();
@@ -348,6 +358,14 @@ QString taskTooLargeMessage()
         .arg(std::numeric_limits<int>::max());
 }
 
+QString importedRangeMessage()
+{
+    return QCoreApplication::translate(
+               "RaceStore",
+               "Eventnummern ab %1 sind aus Dateien importierten Regatten vorbehalten.")
+        .arg(importedEventBase);
+}
+
 QString endBeforeStartMessage()
 {
     return QCoreApplication::translate("RaceStore", "Das Ende muss nach dem Start liegen.");
@@ -381,6 +399,8 @@ Validation validate(const RaceInput &input, const QList<RacePair> &known)
     if (v.race.eventId == 0)
         v.messages.append(isTooLarge(input.eventText, maxNumber) ? eventTooLargeMessage()
                                                                  : badEventMessage());
+    else if (isImportedEvent(v.race.eventId))
+        v.messages.append(importedRangeMessage());
     if (v.race.taskId == 0)
         v.messages.append(isTooLarge(input.taskText, maxNumber) ? taskTooLargeMessage()
                                                                 : badTaskMessage());

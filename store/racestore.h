@@ -54,7 +54,7 @@ struct ImportResult {
 };
 
 // Adds the races of a list whose event/task pair is not stored yet, all in
-// one transaction.
+// one transaction. Event numbers of the imported range count as malformed.
 ImportResult importRaces(const QVector<Race> &list);
 
 struct RemoveResult {
@@ -95,6 +95,7 @@ QString badEventMessage();
 QString badTaskMessage();
 QString eventTooLargeMessage();
 QString taskTooLargeMessage();
+QString importedRangeMessage();
 QString endBeforeStartMessage();
 QString timeRangeMessage();
 QString duplicateMessage(int eventId, int taskId);

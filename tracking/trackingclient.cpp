@@ -73,8 +73,14 @@ void TrackingClient::sendBoatList()
 
 void TrackingClient::loadRace()
 {
-    if (!m_race.valid)
+    if (!m_race.valid) {
+        // Nothing to fetch (an imported race): the previous race's load is over.
+        if (m_load.active) {
+            m_load = Load{false, m_load.generation + 1};
+            emit loadFinished();
+        }
         return;
+    }
     m_load = Load{true, m_load.generation + 1};
     const QVector<BoatInfo> known = boats();
     // Before the start the stored list may be stale; ask the service.

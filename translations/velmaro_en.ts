@@ -175,6 +175,45 @@
     </message>
 </context>
 <context>
+    <name>ImportDialog</name>
+    <message>
+        <source>Regatta aus Dateien importieren</source>
+        <translation>Import race from files</translation>
+    </message>
+    <message>
+        <source>Datei</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Boot</source>
+        <translation>Boat</translation>
+    </message>
+    <message>
+        <source>Klasse</source>
+        <translation>Class</translation>
+    </message>
+    <message>
+        <source>Segelnummer</source>
+        <translation>Sail number</translation>
+    </message>
+    <message>
+        <source>Name der Regatta:</source>
+        <translation>Name of the race:</translation>
+    </message>
+    <message>
+        <source>Diese Dateien können nicht importiert werden; es wurde nichts gespeichert:</source>
+        <translation>These files cannot be imported; nothing was stored:</translation>
+    </message>
+    <message>
+        <source>Einige Punkte sind fehlerhaft. Nur die guten Punkte importieren?</source>
+        <translation>Some points are bad. Import only the good points?</translation>
+    </message>
+    <message>
+        <source>Die Regatta konnte nicht gespeichert werden: %1</source>
+        <translation>The race could not be stored: %1</translation>
+    </message>
+</context>
+<context>
     <name>Karte</name>
     <message>
         <source>© OpenStreetMap-Mitwirkende</source>
@@ -323,6 +362,10 @@ Please try again later.</translation>
     <message>
         <source>Video exportieren...</source>
         <translation>Export video...</translation>
+    </message>
+    <message>
+        <source>Momente</source>
+        <translation>Moments</translation>
     </message>
 </context>
 <context>
@@ -479,6 +522,60 @@ Please try again later.</translation>
     </message>
 </context>
 <context>
+    <name>MomentLink</name>
+    <message>
+        <source>Das ist kein velmaro:-Link.</source>
+        <translation>This is not a velmaro: link.</translation>
+    </message>
+    <message>
+        <source>Der Link nennt keine Regatta (velmaro://race/EVENT/TASK).</source>
+        <translation>The link names no race (velmaro://race/EVENT/TASK).</translation>
+    </message>
+    <message>
+        <source>Der Link nennt keine gültige Zeit.</source>
+        <translation>The link names no valid time.</translation>
+    </message>
+    <message>
+        <source>Der Link nennt kein gültiges Boot.</source>
+        <translation>The link names no valid boat.</translation>
+    </message>
+    <message>
+        <source>Der Link nennt keinen gültigen Kartenmittelpunkt.</source>
+        <translation>The link names no valid map centre.</translation>
+    </message>
+    <message>
+        <source>Der Link nennt keine gültige Zoomstufe (0 bis %1).</source>
+        <translation>The link names no valid zoom level (0 to %1).</translation>
+    </message>
+</context>
+<context>
+    <name>MomentPanel</name>
+    <message>
+        <source>Moment merken</source>
+        <translation>Keep moment</translation>
+    </message>
+    <message>
+        <source>Moment teilen</source>
+        <translation>Share moment</translation>
+    </message>
+    <message>
+        <source>Entfernen</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Der Moment konnte nicht gespeichert werden: %1</source>
+        <translation>The moment could not be stored: %1</translation>
+    </message>
+    <message>
+        <source>Link kopiert: %1</source>
+        <translation>Link copied: %1</translation>
+    </message>
+    <message>
+        <source>Der Moment konnte nicht entfernt werden: %1</source>
+        <translation>The moment could not be removed: %1</translation>
+    </message>
+</context>
+<context>
     <name>RaceAnalysis</name>
     <message>
         <source>eingegeben</source>
@@ -612,6 +709,22 @@ Please try again later.</translation>
         <source>Regatta %1 entfernt.</source>
         <translation>Race %1 removed.</translation>
     </message>
+    <message>
+        <source>Regatta aus Dateien importieren...</source>
+        <translation>Import race from files...</translation>
+    </message>
+    <message>
+        <source>Regatta aus Dateien importieren</source>
+        <translation>Import race from files</translation>
+    </message>
+    <message>
+        <source>GPX- und NMEA-Dateien (*.gpx *.nmea *.nma *.log *.txt);;Alle Dateien (*)</source>
+        <translation>GPX and NMEA files (*.gpx *.nmea *.nma *.log *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Regatta %1 importiert.</source>
+        <translation>Race %1 imported.</translation>
+    </message>
 </context>
 <context>
     <name>RaceStore</name>
@@ -646,6 +759,10 @@ Please try again later.</translation>
     <message>
         <source>Eine Regatta mit Eventnummer %1 und Tasknummer %2 gibt es schon.</source>
         <translation>A race with event number %1 and task number %2 already exists.</translation>
+    </message>
+    <message>
+        <source>Eventnummern ab %1 sind aus Dateien importierten Regatten vorbehalten.</source>
+        <translation>Event numbers from %1 on are reserved for races imported from files.</translation>
     </message>
 </context>
 <context>
@@ -806,6 +923,87 @@ Please try again later.</translation>
     <message>
         <source>Kartencache (MB)</source>
         <translation>Map cache (MB)</translation>
+    </message>
+</context>
+<context>
+    <name>TrackImport</name>
+    <message>
+        <source>Zeit außerhalb von 1970 bis 2038 (Zeile %1)</source>
+        <translation>time outside 1970 to 2038 (line %1)</translation>
+    </message>
+    <message>
+        <source>Zeit nicht nach der vorigen (Zeile %1)</source>
+        <translation>time not after the one before (line %1)</translation>
+    </message>
+    <message>
+        <source>Prüfsumme fehlt oder ist falsch (Zeile %1)</source>
+        <translation>checksum missing or wrong (line %1)</translation>
+    </message>
+    <message>
+        <source>kein NMEA-Satz (Zeile %1)</source>
+        <translation>not an NMEA sentence (line %1)</translation>
+    </message>
+    <message>
+        <source>ungültige Position (Zeile %1)</source>
+        <translation>invalid position (line %1)</translation>
+    </message>
+    <message>
+        <source>ungültige Zeit oder ungültiges Datum (Zeile %1)</source>
+        <translation>invalid time or date (line %1)</translation>
+    </message>
+    <message>
+        <source>nur GGA-Sätze ohne Datum; RMC-Sätze werden gebraucht</source>
+        <translation>only GGA sentences, which carry no date; RMC sentences are needed</translation>
+    </message>
+    <message>
+        <source>keine RMC-Sätze</source>
+        <translation>no RMC sentences</translation>
+    </message>
+    <message>
+        <source>kann nicht gelesen werden: %1</source>
+        <translation>cannot be read: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TrackImport::Batch</name>
+    <message>
+        <source>%1: %2 von %3 Punkten ausgelassen (%4)</source>
+        <translation>%1: %2 of %3 points left out (%4)</translation>
+    </message>
+</context>
+<context>
+    <name>TrackImport::GpxReader</name>
+    <message>
+        <source>kein GPX 1.0 oder 1.1 (Element „%1“, Namensraum „%2“)</source>
+        <translation>not GPX 1.0 or 1.1 (element “%1”, namespace “%2”)</translation>
+    </message>
+    <message>
+        <source>keine Zeitstempel</source>
+        <translation>no time stamps</translation>
+    </message>
+    <message>
+        <source>keine Trackpunkte</source>
+        <translation>no track points</translation>
+    </message>
+    <message>
+        <source>kein gültiges XML (%1, Zeile %2)</source>
+        <translation>not valid XML (%1, line %2)</translation>
+    </message>
+    <message>
+        <source>ungültige Position (Zeile %1)</source>
+        <translation>invalid position (line %1)</translation>
+    </message>
+    <message>
+        <source>Punkt ohne Zeitstempel (Zeile %1)</source>
+        <translation>point without a time stamp (line %1)</translation>
+    </message>
+    <message>
+        <source>ungültige Zeit „%1“ (Zeile %2)</source>
+        <translation>invalid time “%1” (line %2)</translation>
+    </message>
+    <message>
+        <source>Marke %1</source>
+        <translation>Mark %1</translation>
     </message>
 </context>
 <context>
@@ -1157,6 +1355,18 @@ Click Cancel to exit.</source>
 This example needs SQLite support. Please read the Qt SQL driver documentation for information how to build it.
 
 Click Cancel to exit.</translation>
+    </message>
+    <message>
+        <source>Link öffnen</source>
+        <translation>Open link</translation>
+    </message>
+    <message>
+        <source>Der Link kann nicht geöffnet werden.</source>
+        <translation>The link cannot be opened.</translation>
+    </message>
+    <message>
+        <source>Die Regatta %1/%2 ist nicht bekannt. Vielleicht hilft „Regatten vom Server holen“.</source>
+        <translation>The race %1/%2 is not known. “Fetch races from the server” may help.</translation>
     </message>
 </context>
 </TS>

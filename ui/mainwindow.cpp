@@ -11,6 +11,7 @@
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
 #include "ui/manoeuvrepanel.h"
+#include "ui/momentpanel.h"
 #include "ui/regatta.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
@@ -58,6 +59,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_sidePanel->addTab(m_leaderboard, tr("Rangliste"));
     m_manoeuvres = new ManoeuvrePanel;
     m_sidePanel->addTab(m_manoeuvres, tr("Manöver"));
+    m_moments = new MomentPanel;
+    m_moments->setMomentSource(
+        [this] { return m_regatta ? m_regatta->currentMoment() : Moment(); });
+    m_sidePanel->addTab(m_moments, tr("Momente"));
 
     m_splitter = new PanelSplitter(m_karte, m_sidePanel);
     auto *mainLayout = new QVBoxLayout;
@@ -205,6 +210,11 @@ void MainWindow::wireParts()
     connect(m_gpxExport, &GpxExportFlow::message, this, &MainWindow::showStatus);
     connect(m_videoExport, &VideoExportFlow::message, this, &MainWindow::showStatus);
     connect(m_races, &RaceMenu::message, this, &MainWindow::showStatus);
+    connect(m_moments, &MomentPanel::message, this, &MainWindow::showStatus);
+    connect(m_moments, &MomentPanel::momentChosen, this, [this](const Moment &moment) {
+        if (m_regatta)
+            m_regatta->restoreMoment(moment);
+    });
     connect(m_races, &RaceMenu::raceChosen, this, &MainWindow::selectRaceEntry);
     connect(m_gates, &GateMenu::gateChosen, this, [this](const GeoPoint &centre) {
         m_karte->setCenterGeo(centre);
@@ -213,6 +223,7 @@ void MainWindow::wireParts()
     connect(m_races, &RaceMenu::shownRaceGone, this, [this] {
         m_legend->clearShips();
         m_leaderboard->setCourse({});
+        m_moments->showRace(0, 0);
     });
 }
 
@@ -357,6 +368,7 @@ void MainWindow::fillRaceMenu(const QVector<Race> &races, int eventId, int taskI
         m_regatta->select(*found);
         setCompleteTracksState(found->showCompleteTracks);
         m_races->markCurrent(found->id);
+        m_moments->showRace(found->eventId, found->taskId);
     }
     showTitle(m_regatta ? m_regatta->name() : QString());
     QCoreApplication::processEvents();
@@ -370,6 +382,7 @@ void MainWindow::selectRaceEntry(const Race *entry)
     stopAnimation();
     m_regatta->select(*entry);
     m_races->markCurrent(entry->id);
+    m_moments->showRace(entry->eventId, entry->taskId);
     setCompleteTracksState(entry->showCompleteTracks);
     showTitle(entry->name);
 }

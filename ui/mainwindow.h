@@ -26,6 +26,7 @@
 class IconSelector;
 class LeaderboardPanel;
 class ManoeuvrePanel;
+class MomentPanel;
 class QComboBox;
 class ReplayClock;
 class Karte;
@@ -96,6 +97,7 @@ public:
     int replaySpeed() const { return m_replay->speed(); }
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
     ManoeuvrePanel *manoeuvres() const { return m_manoeuvres; }
+    MomentPanel *moments() const { return m_moments; }
     QAction *nextManoeuvreAction() const { return m_nextManoeuvre; }
     QAction *previousManoeuvreAction() const { return m_previousManoeuvre; }
 
@@ -252,6 +254,7 @@ private:
     VideoExportFlow *m_videoExport = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
     ManoeuvrePanel *m_manoeuvres = nullptr;
+    MomentPanel *m_moments = nullptr;
     QAction *m_nextManoeuvre = nullptr;
     QAction *m_previousManoeuvre = nullptr;
     QTimer *m_pollTimer = nullptr;

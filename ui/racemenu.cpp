@@ -4,6 +4,7 @@
 #include "store/racestore.h"
 #include "tracking/racelist.h"
 #include "tracking/trackingclient.h"
+#include "ui/importflow.h"
 #include "ui/regatta.h"
 #include "ui/regattadialog.h"
 
@@ -11,6 +12,7 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMenu>
 
@@ -40,6 +42,12 @@ RaceMenu::RaceMenu(QMenu *menu, TrackingClient *tracking, QWidget *dialogParent)
     m_raceSeparator = m_menu->addSeparator();
     m_addRaceAction = m_menu->addAction(tr("Regatta hinzufügen..."));
     connect(m_addRaceAction, &QAction::triggered, this, &RaceMenu::addRace);
+    m_importRaceAction = m_menu->addAction(tr("Regatta aus Dateien importieren..."));
+    connect(m_importRaceAction, &QAction::triggered, this, [this] {
+        importFiles(QFileDialog::getOpenFileNames(
+            m_dialogParent, tr("Regatta aus Dateien importieren"), QString(),
+            tr("GPX- und NMEA-Dateien (*.gpx *.nmea *.nma *.log *.txt);;Alle Dateien (*)")));
+    });
     m_fetchRacesAction = m_menu->addAction(tr("Regatten vom Server holen"));
     connect(m_fetchRacesAction, &QAction::triggered, this, &RaceMenu::fetchRaces);
     m_removeRaceAction = m_menu->addAction(tr("Regatta entfernen..."));
@@ -142,6 +150,16 @@ void RaceMenu::addRace()
         return;
     refresh(dialog.addedRace().id);
     emit message(tr("Regatta %1 hinzugefügt.").arg(quoted(dialog.addedRace().name)), raceMessageMs);
+}
+
+Race RaceMenu::importFiles(const QStringList &paths, const ImportFlow::DialogRunner &runDialog)
+{
+    const Race race = ImportFlow::run(paths, m_dialogParent, runDialog);
+    if (race.id == 0)
+        return race;
+    refresh(race.id);
+    emit message(tr("Regatta %1 importiert.").arg(quoted(race.name)), raceMessageMs);
+    return race;
 }
 
 void RaceMenu::fetchRaces()

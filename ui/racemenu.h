@@ -2,6 +2,7 @@
 #define VELMARO_UI_RACEMENU_H
 
 #include "store/race.h"
+#include "ui/importflow.h"
 
 #include <QList>
 #include <QObject>
@@ -23,7 +24,8 @@ struct RaceListResult;
 
 // The "&Regatten" menu: one entry per race of the list copy, and below a
 // separator the actions that add a race by hand, fetch the race list from
-// the tracking service and remove a race added by the user.
+// the tracking service, import one from GPX and NMEA files and remove a race
+// added by the user.
 class RaceMenu : public QObject
 {
     Q_OBJECT
@@ -38,6 +40,7 @@ public:
     // The race entries (without the three actions), in list order.
     QList<QAction *> raceActions() const { return m_raceActions; }
     QAction *addRaceAction() const { return m_addRaceAction; }
+    QAction *importRaceAction() const { return m_importRaceAction; }
     QAction *fetchRacesAction() const { return m_fetchRacesAction; }
     QAction *removeRaceAction() const { return m_removeRaceAction; }
     Tracking::RaceListFetcher *raceListFetcher() const { return m_raceListFetcher; }
@@ -56,6 +59,9 @@ public:
     // Asks for confirmation, then removes the user-added race with its boats
     // and fixes; true when it was removed.
     bool removeRaceWithId(int id);
+    // Imports a race from the files (see ImportFlow::run) and selects it; the
+    // stored race, id 0 when nothing was stored.
+    Race importFiles(const QStringList &paths, const ImportFlow::DialogRunner &runDialog = {});
     // The complete-tracks choice for the current race: stored in the table
     // and the list copy, and shown.
     void setCompleteTracks(bool on);
@@ -88,6 +94,7 @@ private:
     QActionGroup *m_raceGroup = nullptr;
     QAction *m_raceSeparator = nullptr;
     QAction *m_addRaceAction = nullptr;
+    QAction *m_importRaceAction = nullptr;
     QAction *m_fetchRacesAction = nullptr;
     QAction *m_removeRaceAction = nullptr;
     Tracking::RaceListFetcher *m_raceListFetcher = nullptr;

@@ -19,6 +19,7 @@
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QItemSelectionModel>
 #include <QSlider>
@@ -124,8 +125,8 @@ void Regatta::select(const Race &entry)
 
     clearShips();
     // Before the start the stored list may be stale; the client asks for the
-    // service's, which replaces it.
-    if (Seams::nowSecs() >= m_start && loadShips(m_eventId) > 0)
+    // service's, which replaces it. An imported race has only the stored one.
+    if ((Seams::nowSecs() >= m_start || isImportedEvent(m_eventId)) && loadShips(m_eventId) > 0)
         loadStoredTracks();
     m_tracking->loadRace();
     placeShips();
@@ -133,7 +134,7 @@ void Regatta::select(const Race &entry)
     keepFleetInView();
     m_fitPending = m_tracking->isLoadActive();
 
-    m_window->setRaceFinished(entry.end < Seams::nowSecs());
+    m_window->setRaceFinished(entry.end < Seams::nowSecs() || isImportedEvent(m_eventId));
 }
 
 void Regatta::rebuildCourse()
@@ -150,7 +151,8 @@ void Regatta::rebuildCourse()
 Tracking::RaceInfo Regatta::raceInfo() const
 {
     Tracking::RaceInfo race;
-    race.valid = m_selected;
+    // An imported race has nothing to fetch.
+    race.valid = m_selected && !isImportedEvent(m_eventId);
     race.eventId = m_eventId;
     race.taskId = m_taskId;
     race.start = m_start;
@@ -600,6 +602,50 @@ void Regatta::selectLegendRow(const Ship *ship)
     // One followed boat, one selected row.
     tree->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect |
                                             QItemSelectionModel::Current);
+}
+
+Moment Regatta::currentMoment() const
+{
+    Moment m;
+    m.eventId = m_eventId;
+    m.taskId = m_taskId;
+    m.time = m_window->timeSlider()->value();
+    const Ship *followed = followedShip();
+    m.shipId = followed ? followed->id() : 0;
+    const GeoPoint centre = m_window->karte()->projection().centre();
+    m.lat = centre.lat();
+    m.lng = centre.lng();
+    m.zoom = m_window->karte()->zoom();
+    const QString when =
+        QDateTime::fromSecsSinceEpoch(m.time).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    m.name = followed ? QStringLiteral("%1 \u2013 %2").arg(when, followed->name()) : when;
+    return m;
+}
+
+void Regatta::restoreMoment(const Moment &moment)
+{
+    m_window->stopAnimation();
+    QSlider *slider = m_window->timeSlider();
+    m_window->setSliderValue(
+        int(qBound(qint64(slider->minimum()), moment.time, qint64(slider->maximum()))));
+    Ship *target = moment.shipId > 0 ? shipById(moment.shipId) : nullptr;
+    if (target && !target->isShown())
+        target = nullptr;
+    Ship *followed = followedShip();
+    if (followed && followed != target) {
+        followed->setFollow(false);
+        storeFollow(followed);
+    }
+    if (target && !target->follow()) {
+        follow(target);
+        storeFollow(target);
+    }
+    if (target)
+        selectLegendRow(target);
+    else
+        m_window->legend()->treeView()->selectionModel()->clearSelection();
+    m_fitPending = false;
+    m_window->karte()->showView(GeoPoint(moment.lat, moment.lng), moment.zoom);
 }
 
 void Regatta::storeFollow(const Ship *ship)

@@ -3,6 +3,7 @@
 
 #include "scene/leaderboard.h"
 #include "scene/raceanalysis.h"
+#include "store/moment.h"
 #include "store/race.h"
 #include "tracking/trackingtypes.h"
 
@@ -83,6 +84,12 @@ public:
     bool stepManoeuvre(int step);
     const RaceAnalysis &analysis() const { return m_analysis; }
     AnalysisOverlay *overlay() const { return m_overlay.get(); }
+    // The shown moment: slider time, followed boat, map centre and zoom.
+    Moment currentMoment() const;
+    // Back to a moment of this race: the slider to its time (within the
+    // race), its boat followed (none when it names no boat of the race), the
+    // map at its centre and zoom.
+    void restoreMoment(const Moment &moment);
     // Whether any shown, placed boat is inside the map view.
     bool fleetInView() const;
 
