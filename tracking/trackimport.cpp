@@ -38,17 +38,20 @@ void badPoint(FileResult *result, const QString &why)
         result->firstProblem = why;
 }
 
-// Appends a fix unless it does not come after the boat's last one.
+// Appends a fix unless its time is out of range or before the boat's last one.
 void addFix(FileResult *result, Boat *boat, const Fix &fix, qint64 line)
 {
     if (fix.time <= 0 || fix.time > maxRaceTime) {
         badPoint(result, tr("Zeit außerhalb von 1970 bis 2038 (Zeile %1)").arg(line));
         return;
     }
-    if (!boat->fixes.isEmpty() && fix.time <= boat->fixes.last().time) {
-        badPoint(result, tr("Zeit nicht nach der vorigen (Zeile %1)").arg(line));
+    if (!boat->fixes.isEmpty() && fix.time < boat->fixes.last().time) {
+        badPoint(result, tr("Zeit vor der vorigen (Zeile %1)").arg(line));
         return;
     }
+    // Fixes are kept to the second: of a faster log the first of each second stays.
+    if (!boat->fixes.isEmpty() && fix.time == boat->fixes.last().time)
+        return;
     boat->fixes.append(fix);
     ++result->goodPoints;
 }

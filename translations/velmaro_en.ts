@@ -928,8 +928,8 @@ Please try again later.</translation>
         <translation>time outside 1970 to 2038 (line %1)</translation>
     </message>
     <message>
-        <source>Zeit nicht nach der vorigen (Zeile %1)</source>
-        <translation>time not after the one before (line %1)</translation>
+        <source>Zeit vor der vorigen (Zeile %1)</source>
+        <translation>time earlier than the one before (line %1)</translation>
     </message>
     <message>
         <source>Prüfsumme fehlt oder ist falsch (Zeile %1)</source>
