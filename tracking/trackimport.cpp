@@ -139,6 +139,7 @@ public:
             }
         }
         m_result->marks = pairGates(route.isEmpty() ? waypoints : route);
+        m_result->title = m_fileName;
         if (m_withoutTime > 0 && m_withoutTime == m_result->badPoints && m_result->goodPoints == 0)
             m_result->refusal = tr("keine Zeitstempel");
         else
@@ -499,6 +500,13 @@ QVector<Mark> Batch::marks() const
         if (!f.marks.isEmpty())
             return f.marks;
     return {};
+}
+
+QString Batch::suggestedName() const
+{
+    if (files.isEmpty())
+        return {};
+    return files.first().title.isEmpty() ? baseName(files.first().path) : files.first().title;
 }
 
 Batch readFiles(const QStringList &paths)
