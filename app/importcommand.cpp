@@ -57,6 +57,8 @@ int run(int argc, char *argv[])
         return fail(parser.errorText());
     // "--import a.gpx b.gpx": the files after the first come as positional arguments.
     const QStringList files = parser.values(import) + parser.positionalArguments();
+    if (files.isEmpty())
+        return fail(QStringLiteral("--import needs at least one GPX or NMEA file"));
     if (parser.value(name).trimmed().isEmpty())
         return fail(QStringLiteral("--name needs the race's name"));
 

@@ -20,11 +20,6 @@ namespace
 const QString gpx10 = QStringLiteral("http://www.topografix.com/GPX/1/0");
 const QString gpx11 = QStringLiteral("http://www.topografix.com/GPX/1/1");
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("TrackImport", text);
-}
-
 bool validPosition(double lat, double lng)
 {
     return std::isfinite(lat) && std::isfinite(lng) && lat >= -90.0 && lat <= 90.0 &&
@@ -38,17 +33,24 @@ void badPoint(FileResult *result, const QString &why)
         result->firstProblem = why;
 }
 
-// Appends a fix unless it does not come after the boat's last one.
+// Appends a fix unless its time is out of range or before the boat's last one.
 void addFix(FileResult *result, Boat *boat, const Fix &fix, qint64 line)
 {
     if (fix.time <= 0 || fix.time > maxRaceTime) {
-        badPoint(result, tr("Zeit außerhalb von 1970 bis 2038 (Zeile %1)").arg(line));
+        badPoint(result, QCoreApplication::translate("TrackImport",
+                                                     "Zeit außerhalb von 1970 bis 2038 (Zeile %1)")
+                             .arg(line));
         return;
     }
-    if (!boat->fixes.isEmpty() && fix.time <= boat->fixes.last().time) {
-        badPoint(result, tr("Zeit nicht nach der vorigen (Zeile %1)").arg(line));
+    if (!boat->fixes.isEmpty() && fix.time < boat->fixes.last().time) {
+        badPoint(result,
+                 QCoreApplication::translate("TrackImport", "Zeit vor der vorigen (Zeile %1)")
+                     .arg(line));
         return;
     }
+    // Fixes are kept to the second: of a faster log the first of each second stays.
+    if (!boat->fixes.isEmpty() && fix.time == boat->fixes.last().time)
+        return;
     boat->fixes.append(fix);
     ++result->goodPoints;
 }
@@ -83,7 +85,9 @@ public:
         m_ns = m_xml.namespaceUri().toString();
         if (m_xml.name() != QStringLiteral("gpx") || (m_ns != gpx10 && m_ns != gpx11)) {
             m_result->refusal =
-                tr("kein GPX 1.0 oder 1.1 (Element \u201e%1\u201c, Namensraum \u201e%2\u201c)")
+                QCoreApplication::translate(
+                    "TrackImport",
+                    "kein GPX 1.0 oder 1.1 (Element \u201e%1\u201c, Namensraum \u201e%2\u201c)")
                     .arg(m_xml.name().toString(), m_ns);
             return;
         }
@@ -136,10 +140,12 @@ public:
             }
         }
         m_result->marks = pairGates(route.isEmpty() ? waypoints : route);
+        m_result->title = m_fileName;
         if (m_withoutTime > 0 && m_withoutTime == m_result->badPoints && m_result->goodPoints == 0)
-            m_result->refusal = tr("keine Zeitstempel");
+            m_result->refusal = QCoreApplication::translate("TrackImport", "keine Zeitstempel");
         else
-            refuseWhenEmpty(m_result, tr("keine Trackpunkte"));
+            refuseWhenEmpty(m_result,
+                            QCoreApplication::translate("TrackImport", "keine Trackpunkte"));
         if (m_result->refused())
             m_result->marks.clear();
     }
@@ -147,7 +153,7 @@ public:
 private:
     QString notXml() const
     {
-        return tr("kein gültiges XML (%1, Zeile %2)")
+        return QCoreApplication::translate("TrackImport", "kein gültiges XML (%1, Zeile %2)")
             .arg(m_xml.errorString())
             .arg(m_xml.lineNumber());
     }
@@ -209,18 +215,24 @@ private:
         if (m_xml.hasError())
             return;
         if (!placed) {
-            badPoint(m_result, tr("ungültige Position (Zeile %1)").arg(line));
+            badPoint(m_result,
+                     QCoreApplication::translate("TrackImport", "ungültige Position (Zeile %1)")
+                         .arg(line));
             return;
         }
         if (timeText.isEmpty()) {
             ++m_withoutTime;
-            badPoint(m_result, tr("Punkt ohne Zeitstempel (Zeile %1)").arg(line));
+            badPoint(m_result,
+                     QCoreApplication::translate("TrackImport", "Punkt ohne Zeitstempel (Zeile %1)")
+                         .arg(line));
             return;
         }
         const QDateTime time = QDateTime::fromString(timeText, Qt::ISODateWithMs);
         if (!time.isValid()) {
-            badPoint(m_result,
-                     tr("ungültige Zeit \u201e%1\u201c (Zeile %2)").arg(timeText).arg(line));
+            badPoint(m_result, QCoreApplication::translate(
+                                   "TrackImport", "ungültige Zeit \u201e%1\u201c (Zeile %2)")
+                                   .arg(timeText)
+                                   .arg(line));
             return;
         }
         fix.time = time.toSecsSinceEpoch();
@@ -257,7 +269,8 @@ private:
                 ++i;
             }
             if (mark.name.isEmpty())
-                mark.name = tr("Marke %1").arg(marks.size() + 1);
+                mark.name =
+                    QCoreApplication::translate("TrackImport", "Marke %1").arg(marks.size() + 1);
             marks.append(mark);
         }
         return marks;
@@ -383,9 +396,13 @@ FileResult readNmea(QIODevice *device, const QString &path)
         if (text.isEmpty())
             continue;
         if (!checksumOk(text)) {
-            badPoint(&result, text.startsWith('$') || text.startsWith('!')
-                                  ? tr("Prüfsumme fehlt oder ist falsch (Zeile %1)").arg(line)
-                                  : tr("kein NMEA-Satz (Zeile %1)").arg(line));
+            badPoint(&result,
+                     text.startsWith('$') || text.startsWith('!')
+                         ? QCoreApplication::translate("TrackImport",
+                                                       "Prüfsumme fehlt oder ist falsch (Zeile %1)")
+                               .arg(line)
+                         : QCoreApplication::translate("TrackImport", "kein NMEA-Satz (Zeile %1)")
+                               .arg(line));
             continue;
         }
         const QList<QByteArray> fields = text.left(text.size() - 3).split(',');
@@ -404,11 +421,15 @@ FileResult readNmea(QIODevice *device, const QString &path)
         fix.lng = nmeaAngle(fields.at(5), fields.at(6), 3, 'W', 'E');
         fix.time = nmeaTime(fields.at(1), fields.at(9));
         if (!validPosition(fix.lat, fix.lng)) {
-            badPoint(&result, tr("ungültige Position (Zeile %1)").arg(line));
+            badPoint(&result,
+                     QCoreApplication::translate("TrackImport", "ungültige Position (Zeile %1)")
+                         .arg(line));
             continue;
         }
         if (fix.time == 0) {
-            badPoint(&result, tr("ungültige Zeit oder ungültiges Datum (Zeile %1)").arg(line));
+            badPoint(&result, QCoreApplication::translate(
+                                  "TrackImport", "ungültige Zeit oder ungültiges Datum (Zeile %1)")
+                                  .arg(line));
             continue;
         }
         addFix(&result, &boat, fix, line);
@@ -416,9 +437,10 @@ FileResult readNmea(QIODevice *device, const QString &path)
     if (result.goodPoints > 0)
         result.boats.append(boat);
     if (result.goodPoints == 0 && gga > 0)
-        result.refusal = tr("nur GGA-Sätze ohne Datum; RMC-Sätze werden gebraucht");
+        result.refusal = QCoreApplication::translate(
+            "TrackImport", "nur GGA-Sätze ohne Datum; RMC-Sätze werden gebraucht");
     else
-        refuseWhenEmpty(&result, tr("keine RMC-Sätze"));
+        refuseWhenEmpty(&result, QCoreApplication::translate("TrackImport", "keine RMC-Sätze"));
     return result;
 }
 
@@ -428,7 +450,8 @@ FileResult readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly)) {
         FileResult result;
         result.path = path;
-        result.refusal = tr("kann nicht gelesen werden: %1").arg(file.errorString());
+        result.refusal = QCoreApplication::translate("TrackImport", "kann nicht gelesen werden: %1")
+                             .arg(file.errorString());
         return result;
     }
     const QByteArray head = file.peek(256).trimmed();
@@ -473,7 +496,8 @@ QStringList Batch::partialNotes() const
     for (const FileResult &f : files) {
         if (!f.partlyBad())
             continue;
-        lines << tr("%1: %2 von %3 Punkten ausgelassen (%4)")
+        lines << QCoreApplication::translate("TrackImport",
+                                             "%1: %2 von %3 Punkten ausgelassen (%4)")
                      .arg(QFileInfo(f.path).fileName())
                      .arg(f.badPoints)
                      .arg(f.badPoints + f.goodPoints)
@@ -496,6 +520,13 @@ QVector<Mark> Batch::marks() const
         if (!f.marks.isEmpty())
             return f.marks;
     return {};
+}
+
+QString Batch::suggestedName() const
+{
+    if (files.isEmpty())
+        return {};
+    return files.first().title.isEmpty() ? baseName(files.first().path) : files.first().title;
 }
 
 Batch readFiles(const QStringList &paths)

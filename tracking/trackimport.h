@@ -44,6 +44,7 @@ struct FileResult {
     QString path;
     QVector<Boat> boats; // only boats with good fixes
     QVector<Mark> marks;
+    QString title;      // the GPX file's own name, when it has one
     QString refusal;    // the file is refused whole, for this reason
     int goodPoints = 0; // fixes kept
     int badPoints = 0;  // points left out
@@ -76,6 +77,8 @@ struct Batch {
     // Every boat, in file order; the course of the first file that has one.
     QVector<Boat> boats() const;
     QVector<Mark> marks() const;
+    // A name for the race: the first file's own name, else its file name.
+    QString suggestedName() const;
 };
 
 Batch readFiles(const QStringList &paths);

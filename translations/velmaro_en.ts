@@ -932,8 +932,8 @@ Please try again later.</translation>
         <translation>time outside 1970 to 2038 (line %1)</translation>
     </message>
     <message>
-        <source>Zeit nicht nach der vorigen (Zeile %1)</source>
-        <translation>time not after the one before (line %1)</translation>
+        <source>Zeit vor der vorigen (Zeile %1)</source>
+        <translation>time earlier than the one before (line %1)</translation>
     </message>
     <message>
         <source>Prüfsumme fehlt oder ist falsch (Zeile %1)</source>
@@ -963,16 +963,6 @@ Please try again later.</translation>
         <source>kann nicht gelesen werden: %1</source>
         <translation>cannot be read: %1</translation>
     </message>
-</context>
-<context>
-    <name>TrackImport::Batch</name>
-    <message>
-        <source>%1: %2 von %3 Punkten ausgelassen (%4)</source>
-        <translation>%1: %2 of %3 points left out (%4)</translation>
-    </message>
-</context>
-<context>
-    <name>TrackImport::GpxReader</name>
     <message>
         <source>kein GPX 1.0 oder 1.1 (Element „%1“, Namensraum „%2“)</source>
         <translation>not GPX 1.0 or 1.1 (element “%1”, namespace “%2”)</translation>
@@ -990,10 +980,6 @@ Please try again later.</translation>
         <translation>not valid XML (%1, line %2)</translation>
     </message>
     <message>
-        <source>ungültige Position (Zeile %1)</source>
-        <translation>invalid position (line %1)</translation>
-    </message>
-    <message>
         <source>Punkt ohne Zeitstempel (Zeile %1)</source>
         <translation>point without a time stamp (line %1)</translation>
     </message>
@@ -1004,6 +990,10 @@ Please try again later.</translation>
     <message>
         <source>Marke %1</source>
         <translation>Mark %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 von %3 Punkten ausgelassen (%4)</source>
+        <translation>%1: %2 of %3 points left out (%4)</translation>
     </message>
 </context>
 <context>

@@ -110,7 +110,7 @@ Race run(const QStringList &paths, QWidget *parent, const DialogRunner &runDialo
             return {};
     }
 
-    ImportDialog dialog(batch.boats(), QFileInfo(paths.first()).completeBaseName(), parent);
+    ImportDialog dialog(batch.boats(), batch.suggestedName(), parent);
     const bool accepted = runDialog ? runDialog(dialog) : dialog.exec() == QDialog::Accepted;
     if (!accepted || dialog.raceName().isEmpty())
         return {};

@@ -103,6 +103,7 @@ private slots:
             u"plotter.nmea"_s,
             QStringList{nmea("GPGGA,120000,5424.000,N,01012.000,E,1,08,0.9,1,M,,M,,"),
                         nmea("GPRMC,120000.00,A,5424.000,N,01012.000,E,5.1,45.0,050624,,,A"),
+                        nmea("GPRMC,120000.50,A,5424.010,N,01012.000,E,5.1,45,050624,,,A"),
                         nmea("GPRMC,120001,V,,,,,,,050624,,,N"),
                         nmea("GNRMC,120002,A,5424.100,S,01012.100,W,5.0,45.0,050624,,"), u""_s}
                 .join(u"\r\n"_s));
@@ -112,7 +113,8 @@ private slots:
         QCOMPARE(r.boats.size(), 1);
         QCOMPARE(r.boats[0].name, u"plotter"_s);
         const auto &fixes = r.boats[0].fixes;
-        QCOMPARE(fixes.size(), 2); // the void fix is no point and no fault
+        // Neither the void fix nor the second fix of a second is a point or a fault.
+        QCOMPARE(fixes.size(), 2);
         QCOMPARE(fixes[0].time, 1717588800);
         QCOMPARE(fixes[0].lat, 54.4);
         QCOMPARE(fixes[0].lng, 10.2);
@@ -192,8 +194,8 @@ private slots:
         QCOMPARE(batch.files[1].goodPoints, 2);
         QCOMPARE(batch.files[1].badPoints, 2);
         QCOMPARE(batch.partialNotes(),
-                 QStringList({u"mixed.gpx: 3 von 5 Punkten ausgelassen (Zeit nicht nach der "
-                              "vorigen (Zeile 3))"_s,
+                 QStringList({u"mixed.gpx: 3 von 5 Punkten ausgelassen (Zeit vor der vorigen "
+                              "(Zeile 3))"_s,
                               u"mixed.nmea: 2 von 4 Punkten ausgelassen (Prüfsumme fehlt oder ist "
                               "falsch (Zeile 2))"_s}));
         QCOMPARE(batch.boats().size(), 2);

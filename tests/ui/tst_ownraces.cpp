@@ -19,8 +19,8 @@ namespace
 constexpr qint64 t0 = 1717578000; // 2024-06-05 09:00 UTC
 
 // A boat sailing north through the start gate at lat 54.40, round the mark at
-// 54.42 and back through the same gate as the finish, one fix every 20 s;
-// `pace` stretches its times.
+// 54.42 and back through the same gate as the finish (as the boats of
+// tests/data/gpx do), one fix every `pace` seconds.
 QString boatGpx(const QString &name, double lng, int pace)
 {
     QString points;
@@ -49,6 +49,7 @@ class TestOwnRaces : public QObject
     UiTest::Window f;
     MainWindow *w = nullptr;
     QTemporaryDir m_dir;
+    QString m_suggestedName; // what the import dialog offered
 
     QString write(const QString &name, const QString &text)
     {
@@ -64,9 +65,11 @@ class TestOwnRaces : public QObject
     // Imports the two boats, the second given the class "Folkeboot" in the dialog.
     Race importTwoBoats()
     {
-        const QStringList files{write(u"moewe.gpx"_s, boatGpx(u"Möwe"_s, 10.20, 20)),
-                                write(u"kormoran.gpx"_s, boatGpx(u"Kormoran"_s, 10.202, 25))};
-        return w->races()->importFiles(files, [](ImportDialog &d) {
+        // The test data: two boats of one club race with its course as waypoints.
+        const QDir data(qEnvironmentVariable("VELMARO_SOURCE_DIR") + u"/tests/data/gpx"_s);
+        const QStringList files{data.filePath(u"moewe.gpx"_s), data.filePath(u"kormoran.gpx"_s)};
+        return w->races()->importFiles(files, [this](ImportDialog &d) {
+            m_suggestedName = d.nameEdit()->text();
             for (int row = 0; row < 2; ++row) {
                 d.table()->item(row, 2)->setText(u"Folkeboot"_s);
                 d.table()->item(row, 3)->setText(QString::number(row + 7));
@@ -96,6 +99,7 @@ private slots:
     {
         const Race race = importTwoBoats();
         QVERIFY(race.id > 0 && isImportedEvent(race.eventId));
+        QCOMPARE(m_suggestedName, u"Mittwochsregatta Kiel"_s);
         QCOMPARE(f.boxes->count(), 0);
         QCOMPARE(w->regatta()->id(), race.id);
         QCOMPARE(w->regatta()->ships().size(), 2);
