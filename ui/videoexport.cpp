@@ -107,7 +107,7 @@ struct Stage {
                              &QEventLoop::quit);
             QObject::connect(karte->seamarkLoader(), &TileLoader::transferFinished, &loop,
                              &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            loop.exec(); // the progress dialog's cancel button stays live
         }
     }
 
