@@ -29,7 +29,8 @@ void answerInfo(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Live-Tracking von Segelregatten auf der Karte verfolgen und abspielen\n\n"
-                       "Ohne Fenster: --race EVENT/TASK --export manoeuvres|wind --output DATEI"));
+                       "Ohne Fenster: --race EVENT/TASK [--fetch] [--at ZEIT]\n"
+                       "  --export leaderboard|gpx|manoeuvres|wind --output DATEI"));
     parser.addHelpOption();
     parser.addVersionOption();
     // Only the info options: Qt's own (-platform, ...) are no errors here.

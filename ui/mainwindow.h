@@ -22,6 +22,8 @@
 #include <functional>
 #include <memory>
 
+class FixAgeLabel;
+class GraphPanel;
 class IconSelector;
 class LeaderboardPanel;
 class ManoeuvrePanel;
@@ -74,6 +76,8 @@ public:
     QPushButton *fetchButton() const { return m_fetchButton; }
     QLabel *clockLabel() const { return m_replay->clockLabel(); }
     QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
+    // In the status bar while a live race is shown: the age of its newest fix.
+    FixAgeLabel *fixAgeLabel() const { return m_fixAge; }
     QCheckBox *tileBox() const { return m_settings->tileBox(); }
     QCheckBox *autoloadBox() const { return m_settings->autoloadBox(); }
     QCheckBox *updateBox() const { return m_settings->updateBox(); }
@@ -94,6 +98,7 @@ public:
     int replaySpeed() const { return m_replay->speed(); }
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
     ManoeuvrePanel *manoeuvres() const { return m_manoeuvres; }
+    GraphPanel *graphs() const { return m_graphs; }
     QAction *nextManoeuvreAction() const { return m_nextManoeuvre; }
     QAction *previousManoeuvreAction() const { return m_previousManoeuvre; }
 
@@ -246,12 +251,14 @@ private:
     GpxExportFlow *m_gpxExport = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
     ManoeuvrePanel *m_manoeuvres = nullptr;
+    GraphPanel *m_graphs = nullptr;
     QAction *m_nextManoeuvre = nullptr;
     QAction *m_previousManoeuvre = nullptr;
     QTimer *m_pollTimer = nullptr;
     Scheme *m_scene = nullptr;
     Karte *m_karte = nullptr;
     CursorStatus *m_cursorStatus = nullptr;
+    FixAgeLabel *m_fixAge = nullptr;
     TrackingClient *m_tracking = nullptr;
     QString m_progressText; // the load progress line last shown
 };

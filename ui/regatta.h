@@ -83,6 +83,8 @@ public:
     bool stepManoeuvre(int step);
     const RaceAnalysis &analysis() const { return m_analysis; }
     AnalysisOverlay *overlay() const { return m_overlay.get(); }
+    // The largest time stamp of any boat's fixes; 0 without fixes.
+    int newestFix() const;
     // Whether any shown, placed boat is inside the map view.
     bool fleetInView() const;
 
