@@ -58,7 +58,9 @@ GraphPanel::GraphPanel(QWidget *parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_figure);
     layout->addWidget(m_view, 1);
-    layout->addWidget(new QLabel(tr("Zum Vergleich (das verfolgte Boot ist immer dabei):")));
+    auto *hint = new QLabel(tr("Zum Vergleich (das verfolgte Boot ist immer dabei):"));
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
     layout->addWidget(m_boats);
 
     m_delay = new QTimer(this);
@@ -184,13 +186,20 @@ void GraphPanel::updateNow()
         m_charted = charted;
         m_colours.clear();
         m_names.clear();
-        for (const Ship *ship : ships) {
-            if (!charted.contains(ship->id()))
-                continue;
-            const QColor c =
-                ship->originalColour().isValid() ? ship->originalColour() : ship->colour();
-            m_colours.insert(ship->id(), c);
-            m_names.insert(ship->id(),
+        QHash<int, const Ship *> byId;
+        for (const Ship *ship : ships)
+            byId.insert(ship->id(), ship);
+        // Boats of one colour (a class often shares one) must still be told
+        // apart; the followed boat keeps its own.
+        static const QColor spare[] = {Qt::darkBlue,    Qt::darkGreen, Qt::darkRed,
+                                       Qt::darkMagenta, Qt::darkCyan,  QColor(230, 120, 0)};
+        for (const int id : std::as_const(charted)) {
+            const Ship *ship = byId.value(id);
+            QColor c = ship->originalColour().isValid() ? ship->originalColour() : ship->colour();
+            for (int i = 0; i < 6 && m_colours.values().contains(c); ++i)
+                c = spare[(m_colours.size() + i) % 6];
+            m_colours.insert(id, c);
+            m_names.insert(id,
                            QStringLiteral("%1 %2").arg(ship->startnr(), ship->name()).trimmed());
         }
         RaceSeries::Input input;
