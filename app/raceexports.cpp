@@ -114,7 +114,7 @@ QString fetch(const Race &race)
             boat.id = ship->id();
             boat.regattaId = ship->regattaId();
             boat.lastget = ship->lastget();
-            boat.hasFixes = !ship->rawTrack()->isEmpty();
+            boat.hasFixes = ship->rawTrack()->count() > 0;
             boat.newestFix = boat.hasFixes ? ship->rawTrack()->newestTime() : 0;
             boats.append(boat);
         }

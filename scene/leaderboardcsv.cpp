@@ -84,7 +84,7 @@ QList<LeaderboardRow> rowsAt(const QList<Ship *> &ships, const QList<CourseGate>
 {
     for (Ship *ship : ships) {
         Track *raw = ship->rawTrack();
-        const bool fixes = raw && !raw->isEmpty();
+        const bool fixes = raw && raw->count() > 0;
         ship->setHasPositions(fixes);
         if (!fixes)
             continue;

@@ -137,7 +137,7 @@ void GraphPanel::fillBoatList(const QList<Ship *> &ships)
 {
     QList<int> ids;
     for (const Ship *ship : ships)
-        if (ship->isShown() && ship->rawTrack() && !ship->rawTrack()->isEmpty())
+        if (ship->isShown() && ship->rawTrack() && ship->rawTrack()->count() > 0)
             ids.append(ship->id());
     if (ids == m_listedIds)
         return;
@@ -168,7 +168,7 @@ void GraphPanel::updateNow()
     qint64 fixes = 0;
     for (const Ship *ship : ships) {
         const Track *raw = ship->rawTrack();
-        if (!ship->isShown() || !raw || raw->isEmpty())
+        if (!ship->isShown() || !raw || raw->count() == 0)
             continue;
         from = std::min(from, raw->first()->tstamp);
         to = std::max(to, raw->newestTime());
