@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "app/raceexports.h"
 #include "app/startup.h"
 #include "app/videocommand.h"
 #include "platform/paths.h"
@@ -23,10 +24,10 @@ namespace CommandLine
 namespace
 {
 
-int fail(const QString &message)
+int fail(const QString &message, int status = 2)
 {
     std::fprintf(stderr, "velmaro: %s\n", qPrintable(message));
-    return 2;
+    return status;
 }
 
 } // namespace
@@ -35,7 +36,7 @@ bool wantsExport(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if (arg == "--export" || arg.startsWith("--export="))
+        if (arg == "--export" || arg.startsWith("--export=") || arg == "--fetch")
             return true;
     }
     return false;
@@ -54,10 +55,14 @@ int runExport(int argc, char *argv[])
     const QCommandLineOption race(QStringLiteral("race"), QStringLiteral("The race."),
                                   QStringLiteral("EVENT/TASK"));
     const QCommandLineOption kind(QStringLiteral("export"), QStringLiteral("What to export."),
-                                  QStringLiteral("manoeuvres|wind"));
+                                  QStringLiteral("leaderboard|gpx|manoeuvres|wind"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("The file to write."),
                                     QStringLiteral("FILE"));
-    parser.addOptions({race, kind, output});
+    const QCommandLineOption at(QStringLiteral("at"), QStringLiteral("The moment of the list."),
+                                QStringLiteral("TIME"));
+    const QCommandLineOption fetch(QStringLiteral("fetch"),
+                                   QStringLiteral("Download the race from the service first."));
+    parser.addOptions({race, kind, output, at, fetch});
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -68,11 +73,20 @@ int runExport(int argc, char *argv[])
     if (!match.hasMatch())
         return fail(QStringLiteral("--race needs EVENT/TASK, two positive numbers"));
     const QString what = parser.value(kind);
-    if (what != QLatin1String("manoeuvres") && what != QLatin1String("wind"))
-        return fail(
-            QStringLiteral("--export takes manoeuvres, wind or video, not \"%1\"").arg(what));
-    if (parser.value(output).isEmpty())
+    const QStringList kinds{QStringLiteral("leaderboard"), QStringLiteral("gpx"),
+                            QStringLiteral("manoeuvres"), QStringLiteral("wind")};
+    const bool fetchOnly = parser.isSet(fetch) && !parser.isSet(kind);
+    if (!fetchOnly && !kinds.contains(what))
+        return fail(QStringLiteral("--export takes %1 or video, not \"%2\"")
+                        .arg(kinds.join(QStringLiteral(", ")), what));
+    if (!fetchOnly && parser.value(output).isEmpty())
         return fail(QStringLiteral("--output needs a file name"));
+    const std::optional<qint64> moment = RaceExports::parseMoment(parser.value(at));
+    if (parser.isSet(at) && (what != kinds.first() || !moment))
+        return fail(what != kinds.first() ? QStringLiteral("--at belongs to --export leaderboard")
+                                          : QStringLiteral("--at needs an ISO 8601 time such as "
+                                                           "2011-04-19T16:00:00Z, not \"%1\"")
+                                                .arg(parser.value(at)));
 
     // The database's own messages go to standard error, not into boxes.
     Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &request) {
@@ -85,12 +99,24 @@ int runExport(int argc, char *argv[])
 
     const int eventId = match.captured(1).toInt();
     const int taskId = match.captured(2).toInt();
-    Race chosen;
-    for (const Race &r : RaceStore::races())
-        if (r.eventId == eventId && r.taskId == taskId)
-            chosen = r;
-    if (chosen.id == 0)
+    QString problem;
+    const std::optional<Race> found =
+        RaceExports::findRace(eventId, taskId, parser.isSet(fetch), &problem);
+    if (!found && !problem.isEmpty())
+        return fail(problem, 1);
+    if (!found)
         return fail(QStringLiteral("no race %1/%2 in the database").arg(eventId).arg(taskId));
+    const Race chosen = *found;
+    if (parser.isSet(fetch) && !(problem = RaceExports::fetch(chosen)).isEmpty())
+        return fail(problem, 1);
+    if (fetchOnly)
+        return 0;
+    if (what == QLatin1String("leaderboard") || what == QLatin1String("gpx")) {
+        problem = what == QLatin1String("gpx")
+                      ? RaceExports::writeGpx(chosen, parser.value(output))
+                      : RaceExports::writeLeaderboard(chosen, moment, parser.value(output));
+        return problem.isEmpty() ? 0 : fail(problem);
+    }
 
     ShipLoader loader;
     QList<Ship *> ships = loader.loadShips(eventId);

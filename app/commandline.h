@@ -2,9 +2,12 @@
 #define VELMARO_APP_COMMANDLINE_H
 
 // Exports without a window, from the stored database:
-//   velmaro --race EVENT/TASK --export manoeuvres|wind --output FILE.csv
-// Bad arguments end with one line naming the problem on standard error and
-// exit status 2; nothing is written on failure.
+//   velmaro --race EVENT/TASK [--fetch] [--at TIME]
+//           --export leaderboard|gpx|manoeuvres|wind --output FILE
+// --fetch downloads the race from the tracking service first (alone, it only
+// downloads). Bad arguments end with one line naming the problem on standard
+// error and exit status 2, a failed download with status 1; nothing is
+// written on failure.
 namespace CommandLine
 {
 

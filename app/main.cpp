@@ -30,7 +30,8 @@ void answerInfo(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Live-Tracking von Segelregatten auf der Karte verfolgen und abspielen\n\n"
-        "Ohne Fenster: --race EVENT/TASK --export manoeuvres|wind --output DATEI\n"
+        "Ohne Fenster: --race EVENT/TASK [--fetch] [--at ZEIT]\n"
+        "                --export leaderboard|gpx|manoeuvres|wind --output DATEI\n"
         "              --race EVENT/TASK --export video --from T1 --to T2 "
         "[--speed S] [--size BxH] --output DATEI.mp4\n"
         "              --import DATEI... --name NAME [--class KLASSE]\n"

@@ -79,6 +79,33 @@
     </message>
 </context>
 <context>
+    <name>FixAgeLabel</name>
+    <message>
+        <source>vor %1 s</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>vor %1 min</source>
+        <translation>%1 min ago</translation>
+    </message>
+    <message>
+        <source>vor %1 h %2 min</source>
+        <translation>%1 h %2 min ago</translation>
+    </message>
+    <message>
+        <source>vor %1 Tagen</source>
+        <translation>%1 days ago</translation>
+    </message>
+    <message>
+        <source>Neueste Position %1</source>
+        <translation>Newest fix %1</translation>
+    </message>
+    <message>
+        <source>Noch keine Position</source>
+        <translation>No fix yet</translation>
+    </message>
+</context>
+<context>
     <name>FrameRecorder</name>
     <message>
         <source>Bilder werden nach %1 geschrieben</source>
@@ -145,6 +172,37 @@
     <message>
         <source>%1 nach %2 exportiert</source>
         <translation>Exported %1 to %2</translation>
+    </message>
+</context>
+<context>
+    <name>GraphPanel</name>
+    <message>
+        <source>Geschwindigkeit (kn)</source>
+        <translation>Speed (kn)</translation>
+    </message>
+    <message>
+        <source>VMC zur nächsten Marke (kn)</source>
+        <translation>VMC to the next mark (kn)</translation>
+    </message>
+    <message>
+        <source>Abstand zum Klassenersten (sm)</source>
+        <translation>Distance to the class leader (nm)</translation>
+    </message>
+    <message>
+        <source>VMG zum Wind (kn)</source>
+        <translation>VMG to the wind (kn)</translation>
+    </message>
+    <message>
+        <source>VMC: Geschwindigkeit in Richtung der nächsten Marke. VMG: Geschwindigkeit gegen den Wind auf Kreuzkursen, mit ihm auf Vorwindkursen, nach dem geschätzten oder eingegebenen Wind.</source>
+        <translation>VMC: speed towards the next mark. VMG: speed against the wind on beats and with it on runs, from the estimated or entered wind.</translation>
+    </message>
+    <message>
+        <source>Zum Vergleich (das verfolgte Boot ist immer dabei):</source>
+        <translation>For comparison (the followed boat is always shown):</translation>
+    </message>
+    <message>
+        <source>Ein Boot verfolgen oder unten ankreuzen</source>
+        <translation>Follow a boat or tick one below</translation>
     </message>
 </context>
 <context>
@@ -366,6 +424,10 @@ Please try again later.</translation>
     <message>
         <source>Momente</source>
         <translation>Moments</translation>
+    </message>
+    <message>
+        <source>Diagramme</source>
+        <translation>Graphs</translation>
     </message>
 </context>
 <context>

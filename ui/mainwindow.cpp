@@ -8,6 +8,8 @@
 #include "platform/seams.h"
 #include "scene/ship.h"
 #include "tracking/versionnotice.h"
+#include "ui/fixagelabel.h"
+#include "ui/graphpanel.h"
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
 #include "ui/manoeuvrepanel.h"
@@ -59,6 +61,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_sidePanel->addTab(m_leaderboard, tr("Rangliste"));
     m_manoeuvres = new ManoeuvrePanel;
     m_sidePanel->addTab(m_manoeuvres, tr("Manöver"));
+    m_graphs = new GraphPanel;
+    m_graphs->setShipSource([this] { return m_regatta ? m_regatta->ships() : QList<Ship *>(); });
+    m_graphs->setWindSource(
+        [this](int t) -> std::optional<double> {
+            if (!m_regatta)
+                return std::nullopt;
+            const RaceAnalysis::Wind wind = m_regatta->analysis().windAt(t);
+            return wind.valid ? std::optional<double>(wind.from) : std::nullopt;
+        },
+        [this] { return m_regatta ? m_regatta->analysis().generation() : 0; });
+    m_sidePanel->addTab(m_graphs, tr("Diagramme"));
     m_moments = new MomentPanel;
     m_moments->setMomentSource(
         [this] { return m_regatta ? m_regatta->currentMoment() : Moment(); });
@@ -89,6 +102,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_gpxExport = new GpxExportFlow(this);
     m_videoExport = new VideoExportFlow(this);
     m_pollTimer = new QTimer(this);
+    m_fixAge = new FixAgeLabel;
+    statusBar()->addPermanentWidget(m_fixAge);
+    m_fixAge->setSource([this] {
+        return m_regatta && m_regatta->isSelected()
+                   ? FixAgeLabel::Race{true, m_regatta->start(), m_regatta->end(),
+                                       m_regatta->newestFix()}
+                   : FixAgeLabel::Race();
+    });
     m_cursorStatus = new CursorStatus(statusBar());
     buildMenus();
     wireParts();
@@ -105,6 +126,7 @@ void MainWindow::wireParts()
     connect(m_karte, &Karte::clicked, this, [this](int x, int y) {
         if (m_regatta)
             m_regatta->followAt(x, y);
+        m_graphs->showMoment(m_replay->value(), m_replay->isAnimating());
     });
     connect(m_karte, &Karte::dragged, this, [this] {
         if (m_regatta)
@@ -189,19 +211,23 @@ void MainWindow::wireParts()
         m_karte->relayout();
     });
     connect(m_sidePanel, &QTabWidget::currentChanged, this, [this] {
-        if (m_regatta && m_sidePanel->currentWidget() == m_manoeuvres)
+        if (m_regatta && (m_sidePanel->currentWidget() == m_manoeuvres ||
+                          m_sidePanel->currentWidget() == m_graphs))
             m_regatta->refreshAnalysis(m_replay->value());
     });
     connect(m_leaderboard, &LeaderboardPanel::shipClicked, this,
             &MainWindow::followFromLeaderboard);
+    connect(m_graphs, &GraphPanel::momentChosen, this, &MainWindow::setSliderValue);
 
     connect(m_replay->slider(), &QSlider::valueChanged, this, &MainWindow::setUhrzeit);
     connect(m_replay->playButton(), &QPushButton::clicked, this, &MainWindow::animOnOff);
     connect(m_replay, &ReplayController::speedChosen, this, &MainWindow::setReplaySpeed);
     connect(m_replay, &ReplayController::animatingChanged, this, [this](bool animating) {
         m_karte->setAnimating(animating);
-        if (!animating)
+        if (!animating) {
             m_leaderboard->flush();
+            m_graphs->flush();
+        }
     });
     connect(m_fetchButton, &QPushButton::clicked, this, &MainWindow::getData);
     connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::getData);
@@ -224,6 +250,7 @@ void MainWindow::wireParts()
         m_legend->clearShips();
         m_leaderboard->setCourse({});
         m_moments->showRace(0, 0);
+        m_graphs->setCourse({});
     });
 }
 
@@ -289,6 +316,7 @@ void MainWindow::setUhrzeit(int tstamp)
             m_regatta->showMoment(tstamp);
         m_karte->relayout();
         m_leaderboard->showMoment(tstamp, m_replay->isAnimating());
+        m_graphs->showMoment(tstamp, m_replay->isAnimating());
     }
     // After the boats moved, so that a frame shows the moment it is named after.
     m_recorder->write(tstamp);
@@ -371,6 +399,7 @@ void MainWindow::fillRaceMenu(const QVector<Race> &races, int eventId, int taskI
         m_moments->showRace(found->eventId, found->taskId);
     }
     showTitle(m_regatta ? m_regatta->name() : QString());
+    m_fixAge->refresh();
     QCoreApplication::processEvents();
     m_karte->relayout();
 }
@@ -385,6 +414,7 @@ void MainWindow::selectRaceEntry(const Race *entry)
     m_moments->showRace(entry->eventId, entry->taskId);
     setCompleteTracksState(entry->showCompleteTracks);
     showTitle(entry->name);
+    m_fixAge->refresh();
 }
 
 void MainWindow::detachRegatta(const Regatta *regatta)
@@ -397,11 +427,13 @@ void MainWindow::detachRegatta(const Regatta *regatta)
     fillGateMenu({});
     m_karte->setGateItems({});
     m_legend->clearShips();
+    m_graphs->forgetShips(); // its slices read the boats' tracks
 }
 
 void MainWindow::fillGateMenu(const QList<GateItem *> &gates)
 {
     m_leaderboard->setCourse(gates);
+    m_graphs->setCourse(gates);
     m_gates->setGates(gates);
 }
 
@@ -410,12 +442,14 @@ void MainWindow::shiponoff(TreeShipItem *item, bool on)
     if (m_regatta)
         m_regatta->shipOnOff(item, on);
     m_leaderboard->showMoment(m_replay->value(), m_replay->isAnimating());
+    m_graphs->showMoment(m_replay->value(), m_replay->isAnimating());
 }
 
 void MainWindow::checkship(TreeShipItem *item)
 {
     if (m_regatta)
         m_regatta->checkShip(item);
+    m_graphs->showMoment(m_replay->value(), m_replay->isAnimating());
 }
 
 void MainWindow::followFromLeaderboard(int shipId)

@@ -23,6 +23,8 @@
 #include <functional>
 #include <memory>
 
+class FixAgeLabel;
+class GraphPanel;
 class IconSelector;
 class LeaderboardPanel;
 class ManoeuvrePanel;
@@ -76,6 +78,8 @@ public:
     QPushButton *fetchButton() const { return m_fetchButton; }
     QLabel *clockLabel() const { return m_replay->clockLabel(); }
     QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
+    // In the status bar while a live race is shown: the age of its newest fix.
+    FixAgeLabel *fixAgeLabel() const { return m_fixAge; }
     QCheckBox *tileBox() const { return m_settings->tileBox(); }
     QCheckBox *autoloadBox() const { return m_settings->autoloadBox(); }
     QCheckBox *updateBox() const { return m_settings->updateBox(); }
@@ -98,6 +102,7 @@ public:
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
     ManoeuvrePanel *manoeuvres() const { return m_manoeuvres; }
     MomentPanel *moments() const { return m_moments; }
+    GraphPanel *graphs() const { return m_graphs; }
     QAction *nextManoeuvreAction() const { return m_nextManoeuvre; }
     QAction *previousManoeuvreAction() const { return m_previousManoeuvre; }
 
@@ -255,12 +260,14 @@ private:
     LeaderboardPanel *m_leaderboard = nullptr;
     ManoeuvrePanel *m_manoeuvres = nullptr;
     MomentPanel *m_moments = nullptr;
+    GraphPanel *m_graphs = nullptr;
     QAction *m_nextManoeuvre = nullptr;
     QAction *m_previousManoeuvre = nullptr;
     QTimer *m_pollTimer = nullptr;
     Scheme *m_scene = nullptr;
     Karte *m_karte = nullptr;
     CursorStatus *m_cursorStatus = nullptr;
+    FixAgeLabel *m_fixAge = nullptr;
     TrackingClient *m_tracking = nullptr;
     QString m_progressText; // the load progress line last shown
 };

@@ -7,11 +7,13 @@
 #include "scene/boatlabels.h"
 #include "scene/course.h"
 #include "scene/gateitem.h"
+#include "scene/sailinglegs.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
 #include "store/boatstore.h"
 #include "store/racestore.h"
 #include "tracking/trackingclient.h"
+#include "ui/graphpanel.h"
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
 #include "ui/mainwindow.h"
@@ -53,6 +55,7 @@ Regatta::Regatta(MainWindow *window, int eventId, int taskId)
                 refreshAnalysis(m_window->timeSlider()->value());
             });
     connect(this, &Regatta::shipsCleared, window->leaderboard(), &LeaderboardPanel::forgetShips);
+    connect(this, &Regatta::shipsCleared, window->graphs(), &GraphPanel::forgetShips);
     m_tracking->setBoatSource([this] { return boatInfos(); });
     connect(m_tracking, &TrackingClient::boatsStored, this, &Regatta::reloadShips);
     connect(m_tracking, &TrackingClient::lastgetChanged, this, &Regatta::setLastget);
@@ -352,8 +355,9 @@ void Regatta::refreshAnalysis(int t)
     qint64 fixes = 0;
     for (const Ship *ship : std::as_const(m_ships))
         fixes += ship->rawTrack() ? ship->rawTrack()->count() : 0;
-    // Working out a 1 Hz fleet takes a while: only on demand.
-    if (fixes > 200000 && !panel->isVisible())
+    // Working out a 1 Hz fleet takes a while: only on demand (the graphs
+    // want its wind).
+    if (fixes > 200000 && !panel->isVisible() && !m_window->graphs()->isVisible())
         return;
     m_analysis.update(m_ships);
     const Ship *followed = followedShip();
@@ -370,10 +374,7 @@ void Regatta::refreshAnalysis(int t)
         if (m_legsGeneration != m_analysis.generation()) {
             m_legsGeneration = m_analysis.generation();
             m_legs.setCourse(Leaderboard::gatesOf(m_gates));
-            int last = 0;
-            for (const Ship *ship : std::as_const(m_ships))
-                last = std::max(last, ship->rawTrack() ? ship->rawTrack()->newestTime() : 0);
-            m_legs.update(Leaderboard::boatsOf(m_ships), last);
+            m_legs.update(Leaderboard::boatsOf(m_ships), newestFix());
         }
         panel->show(m_analysis, m_ships, followed, t, [this](int id, int at) {
             const QVector<double> passes = m_legs.passTimes(id);
@@ -395,25 +396,8 @@ QVector<QPair<GeoPoint, GeoPoint>> Regatta::laylines(const Ship *ship,
                                   [&](const LeaderboardRow &r) { return r.id == ship->id(); });
     if (row == rows.end() || row->nextGate < 0 || row->nextGate >= m_gates.size())
         return lines;
-    const GeoPoint mark = m_gates.at(row->nextGate)->centre();
-    const GeoPoint boat = ship->currentPoint()->position;
-    const double toMark = Geo::bearingTo(boat, mark);
-    const double length = Geo::distanceKm(boat, mark) * 1.5 + 0.2;
-    // Up to the mark the laylines run downwind from it at half the boat's
-    // tacking angle; down to it they run upwind at half a gybing angle.
-    double back = 0.0, half = 0.0;
-    if (std::abs(Sailing::angleDiff(toMark, wind.from)) < 60.0) {
-        back = wind.from + 180.0;
-        half = m_analysis.tackingAngle(ship->id()) / 2.0;
-    } else if (std::abs(Sailing::angleDiff(toMark, wind.from + 180.0)) < 60.0) {
-        back = wind.from;
-        half = 30.0;
-    } else {
-        return lines; // a reach: no laylines
-    }
-    for (const double side : {-1.0, 1.0})
-        lines.append({mark, Geo::destinationPoint(mark, length, back + side * half)});
-    return lines;
+    return Sailing::laylines(ship->currentPoint()->position, m_gates.at(row->nextGate)->centre(),
+                             wind.from, m_analysis.tackingAngle(ship->id()));
 }
 
 bool Regatta::stepManoeuvre(int step)
@@ -454,6 +438,14 @@ QVector<GeoPoint> placedPositions(const QList<Ship *> &ships)
     return points;
 }
 } // namespace
+
+int Regatta::newestFix() const
+{
+    int newest = 0;
+    for (const Ship *ship : m_ships)
+        newest = std::max(newest, ship->rawTrack() ? ship->rawTrack()->newestTime() : 0);
+    return newest;
+}
 
 bool Regatta::fleetInView() const
 {

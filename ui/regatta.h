@@ -90,6 +90,8 @@ public:
     // race), its boat followed (none when it names no boat of the race), the
     // map at its centre and zoom.
     void restoreMoment(const Moment &moment);
+    // The largest time stamp of any boat's fixes; 0 without fixes.
+    int newestFix() const;
     // Whether any shown, placed boat is inside the map view.
     bool fleetInView() const;
 

@@ -1,5 +1,6 @@
 #include "sailtrack.h"
 #include "scene/manoeuvres.h"
+#include "scene/sailinglegs.h"
 #include "scene/track.h"
 
 #include <QtTest>
@@ -69,6 +70,29 @@ private slots:
         const QVector<Motion> motion = sail(300, 3.0);
         QVERIFY(findTurns(motion).isEmpty());
         QVERIFY(!estimateWind({findTurns(motion)}, 1000250).valid);
+    }
+
+    // A mark 1 km north in a northerly: the laylines leave it downwind at
+    // half the tacking angle, 1.7 km long (to the spheroid's 1%); from the north they leave it
+    // upwind at 30°, and a mark abeam has none.
+    void laylineGeometry()
+    {
+        const GeoPoint mark(43.0, 16.0);
+        const GeoPoint south = Geo::destinationPoint(mark, 1.0, 180.0);
+        const auto bearings = [&](const QVector<QPair<GeoPoint, GeoPoint>> &lines) {
+            QList<long> out;
+            for (const auto &[from, to] : lines) {
+                if (from != mark || std::abs(Geo::distanceKm(from, to) - 1.7) > 0.03)
+                    return QList<long>{};
+                out << std::lround(Geo::bearingTo(from, to));
+            }
+            return out;
+        };
+        QCOMPARE(bearings(Sailing::laylines(south, mark, 10.0, 84.0)), QList<long>({148, 232}));
+        const GeoPoint north = Geo::destinationPoint(mark, 1.0, 0.0);
+        QCOMPARE(bearings(Sailing::laylines(north, mark, 0.0, 84.0)), QList<long>({330, 30}));
+        QVERIFY(
+            Sailing::laylines(Geo::destinationPoint(mark, 1.0, 270.0), mark, 0.0, 84.0).isEmpty());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "ui/fixagelabel.h"
 #include "uitest.h"
 
 #include <QtTest>
@@ -133,6 +134,31 @@ private slots:
                  (QList<bool>{running, running, true}));
         // a finished race does not store it off
         QCOMPARE(f.db->scalar(u"SELECT autoload FROM prefs"_s).toInt(), 1);
+    }
+
+    // While a race is under way the status bar tells the age of its newest
+    // fix by the program's clock; a finished race shows nothing.
+    void liveRaceShowsFixAge()
+    {
+        const qint64 newest = UiTest::fixedNow - 725;
+        QVERIFY(f.db->exec({u"UPDATE regatta SET bis=1500000000 WHERE id=2"_s,
+                            u"INSERT INTO ship (id, regatta_id, name, startnr) "
+                            "VALUES (7, 21, 'Kreuzer', 'GER 7')"_s,
+                            u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "
+                            "(7, 21, %1, 43.0, 16.0), (7, 21, %2, 43.01, 16.0)"_s.arg(newest - 60)
+                                .arg(newest)}));
+        f.start(21, 120);
+        FixAgeLabel *age = w->fixAgeLabel();
+        QVERIFY(!age->isHidden());
+        QCOMPARE(age->text(), u"Neueste Position vor 12 min"_s);
+        Seams::setClock([&] { return QDateTime::fromSecsSinceEpoch(newest + 3 * 3600 + 330); });
+        age->refresh();
+        QCOMPARE(age->text(), u"Neueste Position vor 3 h 5 min"_s);
+        Seams::setClock([] { return QDateTime::fromSecsSinceEpoch(1600000000); });
+        age->refresh();
+        UiTest::initCase();
+        QVERIFY(age->isHidden());
+        QCOMPARE(FixAgeLabel::ageText(-5), u"vor 0 s"_s);
     }
 };
 

@@ -45,9 +45,9 @@ private slots:
         QVERIFY(!Startup::installTranslators(u"de"_s)); // the sources are German
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"Abbrechen"_s);
         for (const char *expected : {"&Datei &Wiedergabe &Regatten &Gates Teilnehmer Einstellungen "
-                                     "Rangliste Manöver Momente",
+                                     "Rangliste Manöver Diagramme Momente",
                                      "&File &Playback &Races &Gates Participants Settings "
-                                     "Leaderboard Manoeuvres Moments"}) {
+                                     "Leaderboard Manoeuvres Graphs Moments"}) {
             UiTest::Window f;
             QVERIFY(f.open({}, QSize(800, 600)));
             QStringList texts;
