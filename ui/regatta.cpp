@@ -304,6 +304,10 @@ void Regatta::showMoment(int tstamp)
             ship->setShowTrack(true);
             ship->setCurrentPoint(point);
             ship->setCurrentTime(tstamp);
+            if (ship->isStale() != ship->legendStale()) {
+                ship->setLegendStale(ship->isStale());
+                m_window->legend()->setStale(ship->legendIndex(), ship->legendStale());
+            }
             if (ship->follow())
                 karte->setCenterGeo(point->position);
         } else if (ship->follow() && ship->currentPoint()) {
