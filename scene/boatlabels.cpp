@@ -65,6 +65,9 @@ QString infoText(const Ship &ship, const LeaderboardRow *row)
         motion += QCoreApplication::translate("BoatLabels", ", Kurs %1°")
                       .arg(std::lround(point->heading) % 360);
     lines << motion;
+    if (const int outliers = ship.rawTrack()->outlierCount())
+        lines << QCoreApplication::translate("BoatLabels", "Ausreißer nicht gezeigt: %1")
+                     .arg(outliers);
     if (row && row->finished)
         lines << QCoreApplication::translate("BoatLabels", "im Ziel");
     else if (row && !row->nextGateName.isEmpty() && std::isfinite(row->distanceNextKm))

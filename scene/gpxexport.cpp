@@ -107,10 +107,10 @@ QList<Track> tracksOf(const QList<Ship *> &ships)
         if (!ship->team().isEmpty())
             desc << QStringLiteral("Team: ") + ship->team();
         track.desc = desc.join(QStringLiteral(", "));
-        const QList<TrackPoint *> &points = ship->rawTrack()->points();
-        track.points.reserve(points.size());
-        for (const TrackPoint *p : points)
-            track.points.append(Point{p->position.lat(), p->position.lng(), p->tstamp});
+        const ::Track *raw = ship->rawTrack();
+        track.points.reserve(raw->count());
+        for (int i = 0; i < raw->count(); ++i)
+            track.points.append(Point{raw->latAt(i), raw->lngAt(i), raw->timeAt(i)});
         tracks.append(track);
     }
     return tracks;

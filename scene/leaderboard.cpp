@@ -153,12 +153,15 @@ void Leaderboard::advance(BoatState &state, const Track *track, int t)
     if (state.consumed > 0 && track->pointAt(state.consumed - 1)->tstamp > t) {
         // Back in time: the state after the first k fixes is exactly the
         // gates passed while consuming them, so forget the later ones.
-        const QList<TrackPoint *> &points = track->points();
-        const auto end = points.begin() + state.consumed;
-        const int k = static_cast<int>(
-            std::upper_bound(points.begin(), end, t,
-                             [](int time, const TrackPoint *p) { return time < p->tstamp; }) -
-            points.begin());
+        int k = 0;
+        int end = state.consumed;
+        while (k < end) {
+            const int mid = k + (end - k) / 2;
+            if (track->timeAt(mid) <= t)
+                k = mid + 1;
+            else
+                end = mid;
+        }
         while (!state.passFix.isEmpty() && state.passFix.last() >= k) {
             state.passFix.removeLast();
             state.passTime.removeLast();
@@ -170,11 +173,11 @@ void Leaderboard::advance(BoatState &state, const Track *track, int t)
     const int gates = m_course.size();
     while (state.consumed < n) {
         const int i = state.consumed;
-        const TrackPoint *fix = track->pointAt(i);
+        const TrackPointRef fix = track->pointAt(i);
         if (fix->tstamp > t)
             break;
         ++m_fixesExamined;
-        const TrackPoint *prev = i > 0 ? track->pointAt(i - 1) : fix;
+        const TrackPointRef prev = i > 0 ? track->pointAt(i - 1) : fix;
         if (finite(fix->position) && finite(prev->position)) {
             while (state.passFix.size() < gates) {
                 double fraction = 0.0;
@@ -214,7 +217,7 @@ QList<LeaderboardRow> Leaderboard::update(const QList<LeaderboardBoat> &boats, i
             // The leg from the last fix to the shown position counts for now,
             // but is not remembered: the next moment sees it again.
             if (state.consumed > 0 && passed < gates) {
-                const TrackPoint *fix = boat.track->pointAt(state.consumed - 1);
+                const TrackPointRef fix = boat.track->pointAt(state.consumed - 1);
                 if (finite(fix->position) && fix->position != boat.position && t > fix->tstamp) {
                     while (passed < gates) {
                         double fraction = 0.0;

@@ -92,16 +92,16 @@ QPointF unit(double deg)
 
 } // namespace
 
-QVector<Motion> smoothedMotion(const QList<TrackPoint *> &fixes)
+QVector<Motion> smoothedMotion(const Track &fixes)
 {
     QVector<Motion> m;
-    m.reserve(fixes.size());
-    for (const TrackPoint *fix : fixes) {
-        if (!m.isEmpty() && fix->tstamp <= m.last().t)
+    m.reserve(fixes.count());
+    for (int i = 0; i < fixes.count(); ++i) {
+        if ((!m.isEmpty() && fixes.timeAt(i) <= m.last().t) || fixes.isOutlier(i))
             continue;
         Motion x;
-        x.t = fix->tstamp;
-        x.position = fix->position;
+        x.t = fixes.timeAt(i);
+        x.position = fixes.positionOf(i);
         m.append(x);
     }
     const int dt = std::max(1, medianInterval(m));

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-struct TrackPoint;
+class Track;
 
 // Course and speed over ground, tacks and gybes and the wind they imply,
 // from the fixes alone. Pure functions; directions in degrees clockwise from
@@ -27,7 +27,7 @@ struct Motion {
 // Smoothed over a window that fits the fix interval: a few seconds of fixes
 // at 1 Hz, the neighbours alone at minutes between fixes. Fixes in time order;
 // repeated time stamps are dropped.
-QVector<Motion> smoothedMotion(const QList<TrackPoint *> &fixes);
+QVector<Motion> smoothedMotion(const Track &fixes);
 
 // Signed difference a - b folded into (-180, 180].
 inline double angleDiff(double a, double b)

@@ -39,7 +39,7 @@ void RaceAnalysis::update(const QList<Ship *> &ships)
         boat.ship = ship;
         if (raw && boat.pointCount != raw->count()) {
             boat.pointCount = raw->count();
-            boat.turns = Sailing::findTurns(Sailing::smoothedMotion(raw->points()));
+            boat.turns = Sailing::findTurns(Sailing::smoothedMotion(*raw));
             changed = true;
         }
         kept.insert(ship->id(), boat);
@@ -59,8 +59,7 @@ void RaceAnalysis::classify()
         boat.manoeuvres.clear();
         if (boat.turns.isEmpty() || !boat.ship->rawTrack())
             continue;
-        const QVector<Sailing::Motion> motion =
-            Sailing::smoothedMotion(boat.ship->rawTrack()->points());
+        const QVector<Sailing::Motion> motion = Sailing::smoothedMotion(*boat.ship->rawTrack());
         boat.manoeuvres = Sailing::detectManoeuvres(motion, boat.turns, [this](int t) {
             const Wind wind = windAt(t);
             return wind.valid ? wind.from : 0.0;

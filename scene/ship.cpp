@@ -65,14 +65,13 @@ QRectF Ship::labelRect() const
     return metrics.boundingRect(labelText()).translated(m_screenPos.x() - 7, m_screenPos.y() - 16);
 }
 
-TrackPoint *Ship::makePoint(const GeoPoint &position, int t, double heading, int index)
+TrackPoint *Ship::makePoint(const TrackPoint &point)
 {
     // The current point may be the one made last time; keep it alive until it
     // is replaced as the current point.
     if (m_madePoint && m_madePoint.get() == m_currentPoint)
         m_currentMadePoint = std::move(m_madePoint);
-    m_madePoint = std::make_unique<TrackPoint>(position, t, heading);
-    m_madePoint->index = index;
+    m_madePoint = std::make_unique<TrackPoint>(point);
     return m_madePoint.get();
 }
 
@@ -81,27 +80,34 @@ namespace
 
 // The bearing fix i was reached on; a boat that had not moved yet takes the
 // bearing of its first move. Used for fixes without a recorded heading.
-void deriveHeading(const Track &track, int i)
+double derivedHeading(const Track &track, int i)
 {
-    TrackPoint *point = track.pointAt(i);
-    point->headingKnown = true;
-    const GeoPoint here = point->position;
+    const GeoPoint here = track.positionOf(i);
     for (int k = i; k > 0; --k) {
-        const GeoPoint before = track.pointAt(k - 1)->position;
-        if (before != track.pointAt(k)->position) {
-            point->heading = Geo::bearingTo(before, track.pointAt(k)->position);
-            return;
-        }
+        const int before = track.validBefore(k);
+        if (before < 0)
+            break;
+        if (track.positionOf(before) != track.positionOf(k))
+            return Geo::bearingTo(track.positionOf(before), track.positionOf(k));
+        k = before + 1;
     }
-    for (int k = i + 1; k < track.count(); ++k) {
-        if (track.pointAt(k)->position != here) {
-            point->heading = Geo::bearingTo(here, track.pointAt(k)->position);
-            return;
-        }
+    for (int k = track.validAfter(i); k >= 0; k = track.validAfter(k)) {
+        if (track.positionOf(k) != here)
+            return Geo::bearingTo(here, track.positionOf(k));
     }
+    return track.headingAt(i);
 }
 
 } // namespace
+
+TrackPoint *Ship::fixPoint(int i)
+{
+    Track *track = m_displayTrack;
+    if (!track->headingKnown(i))
+        track->setHeading(i, derivedHeading(*track, i));
+    takeSpeedAt(*track, i);
+    return makePoint(*track->pointAt(i));
+}
 
 TrackPoint *Ship::positionAt(int t)
 {
@@ -109,93 +115,94 @@ TrackPoint *Ship::positionAt(int t)
     const int n = track->count();
     if (n == 0)
         return nullptr;
-    const int last = n - 1;
-    TrackPoint *lastPoint = track->pointAt(last);
-    if (t >= lastPoint->tstamp || m_pointCount < 2 || n < 2) {
-        lastPoint->index = last;
-        if (last > 0) {
-            lastPoint->heading =
-                Geo::bearingTo(track->pointAt(last - 1)->position, lastPoint->position);
+    // Outliers are not where the boat was; a track of nothing else keeps them.
+    int last = track->isOutlier(n - 1) ? track->validBefore(n - 1) : n - 1;
+    if (last < 0)
+        last = n - 1;
+    if (t >= track->timeAt(last) || m_pointCount < 2 || n < 2) {
+        TrackPoint p = *track->pointAt(last);
+        const int before = track->validBefore(last);
+        if (before >= 0) {
+            p.heading = Geo::bearingTo(track->positionOf(before), p.position);
             takeSpeedAt(*track, last);
         }
-        return lastPoint;
+        return makePoint(p);
     }
 
-    int lo = 0;
+    // The last fix at or before t, the first after it.
+    int lo = -1;
     int hi = last;
-    int mid = hi / 2;
-    for (;;) {
-        TrackPoint *m = track->pointAt(mid);
-        if (m->tstamp == t) {
-            m->index = mid;
-            if (!m->headingKnown)
-                deriveHeading(*track, mid);
-            takeSpeedAt(*track, mid);
-            return m;
-        }
-        if (m->tstamp < t)
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        if (track->timeAt(mid) <= t)
             lo = mid;
         else
             hi = mid;
-        if (hi - 1 <= lo)
-            break;
-        mid = (lo + hi) / 2;
     }
-    // Before the first fix of a two-point track the search ends on (0, 0);
-    // extrapolate along the first segment as for longer tracks.
-    if (hi <= lo)
-        hi = lo + 1;
-
-    TrackPoint *a = track->pointAt(lo);
-    // The search never looks at fix 0 itself.
-    if (a->tstamp == t) {
-        a->index = lo;
-        if (!a->headingKnown)
-            deriveHeading(*track, lo);
-        takeSpeedAt(*track, lo);
-        return a;
+    if (lo >= 0 && track->isOutlier(lo))
+        lo = track->validBefore(lo);
+    // Before the first fix: extrapolate back along the first leg.
+    if (lo < 0) {
+        lo = track->isOutlier(0) ? track->validAfter(0) : 0;
+        if (lo < 0 || lo >= last)
+            return fixPoint(last);
+    } else if (track->timeAt(lo) == t) {
+        return fixPoint(lo);
     }
-    const TrackPoint *b = track->pointAt(hi);
-    const int dt = b->tstamp - a->tstamp;
+    hi = track->validAfter(lo);
+    if (hi < 0)
+        return fixPoint(lo);
+    const GeoPoint a = track->positionOf(lo);
+    const GeoPoint b = track->positionOf(hi);
+    const int dt = track->timeAt(hi) - track->timeAt(lo);
     if (dt <= 0) {
         // A fix stored twice: no speed to compute, stay on the earlier one.
-        a->index = lo;
-        return a;
+        return makePoint(*track->pointAt(lo));
     }
-    const double v = Geo::distanceKm(a->position, b->position) / dt; // km/s
+    const double v = Geo::distanceKm(a, b) / dt; // km/s
     m_speed = v * 3600.0 / 1.852;
-    const double bearing = Geo::bearingTo(a->position, b->position);
-    const GeoPoint position =
-        Geo::destinationPoint(a->position, v * (static_cast<double>(t) - a->tstamp), bearing);
-    return makePoint(position, t, bearing, hi);
+    const double bearing = Geo::bearingTo(a, b);
+    TrackPoint made(
+        Geo::destinationPoint(a, v * (static_cast<double>(t) - track->timeAt(lo)), bearing), t,
+        bearing);
+    made.index = hi;
+    return makePoint(made);
 }
 
 void Ship::takeSpeedAt(const Track &track, int i)
 {
     // On a fix the boat goes at the speed it arrived with (the first fix: the
     // one it leaves with); a fix stored twice keeps the speed shown before.
-    const int from = i > 0 ? i - 1 : i;
-    const int to = i > 0 ? i : i + 1;
-    if (to >= track.count())
+    const int before = track.validBefore(i);
+    const int from = before >= 0 ? before : i;
+    const int to = before >= 0 ? i : track.validAfter(i);
+    if (to < 0 || to >= track.count())
         return;
-    const TrackPoint *a = track.pointAt(from);
-    const TrackPoint *b = track.pointAt(to);
-    if (b->tstamp > a->tstamp)
+    const int dt = track.timeAt(to) - track.timeAt(from);
+    if (dt > 0)
         m_speed =
-            Geo::distanceKm(a->position, b->position) / (b->tstamp - a->tstamp) * 3600.0 / 1.852;
+            Geo::distanceKm(track.positionOf(from), track.positionOf(to)) / dt * 3600.0 / 1.852;
+}
+
+bool Ship::isStale() const
+{
+    // Two usual intervals without a fix: the boat is no longer reporting.
+    const Track *track = m_rawTrack.get();
+    const int usual = track->usualInterval();
+    return usual > 0 && !track->isEmpty() &&
+           static_cast<qint64>(m_currentTime) - track->newestTime() > 2LL * usual;
 }
 
 void Ship::simplifyTrack(double tolerance)
 {
     m_simplifyTolerance = tolerance;
     m_simplifyToleranceSquared = tolerance * tolerance;
-    const QList<TrackPoint *> &points = m_rawTrack->points();
-    const int n = points.size();
-    for (TrackPoint *p : points)
-        p->keep = false;
+    const Track *raw = m_rawTrack.get();
+    const int n = raw->count();
     m_simplifiedTrack->clear();
     if (n == 0)
         return;
+    std::vector<char> keep(static_cast<size_t>(n), 0);
 
     // Ranges still to reduce; a stack instead of recursion keeps long
     // straight runs from exhausting the call stack.
@@ -206,8 +213,8 @@ void Ship::simplifyTrack(double tolerance)
         ranges.pop_back();
         if (first + 1 >= last)
             continue;
-        const GeoPoint a = points.at(first)->position;
-        const GeoPoint b = points.at(last)->position;
+        const GeoPoint a = raw->positionOf(first);
+        const GeoPoint b = raw->positionOf(last);
         const double wLat = b.lat() - a.lat();
         const double wLng = b.lng() - a.lng();
         const double w2 = wLat * wLat + wLng * wLng;
@@ -215,7 +222,7 @@ void Ship::simplifyTrack(double tolerance)
         double best = -1.0;
         int winner = first;
         for (int i = first + 1; i < last; ++i) {
-            const GeoPoint p = points.at(i)->position;
+            const GeoPoint p = raw->positionOf(i);
             const double pLat = p.lat() - a.lat();
             const double pLng = p.lng() - a.lng();
             const double pa2 = pLat * pLat + pLng * pLng;
@@ -237,16 +244,17 @@ void Ship::simplifyTrack(double tolerance)
         }
         if (best <= m_simplifyToleranceSquared)
             continue;
-        points.at(winner)->keep = true;
+        keep[static_cast<size_t>(winner)] = 1;
         ranges.emplace_back(winner, last);
         ranges.emplace_back(first, winner);
     }
-    points.first()->keep = true;
-    points.last()->keep = true;
+    keep.front() = 1;
+    keep.back() = 1;
 
-    for (TrackPoint *p : points) {
-        if (p->keep)
-            m_simplifiedTrack->addPoint(p);
+    for (int i = 0; i < n; ++i) {
+        if (keep[static_cast<size_t>(i)])
+            m_simplifiedTrack->addPoint(raw->latAt(i), raw->lngAt(i), raw->timeAt(i),
+                                        raw->headingKnown(i) ? raw->headingAt(i) : std::nan(""));
     }
 }
 
@@ -267,13 +275,18 @@ void Ship::updateGeometry(const MapProjection &projection)
     prepareGeometryChange();
     m_screenPos = projection.geoToView(m_currentPoint->position);
 
-    if (m_positionKnown) {
+    const QColor colour = m_colour.isValid() ? m_colour : fallbackColour();
+    const bool stale = isStale();
+    const QPixmap *strip = m_spriteStrip.get();
+    const int frame = SpriteStrip::frameForHeading(m_currentPoint->heading);
+    // Tinting is most of a boat's work per frame; a boat on the same course
+    // in the same colour keeps its sprite.
+    const SpriteKey key{frame, colour.rgba(), stale, strip ? strip->cacheKey() : 0};
+    if (m_positionKnown && !(key == m_spriteKey && !m_sprite.isNull())) {
+        m_spriteKey = key;
         const QSize size(SpriteStrip::frameSize, SpriteStrip::frameSize);
         if (m_sprite.size() != size)
             m_sprite = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        const QColor colour = m_colour.isValid() ? m_colour : fallbackColour();
-        const QPixmap *strip = m_spriteStrip.get();
-        const int frame = SpriteStrip::frameForHeading(m_currentPoint->heading);
         const int sx = SpriteStrip::frameSize * frame;
         if (strip && strip->width() >= sx + SpriteStrip::frameSize &&
             strip->height() >= SpriteStrip::frameSize) {
@@ -289,45 +302,58 @@ void Ship::updateGeometry(const MapProjection &projection)
                              QRect(sx, 0, SpriteStrip::frameSize, SpriteStrip::frameSize));
                 return image;
             };
-            const QImage rim = shape(outlineColour());
+            const QImage rim = shape(stale ? staleColour() : outlineColour());
             m_sprite.fill(Qt::transparent);
             QPainter p(&m_sprite);
             for (const QPoint offset : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
                 p.drawImage(offset, rim);
+            // A boat that stopped reporting keeps only its grey rim.
+            if (stale)
+                p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
             p.drawImage(0, 0, shape(colour));
         } else {
             // No strip to cut from: a dot in the boat colour still shows where it is.
             m_sprite.fill(Qt::transparent);
             QPainter p(&m_sprite);
             p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(QPen(outlineColour(), 1.0));
-            p.setBrush(colour);
+            p.setPen(QPen(stale ? staleColour() : outlineColour(), stale ? 2.0 : 1.0));
+            p.setBrush(stale ? QBrush(Qt::NoBrush) : QBrush(colour));
             p.drawEllipse(QRectF(8, 8, 16, 16));
         }
     }
 
-    m_trackPolygon.clear();
-    if (m_showTrack) {
+    // Refilled in place: the buffers keep their room from frame to frame.
+    m_trackPolygon.resize(0);
+    m_trackGaps.resize(0);
+    const Track *track = m_displayTrack;
+    const int n = track->count();
+    if (m_showTrack && n > 1) {
         m_trackPolygon.append(m_screenPos);
-        Track *track = m_displayTrack;
-        const TrackProjector projector(projection);
-        const TrackProjector::Key key = projector.key();
-        const qint64 cutoff = static_cast<qint64>(m_currentTime) - tailSeconds;
-        const int start = std::min(m_currentPoint->index - 1, track->segmentCount() - 1);
-        bool rewritten = false;
-        // Segment 0 starts at fix 0, which the tail never reaches.
-        for (int j = start; j >= 1; --j) {
-            TrackSegment &segment = track->segmentAt(j);
-            if (!m_completeTrack && segment.tstamp < cutoff)
-                break;
-            if (!track->hasPixels(j, key)) {
-                segment.startPixel = projector.toView(segment);
-                rewritten = true;
+        // Fix 0 starts the first leg, which the tail never reaches.
+        const int current = std::min(m_currentPoint->index, n - 1);
+        const int high = std::min(current - 1, n - 2);
+        int low = 1;
+        if (!m_completeTrack) {
+            // Fix j is drawn while the fix after it is inside the tail.
+            const qint64 cutoff = static_cast<qint64>(m_currentTime) - tailSeconds;
+            int a = 0;
+            int b = n;
+            while (a < b) {
+                const int mid = a + (b - a) / 2;
+                if (track->timeAt(mid) < cutoff)
+                    a = mid + 1;
+                else
+                    b = mid;
             }
-            m_trackPolygon.append(segment.startPixel);
+            low = std::max(1, a - 1);
         }
-        if (rewritten && track->pixelKey() != key)
-            track->invalidatePixels();
+        if (high >= low) {
+            const QRectF clip =
+                QRectF(0, 0, projection.width(), projection.height()).adjusted(-8, -8, 8, 8);
+            track->lod(projection.zoom())
+                .appendLine(*track, high, low, WorldProjector::viewOrigin(projection), clip,
+                            track->isGap(high, current), &m_trackPolygon, &m_trackGaps);
+        }
     }
     updateBounds();
 }
@@ -401,8 +427,22 @@ void Ship::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
         pen.setWidth(m_follow ? 2 : 1);
         const QColor colour = m_displayTrack->colour();
         pen.setColor(colour.isValid() ? colour : fallbackColour());
+        QPen dashed = pen;
+        dashed.setStyle(Qt::DashLine);
+        // Solid runs between the gaps, each gap a dashed line of its own.
+        const QPointF *points = m_trackPolygon.constData();
+        int start = 0;
+        for (const int gap : std::as_const(m_trackGaps)) {
+            painter->setPen(pen);
+            if (gap - start > 1)
+                painter->drawPolyline(points + start, gap - start);
+            painter->setPen(dashed);
+            painter->drawLine(points[gap - 1], points[gap]);
+            start = gap;
+        }
         painter->setPen(pen);
-        painter->drawPolyline(m_trackPolygon);
+        if (m_trackPolygon.size() - start > 1)
+            painter->drawPolyline(points + start, int(m_trackPolygon.size()) - start);
     }
     painter->restore();
 }

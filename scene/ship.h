@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPolygonF>
 #include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -36,15 +37,24 @@ public:
     static QColor fallbackColour() { return QColor(0xff, 0x00, 0x8a); }
     // The thin rim around sprites and legend swatches.
     static QColor outlineColour() { return QColor(30, 30, 30, 220); }
+    // The rim of a boat that stopped reporting, in the map and the legend.
+    static QColor staleColour() { return QColor(140, 140, 140); }
     // Seconds of track drawn behind the boat unless the complete track is shown.
     static constexpr int tailSeconds = 10799;
 
-    // Position at moment t on the display track: a fix itself when t matches
-    // one or lies after the last, otherwise a point interpolated (or, before
-    // the first fix, extrapolated) along the bracketing segment, which also
-    // sets speed(). A made point is owned by the ship and stays valid while it
-    // is the current point or until the next call. Null for an empty track.
+    // Position at moment t on the display track: a copy of a fix when t
+    // matches one or lies after the last (never extrapolated beyond it),
+    // otherwise a point interpolated (or, before the first fix, extrapolated)
+    // along the bracketing leg, which also sets speed(). Outliers are passed
+    // over. The point is owned by the ship and stays valid while it is the
+    // current point or until the next call. Null for an empty track.
     TrackPoint *positionAt(int t);
+    // The newest fix is more than two usual fix intervals older than the
+    // moment shown: drawn hollow and grey, greyed in the legend.
+    bool isStale() const;
+    // Whether the legend row is greyed as stale.
+    bool legendStale() const { return m_legendStale; }
+    void setLegendStale(bool stale) { m_legendStale = stale; }
     // Douglas-Peucker reduction of the raw track into the simplified track;
     // tolerance in degrees of plain latitude/longitude.
     void simplifyTrack(double tolerance);
@@ -106,7 +116,10 @@ public:
     Track *rawTrack() const { return m_rawTrack.get(); }
     Track *simplifiedTrack() const { return m_simplifiedTrack.get(); }
 
+    // The drawn track line in view pixels, from the boat backwards; the line
+    // into each point listed in trackGaps() crosses a gap and is dashed.
     QPolygonF trackPolygon() const { return m_trackPolygon; }
+    QVector<int> trackGaps() const { return m_trackGaps; }
     double simplifyTolerance() const { return m_simplifyTolerance; }
     double simplifyToleranceSquared() const { return m_simplifyToleranceSquared; }
     int currentTime() const { return m_currentTime; }
@@ -147,7 +160,8 @@ public:
     static QFont labelFont();
 
 private:
-    TrackPoint *makePoint(const GeoPoint &position, int t, double heading, int index);
+    TrackPoint *makePoint(const TrackPoint &point);
+    TrackPoint *fixPoint(int i);
     void takeSpeedAt(const Track &track, int i);
     void updateBounds();
 
@@ -171,6 +185,7 @@ private:
     std::unique_ptr<Track> m_simplifiedTrack;
     Track *m_displayTrack;
     QPolygonF m_trackPolygon;
+    QVector<int> m_trackGaps;
     double m_simplifyTolerance = 0.0;
     double m_simplifyToleranceSquared = 0.0;
     int m_currentTime = 0;
@@ -181,6 +196,17 @@ private:
     QPoint m_screenPos;
     std::shared_ptr<const QPixmap> m_spriteStrip;
     QImage m_sprite;
+    struct SpriteKey {
+        int frame = -1;
+        QRgb colour = 0;
+        bool stale = false;
+        qint64 strip = 0;
+        bool operator==(const SpriteKey &o) const
+        {
+            return frame == o.frame && colour == o.colour && stale == o.stale && strip == o.strip;
+        }
+    };
+    SpriteKey m_spriteKey;
     QPoint m_spriteHotSpot{16, 16};
     QRectF m_bounds;
     bool m_simplifyPending = false;
@@ -191,6 +217,7 @@ private:
     bool m_completeTrack = true;
     bool m_showTrack = true;
     bool m_follow = false;
+    bool m_legendStale = false;
     bool m_hasPositions = false;
     int m_pointCount = 0;
 };

@@ -68,15 +68,15 @@ bool ShipLoader::loadTrack(Ship *ship)
     if (!ship || !m_tracks.read(ship->id(), ship->regattaId(), &m_fixes) || m_fixes.isEmpty())
         return false;
     Track *track = ship->rawTrack();
+    track->reserve(track->count() + int(m_fixes.size()));
     int added = 0;
     for (const FixRow &fix : std::as_const(m_fixes)) {
         // Files written before ingest refused them may hold fixes off the world.
         if (!std::isfinite(fix.lat) || !std::isfinite(fix.lng) || std::abs(fix.lat) > 90.0 ||
             std::abs(fix.lng) > 180.0)
             continue;
-        TrackPoint *point = track->addPoint(fix.lat, fix.lng, fix.tstamp, 0.0, 0.0);
         // The table keeps no heading; Ship::positionAt derives it when needed.
-        point->headingKnown = false;
+        track->addPoint(fix.lat, fix.lng, fix.tstamp, std::nan(""), 0.0);
         ++added;
     }
     ship->setPointCount(added);
@@ -111,9 +111,10 @@ TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection
                 range.earliest = first;
             if (range.latest < last)
                 range.latest = last;
-            track->projectSegments(projection);
-            if (track->segmentCount() > 0)
-                ship->setCurrentPoint(track->first());
+            // The line at this zoom, made now rather than in the first frame.
+            track->lod(projection.zoom());
+            if (track->count() > 1)
+                ship->setCurrentPoint(ship->positionAt(first));
         }
         if (scene && ship->scene() != scene)
             scene->addItem(ship);

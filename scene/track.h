@@ -2,16 +2,18 @@
 #define VELMARO_SCENE_TRACK_H
 
 #include "map/geo.h"
+#include "scene/tracklod.h"
 
 #include <QColor>
-#include <QList>
-#include <QPoint>
 #include <QString>
 
-#include <deque>
-#include <limits>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
 
-// One position fix of a boat.
+// One position fix of a boat as a value: copied out of a Track, or made
+// between two fixes by Ship::positionAt.
 struct TrackPoint {
     TrackPoint() = default;
     TrackPoint(double lat, double lng, int tstamp, double heading)
@@ -26,91 +28,62 @@ struct TrackPoint {
     GeoPoint position;
     double heading = 0.0; // degrees clockwise from north
     int tstamp = 0;       // Unix seconds
-    int index = 0;        // place in the track, as last found by Ship::positionAt
-    bool keep = false;    // mark of Ship::simplifyTrack
+    int index = 0;        // place in the track (Ship::positionAt: the later fix)
     // False for fixes read from the database, which stores no heading.
     bool headingKnown = true;
 };
 
-// The leg between two consecutive fixes of a track, with cached view pixels.
-struct TrackSegment {
-    GeoPoint start;
-    GeoPoint end;
-    // Mercator row of `start` at zoom 0; NaN until first projected. Saves the
-    // logarithm when the track is reprojected on every refresh.
-    double startMercator = std::numeric_limits<double>::quiet_NaN();
-    int tstamp = 0; // time stamp of the later fix
-    QPoint startPixel;
-    QPoint endPixel;
-};
-
-// Converts positions to view pixels exactly as MapProjection::geoToView does,
-// but reuses the tile bounds of the previous call and a segment's cached
-// Mercator row, which makes reprojecting long tracks cheap.
-class TrackProjector
+// A fix read out of a track, used like a pointer (`track->pointAt(i)->tstamp`).
+// It is a copy: the track keeps its fixes packed, not as TrackPoint objects.
+// first() and last() of an empty track give a null one.
+class TrackPointRef
 {
 public:
-    explicit TrackProjector(const MapProjection &projection);
-
-    QPoint toView(const GeoPoint &position) const;
-    QPoint toView(const GeoPoint &position, double mercator) const;
-    QPoint toView(TrackSegment &segment) const; // start position; fills the cache
-
-    // Row of the latitude in the tile grid of zoom 0 (row = mercator * n).
-    static double mercator(double lat);
-
-    // Identifies the pixel grid: two projections with equal keys give equal pixels.
-    struct Key {
-        int zoom = std::numeric_limits<int>::min();
-        QPoint topLeftTile;
-        QPoint firstTileOffset;
-        bool operator==(const Key &o) const
-        {
-            return zoom == o.zoom && topLeftTile == o.topLeftTile &&
-                   firstTileOffset == o.firstTileOffset;
-        }
-        bool operator!=(const Key &o) const { return !(*this == o); }
-    };
-    Key key() const { return m_key; }
+    TrackPointRef() = default;
+    explicit TrackPointRef(const TrackPoint &point) : m_point(point), m_valid(true) {}
+    const TrackPoint *operator->() const { return &m_point; }
+    const TrackPoint &operator*() const { return m_point; }
+    explicit operator bool() const { return m_valid; }
 
 private:
-    double m_n;
-    int m_left;
-    int m_top;
-    QPoint m_offset;
-    Key m_key;
-    mutable int m_column = std::numeric_limits<int>::min();
-    mutable int m_row = std::numeric_limits<int>::min();
-    mutable TileBounds m_bounds;
+    TrackPoint m_point;
+    bool m_valid = false;
 };
 
-// One route of one boat: fixes in time order and the segments between them.
-// Points added from values are made and owned by the track; points added as
-// pointers stay owned by whoever made them (the simplified track refers to
-// the points of the raw track). Segments are always owned by the track.
+// One route of one boat: its fixes in arrival order (time order, unless a
+// reply came out of order), packed field by field, 14 bytes a fix:
+// latitude and longitude in 1e-7 degrees (under 1.2 cm), 32-bit times,
+// headings in 1/100 degree. Lines for drawing are derived per zoom on demand
+// (TrackLod) and extended as fixes arrive.
 class Track
 {
 public:
     explicit Track(const QString &name = QString());
+    ~Track();
     Track(const Track &) = delete;
     Track &operator=(const Track &) = delete;
 
     QString name() const { return m_name; }
     void setName(const QString &name) { m_name = name; }
 
-    int count() const { return m_points.size(); }
-    bool isEmpty() const { return m_points.isEmpty(); }
-    TrackPoint *pointAt(int i) const { return m_points.at(i); }
-    TrackPoint *first() const { return m_points.isEmpty() ? nullptr : m_points.first(); }
-    TrackPoint *last() const { return m_points.isEmpty() ? nullptr : m_points.last(); }
-    const QList<TrackPoint *> &points() const { return m_points; }
+    int count() const { return static_cast<int>(m_time.size()); }
+    bool isEmpty() const { return m_time.empty(); }
+    TrackPointRef pointAt(int i) const;
+    TrackPointRef first() const { return isEmpty() ? TrackPointRef() : pointAt(0); }
+    TrackPointRef last() const { return isEmpty() ? TrackPointRef() : pointAt(count() - 1); }
     // The largest time stamp held (0 when empty): a reply may come out of
     // order, so the last point need not be the newest.
     int newestTime() const { return m_newest; }
 
-    int segmentCount() const { return static_cast<int>(m_segments.size()); }
-    TrackSegment &segmentAt(int i) { return m_segments[static_cast<size_t>(i)]; }
-    const TrackSegment &segmentAt(int i) const { return m_segments[static_cast<size_t>(i)]; }
+    // Single fields of fix i, for loops over many fixes.
+    double latAt(int i) const { return m_lat[static_cast<size_t>(i)] / coordinateScale; }
+    double lngAt(int i) const { return m_lng[static_cast<size_t>(i)] / coordinateScale; }
+    GeoPoint positionOf(int i) const { return GeoPoint(latAt(i), lngAt(i)); }
+    int timeAt(int i) const { return m_time[static_cast<size_t>(i)]; }
+    bool headingKnown(int i) const { return m_heading[static_cast<size_t>(i)] != unknownHeading; }
+    double headingAt(int i) const;
+    // Stores a heading derived later (NaN: unknown).
+    void setHeading(int i, double heading);
 
     QColor colour() const { return m_colour; }
     void setColour(const QColor &colour) { m_colour = colour; }
@@ -119,38 +92,49 @@ public:
     GeoPoint minCorner() const { return m_min; }
     GeoPoint maxCorner() const { return m_max; }
 
-    // `unused` is the service's fifth column, carried but not read.
-    TrackPoint *addPoint(double lat, double lng, int tstamp, double heading, double unused = 0.0);
-    void addPoint(TrackPoint *point);
+    // `unused` is the service's fifth column, carried but not read. A heading
+    // that is not a number marks the heading as unknown (stored fixes).
+    void addPoint(double lat, double lng, int tstamp, double heading, double unused = 0.0);
     void reserve(int n);
-    // Drops every point and segment and resets the bounding box.
+    // Drops every fix and cached line and resets the bounding box.
     void clear();
 
-    // Fills start and end pixels of every segment. Segments already projected
-    // onto the same pixel grid are skipped, so repeated placements are cheap.
-    void projectSegments(const MapProjection &projection);
-    // Whether segment i holds pixels of the grid `key`.
-    bool hasPixels(int i, const TrackProjector::Key &key) const
-    {
-        return i < m_projectedSegments && key == m_pixelKey;
-    }
-    TrackProjector::Key pixelKey() const { return m_pixelKey; }
-    // Called when segment pixels were rewritten for another grid.
-    void invalidatePixels() { m_projectedSegments = 0; }
+    // Fix i implies more than maxKnots from each of its neighbours (from its
+    // one neighbour at either end): a spike of the receiver, kept in the
+    // database but ignored for drawing and for the boat's position.
+    static constexpr double maxKnots = 50.0;
+    bool isOutlier(int i) const;
+    int outlierCount() const;
+    // The neighbouring fix before (after) i that is no outlier; -1 when none.
+    int validBefore(int i) const;
+    int validAfter(int i) const;
+
+    // The boat's usual time between fixes: the median of the positive
+    // intervals of its last fixes (seconds; 0 with fewer than two fixes).
+    int usualInterval() const;
+    // A time between fixes longer than this many usual intervals is a gap.
+    static constexpr int gapFactor = 3;
+    bool isGap(int earlierFix, int laterFix) const;
+
+    // The line of the track at the zoom, brought up to date with the fixes.
+    const TrackLod &lod(int zoom) const;
 
 private:
-    void append(TrackPoint *point);
+    static constexpr double coordinateScale = 1e7;
+    static constexpr quint16 unknownHeading = 0xffff;
 
     QString m_name;
     GeoPoint m_min{90.0, 180.0};
     GeoPoint m_max{-90.0, -180.0};
     QColor m_colour{QStringLiteral("#FFFFFF")};
-    QList<TrackPoint *> m_points;
-    std::deque<TrackPoint> m_ownedPoints; // stable addresses while growing
-    std::deque<TrackSegment> m_segments;
-    TrackProjector::Key m_pixelKey;
-    int m_projectedSegments = 0;
+    std::vector<qint32> m_lat;
+    std::vector<qint32> m_lng;
+    std::vector<qint32> m_time;
+    std::vector<quint16> m_heading;
     int m_newest = 0;
+    mutable int m_usualInterval = 0;
+    mutable int m_usualIntervalCount = -1; // fixes the usual interval was found for
+    mutable std::array<std::unique_ptr<TrackLod>, Geo::maxZoom + 1> m_lods;
 };
 
 #endif

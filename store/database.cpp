@@ -329,6 +329,15 @@ OpenResult open(const QString &path)
             return result;
         }
     }
+    // A write-ahead log with synchronous=NORMAL: a commit appends to the log
+    // without waiting for the disk, which a poll cycle (one commit per boat)
+    // would otherwise do hundreds of times; a crash or power cut still leaves
+    // the file at a complete commit, only the newest ones may be lost.
+    {
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
     result.ok = true;
     return result;
 }

@@ -29,6 +29,22 @@ TrackingClient::TrackingClient(QObject *parent)
       m_timeoutMs(Identity::trackingTimeoutMs), m_maxBytes(Identity::trackingMaxBytes),
       m_deadlineMs(Identity::trackingDeadlineMs)
 {
+    m_drain.setInterval(0);
+    connect(&m_drain, &QTimer::timeout, this, &TrackingClient::handleNextReply);
+}
+
+void TrackingClient::handleNextReply()
+{
+    while (!m_finished.empty()) {
+        const Finished next = m_finished.front();
+        m_finished.pop_front();
+        if (next.reply) {
+            handleReply(next.reply, next.kind, next.tag);
+            break;
+        }
+    }
+    if (m_finished.empty())
+        m_drain.stop();
 }
 
 TrackingClient::~TrackingClient() = default;
@@ -48,8 +64,11 @@ QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const 
     QNetworkReply *reply = m_manager->get(makeRequest(kind, url, m_timeoutMs, tag));
     ReplyLimits::apply(reply, m_maxBytes, m_deadlineMs);
     // The reply remembers what was asked; a redirect may end anywhere.
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, kind, tag] { handleReply(reply, kind, tag); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, kind, tag] {
+        m_finished.push_back(Finished{reply, kind, tag});
+        if (!m_drain.isActive())
+            m_drain.start();
+    });
     if (isTransfer(kind)) {
         emit transferStarted();
         if (m_load.active) {

@@ -6,10 +6,13 @@
 #include "tracking/trackingtypes.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 
 #include <cstdio>
+#include <deque>
 #include <functional>
 
 class QNetworkAccessManager;
@@ -153,8 +156,19 @@ private:
     void sendBoatList();
     void reportStoreFailure(const QString &error);
     void countLoadReply(QNetworkReply *reply, bool positions);
+    void handleNextReply();
 
     QNetworkAccessManager *m_manager;
+    // Finished replies waiting to be handled, one per pass of the event loop:
+    // many replies of a poll cycle finish together, and storing them all in
+    // one pass (a commit each) would freeze the window.
+    struct Finished {
+        QPointer<QNetworkReply> reply;
+        Tracking::RequestKind kind;
+        Tracking::RequestTag tag;
+    };
+    std::deque<Finished> m_finished;
+    QTimer m_drain;
     QString m_baseUrl;
     int m_timeoutMs;
     qint64 m_maxBytes;

@@ -23,6 +23,10 @@
         <source>%1 km bis %2</source>
         <translation>%1 km to %2</translation>
     </message>
+    <message>
+        <source>Ausreißer nicht gezeigt: %1</source>
+        <translation>Outliers not shown: %1</translation>
+    </message>
 </context>
 <context>
     <name>CursorStatus</name>

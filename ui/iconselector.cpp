@@ -111,6 +111,16 @@ void IconSelector::setLastReport(const QModelIndex &boatRow, qint64 tstamp)
             QDateTime::fromSecsSinceEpoch(tstamp).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
 }
 
+void IconSelector::setStale(const QModelIndex &boatRow, bool stale)
+{
+    const QModelIndex first = boatRow.siblingAtColumn(0);
+    for (int column = 0; column < m_model->columnCount(first.parent()); ++column) {
+        if (QStandardItem *item = m_model->itemFromIndex(first.siblingAtColumn(column)))
+            item->setData(stale ? QVariant(QBrush(Ship::staleColour())) : QVariant(),
+                          Qt::ForegroundRole);
+    }
+}
+
 void IconSelector::curItem(const QModelIndex &index)
 {
     if (!index.parent().isValid())

@@ -46,6 +46,8 @@ public:
 
     // Column "letzte Meldung" of the boat's row: the time of its newest fix.
     void setLastReport(const QModelIndex &boatRow, qint64 tstamp);
+    // Greys the boat's row while it is not reporting (Ship::isStale).
+    void setStale(const QModelIndex &boatRow, bool stale);
 
     QTreeView *treeView() const { return m_tree; }
     TreeViewModel *model() const { return m_model; }

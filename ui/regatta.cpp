@@ -302,6 +302,12 @@ void Regatta::showMoment(int tstamp)
 {
     if (const std::optional<GeoPoint> centre = showShipsAt(m_ships, tstamp))
         m_window->karte()->setCenterGeo(*centre);
+    for (Ship *ship : std::as_const(m_ships)) {
+        if (ship->currentPoint() && ship->isStale() != ship->legendStale()) {
+            ship->setLegendStale(ship->isStale());
+            m_window->legend()->setStale(ship->legendIndex(), ship->legendStale());
+        }
+    }
     refreshAnalysis(tstamp);
 }
 

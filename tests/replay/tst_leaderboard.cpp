@@ -161,7 +161,7 @@ private slots:
             fixes.append(QPointF(-0.5 + i * 0.1, 0.0)); // gate k crossed between fixes 5+10k
         const auto track = makeTrack(fixes, 60);
         auto at = [&](int i) {
-            const TrackPoint *p = track->pointAt(i);
+            const TrackPointRef p = track->pointAt(i);
             return board->update({boat(1, track.get(), "A", "1", 0.0, p->position)}, p->tstamp)[0]
                 .gatesPassed;
         };

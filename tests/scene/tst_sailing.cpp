@@ -19,7 +19,7 @@ QVector<Motion> sail(int step, double noise, int legSecs = 90)
     Track track;
     for (const auto &[t, lat, lng] : fixes(1000000, step, noise, 54.4, 10.2, 7, legSecs))
         track.addPoint(lat, lng, t, 0.0);
-    return smoothedMotion(track.points());
+    return smoothedMotion(track);
 }
 
 } // namespace

@@ -360,10 +360,10 @@ private slots:
                     nearest = d, rounding = int(f.tstamp);
                 points.emplace_back(f.lat, f.lng, int(f.tstamp), f.heading);
             }
-            QList<TrackPoint *> beat;
-            for (TrackPoint &p : points)
+            Track beat;
+            for (const TrackPoint &p : points)
                 if (p.tstamp <= rounding + 40)
-                    beat.append(&p);
+                    beat.addPoint(p.position.lat(), p.position.lng(), p.tstamp, p.heading);
             const QVector<Sailing::Motion> motion = Sailing::smoothedMotion(beat);
             turns.append(Sailing::findTurns(motion));
             const auto found = Sailing::detectManoeuvres(
