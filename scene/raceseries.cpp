@@ -29,12 +29,12 @@ bool positionAt(const Track *track, int t, GeoPoint *at)
         else
             hi = mid - 1;
     }
-    const TrackPoint *a = track->pointAt(lo);
+    const TrackPointRef a = track->pointAt(lo);
     if (lo == n - 1 || a->tstamp == t) {
         *at = a->position;
         return true;
     }
-    const TrackPoint *b = track->pointAt(lo + 1);
+    const TrackPointRef b = track->pointAt(lo + 1);
     const double f = double(t - a->tstamp) / std::max(1, b->tstamp - a->tstamp);
     *at = GeoPoint(a->position.lat() + f * (b->position.lat() - a->position.lat()),
                    a->position.lng() + f * (b->position.lng() - a->position.lng()));
@@ -75,13 +75,9 @@ void RaceSeries::start(Input input)
         if (!m_input.charted.contains(boat.id) || m_charted.contains(boat.id))
             continue;
         classes.insert(boat.klasse);
-        QList<TrackPoint *> fixes;
-        const int n = boat.track ? boat.track->count() : 0;
-        fixes.reserve(n);
-        for (int i = 0; i < n; ++i)
-            fixes.append(boat.track->pointAt(i));
         Charted &charted = m_charted[boat.id];
-        charted.motion = Sailing::smoothedMotion(fixes);
+        if (boat.track)
+            charted.motion = Sailing::smoothedMotion(*boat.track);
         for (QVector<double> &v : charted.values)
             v.fill(none, samples);
     }
