@@ -36,6 +36,15 @@ struct Stage {
     {
         karte->setAttribute(Qt::WA_DontShowOnScreen);
         karte->resize(request.size);
+        TileLoader *const layers[] = {karte->tileLoader(), karte->seamarkLoader()};
+        const QString servers[] = {request.tileServer, request.seamarkServer};
+        const QString caches[] = {request.tileCache, request.seamarkCache};
+        for (int i = 0; i < 2; ++i) {
+            if (!servers[i].isEmpty())
+                layers[i]->setTileServer(servers[i]);
+            if (!caches[i].isEmpty())
+                layers[i]->setCacheFolder(caches[i]);
+        }
         karte->setDownloadEnabled(request.loadMaps);
         karte->setSeamarksShown(request.seamarks);
         karte->setCenterGeo(request.centre);

@@ -37,6 +37,12 @@ public:
         bool sailNumbers = false;
         bool seamarks = false;
         bool loadMaps = true;
+        // Tile servers and cache folders as the window's map has them;
+        // empty: the defaults.
+        QString tileServer;
+        QString tileCache;
+        QString seamarkServer;
+        QString seamarkCache;
     };
     enum class Outcome { Written, Cancelled, Failed };
     // After each frame: frames done, frames in all; false cancels.
