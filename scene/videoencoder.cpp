@@ -98,6 +98,11 @@ bool VideoEncoder::hasH264Encoder()
     return h264Encoder() != nullptr;
 }
 
+QString VideoEncoder::missingEncoderText()
+{
+    return tr("Diese FFmpeg-Version hat keinen H.264-Kodierer (libx264).");
+}
+
 bool VideoEncoder::fail(const QString &what, int code)
 {
     m_error = code ? QStringLiteral("%1: %2").arg(what, ffmpegError(code)) : what;
@@ -115,7 +120,7 @@ bool VideoEncoder::open(const QString &path, const QSize &size)
     m_error.clear();
     const AVCodec *encoder = h264Encoder();
     if (!encoder)
-        return fail(tr("Diese FFmpeg-Version hat keinen H.264-Kodierer (libx264)."));
+        return fail(missingEncoderText());
 
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::WriteOnly))

@@ -25,8 +25,9 @@ public:
 
     // The size rounded down to even numbers, at least 2 x 2: yuv420p halves both.
     static QSize evenSize(const QSize &size);
-    // Whether the FFmpeg build has an H.264 encoder.
+    // Whether the FFmpeg build has an H.264 encoder, and what to tell when not.
     static bool hasH264Encoder();
+    static QString missingEncoderText();
 
     // Starts a video of evenSize(size); false with error() set.
     bool open(const QString &path, const QSize &size);

@@ -1196,10 +1196,6 @@ Please try again later.</translation>
         <translation>Export video</translation>
     </message>
     <message>
-        <source>Diese FFmpeg-Version hat keinen H.264-Kodierer (libx264).</source>
-        <translation>This FFmpeg build has no H.264 encoder (libx264).</translation>
-    </message>
-    <message>
         <source>Die Regatta hat keine Positionen für ein Video.</source>
         <translation>The race has no positions for a video.</translation>
     </message>

@@ -485,5 +485,9 @@ void MainWindow::exportVideo()
     request.sailNumbers = m_settings->sailNumberLabels();
     request.seamarks = m_karte->seamarksShown();
     request.loadMaps = loadMaps();
+    request.tileServer = m_karte->tileLoader()->tileServer();
+    request.tileCache = m_karte->tileLoader()->cacheFolder();
+    request.seamarkServer = m_karte->seamarkLoader()->tileServer();
+    request.seamarkCache = m_karte->seamarkLoader()->cacheFolder();
     m_videoExport->exportRace(request, m_karte->size());
 }

@@ -36,6 +36,15 @@ struct Stage {
     {
         karte->setAttribute(Qt::WA_DontShowOnScreen);
         karte->resize(request.size);
+        TileLoader *const layers[] = {karte->tileLoader(), karte->seamarkLoader()};
+        const QString servers[] = {request.tileServer, request.seamarkServer};
+        const QString caches[] = {request.tileCache, request.seamarkCache};
+        for (int i = 0; i < 2; ++i) {
+            if (!servers[i].isEmpty())
+                layers[i]->setTileServer(servers[i]);
+            if (!caches[i].isEmpty())
+                layers[i]->setCacheFolder(caches[i]);
+        }
         karte->setDownloadEnabled(request.loadMaps);
         karte->setSeamarksShown(request.seamarks);
         karte->setCenterGeo(request.centre);
@@ -73,12 +82,28 @@ struct Stage {
     }
     Q_DISABLE_COPY(Stage)
 
-    void fitFleet()
+    QVector<GeoPoint> placedPositions() const
     {
         QVector<GeoPoint> points;
         for (const Ship *ship : std::as_const(ships))
             if (ship->isShown() && ship->hasPositions() && ship->currentPoint())
                 points.append(ship->currentPoint()->position);
+        return points;
+    }
+
+    bool fleetInside() const
+    {
+        const MapProjection &projection = karte->projection();
+        const QRect view(0, 0, karte->width(), karte->height());
+        const QVector<GeoPoint> points = placedPositions();
+        return std::all_of(points.begin(), points.end(), [&](const GeoPoint &p) {
+            return view.contains(projection.geoToView(p));
+        });
+    }
+
+    void fitFleet()
+    {
+        const QVector<GeoPoint> points = placedPositions();
         const Geo::ViewFit fit =
             Geo::fitView(points, karte->width(), karte->height(), 40, Karte::minZoom, 14);
         if (fit.valid) {
@@ -175,8 +200,8 @@ VideoExport::Outcome VideoExport::write(const Request &request, const QString &p
         const int t = int(plan.momentAt(i));
         if (const std::optional<GeoPoint> centre = showShipsAt(stage.ships, t))
             stage.karte->setCenterGeo(*centre);
-        else if (i == 0 && request.fitFleet)
-            stage.fitFleet();
+        else if (request.fitFleet && (i == 0 || !stage.fleetInside()))
+            stage.fitFleet(); // again whenever a boat sails out of the picture
         stage.karte->relayout();
         stage.waitForTiles(m_tileWaitMs);
         QImage image = stage.render();

@@ -29,7 +29,8 @@ public:
         int speed = 60; // race seconds per video second
         QSize size{1920, 1080};
         // The view at the first frame; a followed boat moves it. With
-        // fitFleet the first frame is centred and zoomed on the fleet instead.
+        // fitFleet and no followed boat the view is fitted to the fleet at the
+        // first frame and again whenever a boat leaves it.
         GeoPoint centre;
         int zoom = 10;
         bool fitFleet = false;
@@ -37,6 +38,12 @@ public:
         bool sailNumbers = false;
         bool seamarks = false;
         bool loadMaps = true;
+        // Tile servers and cache folders as the window's map has them;
+        // empty: the defaults.
+        QString tileServer;
+        QString tileCache;
+        QString seamarkServer;
+        QString seamarkCache;
     };
     enum class Outcome { Written, Cancelled, Failed };
     // After each frame: frames done, frames in all; false cancels.

@@ -123,8 +123,7 @@ void VideoExportFlow::exportRace(VideoExport::Request request, const QSize &view
 {
     const QString title = tr("Video exportieren");
     if (!VideoEncoder::hasH264Encoder()) {
-        Seams::critical(title, tr("Diese FFmpeg-Version hat keinen H.264-Kodierer (libx264)."),
-                        QMessageBox::Ok);
+        Seams::critical(title, VideoEncoder::missingEncoderText(), QMessageBox::Ok);
         return;
     }
     if (request.to <= request.from) {

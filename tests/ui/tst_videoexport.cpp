@@ -115,6 +115,18 @@ private slots:
         QVERIFY(QFile::remove(path + u".mp4"_s));
         w.window->videoExportAction()->trigger();
         QVERIFY(filesIn(dir.path()).isEmpty());
+
+        // "Abbrechen" in the progress dialog, as soon as it takes events.
+        VideoExportFlow::setDialogRunner([&](VideoExportDialog &) {
+            QTimer::singleShot(0, w.window.get(), [&] {
+                for (QProgressDialog *progress : w.window->findChildren<QProgressDialog *>())
+                    progress->cancel();
+            });
+            return true;
+        });
+        w.window->videoExportAction()->trigger();
+        QVERIFY(filesIn(dir.path()).isEmpty());
+        QCOMPARE(w.window->statusBar()->currentMessage(), u"Videoexport abgebrochen"_s);
     }
 
     void commandLine()
