@@ -19,7 +19,16 @@ namespace
 
 const QString versionPlaceholder = QStringLiteral(":version");
 
-// Statements of the step that starts at schema version `from` (1 to 6),
+// Version 7 -> 8: handicap ratings, one per boat of a race.
+QStringList ratingsStep()
+{
+    return {
+        QStringLiteral("create table rating (ship_id int, regatta_id int, system varchar(10), "
+                       "value real, primary key (ship_id, regatta_id))"),
+    };
+}
+
+// Statements of the step that starts at schema version `from` (1 to 7),
 // without the closing version update.
 QStringList stepStatements(int from)
 {
@@ -57,6 +66,8 @@ QStringList stepStatements(int from)
             QStringLiteral("alter table regatta add column showcompletetracks int"),
             QStringLiteral("update regatta set showcompletetracks=0"),
         };
+    case 7:
+        return ratingsStep();
     default: // 6 -> 7 changes no table
         return {};
     }
@@ -223,7 +234,7 @@ Database::SchemaResult createSchema(const Database::StatementHook &hook)
         work.exec(QStringLiteral("create table track (id INTEGER PRIMARY KEY, ship_id INTEGER, "
                                  "regatta_id int, tstamp int, lat numeric(9,6), "
                                  "lng numeric(9,6))"));
-    for (int from = 2; ok && from <= 5; ++from)
+    for (int from = 2; ok && from < Database::schemaVersion; ++from)
         ok = work.execAll(stepStatements(from));
     return finish(ok, work, Database::SchemaResult::Created);
 }

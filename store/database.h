@@ -10,7 +10,7 @@
 namespace Database
 {
 
-inline constexpr int schemaVersion = 7;
+inline constexpr int schemaVersion = 8;
 inline constexpr int busyTimeoutMs = 250;
 
 struct OpenResult {
@@ -36,7 +36,7 @@ using StatementHook = std::function<bool(const QString &sql)>;
 enum class SchemaResult {
     Created,  // a new file got the full schema and seed rows
     Migrated, // an older file was brought up to schemaVersion
-    Current,  // nothing to do (version 7 or above)
+    Current,  // nothing to do (version 8 or above)
     Failed,   // rolled back: the file is as it was before
 };
 

@@ -11,6 +11,7 @@
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
 #include "ui/manoeuvrepanel.h"
+#include "ui/ratingflow.h"
 #include "ui/regatta.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
@@ -55,6 +56,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_leaderboard = new LeaderboardPanel;
     m_leaderboard->setShipSource(
         [this] { return m_regatta ? m_regatta->ships() : QList<Ship *>(); });
+    m_leaderboard->setWindSource([this](int t) {
+        const RaceAnalysis::Wind wind =
+            m_regatta ? m_regatta->analysis().windAt(t) : RaceAnalysis::Wind();
+        return wind.valid ? wind.from : LeaderboardRow::none;
+    });
     m_sidePanel->addTab(m_leaderboard, tr("Rangliste"));
     m_manoeuvres = new ManoeuvrePanel;
     m_sidePanel->addTab(m_manoeuvres, tr("Manöver"));
@@ -82,6 +88,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     m_recorder = new FrameRecorder(m_karte, this);
     m_gpxExport = new GpxExportFlow(this);
+    m_ratingFlow = new RatingFlow(this);
     m_pollTimer = new QTimer(this);
     m_cursorStatus = new CursorStatus(statusBar());
     buildMenus();
@@ -202,6 +209,15 @@ void MainWindow::wireParts()
 
     connect(m_recorder, &FrameRecorder::message, this, &MainWindow::showStatus);
     connect(m_gpxExport, &GpxExportFlow::message, this, &MainWindow::showStatus);
+    connect(m_ratingFlow, &RatingFlow::message, this, &MainWindow::showStatus);
+    connect(m_ratingFlow, &RatingFlow::ratingsChanged, m_leaderboard,
+            &LeaderboardPanel::setRatings);
+    connect(m_legend, &IconSelector::ratingImportRequested, m_ratingImportAction,
+            &QAction::trigger);
+    connect(m_legend, &IconSelector::ratingRequested, this, [this](int shipId) {
+        if (const Ship *ship = m_regatta ? m_regatta->shipById(shipId) : nullptr)
+            m_ratingFlow->editRating(m_regatta->eventId(), *ship);
+    });
     connect(m_races, &RaceMenu::message, this, &MainWindow::showStatus);
     connect(m_races, &RaceMenu::raceChosen, this, &MainWindow::selectRaceEntry);
     connect(m_gates, &GateMenu::gateChosen, this, [this](const GeoPoint &centre) {
@@ -224,6 +240,10 @@ void MainWindow::buildMenus()
     file->addAction(tr("OpenStreetMap im Browser öffnen"), this,
                     [this] { Seams::openUrl(m_karte->browserUrl()); });
     m_gpxExportAction = file->addAction(tr("Als GPX exportieren..."), this, &MainWindow::exportGpx);
+    m_ratingImportAction = file->addAction(tr("Vergütungen importieren..."), this, [this] {
+        if (m_regatta)
+            m_ratingFlow->importRatings(m_regatta->eventId(), m_regatta->ships());
+    });
     file->addSeparator();
     file->addAction(tr("&Beenden"), QKeySequence::Quit, this, &MainWindow::close);
     QMenu *playback = menuBar()->addMenu(tr("&Wiedergabe"));

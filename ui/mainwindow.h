@@ -24,6 +24,7 @@
 
 class IconSelector;
 class LeaderboardPanel;
+class RatingFlow;
 class ManoeuvrePanel;
 class QComboBox;
 class ReplayClock;
@@ -93,6 +94,8 @@ public:
     // Seconds per tick, ReplayClock::live for real time.
     int replaySpeed() const { return m_replay->speed(); }
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
+    RatingFlow *ratingFlow() const { return m_ratingFlow; }
+    QAction *ratingImportAction() const { return m_ratingImportAction; }
     ManoeuvrePanel *manoeuvres() const { return m_manoeuvres; }
     QAction *nextManoeuvreAction() const { return m_nextManoeuvre; }
     QAction *previousManoeuvreAction() const { return m_previousManoeuvre; }
@@ -244,6 +247,8 @@ private:
     QAction *m_showFleetAction = nullptr;
     FrameRecorder *m_recorder = nullptr;
     GpxExportFlow *m_gpxExport = nullptr;
+    RatingFlow *m_ratingFlow = nullptr;
+    QAction *m_ratingImportAction = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
     ManoeuvrePanel *m_manoeuvres = nullptr;
     QAction *m_nextManoeuvre = nullptr;

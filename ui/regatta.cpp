@@ -11,6 +11,7 @@
 #include "scene/shiploader.h"
 #include "store/boatstore.h"
 #include "store/racestore.h"
+#include "store/ratingstore.h"
 #include "tracking/trackingclient.h"
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
@@ -115,6 +116,8 @@ void Regatta::select(const Race &entry)
 
     rebuildCourse();
     m_window->fillGateMenu(m_gates);
+    m_window->leaderboard()->setRaceStart(m_start);
+    m_window->leaderboard()->setRatings(RatingStore::ratings(m_eventId));
     ::placeGates(m_gates, m_window->karte()->projection(), m_window->scene());
     QList<ProjectedItem *> projected;
     projected.reserve(m_gates.size());

@@ -52,7 +52,7 @@ private slots:
         const Seams::MessageBoxRequest &box = boxes.boxes().at(0);
         QCOMPARE(box.icon, QMessageBox::Information);
         QCOMPARE(box.title + box.text,
-                 u"Initialisierung...Die Datenbank wird in der Version 7 neu angelegt.\n\n"_s);
+                 u"Initialisierung...Die Datenbank wird in der Version 8 neu angelegt.\n\n"_s);
         // Declarations and first rows word for word, as later versions will read them.
         QCOMPARE(SchemaFixture::scalar(path, "SELECT sql FROM sqlite_master WHERE name='prefs'"),
                  u"CREATE TABLE prefs (id INTEGER primary key, loadmaps int, autoload int, "
@@ -67,7 +67,7 @@ private slots:
                 "prefs row: 1|1|1|5|1",
                 "regatta row: 1|10|88|Dorur Izadidiva Dazidevire 2010|1270458000|1270764000|0",
                 "regatta row: 2|21|120|Vudav Avazavava Zerevudeva 2011|1302905280|1303509600|0",
-                "version row: 0|7",
+                "version row: 0|8",
             }));
         QCOMPARE(SchemaFixture::scalar(path, "SELECT typeof(version) FROM version"), u"integer"_s);
     }
@@ -79,12 +79,13 @@ private slots:
         QTest::addColumn<int>("fromVersion");
         QTest::addColumn<int>("finalVersion");
         QTest::addColumn<QString>("kept"); // prefs, complete tracks of race 1, lastget of boat 501
-        QTest::newRow("version 1") << "1" << 6 << 1 << 7 << "1|1|5|1 0 0";
-        QTest::newRow("no version row") << "noVersionRow" << 6 << 0 << 7 << "1|1|5|1 0 0";
-        QTest::newRow("no version table") << "noVersionTable" << 6 << 0 << 7 << "1|1|5|1 0 0";
-        QTest::newRow("version 5") << "5" << 2 << 5 << 7 << "0|0|10|1 0 1270460000";
-        QTest::newRow("version 6") << "6" << 1 << 6 << 7 << "0|0|10|0 1 1270460000";
-        QTest::newRow("version 7") << "7" << 0 << 0 << 7 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 1") << "1" << 7 << 1 << 8 << "1|1|5|1 0 0";
+        QTest::newRow("no version row") << "noVersionRow" << 7 << 0 << 8 << "1|1|5|1 0 0";
+        QTest::newRow("no version table") << "noVersionTable" << 7 << 0 << 8 << "1|1|5|1 0 0";
+        QTest::newRow("version 5") << "5" << 3 << 5 << 8 << "0|0|10|1 0 1270460000";
+        QTest::newRow("version 6") << "6" << 2 << 6 << 8 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 7") << "7" << 1 << 7 << 8 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 8") << "8" << 0 << 0 << 8 << "0|0|10|0 1 1270460000";
         QTest::newRow("version 9 stays") << "9" << 0 << 0 << 9 << "0|0|10|0 1 1270460000";
     }
     void migratesOlderFiles()
@@ -104,7 +105,7 @@ private slots:
         for (const auto &box : boxes.boxes())
             QCOMPARE(box.title + box.text,
                      u"Update...Die Datenbank wird von Version %1 auf die "
-                     "neueste Version 7 aktualisiert.\n\n"_s.arg(fromVersion));
+                     "neueste Version 8 aktualisiert.\n\n"_s.arg(fromVersion));
         QTEST(Database::storedVersion(), "finalVersion");
         QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
         QTEST(SchemaFixture::scalar(m_path,
@@ -177,7 +178,7 @@ private slots:
         const Database::OpenResult opened = Database::open(m_path);
         QVERIFY(opened.ok);
         QVERIFY(Database::ensureSchema(opened.existed) != SchemaResult::Failed);
-        QCOMPARE(Database::storedVersion(), 7);
+        QCOMPARE(Database::storedVersion(), 8);
         QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
     }
 

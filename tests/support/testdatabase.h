@@ -71,8 +71,8 @@ inline QString fixRow(int ship, int event, qint64 tstamp, double lat, double lng
                              ship, event, tstamp, lat, lng);
 }
 
-// The tables as program version `kind` left them, 1 to 7 (a higher number: a
-// version-7 file that claims it; "noVersionRow" and "noVersionTable": version 1
+// The tables as program version `kind` left them, 1 to 8 (a higher number: a
+// version-8 file that claims it; "noVersionRow" and "noVersionTable": version 1
 // without its version row or table), with the seeded races and the
 // preferences loadmaps, autoload, loadinterval, lookforupdate as far as the
 // version has them. With `userData`, boat 501 of race 1 with two fixes and
@@ -81,7 +81,7 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
 {
     bool numeric = false;
     const int version = kind.toInt(&numeric);
-    const int level = numeric ? qMin(version, 7) : 1;
+    const int level = numeric ? qMin(version, 8) : 1;
     const auto from = [level](int v, const QString &text) { return level >= v ? text : QString(); };
     QStringList sql;
     if (kind != "noVersionTable")
@@ -115,14 +115,17 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
         sql << "alter table prefs add column " + later[i - 1] + " int"
             << QStringLiteral("update prefs set %1=%2 where id=1")
                    .arg(later[i - 1], QString::number(prefs.at(i)));
+    if (level >= 8)
+        sql << "create table rating (ship_id int, regatta_id int, system varchar(10), value real, "
+               "primary key (ship_id, regatta_id))";
     return sql;
 }
 
-// The version-7 tables the tracking code reads and writes, with the two
+// The newest tables the tracking code reads and writes, with the two
 // seeded races and the preference row.
 inline QStringList trackingSchema(int autoload = 1)
 {
-    return schemaStatements("7", {1, autoload, 5, 1}, false);
+    return schemaStatements("8", {1, autoload, 5, 1}, false);
 }
 
 // Database files seen through a connection of their own, so that the default
