@@ -114,6 +114,12 @@ bool Leaderboard::crosses(int gate, const GeoPoint &p, const GeoPoint &q, double
     const Vec b{f.bx, f.by};
     const Vec pv{(p.lng() - f.origin.lng()) * f.kx, (p.lat() - f.origin.lat()) * f.ky};
     const Vec qv{(q.lng() - f.origin.lng()) * f.kx, (q.lat() - f.origin.lat()) * f.ky};
+    // Most legs are nowhere near the gate.
+    if (std::max(pv.x, qv.x) < std::min(a.x, b.x) - touchKm ||
+        std::min(pv.x, qv.x) > std::max(a.x, b.x) + touchKm ||
+        std::max(pv.y, qv.y) < std::min(a.y, b.y) - touchKm ||
+        std::min(pv.y, qv.y) > std::max(a.y, b.y) + touchKm)
+        return false;
     const Vec leg{qv.x - pv.x, qv.y - pv.y};
     const Vec line{b.x - a.x, b.y - a.y};
     const double d = cross(leg, line);
@@ -177,7 +183,15 @@ void Leaderboard::measure(BoatState &state, const Track *track, int upTo) const
         }
         const GeoPoint &p = track->pointAt(i - 1)->position;
         const GeoPoint &q = track->pointAt(i)->position;
-        const double leg = finite(p) && finite(q) ? Geo::distanceKm(p, q) : 0.0;
+        // Flat over one leg between fixes: a cosine instead of a haversine,
+        // as every fix of a long race passes here once.
+        double leg = 0.0;
+        if (finite(p) && finite(q)) {
+            const double kx = std::cos((p.lat() + q.lat()) * 0.5 / Geo::degPerRad);
+            const double dx = (q.lng() - p.lng()) * kx;
+            const double dy = q.lat() - p.lat();
+            leg = kmPerDegree * std::sqrt(dx * dx + dy * dy);
+        }
         sailed.push_back(static_cast<float>(sailed.back() + leg));
     }
 }
