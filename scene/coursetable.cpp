@@ -24,13 +24,15 @@ const QList<CourseRow> &allRows()
 const QList<CourseRow> &windwardLeewardRows()
 {
     // The beats run along 315 degrees; lines and the gate lie across them.
+    // The windward mark's line runs 100 m either side of it, so that a boat
+    // rounding it on either hand crosses the line.
     static const QList<CourseRow> rows = {
         {"Großfeld Start", 43.881279, 15.401763, 0, 0, 225, 0.4, true},
-        {"Luvtonne (1)", 43.891843, 15.383679, 0, 0, 45, 0.05, false},
+        {"Luvtonne (1)", 43.891207, 15.382797, 43.892479, 15.384561, 0, 0, true},
         {"Leetor (1)", 43.881247, 15.399603, 0, 0, 225, 0.15, true},
-        {"Luvtonne (2)", 43.891843, 15.383679, 0, 0, 45, 0.05, false},
+        {"Luvtonne (2)", 43.891207, 15.382797, 43.892479, 15.384561, 0, 0, true},
         {"Leetor (2)", 43.881247, 15.399603, 0, 0, 225, 0.15, true},
-        {"Luvtonne (3)", 43.891843, 15.383679, 0, 0, 45, 0.05, false},
+        {"Luvtonne (3)", 43.891207, 15.382797, 43.892479, 15.384561, 0, 0, true},
         {"Großfeld Ziel", 43.879680, 15.402203, 0, 0, 225, 0.2, true},
     };
     return rows;

@@ -32,7 +32,16 @@ QStringList marksAndMomentsStep()
     };
 }
 
-// Statements of the step that starts at schema version `from` (1 to 7),
+// 8 -> 9: handicap ratings, one per boat of a race.
+QStringList ratingsStep()
+{
+    return {
+        QStringLiteral("create table rating (ship_id int, regatta_id int, system varchar(10), "
+                       "value real, primary key (ship_id, regatta_id))"),
+    };
+}
+
+// Statements of the step that starts at schema version `from` (1 to 8),
 // without the closing version update.
 QStringList stepStatements(int from)
 {
@@ -72,6 +81,8 @@ QStringList stepStatements(int from)
         };
     case 7:
         return marksAndMomentsStep();
+    case 8:
+        return ratingsStep();
     default: // 6 -> 7 changes no table
         return {};
     }

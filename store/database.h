@@ -10,7 +10,7 @@
 namespace Database
 {
 
-inline constexpr int schemaVersion = 8;
+inline constexpr int schemaVersion = 9;
 inline constexpr int busyTimeoutMs = 250;
 
 struct OpenResult {

@@ -210,6 +210,49 @@
     </message>
 </context>
 <context>
+    <name>Handicap</name>
+    <message>
+        <source>Zeile %1</source>
+        <translation>Line %1</translation>
+    </message>
+    <message>
+        <source>%1: drei Felder erwartet (Boot; System; Wert), %2 gefunden</source>
+        <translation>%1: three fields expected (boat; system; value), %2 found</translation>
+    </message>
+    <message>
+        <source>%1: kein Boot mit Segelnummer oder Name „%2“</source>
+        <translation>%1: no boat with sail number or name “%2”</translation>
+    </message>
+    <message>
+        <source>%1: „%2“ passt auf mehrere Boote</source>
+        <translation>%1: “%2” matches several boats</translation>
+    </message>
+    <message>
+        <source>%1: unbekanntes System „%2“ (ToT oder ToD)</source>
+        <translation>%1: unknown system “%2” (ToT or ToD)</translation>
+    </message>
+    <message>
+        <source>%1: ungültiger Wert „%2“</source>
+        <translation>%1: invalid value “%2”</translation>
+    </message>
+    <message>
+        <source>Time-on-Time</source>
+        <translation>Time-on-Time</translation>
+    </message>
+    <message>
+        <source>Time-on-Distance</source>
+        <translation>Time-on-Distance</translation>
+    </message>
+    <message>
+        <source>ToT %1</source>
+        <translation>ToT %1</translation>
+    </message>
+    <message>
+        <source>ToD %1 s/sm</source>
+        <translation>ToD %1 s/nm</translation>
+    </message>
+</context>
+<context>
     <name>IconSelector</name>
     <message>
         <source>Nr.</source>
@@ -234,6 +277,14 @@
     <message>
         <source>Icons auswählen</source>
         <translation>Choose icons</translation>
+    </message>
+    <message>
+        <source>Vergütung von %1...</source>
+        <translation>Rating of %1...</translation>
+    </message>
+    <message>
+        <source>Vergütungen importieren...</source>
+        <translation>Import ratings...</translation>
     </message>
 </context>
 <context>
@@ -327,6 +378,142 @@
     <message>
         <source>im Ziel %1</source>
         <translation>finished %1</translation>
+    </message>
+    <message>
+        <source>Schenkel</source>
+        <translation>Leg</translation>
+    </message>
+    <message>
+        <source>VMC</source>
+        <translation>VMC</translation>
+    </message>
+    <message>
+        <source>Ø 1 h</source>
+        <translation>Avg 1 h</translation>
+    </message>
+    <message>
+        <source>Ø 4 h</source>
+        <translation>Avg 4 h</translation>
+    </message>
+    <message>
+        <source>Ø 24 h</source>
+        <translation>Avg 24 h</translation>
+    </message>
+    <message>
+        <source>Ankunft</source>
+        <translation>ETA</translation>
+    </message>
+    <message>
+        <source>Abstand (Zeit)</source>
+        <translation>Gap (time)</translation>
+    </message>
+    <message>
+        <source>letzte Meldung</source>
+        <translation>Last report</translation>
+    </message>
+    <message>
+        <source>Segelzeit</source>
+        <translation>Elapsed</translation>
+    </message>
+    <message>
+        <source>berechnete Zeit</source>
+        <translation>Corrected</translation>
+    </message>
+    <message>
+        <source>Nach berechneter Zeit ordnen</source>
+        <translation>Rank by corrected time</translation>
+    </message>
+    <message>
+        <source>Ordnet jede Klasse nach der berechneten Zeit (im Ziel, sonst vorausberechnet aus der Ankunft); Boote ohne Vergütung folgen in der Reihenfolge auf der Bahn.</source>
+        <translation>Ranks each class by corrected time (at the finish, else projected from the estimated arrival); boats without a rating follow in course order.</translation>
+    </message>
+    <message>
+        <source>vor %1 s</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>vor %1 min</source>
+        <translation>%1 min ago</translation>
+    </message>
+    <message>
+        <source>vor %1 h %2 min</source>
+        <translation>%1 h %2 min ago</translation>
+    </message>
+    <message>
+        <source>vor %1 T %2 h</source>
+        <translation>%1 d %2 h ago</translation>
+    </message>
+    <message>
+        <source>%1 T %2</source>
+        <translation>%1 d %2</translation>
+    </message>
+    <message>
+        <source>Platz in der Klasse: zuerst die Boote im Ziel nach ihrer Zielzeit, dann nach passierten Toren (ein Tor zählt, wenn der Weg zwischen zwei Meldungen seine Linie kreuzt) und der Distanz zum Ziel.</source>
+        <translation>Place in the class: first the finished boats by finish time, then by gates passed (a gate counts when the way between two fixes crosses its line) and distance to the finish.</translation>
+    </message>
+    <message>
+        <source>Das nächste Tor der Bahn; im Ziel die Zeit, zu der das Boot die Ziellinie kreuzte.</source>
+        <translation>The next gate of the course; when finished, the time the boat crossed the finish line.</translation>
+    </message>
+    <message>
+        <source>Distanz zum nächsten Punkt der Linie des nächsten Tors.</source>
+        <translation>Distance to the nearest point of the next gate's line.</translation>
+    </message>
+    <message>
+        <source>Distanz zum nächsten Tor plus die Schenkel von Tormitte zu Tormitte bis ins Ziel.</source>
+        <translation>Distance to the next gate plus the legs from gate centre to gate centre to the finish.</translation>
+    </message>
+    <message>
+        <source>Fahrt über Grund zwischen den beiden Meldungen um den gezeigten Moment.</source>
+        <translation>Speed over ground between the two fixes around the shown moment.</translation>
+    </message>
+    <message>
+        <source>Distanz zum Ziel minus die des Klassenersten (in km und Seemeilen).</source>
+        <translation>Distance to the finish minus that of the class leader (in km and nautical miles).</translation>
+    </message>
+    <message>
+        <source>Der Schenkel, auf dem das Boot segelt: vom zuletzt passierten Tor zum nächsten.</source>
+        <translation>The leg the boat is sailing: from the gate passed last to the next one.</translation>
+    </message>
+    <message>
+        <source>Velocity made good on course: Fahrt über Grund der letzten Minute (oder des letzten Meldeabstands, wenn länger) mal Kosinus des Winkels zwischen Kurs und Peilung zum nächsten Tor, in Knoten. Auf einer Kreuz oder einem Vorwindkurs im geschätzten Wind nennt der Tooltip der Zelle auch die VMG zum Wind.</source>
+        <translation>Velocity made good on course: speed over ground of the last minute (or of the last fix interval, when longer) times the cosine of the angle between course and bearing to the next gate, in knots. On a beat or a run in the estimated wind the cell's tooltip also gives the VMG to the wind.</translation>
+    </message>
+    <message>
+        <source>Durchschnittsfahrt: gesegelte Strecke entlang der Meldungen in der letzten Stunde, den letzten 4 oder 24 Stunden Regattazeit, geteilt durch diese Zeit (seit dem Start, wenn er kürzer zurückliegt), in Knoten.</source>
+        <translation>Average speed: distance sailed along the fixes in the last hour, the last 4 or 24 hours of race time, divided by that time (since the start, when it is more recent), in knots.</translation>
+    </message>
+    <message>
+        <source>Geschätzte Ankunft im Ziel: Distanz zum Ziel geteilt durch die in der letzten Stunde zum Ziel gutgemachte Fahrt (VMC der letzten Stunde).</source>
+        <translation>Estimated arrival at the finish: distance to the finish divided by the speed made good towards the finish over the last hour (VMC of the last hour).</translation>
+    </message>
+    <message>
+        <source>Abstand zum Klassenersten in Zeit: Abstand in Distanz geteilt durch die eigene VMC; ist der Erste schon im Ziel, zählt die Zeit seit seiner Ankunft dazu. Im Ziel: Unterschied der Zielzeiten.</source>
+        <translation>Gap to the class leader in time: the gap in distance divided by the boat's own VMC; when the leader has finished, the time since its finish is added. Finished: difference of the finish times.</translation>
+    </message>
+    <message>
+        <source>Alter der letzten Meldung im gezeigten Moment.</source>
+        <translation>Age of the last fix at the shown moment.</translation>
+    </message>
+    <message>
+        <source>Gesegelte Zeit vom Start der Regatta (ohne bekannte Startzeit: vom Kreuzen der Startlinie) bis zum Kreuzen der Ziellinie.</source>
+        <translation>Elapsed time from the start of the race (without a known start time: from crossing the start line) to crossing the finish line.</translation>
+    </message>
+    <message>
+        <source>Berechnete Zeit: Time-on-Time: Segelzeit mal Faktor; Time-on-Distance: Segelzeit minus Vergütung (s/sm) mal Bahnlänge von Tormitte zu Tormitte. Mit ≈ für Boote, die noch segeln: vorausberechnet aus der geschätzten Ankunft.</source>
+        <translation>Corrected time: time-on-time: elapsed time times the factor; time-on-distance: elapsed time minus the allowance (s/nm) times the course length from gate centre to gate centre. Marked ≈ for boats still racing: projected from the estimated arrival.</translation>
+    </message>
+    <message>
+        <source>vor dem Start</source>
+        <translation>before the start</translation>
+    </message>
+    <message>
+        <source>Kreuz: VMG zum Wind %1 kn</source>
+        <translation>Beat: VMG to windward %1 kn</translation>
+    </message>
+    <message>
+        <source>Vorwind: VMG vom Wind weg %1 kn</source>
+        <translation>Run: VMG downwind %1 kn</translation>
     </message>
 </context>
 <context>
@@ -432,6 +619,10 @@ Please try again later.</translation>
     <message>
         <source>Diagramme</source>
         <translation>Graphs</translation>
+    </message>
+    <message>
+        <source>Vergütungen importieren...</source>
+        <translation>Import ratings...</translation>
     </message>
 </context>
 <context>
@@ -829,6 +1020,78 @@ Please try again later.</translation>
     <message>
         <source>Eventnummern ab %1 sind aus Dateien importierten Regatten vorbehalten.</source>
         <translation>Event numbers from %1 on are reserved for races imported from files.</translation>
+    </message>
+</context>
+<context>
+    <name>RatingDialog</name>
+    <message>
+        <source>Vergütung: %1</source>
+        <translation>Rating: %1</translation>
+    </message>
+    <message>
+        <source>keine</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>System</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>Wert</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Time-on-Time: berechnete Zeit = Segelzeit × Faktor.
+Time-on-Distance: berechnete Zeit = Segelzeit − Vergütung × Bahnlänge in Seemeilen.</source>
+        <translation>Time-on-time: corrected time = elapsed time × factor.
+Time-on-distance: corrected time = elapsed time − allowance × course length in nautical miles.</translation>
+    </message>
+    <message>
+        <source>s/sm</source>
+        <translation>s/nm</translation>
+    </message>
+    <message>
+        <source>Faktor</source>
+        <translation>factor</translation>
+    </message>
+</context>
+<context>
+    <name>RatingFlow</name>
+    <message>
+        <source>Vergütungen importieren</source>
+        <translation>Import ratings</translation>
+    </message>
+    <message>
+        <source>CSV-Dateien (*.csv *.txt);;Alle Dateien (*)</source>
+        <translation>CSV files (*.csv *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>%1 kann nicht gelesen werden:
+%2</source>
+        <translation>Cannot read %1:
+%2</translation>
+    </message>
+    <message>
+        <source>%1 ist zu groß für eine Vergütungsdatei.</source>
+        <translation>%1 is too large for a rating file.</translation>
+    </message>
+    <message>
+        <source>Nicht übernommene Zeilen:</source>
+        <translation>Lines not taken:</translation>
+    </message>
+    <message>
+        <source>Vergütungen übernommen: %1</source>
+        <translation>Ratings taken: %1</translation>
+    </message>
+    <message>
+        <source>Vergütungen</source>
+        <translation>Ratings</translation>
+    </message>
+    <message>
+        <source>Die Vergütungen konnten nicht gespeichert werden:
+%1</source>
+        <translation>Could not store the ratings:
+%1</translation>
     </message>
 </context>
 <context>

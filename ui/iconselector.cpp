@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -38,7 +39,25 @@ IconSelector::IconSelector(QWidget *parent) : QDialog(parent, Qt::WindowFlags())
     reportConnection(
         connect(m_tree->header(), &QHeaderView::sectionMoved, this, &IconSelector::sectionMoved),
         "sectionMoved not connected");
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &IconSelector::showContextMenu);
     setFocusPolicy(Qt::StrongFocus);
+}
+
+void IconSelector::showContextMenu(const QPoint &at)
+{
+    const QModelIndex index = m_tree->indexAt(at);
+    const TreeShipItem *item =
+        index.isValid() ? TreeShipItem::cast(m_model->itemFromIndex(index.siblingAtColumn(0)))
+                        : nullptr;
+    QMenu menu;
+    if (item && !item->isClassRow()) {
+        const int id = item->id();
+        menu.addAction(tr("Vergütung von %1...").arg(item->label()), this,
+                       [this, id] { emit ratingRequested(id); });
+    }
+    menu.addAction(tr("Vergütungen importieren..."), this, &IconSelector::ratingImportRequested);
+    menu.exec(m_tree->viewport()->mapToGlobal(at));
 }
 
 void IconSelector::reportConnection(const QMetaObject::Connection &connection, const char *what)

@@ -56,6 +56,9 @@ signals:
     void shipClicked(TreeShipItem *item);
     void shipChecked(TreeShipItem *item, bool on);
     void toggleLegende();
+    // From the context menu of a boat's row, and of any row.
+    void ratingRequested(int shipId);
+    void ratingImportRequested();
 
 public slots:
     void curItem(const QModelIndex &index);
@@ -69,6 +72,7 @@ protected:
 private:
     static void reportConnection(const QMetaObject::Connection &connection, const char *what);
     QModelIndex addShip(const LegendBoat &boat, QStandardItem *group);
+    void showContextMenu(const QPoint &at);
 
     QTreeView *m_tree = nullptr;
     TreeViewModel *m_model = nullptr;

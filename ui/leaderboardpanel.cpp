@@ -2,8 +2,10 @@
 
 #include "platform/config.h"
 #include "scene/gateitem.h"
+#include "scene/handicap.h"
 #include "scene/ship.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QEvent>
 #include <QFontMetrics>
@@ -46,7 +48,11 @@ LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
     m_tree->setColumnCount(ColumnCount);
     m_tree->setHeaderLabels({tr("Rang"), tr("Nr."), tr("Boot"), tr("nächste Marke"),
                              tr("Dist. nächste Marke"), tr("Dist. Ziel"), tr("Speed"),
-                             tr("Abstand")});
+                             tr("Abstand"), tr("Schenkel"), tr("VMC"), tr("Ø 1 h"), tr("Ø 4 h"),
+                             tr("Ø 24 h"), tr("Ankunft"), tr("Abstand (Zeit)"),
+                             tr("letzte Meldung"), tr("Segelzeit"), tr("berechnete Zeit")});
+    for (int c = 0; c < ColumnCount; ++c)
+        m_tree->headerItem()->setToolTip(c, columnToolTip(c));
     m_tree->setUniformRowHeights(true);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setAllColumnsShowFocus(true);
@@ -69,6 +75,14 @@ LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
     fit(FinishDistanceColumn, QStringLiteral("9999.9 km"));
     fit(SpeedColumn, QStringLiteral("99.9 kn"));
     fit(GapColumn, QStringLiteral("+999.9 km (999.9 sm)"));
+    fit(LegColumn, QStringLiteral("9: Luvtonne – Leetonne"));
+    for (int c : {VmcColumn, Average1hColumn, Average4hColumn, Average24hColumn})
+        fit(c, QStringLiteral("\u221299.9 kn"));
+    fit(EtaColumn, QStringLiteral("30.12. 23:59"));
+    fit(TimeGapColumn, QStringLiteral("+9 T 23:59:59"));
+    fit(FixAgeColumn, QStringLiteral("vor 23 h 59 min"));
+    fit(ElapsedColumn, QStringLiteral("9 T 23:59:59"));
+    fit(CorrectedColumn, QStringLiteral("\u2248 9 T 23:59:59"));
 
     buildFrozenView();
     // Which scrolling columns the user hid, kept with the window settings.
@@ -78,13 +92,23 @@ LeaderboardPanel::LeaderboardPanel(QWidget *parent) : QWidget(parent)
     for (const QString &column : hidden) {
         const int c = column.toInt();
         if (c >= frozenColumns && c < ColumnCount)
-            m_tree->setColumnHidden(c, true);
+            m_hiddenColumns.insert(c);
     }
+    showHandicapColumns();
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QWidget::customContextMenuRequested, this, &LeaderboardPanel::showColumnMenu);
 
+    m_correctedToggle = new QCheckBox(tr("Nach berechneter Zeit ordnen"));
+    m_correctedToggle->setObjectName(QStringLiteral("nachBerechneterZeit"));
+    m_correctedToggle->setToolTip(
+        tr("Ordnet jede Klasse nach der berechneten Zeit (im Ziel, sonst vorausberechnet aus "
+           "der Ankunft); Boote ohne Vergütung folgen in der Reihenfolge auf der Bahn."));
+    m_correctedToggle->setVisible(false);
+    connect(m_correctedToggle, &QCheckBox::toggled, this, &LeaderboardPanel::setRankByCorrected);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_correctedToggle);
     layout->addWidget(m_tree);
 
     m_delay = new QTimer(this);
@@ -179,7 +203,7 @@ void LeaderboardPanel::showColumnMenu(const QPoint &at)
     for (int c = frozenColumns; c < ColumnCount; ++c) {
         QAction *action = menu.addAction(m_tree->headerItem()->text(c));
         action->setCheckable(true);
-        action->setChecked(!m_tree->isColumnHidden(c));
+        action->setChecked(!m_hiddenColumns.contains(c));
         connect(action, &QAction::toggled, this, [this, c](bool on) { setColumnShown(c, on); });
     }
     menu.exec(m_tree->header()->mapToGlobal(at));
@@ -189,13 +213,55 @@ void LeaderboardPanel::setColumnShown(int column, bool shown)
 {
     if (column < frozenColumns || column >= ColumnCount)
         return; // the frozen columns always stay
-    m_tree->setColumnHidden(column, !shown);
+    if (shown)
+        m_hiddenColumns.remove(column);
+    else
+        m_hiddenColumns.insert(column);
+    showHandicapColumns();
     QStringList hidden;
     for (int c = frozenColumns; c < ColumnCount; ++c) {
-        if (m_tree->isColumnHidden(c))
+        if (m_hiddenColumns.contains(c))
             hidden.append(QString::number(c));
     }
     std::unique_ptr<QSettings>(Config::windowSettings())->setValue(hiddenColumnsKey, hidden);
+}
+
+void LeaderboardPanel::showHandicapColumns()
+{
+    // Elapsed and corrected times mean nothing without ratings.
+    const bool rated = m_board.hasRatings();
+    for (int c = frozenColumns; c < ColumnCount; ++c) {
+        const bool handicap = c == ElapsedColumn || c == CorrectedColumn;
+        m_tree->setColumnHidden(c, m_hiddenColumns.contains(c) || (handicap && !rated));
+    }
+}
+
+void LeaderboardPanel::setRaceStart(qint64 start)
+{
+    m_board.setRaceStart(start);
+    m_pending = true;
+}
+
+void LeaderboardPanel::setRatings(const QHash<int, Rating> &ratings)
+{
+    m_board.setRatings(ratings);
+    showHandicapColumns();
+    m_correctedToggle->setVisible(!ratings.isEmpty());
+    if (ratings.isEmpty())
+        m_correctedToggle->setChecked(false);
+    m_pending = true;
+    flush();
+}
+
+void LeaderboardPanel::setRankByCorrected(bool on)
+{
+    if (m_correctedToggle->isChecked() != on)
+        m_correctedToggle->setChecked(on); // comes back here
+    if (m_board.ranksByCorrected() == on)
+        return;
+    m_board.setRankByCorrected(on);
+    m_pending = true;
+    flush();
 }
 
 const QList<LeaderboardRow> &LeaderboardPanel::upToDateRows()
@@ -253,7 +319,8 @@ void LeaderboardPanel::updateNow()
     m_delay->stop();
     m_pending = false;
     const QList<Ship *> ships = m_source ? m_source() : QList<Ship *>();
-    m_rows = m_board.update(Leaderboard::boatsOf(ships), m_pendingTime);
+    const double wind = m_wind ? m_wind(m_pendingTime) : LeaderboardRow::none;
+    m_rows = m_board.update(Leaderboard::boatsOf(ships), m_pendingTime, wind);
     m_shownTime = m_pendingTime;
     fill();
     ++m_updates;
@@ -277,6 +344,94 @@ QString LeaderboardPanel::gapText(double km)
         .arg(std::abs(km) / 1.852, 0, 'f', 1);
 }
 
+QString LeaderboardPanel::ageText(double secs)
+{
+    if (!std::isfinite(secs))
+        return QString();
+    const qint64 s = std::max<qint64>(0, std::llround(secs));
+    if (s < 60)
+        return tr("vor %1 s").arg(s);
+    if (s < 3600)
+        return tr("vor %1 min").arg(s / 60);
+    if (s < 86400)
+        return tr("vor %1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+    return tr("vor %1 T %2 h").arg(s / 86400).arg(s % 86400 / 3600);
+}
+
+QString LeaderboardPanel::durationText(double secs, bool sign)
+{
+    if (!std::isfinite(secs))
+        return QString();
+    const qint64 s = std::llround(std::abs(secs));
+    QString text = QStringLiteral("%1:%2:%3")
+                       .arg(s % 86400 / 3600)
+                       .arg(s % 3600 / 60, 2, 10, QLatin1Char('0'))
+                       .arg(s % 60, 2, 10, QLatin1Char('0'));
+    if (s >= 86400)
+        text = tr("%1 T %2").arg(s / 86400).arg(text);
+    if (sign)
+        text.prepend(secs < 0 && s > 0 ? QStringLiteral("\u2212") : QStringLiteral("+"));
+    else if (secs < 0 && s > 0)
+        text.prepend(QStringLiteral("\u2212"));
+    return text;
+}
+
+QString LeaderboardPanel::columnToolTip(int column)
+{
+    switch (column) {
+    case RankColumn:
+        return tr("Platz in der Klasse: zuerst die Boote im Ziel nach ihrer Zielzeit, dann nach "
+                  "passierten Toren (ein Tor zählt, wenn der Weg zwischen zwei Meldungen seine "
+                  "Linie kreuzt) und der Distanz zum Ziel.");
+    case NextGateColumn:
+        return tr("Das nächste Tor der Bahn; im Ziel die Zeit, zu der das Boot die Ziellinie "
+                  "kreuzte.");
+    case NextDistanceColumn:
+        return tr("Distanz zum nächsten Punkt der Linie des nächsten Tors.");
+    case FinishDistanceColumn:
+        return tr("Distanz zum nächsten Tor plus die Schenkel von Tormitte zu Tormitte bis ins "
+                  "Ziel.");
+    case SpeedColumn:
+        return tr("Fahrt über Grund zwischen den beiden Meldungen um den gezeigten Moment.");
+    case GapColumn:
+        return tr("Distanz zum Ziel minus die des Klassenersten (in km und Seemeilen).");
+    case LegColumn:
+        return tr("Der Schenkel, auf dem das Boot segelt: vom zuletzt passierten Tor zum "
+                  "nächsten.");
+    case VmcColumn:
+        return tr("Velocity made good on course: Fahrt über Grund der letzten Minute (oder "
+                  "des letzten Meldeabstands, wenn länger) mal Kosinus des Winkels zwischen Kurs "
+                  "und Peilung zum nächsten Tor, in Knoten. Auf einer Kreuz oder einem "
+                  "Vorwindkurs im geschätzten Wind nennt der Tooltip der Zelle auch die VMG zum "
+                  "Wind.");
+    case Average1hColumn:
+    case Average4hColumn:
+    case Average24hColumn:
+        return tr("Durchschnittsfahrt: gesegelte Strecke entlang der Meldungen in der letzten "
+                  "Stunde, den letzten 4 oder 24 Stunden Regattazeit, geteilt durch diese Zeit "
+                  "(seit dem Start, wenn er kürzer zurückliegt), in Knoten.");
+    case EtaColumn:
+        return tr("Geschätzte Ankunft im Ziel: Distanz zum Ziel geteilt durch die in der "
+                  "letzten Stunde zum Ziel gutgemachte Fahrt (VMC der letzten Stunde).");
+    case TimeGapColumn:
+        return tr("Abstand zum Klassenersten in Zeit: Abstand in Distanz geteilt durch die "
+                  "eigene VMC; ist der Erste schon im Ziel, zählt die Zeit seit seiner Ankunft "
+                  "dazu. Im Ziel: Unterschied der Zielzeiten.");
+    case FixAgeColumn:
+        return tr("Alter der letzten Meldung im gezeigten Moment.");
+    case ElapsedColumn:
+        return tr("Gesegelte Zeit vom Start der Regatta (ohne bekannte Startzeit: vom "
+                  "Kreuzen der Startlinie) bis zum Kreuzen der Ziellinie.");
+    case CorrectedColumn:
+        return tr("Berechnete Zeit: Time-on-Time: Segelzeit mal Faktor; Time-on-Distance: "
+                  "Segelzeit minus Vergütung (s/sm) mal Bahnlänge von Tormitte zu Tormitte. Mit "
+                  "≈ für Boote, die noch segeln: vorausberechnet aus der geschätzten "
+                  "Ankunft.");
+    default:
+        return QString();
+    }
+}
+
 QTreeWidgetItem *LeaderboardPanel::classItem(const QString &klasse)
 {
     QTreeWidgetItem *item = m_classItems.value(klasse);
@@ -292,6 +447,76 @@ QTreeWidgetItem *LeaderboardPanel::classItem(const QString &klasse)
     return item;
 }
 
+void LeaderboardPanel::fillRow(QTreeWidgetItem *item, const LeaderboardRow &row)
+{
+    const auto knots = [](double kn) {
+        return std::isfinite(kn) ? QStringLiteral("%1 kn").arg(kn, 0, 'f', 1) : QString();
+    };
+    const auto moment = [](double t) {
+        return std::isfinite(t) ? QDateTime::fromSecsSinceEpoch(std::llround(t))
+                                      .toString(QStringLiteral("dd.MM. hh:mm"))
+                                : QString();
+    };
+    setTextIfChanged(item, RankColumn, row.rank > 0 ? QString::number(row.rank) : QString());
+    setTextIfChanged(item, NumberColumn, row.startnr);
+    setTextIfChanged(item, NameColumn, row.name);
+    QString next = row.nextGateName;
+    if (row.finished)
+        next = tr("im Ziel %1")
+                   .arg(QDateTime::fromSecsSinceEpoch(row.finishTime)
+                            .toString(QStringLiteral("dd.MM. hh:mm:ss")));
+    setTextIfChanged(item, NextGateColumn, next);
+    setTextIfChanged(item, NextDistanceColumn,
+                     row.finished ? QString() : distanceText(row.distanceNextKm));
+    setTextIfChanged(item, FinishDistanceColumn,
+                     row.finished ? QString() : distanceText(row.distanceFinishKm));
+    setTextIfChanged(item, SpeedColumn, row.hasPosition ? knots(row.speedKnots) : QString());
+    QString gap;
+    QString timeGap;
+    if (row.courseRank == 1) {
+        gap = timeGap = QStringLiteral("\u2013");
+    } else {
+        if (!row.finished)
+            gap = gapText(row.gapKm);
+        timeGap = durationText(row.gapSecs, true);
+    }
+    setTextIfChanged(item, GapColumn, gap);
+    setTextIfChanged(item, TimeGapColumn, timeGap);
+
+    QString leg;
+    if (row.leg > 0) {
+        const QList<CourseGate> &course = m_board.course();
+        leg = QStringLiteral("%1: %2 \u2013 %3")
+                  .arg(row.leg)
+                  .arg(course.at(row.leg - 1).name, course.at(row.leg).name);
+    } else if (row.hasPosition && row.nextGate == 0) {
+        leg = tr("vor dem Start");
+    }
+    setTextIfChanged(item, LegColumn, leg);
+    setTextIfChanged(item, VmcColumn, knots(row.vmcKnots));
+    QString vmcTip;
+    if (row.legWind != LeaderboardRow::LegWind::None && std::isfinite(row.vmgKnots))
+        vmcTip =
+            (row.legWind == LeaderboardRow::LegWind::Upwind ? tr("Kreuz: VMG zum Wind %1 kn")
+                                                            : tr("Vorwind: VMG vom Wind weg %1 kn"))
+                .arg(row.vmgKnots, 0, 'f', 1);
+    if (item->toolTip(VmcColumn) != vmcTip)
+        item->setToolTip(VmcColumn, vmcTip);
+    setTextIfChanged(item, Average1hColumn, knots(row.averageKnots1h));
+    setTextIfChanged(item, Average4hColumn, knots(row.averageKnots4h));
+    setTextIfChanged(item, Average24hColumn, knots(row.averageKnots24h));
+    setTextIfChanged(item, EtaColumn, row.finished ? QString() : moment(row.etaTime));
+    setTextIfChanged(item, FixAgeColumn, row.hasPosition ? ageText(row.fixAgeSecs) : QString());
+    setTextIfChanged(item, ElapsedColumn, durationText(row.elapsedSecs));
+    QString corrected = durationText(row.correctedSecs);
+    if (row.correctedProjected && !corrected.isEmpty())
+        corrected.prepend(QStringLiteral("\u2248 "));
+    setTextIfChanged(item, CorrectedColumn, corrected);
+    const QString ratingTip = Handicap::ratingText(row.rating);
+    if (item->toolTip(CorrectedColumn) != ratingTip)
+        item->setToolTip(CorrectedColumn, ratingTip);
+}
+
 void LeaderboardPanel::fill()
 {
     QList<QTreeWidgetItem *> classOrder;
@@ -305,35 +530,15 @@ void LeaderboardPanel::fill()
         if (!item) {
             item = new QTreeWidgetItem;
             item->setData(0, idRole, row.id);
-            for (int c :
-                 {RankColumn, NextDistanceColumn, FinishDistanceColumn, SpeedColumn, GapColumn})
-                item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+            for (int c = RankColumn; c < ColumnCount; ++c) {
+                if (c != NumberColumn && c != NameColumn && c != NextGateColumn && c != LegColumn)
+                    item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+            }
         }
         seen.insert(row.id, item);
         children[group].append(item);
 
-        setTextIfChanged(item, RankColumn, row.rank > 0 ? QString::number(row.rank) : QString());
-        setTextIfChanged(item, NumberColumn, row.startnr);
-        setTextIfChanged(item, NameColumn, row.name);
-        QString next = row.nextGateName;
-        if (row.finished)
-            next = tr("im Ziel %1")
-                       .arg(QDateTime::fromSecsSinceEpoch(row.finishTime)
-                                .toString(QStringLiteral("dd.MM. hh:mm")));
-        setTextIfChanged(item, NextGateColumn, next);
-        setTextIfChanged(item, NextDistanceColumn,
-                         row.finished ? QString() : distanceText(row.distanceNextKm));
-        setTextIfChanged(item, FinishDistanceColumn,
-                         row.finished ? QString() : distanceText(row.distanceFinishKm));
-        setTextIfChanged(item, SpeedColumn,
-                         row.hasPosition ? QStringLiteral("%1 kn").arg(row.speedKnots, 0, 'f', 1)
-                                         : QString());
-        QString gap;
-        if (row.rank == 1)
-            gap = QStringLiteral("\u2013");
-        else if (!row.finished)
-            gap = gapText(row.gapKm);
-        setTextIfChanged(item, GapColumn, gap);
+        fillRow(item, row);
     }
 
     // Rows of boats no longer listed (hidden, or gone with their race).

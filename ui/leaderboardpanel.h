@@ -6,11 +6,13 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
 
 class GateItem;
+class QCheckBox;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -36,6 +38,16 @@ public:
         FinishDistanceColumn,
         SpeedColumn,
         GapColumn,
+        LegColumn,
+        VmcColumn,
+        Average1hColumn,
+        Average4hColumn,
+        Average24hColumn,
+        EtaColumn,
+        TimeGapColumn,
+        FixAgeColumn,
+        ElapsedColumn,
+        CorrectedColumn,
         ColumnCount
     };
 
@@ -46,8 +58,22 @@ public:
     using ShipSource = std::function<QList<Ship *>()>;
     void setShipSource(ShipSource source) { m_source = std::move(source); }
 
+    // The wind (direction it comes from, NaN when unknown) at a moment, for
+    // the VMG on beats and runs.
+    using WindSource = std::function<double(int t)>;
+    void setWindSource(WindSource source) { m_wind = std::move(source); }
+
     // A new course (race change); forgets every boat.
     void setCourse(const QList<GateItem *> &gates);
+    // The gun of the race shown (0 when unknown).
+    void setRaceStart(qint64 start);
+    // The ratings of the race's boats by id. With any, the elapsed and
+    // corrected times and the toggle for ranking by them are offered.
+    void setRatings(const QHash<int, Rating> &ratings);
+    const QHash<int, Rating> &ratings() const { return m_board.ratings(); }
+    // Ranks by corrected time instead of along the course.
+    void setRankByCorrected(bool on);
+    QCheckBox *correctedToggle() const { return m_correctedToggle; }
     // The boats were deleted or rebuilt.
     void forgetShips();
 
@@ -74,6 +100,12 @@ public:
 
     static QString distanceText(double km);
     static QString gapText(double km);
+    // "vor 12 min" for a fix that old; empty when unknown.
+    static QString ageText(double secs);
+    // "2:03:04", with days in front ("1 T 2:03:04"); a sign when asked.
+    static QString durationText(double secs, bool sign = false);
+    // How a column's figure is computed.
+    static QString columnToolTip(int column);
 
 signals:
     // A boat's row was clicked.
@@ -91,15 +123,20 @@ private:
     void placeFrozenView();
     void syncFrozenRows();
     void showColumnMenu(const QPoint &at);
+    void showHandicapColumns();
+    void fillRow(QTreeWidgetItem *item, const LeaderboardRow &row);
 
     QTreeWidget *m_tree = nullptr;
     QTreeView *m_frozen = nullptr;
     QTimer *m_delay = nullptr;
+    QCheckBox *m_correctedToggle = nullptr;
     ShipSource m_source;
+    WindSource m_wind;
     Leaderboard m_board;
     QList<LeaderboardRow> m_rows;
     QHash<int, QTreeWidgetItem *> m_boatItems;
     QHash<QString, QTreeWidgetItem *> m_classItems;
+    QSet<int> m_hiddenColumns; // as the user chose
     QElapsedTimer m_sinceUpdate;
     int m_pendingTime = 0;
     bool m_pending = false;

@@ -14,6 +14,7 @@
 #include "ui/leaderboardpanel.h"
 #include "ui/manoeuvrepanel.h"
 #include "ui/momentpanel.h"
+#include "ui/ratingflow.h"
 #include "ui/regatta.h"
 #include "ui/treeshipitem.h"
 #include "ui/treeviewmodel.h"
@@ -58,6 +59,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_leaderboard = new LeaderboardPanel;
     m_leaderboard->setShipSource(
         [this] { return m_regatta ? m_regatta->ships() : QList<Ship *>(); });
+    m_leaderboard->setWindSource([this](int t) {
+        const RaceAnalysis::Wind wind =
+            m_regatta ? m_regatta->analysis().windAt(t) : RaceAnalysis::Wind();
+        return wind.valid ? wind.from : LeaderboardRow::none;
+    });
     m_sidePanel->addTab(m_leaderboard, tr("Rangliste"));
     m_manoeuvres = new ManoeuvrePanel;
     m_sidePanel->addTab(m_manoeuvres, tr("Manöver"));
@@ -101,6 +107,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_recorder = new FrameRecorder(m_karte, this);
     m_gpxExport = new GpxExportFlow(this);
     m_videoExport = new VideoExportFlow(this);
+    m_ratingFlow = new RatingFlow(this);
     m_pollTimer = new QTimer(this);
     m_fixAge = new FixAgeLabel;
     statusBar()->addPermanentWidget(m_fixAge);
@@ -235,6 +242,15 @@ void MainWindow::wireParts()
     connect(m_recorder, &FrameRecorder::message, this, &MainWindow::showStatus);
     connect(m_gpxExport, &GpxExportFlow::message, this, &MainWindow::showStatus);
     connect(m_videoExport, &VideoExportFlow::message, this, &MainWindow::showStatus);
+    connect(m_ratingFlow, &RatingFlow::message, this, &MainWindow::showStatus);
+    connect(m_ratingFlow, &RatingFlow::ratingsChanged, m_leaderboard,
+            &LeaderboardPanel::setRatings);
+    connect(m_legend, &IconSelector::ratingImportRequested, m_ratingImportAction,
+            &QAction::trigger);
+    connect(m_legend, &IconSelector::ratingRequested, this, [this](int shipId) {
+        if (const Ship *ship = m_regatta ? m_regatta->shipById(shipId) : nullptr)
+            m_ratingFlow->editRating(m_regatta->eventId(), *ship);
+    });
     connect(m_races, &RaceMenu::message, this, &MainWindow::showStatus);
     connect(m_moments, &MomentPanel::message, this, &MainWindow::showStatus);
     connect(m_moments, &MomentPanel::momentChosen, this, [this](const Moment &moment) {
@@ -266,6 +282,10 @@ void MainWindow::buildMenus()
     m_gpxExportAction = file->addAction(tr("Als GPX exportieren..."), this, &MainWindow::exportGpx);
     m_videoExportAction =
         file->addAction(tr("Video exportieren..."), this, &MainWindow::exportVideo);
+    m_ratingImportAction = file->addAction(tr("Vergütungen importieren..."), this, [this] {
+        if (m_regatta)
+            m_ratingFlow->importRatings(m_regatta->eventId(), m_regatta->ships());
+    });
     file->addSeparator();
     file->addAction(tr("&Beenden"), QKeySequence::Quit, this, &MainWindow::close);
     QMenu *playback = menuBar()->addMenu(tr("&Wiedergabe"));

@@ -27,6 +27,7 @@ class FixAgeLabel;
 class GraphPanel;
 class IconSelector;
 class LeaderboardPanel;
+class RatingFlow;
 class ManoeuvrePanel;
 class MomentPanel;
 class QComboBox;
@@ -100,6 +101,8 @@ public:
     // Seconds per tick, ReplayClock::live for real time.
     int replaySpeed() const { return m_replay->speed(); }
     LeaderboardPanel *leaderboard() const { return m_leaderboard; }
+    RatingFlow *ratingFlow() const { return m_ratingFlow; }
+    QAction *ratingImportAction() const { return m_ratingImportAction; }
     ManoeuvrePanel *manoeuvres() const { return m_manoeuvres; }
     MomentPanel *moments() const { return m_moments; }
     GraphPanel *graphs() const { return m_graphs; }
@@ -257,6 +260,8 @@ private:
     FrameRecorder *m_recorder = nullptr;
     GpxExportFlow *m_gpxExport = nullptr;
     VideoExportFlow *m_videoExport = nullptr;
+    RatingFlow *m_ratingFlow = nullptr;
+    QAction *m_ratingImportAction = nullptr;
     LeaderboardPanel *m_leaderboard = nullptr;
     ManoeuvrePanel *m_manoeuvres = nullptr;
     MomentPanel *m_moments = nullptr;

@@ -12,6 +12,7 @@
 #include "scene/shiploader.h"
 #include "store/boatstore.h"
 #include "store/racestore.h"
+#include "store/ratingstore.h"
 #include "tracking/trackingclient.h"
 #include "ui/graphpanel.h"
 #include "ui/iconselector.h"
@@ -119,6 +120,8 @@ void Regatta::select(const Race &entry)
 
     rebuildCourse();
     m_window->fillGateMenu(m_gates);
+    m_window->leaderboard()->setRaceStart(m_start);
+    m_window->leaderboard()->setRatings(RatingStore::ratings(m_eventId));
     ::placeGates(m_gates, m_window->karte()->projection(), m_window->scene());
     QList<ProjectedItem *> projected;
     projected.reserve(m_gates.size());

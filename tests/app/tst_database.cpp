@@ -52,7 +52,7 @@ private slots:
         const Seams::MessageBoxRequest &box = boxes.boxes().at(0);
         QCOMPARE(box.icon, QMessageBox::Information);
         QCOMPARE(box.title + box.text,
-                 u"Initialisierung...Die Datenbank wird in der Version 8 neu angelegt.\n\n"_s);
+                 u"Initialisierung...Die Datenbank wird in der Version 9 neu angelegt.\n\n"_s);
         // Declarations and first rows word for word, as later versions will read them.
         QCOMPARE(SchemaFixture::scalar(path, "SELECT sql FROM sqlite_master WHERE name='prefs'"),
                  u"CREATE TABLE prefs (id INTEGER primary key, loadmaps int, autoload int, "
@@ -79,14 +79,15 @@ private slots:
         QTest::addColumn<int>("fromVersion");
         QTest::addColumn<int>("finalVersion");
         QTest::addColumn<QString>("kept"); // prefs, complete tracks of race 1, lastget of boat 501
-        QTest::newRow("version 1") << "1" << 7 << 1 << 8 << "1|1|5|1 0 0";
-        QTest::newRow("no version row") << "noVersionRow" << 7 << 0 << 8 << "1|1|5|1 0 0";
-        QTest::newRow("no version table") << "noVersionTable" << 7 << 0 << 8 << "1|1|5|1 0 0";
-        QTest::newRow("version 5") << "5" << 3 << 5 << 8 << "0|0|10|1 0 1270460000";
-        QTest::newRow("version 6") << "6" << 2 << 6 << 8 << "0|0|10|0 1 1270460000";
-        QTest::newRow("version 7") << "7" << 1 << 7 << 8 << "0|0|10|0 1 1270460000";
-        QTest::newRow("version 8") << "8" << 0 << 0 << 8 << "0|0|10|0 1 1270460000";
-        QTest::newRow("version 9 stays") << "9" << 0 << 0 << 9 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 1") << "1" << 8 << 1 << 9 << "1|1|5|1 0 0";
+        QTest::newRow("no version row") << "noVersionRow" << 8 << 0 << 9 << "1|1|5|1 0 0";
+        QTest::newRow("no version table") << "noVersionTable" << 8 << 0 << 9 << "1|1|5|1 0 0";
+        QTest::newRow("version 5") << "5" << 4 << 5 << 9 << "0|0|10|1 0 1270460000";
+        QTest::newRow("version 6") << "6" << 3 << 6 << 9 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 7") << "7" << 2 << 7 << 9 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 8") << "8" << 1 << 8 << 9 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 9") << "9" << 0 << 0 << 9 << "0|0|10|0 1 1270460000";
+        QTest::newRow("version 10 stays") << "10" << 0 << 0 << 10 << "0|0|10|0 1 1270460000";
     }
     void migratesOlderFiles()
     {
@@ -178,7 +179,7 @@ private slots:
         const Database::OpenResult opened = Database::open(m_path);
         QVERIFY(opened.ok);
         QVERIFY(Database::ensureSchema(opened.existed) != SchemaResult::Failed);
-        QCOMPARE(Database::storedVersion(), 8);
+        QCOMPARE(Database::storedVersion(), 9);
         QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
     }
 

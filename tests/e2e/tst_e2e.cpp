@@ -140,7 +140,7 @@ private slots:
         // A new database, announced before the window.
         QCOMPARE(m_home.boxLines().value(0),
                  QString("Information\tInitialisierung...\tDie Datenbank wird "
-                         "in der Version 8 neu angelegt.\\n\\n\t\tOk\tOk"));
+                         "in der Version 9 neu angelegt.\\n\\n\t\tOk\tOk"));
         QTRY_VERIFY_WITH_TIMEOUT(s.idle(), 60000); // the start race settles first
         m_server->clearRequestLog();
         QVERIFY(s.ok("trigger\t&Regatten\t" + raceName));

@@ -74,15 +74,19 @@ private slots:
             << Fixes{{-0.1, 0.0}, {1.5, 0.0}} << 2 << "Zwei" << 0.5 * legKm;
         QTest::newRow("mark passed 16 km wide of its end")
             << Fixes{{-0.1, 0.0}, {0.5, 0.2}, {1.5, 0.2}} << 1 << "Eins" << 58.04430017816337;
-        QTest::newRow("fix 0.22 km short of the line counts")
-            << Fixes{{-0.1, 0.0}, {0.998, 0.02}, {0.998, 0.2}} << 2 << "Zwei" << 112.65796888526634;
-        QTest::newRow("fix 0.44 km short of the line does not")
-            << Fixes{{-0.1, 0.0}, {0.996, 0.02}, {0.996, 0.2}} << 1 << "Eins" << 16.682639055307074;
+        // Near is not enough: the line must be crossed.
+        QTest::newRow("turning away 22 m short of the line")
+            << Fixes{{-0.1, 0.0}, {0.9998, 0.0}, {0.9998, 0.2}} << 1 << "Eins" << 16.6767;
+        QTest::newRow("over the start just inside its end")
+            << Fixes{{-0.1, 0.049}, {0.5, 0.049}} << 1 << "Eins" << 0.5 * legKm;
+        QTest::newRow("past the start 111 m beyond its end")
+            << Fixes{{-0.1, 0.051}, {0.5, 0.051}} << 0 << "Start" << 55.5975;
         QTest::newRow("later gate crossed before its turn")
             << Fixes{{-0.1, 0.0}, {1.5, 0.3}, {1.9, 0.0}, {2.5, 0.0}} << 1 << "Eins"
             << 166.7923899668381;
         QTest::newRow("finished") << Fixes{{-0.1, 0.0}, {1.5, 0.0}, {3.2, 0.0}} << 4 << "" << 0.0;
-        QTest::newRow("single fix on the start line") << Fixes{{0.0, 0.01}} << 1 << "Eins" << legKm;
+        QTest::newRow("single fix on the start line crosses nothing")
+            << Fixes{{0.0, 0.01}} << 0 << "Start" << 0.0;
     }
     void gatesAndDistances()
     {
@@ -109,7 +113,7 @@ private slots:
         // beside the course (it missed Eins). Class "J/24": 5 alone.
         const auto t7 = makeTrack({{-0.1, 0.0}, {1.2, 0.0}});
         const auto t3 = makeTrack({{-0.1, 0.0}, {0.9, 0.0}});
-        const auto t12 = makeTrack({{-0.1, 0.0}, {0.5, 0.3}, {1.8, 0.3}}, 300);
+        const auto t12 = makeTrack({{-0.1, 0.0}, {0.5, 0.2}, {1.8, 0.3}}, 300);
         const auto t5 = makeTrack({{-0.3, 0.0}, {-0.2, 0.0}});
         const QList<LeaderboardRow> rows =
             board->update({boat(3, t3.get(), "ORC", "3", 6.5), boat(12, t12.get(), "ORC", "12"),
@@ -149,6 +153,7 @@ private slots:
         // Between the fixes of 600 s and 1200 s: beyond mark Eins at 1000 s.
         auto rows = board->update({boat(1, track.get(), "A", "1", 0.0, GeoPoint(1.2, 0.0))}, 1000);
         QVERIFY(rows[0].gatesPassed == 2 && near(rows[0].distanceNextKm, 0.8 * legKm));
+        QCOMPARE(std::pair(rows[0].lastFixTime, rows[0].fixAgeSecs), std::pair(600, 400.0));
         // Back before it at 700 s: the pass was not remembered.
         rows = board->update({boat(1, track.get(), "A", "1", 0.0, GeoPoint(0.9, 0.0))}, 700);
         QVERIFY(rows[0].gatesPassed == 1 && near(rows[0].distanceNextKm, 0.1 * legKm));
@@ -173,6 +178,80 @@ private slots:
         // Back to just before the fix that passed Eins: the gate goes with it.
         QCOMPARE(at(40), 4);
         QCOMPARE(at(14), 1);
+    }
+
+    void figuresOfTwoBoats()
+    {
+        // 1 beats north from -0.105: 0.01 deg per 10 min for three hours, then
+        // twice as fast; 2 crossed the start and reaches east along lat 0.5.
+        Track t1, t2;
+        for (int i = 0; i <= 36; ++i)
+            t1.addPoint(-0.105 + 0.01 * std::min(i, 18) + 0.02 * std::max(i - 18, 0), 0.0, i * 600,
+                        0.0);
+        t2.addPoint(-0.1, -0.04, 0, 0.0);
+        t2.addPoint(0.5, -0.04, 18000, 0.0);
+        t2.addPoint(0.5, 0.04, 21600, 0.0);
+        const QList<LeaderboardRow> rows =
+            board->update({boat(1, &t1), boat(2, &t2, "A", "2")}, 21600, 30.0);
+        const LeaderboardRow &r2 = rows[0]; // 2.5 legs from the finish, 1 is 2.565 away
+        const LeaderboardRow &r1 = rows[1];
+        QCOMPARE((QList<int>{r2.id, r1.id, r1.leg, r2.leg}), (QList<int>{2, 1, 1, 1}));
+        const double kn = legKm / 1.852; // one degree of latitude per hour, in knots
+        // Over the last fix interval (10 min) 0.02 deg straight at the mark.
+        QVERIFY(near(r1.vmcKnots, 0.12 * kn));
+        QVERIFY(near(r1.averageKnots1h, 0.12 * kn));
+        QVERIFY(near(r1.averageKnots4h, (0.06 + 0.36) / 4 * kn)); // one slow hour, three fast
+        QVERIFY(near(r1.averageKnots24h, 0.54 / 6 * kn));         // only 6 h since the gun
+        // The last hour made 0.12 deg good; 2.565 legs are left.
+        QVERIFY(near(r1.vmcKnots1h, 0.12 * kn));
+        QCOMPARE(std::lround(r1.etaTime), 21600 + std::lround(2.565 / 0.12 * 3600));
+        QCOMPARE(std::lround(r1.gapSecs), std::lround(0.065 / 0.12 * 3600));
+        // The leg Start-Eins runs north, 30 deg off the wind: a beat.
+        QCOMPARE(r1.legWind, LeaderboardRow::LegWind::Upwind);
+        QVERIFY(near(r1.vmgKnots, 0.12 * kn * std::cos(30.0 / 180.0 * M_PI)));
+        // 2 reaches along the line: no VMC, though 0.08 deg of longitude in its last hour.
+        QVERIFY(std::abs(r2.vmcKnots) < 0.01 && r2.gapSecs == 0.0);
+        QVERIFY(near(r2.averageKnots1h, 0.08 * std::cos(0.5 / 180.0 * M_PI) * kn));
+    }
+
+    void correctedTimes()
+    {
+        // 1 and 2 start at 100 and 106.25 s and finish at 3100 and 3293.75 s,
+        // 3 starts at 200 s, rounds Eins and sails on at 0.0005 deg/s, 4 has
+        // no rating. The course is 3 legs, 180.12 sm; no gun is known.
+        Track t1, t2, t3, t4;
+        t1.addPoint(-0.1, 0.0, 0, 0.0), t1.addPoint(3.1, 0.0, 3200, 0.0);
+        t2.addPoint(-0.1, 0.0, 0, 0.0), t2.addPoint(3.1, 0.0, 3400, 0.0);
+        t3.addPoint(-0.1, 0.0, 0, 0.0), t3.addPoint(0.9, 0.0, 2000, 0.0);
+        t3.addPoint(1.6, 0.0, 3400, 0.0);
+        t4.addPoint(-0.1, 0.0, 0, 0.0), t4.addPoint(0.5, 0.0, 3400, 0.0);
+        using S = Rating::System;
+        board->setRatings({{1, {S::TimeOnTime, 1.1}},
+                           {2, {S::TimeOnDistance, 5.0}},
+                           {3, {S::TimeOnDistance, 20.0}}});
+        const QList<LeaderboardBoat> boats{boat(3, &t3, "A", "3"), boat(1, &t1, "A", "1"),
+                                           boat(4, &t4, "A", "4"), boat(2, &t2, "A", "2")};
+        QList<LeaderboardRow> rows = board->update(boats, 3400);
+        QCOMPARE((QList<int>{rows[0].id, rows[1].id, rows[2].id, rows[3].id}),
+                 (QList<int>{1, 2, 3, 4}));
+        const double sm = 3 * legKm / 1.852;
+        QVERIFY(near(rows[0].elapsedSecs, 3000) && near(rows[0].correctedSecs, 3300));
+        QVERIFY(near(rows[1].elapsedSecs, 3187.5) && near(rows[1].correctedSecs, 3187.5 - 5 * sm));
+        // 3: 1.7 legs made good in 3400 s, 1.4 to go: in at 6200 s.
+        QVERIFY(rows[2].correctedProjected && near(rows[2].etaTime, 6200) &&
+                near(rows[2].correctedSecs, 6000 - 20 * sm));
+        QVERIFY(std::isnan(rows[3].correctedSecs));
+
+        board->setRankByCorrected(true);
+        rows = board->update(boats, 3400);
+        QList<QList<int>> idRankCourseRank;
+        for (const LeaderboardRow &row : rows)
+            idRankCourseRank.append({row.id, row.rank, row.courseRank});
+        QCOMPARE(idRankCourseRank, (QList<QList<int>>{{2, 1, 2}, {3, 2, 3}, {1, 3, 1}, {4, 4, 4}}));
+        // With the gun known, elapsed times run from it.
+        board->setRaceStart(40);
+        board->setRankByCorrected(false);
+        QVERIFY(near(board->update(boats, 3400)[0].elapsedSecs, 3060));
     }
 
     void boatWithoutPositionIsListedLast()

@@ -122,6 +122,9 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
             << "create table moment (id INTEGER primary key, event_id int, task_id int, name "
                "varchar(100), tstamp int, ship_id int, lat numeric(9,6), lng numeric(9,6), zoom "
                "int)";
+    if (level >= 9)
+        sql << "create table rating (ship_id int, regatta_id int, system varchar(10), value real, "
+               "primary key (ship_id, regatta_id))";
     return sql;
 }
 
@@ -129,7 +132,7 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
 // seeded races and the preference row.
 inline QStringList trackingSchema(int autoload = 1)
 {
-    return schemaStatements("8", {1, autoload, 5, 1}, false);
+    return schemaStatements("9", {1, autoload, 5, 1}, false);
 }
 
 // Database files seen through a connection of their own, so that the default

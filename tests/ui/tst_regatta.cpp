@@ -1,6 +1,7 @@
 #include "scene/ship.h"
 #include "ui/iconselector.h"
 #include "ui/leaderboardpanel.h"
+#include "ui/ratingflow.h"
 #include "ui/treeviewmodel.h"
 #include "uitest.h"
 
@@ -76,6 +77,8 @@ private slots:
     void cleanup()
     {
         MainWindow::setSaveFileChooser({});
+        RatingFlow::setOpenFileChooser({});
+        RatingFlow::setRatingAsker({});
         f.close();
     }
 
@@ -209,6 +212,49 @@ private slots:
         QVERIFY(ship(20)->follow() && !ship(22)->follow());
         click(tree->topLevelItem(1));
         QVERIFY(ship(20)->follow());
+    }
+
+    // Ratings entered from the legend and read from a file are stored for the
+    // race and bring the handicap columns and the toggle into the list.
+    void ratingsFromLegendAndFile()
+    {
+        using S = Rating::System;
+        f.start(21, 120);
+        LeaderboardPanel *board = w->leaderboard();
+        const auto offered = [board] {
+            return !board->tree()->isColumnHidden(LeaderboardPanel::CorrectedColumn) &&
+                   board->correctedToggle()->isVisibleTo(board);
+        };
+        QVERIFY(!offered());
+        QString asked;
+        RatingFlow::setRatingAsker([&asked](const QString &boat, Rating *rating) {
+            asked = boat;
+            *rating = {S::TimeOnTime, 0.95};
+            return true;
+        });
+        emit w->legend()->ratingRequested(20);
+        QCOMPARE(asked, u"1 Boot 20"_s);
+        QVERIFY(offered());
+        QTemporaryDir dir;
+        QFile csv(dir.filePath(u"ratings.csv"_s));
+        QVERIFY(csv.open(QIODevice::WriteOnly) &&
+                csv.write("Boot 21;ToD;600\n7;ToT;x\n99;ToT;1\n") > 0);
+        csv.close();
+        RatingFlow::setOpenFileChooser(
+            [&](QWidget *, const QString &, const QString &) { return csv.fileName(); });
+        emit w->legend()->ratingImportRequested();
+        QCOMPARE(f.boxes->count(), 1);
+        QVERIFY(f.boxes->boxes().first().text.contains(u"Zeile 2: ungültiger Wert „x“"_s) &&
+                f.boxes->boxes().first().text.contains(u"Zeile 3: kein Boot"_s));
+        const QHash<int, Rating> expected{{20, {S::TimeOnTime, 0.95}},
+                                          {21, {S::TimeOnDistance, 600}}};
+        QCOMPARE(board->ratings(), expected);
+        QCOMPARE(f.db->scalar(u"SELECT count(*) FROM rating WHERE regatta_id=21"_s).toInt(), 2);
+        // Read back when the race is chosen again.
+        f.regatta.reset();
+        board->setRatings({});
+        f.start(21, 120);
+        QVERIFY(board->ratings() == expected && offered());
     }
 
     void exportCancelledOrUnwritable()

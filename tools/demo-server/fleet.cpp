@@ -242,6 +242,32 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
     GeoPoint previous;
     bool havePrevious = false;
     qint64 previousT = t;
+    const auto addFix = [&](const GeoPoint &p, qint64 at, double legBearing) {
+        DemoServer::Fix fix;
+        fix.lat = p.lat();
+        fix.lng = p.lng();
+        fix.tstamp = at;
+        if (havePrevious && at > previousT) {
+            double km = 0, bearing = 0;
+            flatVector(previous, p, &km, &bearing);
+            fix.speed = km / double(at - previousT) * 3600.0 / 1.852;
+            fix.heading = km > 0.001 ? bearing : legBearing;
+        } else {
+            fix.speed = avgKn;
+            fix.heading = legBearing;
+        }
+        // Stored as served, so that the API and the CSV agree to the digit.
+        fix.lat = std::round(fix.lat * 1e6) / 1e6;
+        fix.lng = std::round(fix.lng * 1e6) / 1e6;
+        fix.heading = std::round(fix.heading * 10.0) / 10.0;
+        if (fix.heading >= 360.0)
+            fix.heading -= 360.0;
+        fix.speed = std::round(fix.speed * 100.0) / 100.0;
+        fixes.append(fix);
+        previous = p;
+        previousT = at;
+        havePrevious = true;
+    };
     while (t <= race.end) {
         GeoPoint p;
         double legBearing = legs.isEmpty() ? 0 : legs[leg].bearing;
@@ -270,30 +296,10 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
             p = offsetKm(on, std::abs(offset), legBearing + (offset >= 0 ? 90.0 : 270.0));
         }
 
-        DemoServer::Fix fix;
-        fix.lat = p.lat();
-        fix.lng = p.lng();
-        fix.tstamp = t;
-        if (havePrevious && t > previousT) {
-            double km = 0, bearing = 0;
-            flatVector(previous, p, &km, &bearing);
-            fix.speed = km / double(t - previousT) * 3600.0 / 1.852;
-            fix.heading = km > 0.001 ? bearing : legBearing;
-        } else {
-            fix.speed = avgKn;
-            fix.heading = legBearing;
-        }
-        // Stored as served, so that the API and the CSV agree to the digit.
-        fix.lat = std::round(fix.lat * 1e6) / 1e6;
-        fix.lng = std::round(fix.lng * 1e6) / 1e6;
-        fix.heading = std::round(fix.heading * 10.0) / 10.0;
-        if (fix.heading >= 360.0)
-            fix.heading -= 360.0;
-        fix.speed = std::round(fix.speed * 100.0) / 100.0;
-        fixes.append(fix);
-        previous = p;
-        previousT = t;
-        havePrevious = true;
+        // The gun finds the boat a little behind the start line.
+        if (fixes.isEmpty() && !legs.isEmpty())
+            p = offsetKm(p, 0.3, legs[0].bearing + 180.0);
+        addFix(p, t, legBearing);
 
         const int step = fixMin + dice.below(fixMax - fixMin + 1);
         noise = 0.9 * noise + 0.1 * dice.range(-1.0, 1.0);
@@ -301,7 +307,20 @@ QVector<DemoServer::Fix> makeTrack(quint32 seed, const DemoServer::Race &race,
         const double factor = 1.0 + 0.25 * std::sin(Geo::twoPi * tt / windPeriod + windPhase) +
                               0.1 * std::sin(Geo::twoPi * tt / gustPeriod + gustPhase) +
                               0.3 * noise;
-        sailed += avg * std::max(0.2, factor) * step;
+        const double next = sailed + avg * std::max(0.2, factor) * step;
+        // A fix right at each mark passed on the way, so that the track goes
+        // round it instead of cutting the corner between two fixes.
+        for (int k = leg; k < legs.size() && step > 1; ++k) {
+            const double end = legs[k].startKm + legs[k].km;
+            if (end <= sailed || end > next)
+                continue;
+            const qint64 at =
+                t + std::clamp<qint64>(std::llround(step * (end - sailed) / (next - sailed)), 1,
+                                       step - 1);
+            if (at > previousT && at <= race.end)
+                addFix(legs[k].to, at, legs[k].bearing);
+        }
+        sailed = next;
         t += step;
     }
     return fixes;

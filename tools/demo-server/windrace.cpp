@@ -165,7 +165,9 @@ QVector<DemoServer::Fix> makeWindwardTrack(quint32 seed, const DemoServer::Race 
         fix.speed = std::round(speed / mpsPerKnot * 100.0) / 100.0;
         fixes.append(fix);
 
-        // A mark is rounded within a few metres, or once it is abeam or behind close by.
+        // A mark is rounded close by once the boat is level with it along the
+        // leg: over the line through the mark across the leg, which is where
+        // the viewer sees it rounded.
         double dx = 0, dy = 0, d = 0, bearing = 0;
         bool rounded = false;
         while (leg < marks.size()) {
@@ -173,7 +175,10 @@ QVector<DemoServer::Fix> makeWindwardTrack(quint32 seed, const DemoServer::Race 
             dy = marks[leg].second - y;
             d = std::hypot(dx, dy);
             bearing = normalized(std::atan2(dx, dy) * degPerRad);
-            if (d > 25.0 && (d > 60.0 || std::abs(diff(bearing, heading)) < 80.0))
+            const double lx = marks[leg].first - marks[leg - 1].first;
+            const double ly = marks[leg].second - marks[leg - 1].second;
+            const bool level = dx * lx + dy * ly <= 0.0;
+            if (d > 60.0 || !level)
                 break;
             ++leg;
             rounded = true;
