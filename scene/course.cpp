@@ -18,8 +18,8 @@ QList<GateItem *> buildCourse(int eventId, int taskId)
     if (!rows.isEmpty())
         return gates;
     // An imported race keeps its course in the store. A single mark becomes a
-    // short line across north, as the built-in marks are drawn; the ranking's
-    // pass radius makes any rounding count.
+    // short line across north, as the built-in marks are drawn; the ranking
+    // counts it rounded on the line square to the leg.
     for (const ImportedRace::Mark &m : ImportedRace::marks(eventId, taskId)) {
         const bool single = m.latA == m.latB && m.lngA == m.lngB;
         gates.append(single ? new GateItem(m.latA, m.lngA, 0, 0, 90, 0.05, m.name, false)

@@ -170,6 +170,11 @@ double Leaderboard::gateDistance(int gate, const GeoPoint &p) const
     return Geo::distanceKm(p, nearestOnGate(gate, p));
 }
 
+bool Leaderboard::outlier(const Track *track, int i) const
+{
+    return m_ignoreOutliers && track->isOutlier(i);
+}
+
 void Leaderboard::measure(BoatState &state, const Track *track, int upTo) const
 {
     std::vector<float> &sailed = state.sailed;
@@ -183,9 +188,9 @@ void Leaderboard::measure(BoatState &state, const Track *track, int upTo) const
         }
         // An outlier adds no distance: the leg runs from the last good fix.
         int prev = i - 1;
-        while (prev > 0 && track->isOutlier(prev))
+        while (prev > 0 && outlier(track, prev))
             --prev;
-        if (track->isOutlier(i)) {
+        if (outlier(track, i)) {
             sailed.push_back(sailed.back());
             continue;
         }
@@ -235,10 +240,10 @@ void Leaderboard::advance(BoatState &state, const Track *track, int t)
         ++m_fixesExamined;
         // Outliers neither pass gates nor start the leg to the next fix.
         int before = i - 1;
-        while (before > 0 && track->isOutlier(before))
+        while (before > 0 && outlier(track, before))
             --before;
         const TrackPointRef prev = i > 0 ? track->pointAt(before) : fix;
-        if (!track->isOutlier(i) && finite(fix->position) && finite(prev->position)) {
+        if (!outlier(track, i) && finite(fix->position) && finite(prev->position)) {
             double fraction = 0.0;
             // One leg may cross several gates, each further along it.
             double from = 0.0;
@@ -506,6 +511,26 @@ QList<CourseGate> Leaderboard::gatesOf(const QList<GateItem *> &gates)
     for (const GateItem *g : gates) {
         if (g)
             course.append(CourseGate{g->name(), g->posA(), g->posB(), g->centre()});
+    }
+    // A single mark is drawn as a short stroke that no boat sails through. It
+    // is rounded once a boat crosses the line through it square to the leg
+    // that leads there, within a kilometre of it.
+    for (int k = 0; k < course.size(); ++k) {
+        CourseGate &gate = course[k];
+        if (!(Geo::distanceKm(gate.a, gate.b) < 0.1) || course.size() < 2)
+            continue;
+        const GeoPoint from = k > 0 ? course[k - 1].centre : gate.centre;
+        const GeoPoint to = k > 0 ? gate.centre : course[k + 1].centre;
+        const double kx = std::cos(gate.centre.lat() / Geo::degPerRad);
+        const double dx = (to.lng() - from.lng()) * kx;
+        const double dy = to.lat() - from.lat();
+        const double len = std::hypot(dx, dy);
+        if (!(len > 0.0) || !(kx > 0.0))
+            continue;
+        const double half = 1.0 / kmPerDegree; // a kilometre, in degrees of latitude
+        const double px = -dy / len * half, py = dx / len * half;
+        gate.a = GeoPoint(gate.centre.lat() + py, gate.centre.lng() + px / kx);
+        gate.b = GeoPoint(gate.centre.lat() - py, gate.centre.lng() - px / kx);
     }
     return course;
 }

@@ -115,6 +115,9 @@ public:
     void setRaceStart(qint64 start) { m_raceStart = start; }
     // Ratings by boat id.
     void setRatings(const QHash<int, Rating> &ratings) { m_ratings = ratings; }
+    // Fixes implying more than 50 kn from their neighbours rank as if they
+    // were not there (on by default).
+    void setOutliersIgnored(bool ignored) { m_ignoreOutliers = ignored; }
     const QHash<int, Rating> &ratings() const { return m_ratings; }
     bool hasRatings() const { return !m_ratings.isEmpty(); }
     // Ranks each class by corrected time (at the finish, or projected) instead
@@ -169,6 +172,7 @@ private:
         double sailedKm = 0.0;
     };
 
+    bool outlier(const Track *track, int i) const;
     void advance(BoatState &state, const Track *track, int t);
     void measure(BoatState &state, const Track *track, int upTo) const;
     Sample sampleAt(const BoatState &state, const Track *track, double when, const GeoPoint &shown,
@@ -191,6 +195,7 @@ private:
     qint64 m_raceStart = 0;
     bool m_rankByCorrected = false;
     qint64 m_fixesExamined = 0;
+    bool m_ignoreOutliers = true;
 };
 
 #endif

@@ -27,6 +27,8 @@ class TrackingClient : public QObject
 {
     Q_OBJECT
 public:
+    // Replies that have finished but wait for their turn to be handled.
+    int waitingReplies() const { return static_cast<int>(m_finished.size()); }
     enum class Outcome {
         Applied,    // stored and applied to the current race
         Stored,     // boat list stored; its race is no longer selected

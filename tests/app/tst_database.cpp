@@ -67,7 +67,7 @@ private slots:
                 "prefs row: 1|1|1|5|1",
                 "regatta row: 1|10|88|Dorur Izadidiva Dazidevire 2010|1270458000|1270764000|0",
                 "regatta row: 2|21|120|Vudav Avazavava Zerevudeva 2011|1302905280|1303509600|0",
-                "version row: 0|8",
+                "version row: 0|9",
             }));
         QCOMPARE(SchemaFixture::scalar(path, "SELECT typeof(version) FROM version"), u"integer"_s);
     }
@@ -106,7 +106,7 @@ private slots:
         for (const auto &box : boxes.boxes())
             QCOMPARE(box.title + box.text,
                      u"Update...Die Datenbank wird von Version %1 auf die "
-                     "neueste Version 8 aktualisiert.\n\n"_s.arg(fromVersion));
+                     "neueste Version 9 aktualisiert.\n\n"_s.arg(fromVersion));
         QTEST(Database::storedVersion(), "finalVersion");
         QCOMPARE(SchemaFixture::dump(m_path, false), m_newest);
         QTEST(SchemaFixture::scalar(m_path,

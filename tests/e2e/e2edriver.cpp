@@ -143,6 +143,7 @@ public:
         for (const QNetworkReply *n :
              w->tracking()->networkManager()->findChildren<QNetworkReply *>())
             open += !n->isFinished();
+        open += w->tracking()->waitingReplies();
         const QRect g = w->geometry();
         QJsonObject o{{"title", w->windowTitle()},
                       {"race", r->name()},

@@ -60,6 +60,21 @@ private slots:
     {
         board = std::make_unique<Leaderboard>();
         board->setCourse(meridianCourse());
+        // Legs of a degree in minutes: far beyond any boat, so no outliers here.
+        board->setOutliersIgnored(false);
+    }
+
+    void spikeNeitherPassesGatesNorAddsDistance()
+    {
+        // Hourly fixes at 6 kn, one of them 60 km off course over mark Eins.
+        board->setOutliersIgnored(true);
+        Track track;
+        const double step = 0.1; // degrees of latitude an hour at 6 kn
+        for (int i = 0; i <= 5; ++i)
+            track.addPoint(i == 3 ? 1.2 : -0.25 + i * step, 0.0, i * 3600, 0.0);
+        const QList<LeaderboardRow> rows = board->update({boat(1, &track)}, 5 * 3600);
+        QCOMPARE(rows[0].gatesPassed, 1); // the start only, not Eins under the spike
+        QVERIFY(near(rows[0].averageKnots4h, 0.1 * legKm / 1.852)); // 4 steps in 4 h
     }
 
     void gatesAndDistances_data()

@@ -71,8 +71,8 @@ inline QString fixRow(int ship, int event, qint64 tstamp, double lat, double lng
                              ship, event, tstamp, lat, lng);
 }
 
-// The tables as program version `kind` left them, 1 to 8 (a higher number: a
-// version-8 file that claims it; "noVersionRow" and "noVersionTable": version 1
+// The tables as program version `kind` left them, 1 to 9 (a higher number: a
+// version-9 file that claims it; "noVersionRow" and "noVersionTable": version 1
 // without its version row or table), with the seeded races and the
 // preferences loadmaps, autoload, loadinterval, lookforupdate as far as the
 // version has them. With `userData`, boat 501 of race 1 with two fixes and
@@ -81,7 +81,7 @@ inline QStringList schemaStatements(const QString &kind, const QList<int> &prefs
 {
     bool numeric = false;
     const int version = kind.toInt(&numeric);
-    const int level = numeric ? qMin(version, 8) : 1;
+    const int level = numeric ? qMin(version, 9) : 1;
     const auto from = [level](int v, const QString &text) { return level >= v ? text : QString(); };
     QStringList sql;
     if (kind != "noVersionTable")
