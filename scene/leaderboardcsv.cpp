@@ -52,6 +52,45 @@ const QList<Column> &columns()
          [](const LeaderboardRow &r) { return racingNumber(r, r.gapKm, 3); }},
         {QStringLiteral("gap_nm"),
          [](const LeaderboardRow &r) { return racingNumber(r, r.gapNm(), 3); }},
+        {QStringLiteral("gap_s"),
+         [](const LeaderboardRow &r) { return racingNumber(r, r.gapSecs, 0); }},
+        {QStringLiteral("leg"),
+         [](const LeaderboardRow &r) { return r.leg > 0 ? QString::number(r.leg) : QString(); }},
+        {QStringLiteral("vmc_kn"),
+         [](const LeaderboardRow &r) { return racingNumber(r, r.vmcKnots, 2); }},
+        {QStringLiteral("vmg_kn"),
+         [](const LeaderboardRow &r) { return racingNumber(r, r.vmgKnots, 2); }},
+        {QStringLiteral("average_1h_kn"),
+         [](const LeaderboardRow &r) { return number(r.averageKnots1h, 2); }},
+        {QStringLiteral("average_4h_kn"),
+         [](const LeaderboardRow &r) { return number(r.averageKnots4h, 2); }},
+        {QStringLiteral("average_24h_kn"),
+         [](const LeaderboardRow &r) { return number(r.averageKnots24h, 2); }},
+        {QStringLiteral("eta"),
+         [](const LeaderboardRow &r) {
+             return !r.finished && std::isfinite(r.etaTime)
+                        ? QDateTime::fromSecsSinceEpoch(std::llround(r.etaTime), Qt::UTC)
+                              .toString(Qt::ISODate)
+                        : QString();
+         }},
+        {QStringLiteral("last_fix"),
+         [](const LeaderboardRow &r) {
+             return r.lastFixTime > 0 ? QDateTime::fromSecsSinceEpoch(r.lastFixTime, Qt::UTC)
+                                            .toString(Qt::ISODate)
+                                      : QString();
+         }},
+        {QStringLiteral("fix_age_s"),
+         [](const LeaderboardRow &r) { return number(r.fixAgeSecs, 0); }},
+        {QStringLiteral("elapsed_s"),
+         [](const LeaderboardRow &r) { return number(r.elapsedSecs, 0); }},
+        {QStringLiteral("corrected_s"),
+         [](const LeaderboardRow &r) { return number(r.correctedSecs, 0); }},
+        {QStringLiteral("corrected_projected"),
+         [](const LeaderboardRow &r) {
+             return std::isfinite(r.correctedSecs)
+                        ? QString::fromLatin1(r.correctedProjected ? "yes" : "no")
+                        : QString();
+         }},
     };
     return list;
 }

@@ -73,7 +73,10 @@ private slots:
         const QList<QByteArray> rows = lines(csv);
         QCOMPARE(rows.size(), 23); // header and 22 boats
         QCOMPARE(rows.first(), "class,rank,sail_number,boat,next_mark,finish_time,"
-                               "distance_next_km,distance_finish_km,speed_kn,gap_km,gap_nm");
+                               "distance_next_km,distance_finish_km,speed_kn,gap_km,gap_nm,"
+                               "gap_s,leg,vmc_kn,vmg_kn,average_1h_kn,average_4h_kn,"
+                               "average_24h_kn,eta,last_fix,fix_age_s,elapsed_s,corrected_s,"
+                               "corrected_projected");
         // Within each class ranks count up from 1 and the distance to the
         // finish grows with them, the leader's gap being 0.
         QByteArray klasse;
@@ -81,7 +84,7 @@ private slots:
         double lastDistance = 0;
         for (const QByteArray &row : rows.mid(1)) {
             const QList<QByteArray> f = row.split(',');
-            QCOMPARE(f.size(), 11);
+            QCOMPARE(f.size(), 24);
             if (f[0] != klasse) {
                 klasse = f[0];
                 rank = 0;
