@@ -1,36 +1,23 @@
 #include "app/commandline.h"
 
+#include "app/headless.h"
 #include "app/raceexports.h"
 #include "app/startup.h"
 #include "app/videocommand.h"
-#include "platform/paths.h"
-#include "platform/seams.h"
 #include "scene/raceanalysis.h"
 #include "scene/ship.h"
 #include "scene/shiploader.h"
-#include "store/racestore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QRegularExpression>
 #include <QSaveFile>
 
-#include <cstdio>
 #include <memory>
 
 namespace CommandLine
 {
 
-namespace
-{
-
-int fail(const QString &message, int status = 2)
-{
-    std::fprintf(stderr, "velmaro: %s\n", qPrintable(message));
-    return status;
-}
-
-} // namespace
+using Headless::fail;
 
 bool wantsExport(int argc, char *argv[])
 {
@@ -47,8 +34,7 @@ int runExport(int argc, char *argv[])
     if (VideoCommand::wanted(argc, argv))
         return VideoCommand::run(argc, argv);
     // No display needed: the export draws nothing.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Headless::preferOffscreen();
     QApplication app(argc, argv);
     Startup::setIdentity();
     QCommandLineParser parser;
@@ -68,9 +54,8 @@ int runExport(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty())
         return fail(
             QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("^(\\d{1,9})/(\\d{1,9})$")).match(parser.value(race));
-    if (!match.hasMatch())
+    const std::optional<QPair<int, int>> numbers = Headless::parseRace(parser.value(race));
+    if (!numbers)
         return fail(QStringLiteral("--race needs EVENT/TASK, two positive numbers"));
     const QString what = parser.value(kind);
     const QStringList kinds{QStringLiteral("leaderboard"), QStringLiteral("gpx"),
@@ -88,17 +73,10 @@ int runExport(int argc, char *argv[])
                                                            "2011-04-19T16:00:00Z, not \"%1\"")
                                                 .arg(parser.value(at)));
 
-    // The database's own messages go to standard error, not into boxes.
-    Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &request) {
-        std::fprintf(stderr, "velmaro: %s\n", qPrintable(request.text));
-        return Seams::defaultAnswer(request);
-    });
-    Startup::prepareDataFolder();
-    if (Startup::openDatabase(Paths::databasePath()) != Startup::DatabaseStatus::Ready)
-        return fail(QStringLiteral("cannot open the database %1").arg(Paths::databasePath()));
+    if (const QString problem = Headless::openDatabase(); !problem.isEmpty())
+        return fail(problem);
 
-    const int eventId = match.captured(1).toInt();
-    const int taskId = match.captured(2).toInt();
+    const auto [eventId, taskId] = *numbers;
     QString problem;
     const std::optional<Race> found =
         RaceExports::findRace(eventId, taskId, parser.isSet(fetch), &problem);

@@ -1,9 +1,8 @@
 #include "app/importcommand.h"
 
+#include "app/headless.h"
 #include "app/startup.h"
 #include "platform/config.h"
-#include "platform/paths.h"
-#include "platform/seams.h"
 #include "tracking/trackimport.h"
 
 #include <QCommandLineParser>
@@ -16,16 +15,7 @@
 namespace ImportCommand
 {
 
-namespace
-{
-
-int fail(const QString &message)
-{
-    std::fprintf(stderr, "velmaro: %s\n", qPrintable(message));
-    return 2;
-}
-
-} // namespace
+using Headless::fail;
 
 bool wanted(int argc, char *argv[])
 {
@@ -72,13 +62,8 @@ int run(int argc, char *argv[])
             boat.klasse = parser.value(klasse);
     }
 
-    Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &request) {
-        std::fprintf(stderr, "velmaro: %s\n", qPrintable(request.text));
-        return Seams::defaultAnswer(request);
-    });
-    Startup::prepareDataFolder();
-    if (Startup::openDatabase(Paths::databasePath()) != Startup::DatabaseStatus::Ready)
-        return fail(QStringLiteral("cannot open the database %1").arg(Paths::databasePath()));
+    if (const QString problem = Headless::openDatabase(); !problem.isEmpty())
+        return fail(problem);
     const ImportedRace::Result stored =
         TrackImport::storeRace(parser.value(name), boats, batch.marks());
     Database::close();

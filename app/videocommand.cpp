@@ -1,12 +1,11 @@
 #include "app/videocommand.h"
 
+#include "app/headless.h"
+#include "app/raceexports.h"
 #include "app/startup.h"
-#include "platform/paths.h"
-#include "platform/seams.h"
 #include "scene/videoencoder.h"
 #include "scene/videoplan.h"
 #include "store/preferences.h"
-#include "store/racestore.h"
 #include "ui/settingspage.h"
 #include "ui/videoexport.h"
 
@@ -16,7 +15,6 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include <cstdio>
 #include <optional>
 
 namespace VideoCommand
@@ -25,11 +23,7 @@ namespace VideoCommand
 namespace
 {
 
-int fail(const QString &message)
-{
-    std::fprintf(stderr, "velmaro: %s\n", qPrintable(message));
-    return 2;
-}
+using Headless::fail;
 
 // ISO 8601; without an offset the time is UTC, not local.
 std::optional<qint64> parseTime(const QString &text)
@@ -71,8 +65,7 @@ bool wanted(int argc, char *argv[])
 int run(int argc, char *argv[])
 {
     // The frames are drawn off screen: no display needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Headless::preferOffscreen();
     QApplication app(argc, argv);
     Startup::setIdentity();
     QCommandLineParser parser;
@@ -97,9 +90,8 @@ int run(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty())
         return fail(
             QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("^(\\d{1,9})/(\\d{1,9})$")).match(parser.value(race));
-    if (!match.hasMatch())
+    const std::optional<QPair<int, int>> numbers = Headless::parseRace(parser.value(race));
+    if (!numbers)
         return fail(QStringLiteral("--race needs EVENT/TASK, two positive numbers"));
     const std::optional<qint64> start = parseTime(parser.value(from));
     const std::optional<qint64> end = parseTime(parser.value(to));
@@ -131,21 +123,14 @@ int run(int argc, char *argv[])
     if (!VideoEncoder::hasH264Encoder())
         return fail(QStringLiteral("this FFmpeg build has no H.264 encoder (libx264)"));
 
-    // The database's own messages go to standard error, not into boxes.
-    Seams::setMessageBoxHandler([](const Seams::MessageBoxRequest &request) {
-        std::fprintf(stderr, "velmaro: %s\n", qPrintable(request.text));
-        return Seams::defaultAnswer(request);
-    });
-    Startup::prepareDataFolder();
-    if (Startup::openDatabase(Paths::databasePath()) != Startup::DatabaseStatus::Ready)
-        return fail(QStringLiteral("cannot open the database %1").arg(Paths::databasePath()));
+    if (const QString problem = Headless::openDatabase(); !problem.isEmpty())
+        return fail(problem);
     VideoExport::Request request;
-    request.eventId = match.captured(1).toInt();
-    request.taskId = match.captured(2).toInt();
-    std::optional<Race> chosen;
-    for (const Race &r : RaceStore::races())
-        if (r.eventId == request.eventId && r.taskId == request.taskId)
-            chosen = r;
+    request.eventId = numbers->first;
+    request.taskId = numbers->second;
+    QString unused;
+    const std::optional<Race> chosen =
+        RaceExports::findRace(request.eventId, request.taskId, false, &unused);
     if (!chosen)
         return fail(QStringLiteral("no race %1/%2 in the database")
                         .arg(request.eventId)
