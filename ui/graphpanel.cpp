@@ -196,6 +196,9 @@ void GraphPanel::updateNow()
         for (const int id : std::as_const(charted)) {
             const Ship *ship = byId.value(id);
             QColor c = ship->originalColour().isValid() ? ship->originalColour() : ship->colour();
+            // A white or yellow boat would vanish on the chart's white ground.
+            if (c.lightness() > 180)
+                c = c.darker(100 + (c.lightness() - 120));
             for (int i = 0; i < 6 && m_colours.values().contains(c); ++i)
                 c = spare[(m_colours.size() + i) % 6];
             m_colours.insert(id, c);

@@ -30,9 +30,9 @@ private slots:
                             .arg(lat, 0, 'f', 7)
                             .arg(lng, 0, 'f', 7)
                             .arg(id);
-        QVERIFY(f.open({u"INSERT INTO ship (id, regatta_id, name, startnr, show, follow) VALUES "
-                        "(7, 10, 'Kreuzer', 'GER 7', 'true', 'true'), "
-                        "(8, 10, 'Jolle', 'GER 8', 'true', 'false')"_s,
+        QVERIFY(f.open({u"INSERT INTO ship (id, regatta_id, name, startnr, farbe, show, follow) "
+                        "VALUES (7, 10, 'Kreuzer', 'GER 7', '#ffffff', 'true', 'true'), "
+                        "(8, 10, 'Jolle', 'GER 8', '#0000ff', 'true', 'false')"_s,
                         u"INSERT INTO track (ship_id, regatta_id, tstamp, lat, lng) VALUES "_s +
                             rows.join(',')},
                        QSize(900, 600)));
@@ -54,6 +54,8 @@ private slots:
         qreal fastest = 0;
         for (const QLineSeries *line : panel()->boatLines()) {
             QCOMPARE(line->name(), u"GER 7 Kreuzer"_s);
+            // Boat 7 is white: drawn darker on the white chart.
+            QVERIFY(line->pen().color().lightness() <= 180);
             for (const QPointF &p : line->points())
                 fastest = std::max(fastest, p.y());
         }
