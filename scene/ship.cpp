@@ -1,6 +1,7 @@
 #include "scene/ship.h"
 
 #include "scene/spritestrip.h"
+#include "scene/tracklayer.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -8,6 +9,7 @@
 #include <QPen>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 Ship::Ship(int id, const QString &name, const QString &sourceKind, const QString &sourceLocation)
@@ -15,6 +17,8 @@ Ship::Ship(int id, const QString &name, const QString &sourceKind, const QString
       m_initialTrack(std::make_unique<Track>(name)), m_rawTrack(std::make_unique<Track>(name)),
       m_simplifiedTrack(std::make_unique<Track>(name)), m_displayTrack(m_initialTrack.get())
 {
+    static std::atomic<quint64> made{0};
+    m_serial = ++made;
     setBoundingRegionGranularity(0.5);
 }
 
@@ -323,12 +327,13 @@ void Ship::updateGeometry(const MapProjection &projection)
     }
 
     // Refilled in place: the buffers keep their room from frame to frame.
-    m_trackPolygon.resize(0);
-    m_trackGaps.resize(0);
+    m_endLine.resize(0);
+    m_endGaps.resize(0);
+    m_span = LineSpan{};
     const Track *track = m_displayTrack;
     const int n = track->count();
     if (m_showTrack && n > 1) {
-        m_trackPolygon.append(m_screenPos);
+        m_endLine.append(m_screenPos);
         // Fix 0 starts the first leg, which the tail never reaches.
         const int current = std::min(m_currentPoint->index, n - 1);
         const int high = std::min(current - 1, n - 2);
@@ -348,21 +353,88 @@ void Ship::updateGeometry(const MapProjection &projection)
             low = std::max(1, a - 1);
         }
         if (high >= low) {
-            const QRectF clip =
+            LineSpan &span = m_span;
+            span.track = track;
+            span.high = high;
+            span.low = low;
+            span.highIsGap = track->isGap(high, current);
+            span.zoom = projection.zoom();
+            span.origin = WorldProjector::viewOrigin(projection);
+            span.clip =
                 QRectF(0, 0, projection.width(), projection.height()).adjusted(-8, -8, 8, 8);
-            track->lod(projection.zoom())
-                .appendLine(*track, high, low, WorldProjector::viewOrigin(projection), clip,
-                            track->isGap(high, current), &m_trackPolygon, &m_trackGaps);
+            const TrackLod &lod = track->lod(span.zoom);
+            span.lod = lod.serial();
+            // Up to the newest kept fix the line is settled and drawn once by
+            // the track layer; only the stretch from the boat back to it moves.
+            const int settled = lod.keptAtOrBefore(high);
+            span.settled = settled > low ? settled : -1;
+            lod.appendLine(*track, high, span.settled >= 0 ? span.settled : low, span.origin,
+                           span.clip, span.highIsGap, &m_endLine, &m_endGaps);
         }
     }
     updateBounds();
 }
 
+QPolygonF Ship::trackPolygon() const
+{
+    QPolygonF line;
+    QVector<int> gaps;
+    if (m_span.high >= 0 && m_span.track == m_displayTrack) {
+        line.append(m_screenPos);
+        m_span.track->lod(m_span.zoom).appendLine(*m_span.track, m_span.high, m_span.low,
+                                                   m_span.origin, m_span.clip, m_span.highIsGap,
+                                                   &line, &gaps);
+    }
+    return line;
+}
+
+QVector<int> Ship::trackGaps() const
+{
+    QPolygonF line;
+    QVector<int> gaps;
+    if (m_span.high >= 0 && m_span.track == m_displayTrack) {
+        line.append(m_screenPos);
+        m_span.track->lod(m_span.zoom).appendLine(*m_span.track, m_span.high, m_span.low,
+                                                   m_span.origin, m_span.clip, m_span.highIsGap,
+                                                   &line, &gaps);
+    }
+    return gaps;
+}
+
+QPen Ship::linePen() const
+{
+    QPen pen;
+    pen.setCosmetic(true);
+    pen.setWidth(m_follow ? 2 : 1);
+    const QColor colour = m_displayTrack->colour();
+    pen.setColor(colour.isValid() ? colour : fallbackColour());
+    return pen;
+}
+
+Ship::SettledLine Ship::settledLine() const
+{
+    SettledLine line;
+    if (!m_show || !m_hasPositions || m_pointCount <= 0 || !m_showTrack || !isVisible() ||
+        m_span.settled < 0 || m_span.track != m_displayTrack)
+        return line;
+    line.track = m_span.track;
+    line.lod = m_span.lod;
+    line.zoom = m_span.zoom;
+    line.origin = m_span.origin;
+    line.clip = m_span.clip;
+    line.low = m_span.low;
+    line.settled = m_span.settled;
+    const QPen pen = linePen();
+    line.colour = pen.color().rgba();
+    line.width = pen.width();
+    return line;
+}
+
 void Ship::updateBounds()
 {
     QRectF r;
-    if (!m_trackPolygon.isEmpty())
-        r = m_trackPolygon.boundingRect();
+    if (!m_endLine.isEmpty())
+        r = m_endLine.boundingRect();
     const double x = m_screenPos.x();
     const double y = m_screenPos.y();
     if (m_positionKnown) {
@@ -385,7 +457,7 @@ QRectF Ship::boundingRect() const
 QPainterPath Ship::shape() const
 {
     QPainterPath path;
-    path.addPolygon(m_trackPolygon);
+    path.addPolygon(trackPolygon());
     return path;
 }
 
@@ -423,26 +495,7 @@ void Ship::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
         painter->setRenderHint(QPainter::Antialiasing, false);
     }
 
-    if (m_showTrack && m_trackPolygon.size() > 1) {
-        pen.setWidth(m_follow ? 2 : 1);
-        const QColor colour = m_displayTrack->colour();
-        pen.setColor(colour.isValid() ? colour : fallbackColour());
-        QPen dashed = pen;
-        dashed.setStyle(Qt::DashLine);
-        // Solid runs between the gaps, each gap a dashed line of its own.
-        const QPointF *points = m_trackPolygon.constData();
-        int start = 0;
-        for (const int gap : std::as_const(m_trackGaps)) {
-            painter->setPen(pen);
-            if (gap - start > 1)
-                painter->drawPolyline(points + start, gap - start);
-            painter->setPen(dashed);
-            painter->drawLine(points[gap - 1], points[gap]);
-            start = gap;
-        }
-        painter->setPen(pen);
-        if (m_trackPolygon.size() - start > 1)
-            painter->drawPolyline(points + start, int(m_trackPolygon.size()) - start);
-    }
+    if (m_showTrack && m_endLine.size() > 1)
+        TrackLayer::drawLine(painter, m_endLine, m_endGaps, linePen());
     painter->restore();
 }

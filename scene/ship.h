@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QPixmap>
+#include <QPen>
 #include <QPolygonF>
 #include <QString>
 #include <QVector>
@@ -116,10 +117,32 @@ public:
     Track *rawTrack() const { return m_rawTrack.get(); }
     Track *simplifiedTrack() const { return m_simplifiedTrack.get(); }
 
-    // The drawn track line in view pixels, from the boat backwards; the line
+    // The shown track line in view pixels, from the boat backwards; the line
     // into each point listed in trackGaps() crosses a gap and is dashed.
-    QPolygonF trackPolygon() const { return m_trackPolygon; }
-    QVector<int> trackGaps() const { return m_trackGaps; }
+    // Made when asked for: the map draws it in two parts, below.
+    QPolygonF trackPolygon() const;
+    QVector<int> trackGaps() const;
+    // The part of the line the ship draws itself: from the boat back to the
+    // first settled fix, a few dozen points at most; gaps as above.
+    const QPolygonF &endLine() const { return m_endLine; }
+    const QVector<int> &endGaps() const { return m_endGaps; }
+    // The rest, which the track layer keeps drawn: fixes low .. settled of
+    // `track` at `zoom`, whose kept points never change, in the view whose
+    // top left corner is the world pixel `origin`. settled < 0: none.
+    struct SettledLine {
+        const Track *track = nullptr;
+        quint64 lod = 0; // TrackLod::serial()
+        int zoom = 0;
+        QPointF origin;
+        QRectF clip;
+        int low = 0;
+        int settled = -1;
+        QRgb colour = 0;
+        int width = 1;
+    };
+    SettledLine settledLine() const;
+    // Unique for the life of the program, unlike the address.
+    quint64 serial() const { return m_serial; }
     double simplifyTolerance() const { return m_simplifyTolerance; }
     double simplifyToleranceSquared() const { return m_simplifyToleranceSquared; }
     int currentTime() const { return m_currentTime; }
@@ -184,8 +207,23 @@ private:
     std::unique_ptr<Track> m_rawTrack; // owns the points
     std::unique_ptr<Track> m_simplifiedTrack;
     Track *m_displayTrack;
-    QPolygonF m_trackPolygon;
-    QVector<int> m_trackGaps;
+    quint64 m_serial;
+    QPolygonF m_endLine;
+    QVector<int> m_endGaps;
+    // The line shown at the last updateGeometry: fixes high .. low.
+    struct LineSpan {
+        const Track *track = nullptr;
+        int high = -1;
+        int low = 0;
+        bool highIsGap = false;
+        int zoom = 0;
+        QPointF origin;
+        QRectF clip;
+        int settled = -1;
+        quint64 lod = 0;
+    };
+    LineSpan m_span;
+    QPen linePen() const;
     double m_simplifyTolerance = 0.0;
     double m_simplifyToleranceSquared = 0.0;
     int m_currentTime = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 #include "scene/ship.h"
+#include "scene/tracklayer.h"
 
 #include <QGraphicsScene>
 
@@ -119,6 +120,7 @@ TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection
         if (scene && ship->scene() != scene)
             scene->addItem(ship);
     }
+    TrackLayer::ensureIn(scene);
     return range;
 }
 

@@ -4,6 +4,7 @@
 #include "scene/track.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 WorldProjector::WorldProjector(int zoom) : m_n(std::ldexp(1.0, zoom)) {}
@@ -65,7 +66,18 @@ int outcode(const QPointF &p, const QRectF &clip)
 
 } // namespace
 
-TrackLod::TrackLod(int zoom) : m_zoom(zoom) {}
+TrackLod::TrackLod(int zoom) : m_zoom(zoom)
+{
+    static std::atomic<quint64> made{0};
+    m_serial = ++made;
+}
+
+int TrackLod::keptAtOrBefore(int index) const
+{
+    const auto byIndex = [](int i, const Kept &k) { return i < int(k.index); };
+    const auto after = std::upper_bound(m_kept.begin(), m_kept.end(), index, byIndex);
+    return after == m_kept.begin() ? -1 : int((after - 1)->index);
+}
 
 void TrackLod::keep(int index, double x, double y, bool gapBefore)
 {

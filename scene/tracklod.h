@@ -55,6 +55,11 @@ public:
     int processed() const { return m_processed; }
     int keptCount() const { return static_cast<int>(m_kept.size()); }
     int keptIndex(int k) const { return static_cast<int>(m_kept[static_cast<size_t>(k)].index); }
+    // The newest kept fix at or before fix `index`, or -1. Kept fixes stay
+    // kept as the line is extended, so the line up to there is settled.
+    int keptAtOrBefore(int index) const;
+    // Tells one line from another, also a rebuilt one at the same place.
+    quint64 serial() const { return m_serial; }
 
     // Appends to `line` the view pixels of the track from fix `high` down to
     // fix `low` (outliers left out), and to `gaps` the place in `line` of
@@ -80,6 +85,7 @@ private:
     void keep(int index, double x, double y, bool gapBefore);
 
     int m_zoom;
+    quint64 m_serial;
     int m_usualInterval = 0;
     int m_processed = 0;
     QPointF m_origin;

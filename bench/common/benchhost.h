@@ -9,7 +9,11 @@
 #include "map/tileloader.h"
 #include "scene/ship.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QList>
+#include <QWidget>
+#include <QWindow>
 #include <QObject>
 
 class BenchHost : public QObject
@@ -25,6 +29,19 @@ public:
                 ship->updateGeometry(projection);
         });
         connect(view->tileLoader(), &TileLoader::transferStarted, this, [this] { ++requests; });
+    }
+
+    // Shows the view and waits until its window is exposed: before that a
+    // repaint draws nothing, and a frame measured would be empty.
+    static void showExposed(QWidget *view)
+    {
+        view->show();
+        QElapsedTimer waited;
+        waited.start();
+        while (!(view->windowHandle() && view->windowHandle()->isExposed()) &&
+               waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents();
     }
 
     QList<Ship *> ships;

@@ -177,7 +177,7 @@ int main(int argc, char **argv)
     view.setTileCacheFolder(tiles.path());
     view.resize(1920, 1080);
     view.showView(fit.centre, fit.zoom);
-    view.show();
+    BenchHost::showExposed(&view);
     const auto toScreen = [&] {
         const TimeRange range = placeShips(ships, view.projection(), &scene);
         for (Ship *ship : ships) {

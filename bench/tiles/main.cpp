@@ -99,7 +99,7 @@ int main(int argc, char **argv)
         fresh.setCenterGeo(42.986766, 16.0203);
         fresh.setZoomLevel(zoom);
         fresh.resize(size);
-        fresh.show();
+        BenchHost::showExposed(&fresh);
         fresh.relayout();
         fresh.viewport()->repaint();
         fromDisk.push_back(t.nsecsElapsed() / 1e6);

@@ -4,6 +4,7 @@
 #include "demoserver.h"
 #include "scene/boatlabels.h"
 #include "scene/ship.h"
+#include "scene/tracklayer.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -68,6 +69,40 @@ std::unique_ptr<Ship> shipEast(int fixes, int step, const QList<int> &spikes = {
     return ship;
 }
 
+// Pixels of `a` that are not white and have no such pixel of `b` within one
+// pixel, either way round.
+int strayPixels(const QImage &a, const QImage &b)
+{
+    const auto inked = [](const QImage &image, int x, int y) {
+        return x >= 0 && y >= 0 && x < image.width() && y < image.height() &&
+               image.pixel(x, y) != qRgb(255, 255, 255);
+    };
+    int stray = 0;
+    for (const auto &[from, to] : {std::pair{&a, &b}, {&b, &a}}) {
+        for (int y = 0; y < from->height(); ++y) {
+            for (int x = 0; x < from->width(); ++x) {
+                if (!inked(*from, x, y))
+                    continue;
+                bool near = false;
+                for (int dy = -1; dy <= 1 && !near; ++dy)
+                    for (int dx = -1; dx <= 1 && !near; ++dx)
+                        near = inked(*to, x + dx, y + dy);
+                stray += near ? 0 : 1;
+            }
+        }
+    }
+    return stray;
+}
+
+int inkedPixels(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+    return n;
+}
+
 } // namespace
 
 class TestTrackLines : public QObject
@@ -130,6 +165,88 @@ private slots:
             QVERIFY(ship.trackPolygon().size() < raw->count() / 2);
     }
 
+    void trackLayerDrawsTheShownLine()
+    {
+        // Five boats of the big race replayed forwards, back, one hidden and
+        // one followed: the layer and the boats' own ends draw what each
+        // ship's whole line shows, drawn in one piece.
+        DemoServer::Options options;
+        options.quiet = true;
+        const DemoServer server(options);
+        QGraphicsScene scene(0, 0, 900, 700);
+        std::vector<std::unique_ptr<Ship>> ships;
+        for (const DemoServer::Boat &boat : server.boats(DemoServer::bigEventId).mid(0, 5)) {
+            auto ship = std::make_unique<Ship>(boat.id, boat.name, QString(), QString());
+            for (const DemoServer::Fix &fix : server.fixes(DemoServer::bigEventId, boat.id))
+                ship->rawTrack()->addPoint(fix.lat, fix.lng, int(fix.tstamp), 0.0);
+            ship->setPointCount(ship->rawTrack()->count());
+            ship->setHasPositions(true);
+            ship->setDisplayTrack(ship->rawTrack());
+            ship->setShowSpeedLabel(false);
+            ship->displayTrack()->setColour(QColor::fromHsv(int(ships.size()) * 70, 255, 200));
+            scene.addItem(ship.get());
+            ships.push_back(std::move(ship));
+        }
+        TrackLayer *layer = TrackLayer::ensureIn(&scene);
+        QCOMPARE(TrackLayer::ensureIn(&scene), layer);
+        const Track *first = ships.front()->rawTrack();
+        const MapProjection view = viewAt(first->positionOf(first->count() / 2), 14, 900, 700);
+        const int start = first->timeAt(0);
+        const auto showAll = [&](int t) {
+            for (auto &ship : ships) {
+                show(*ship, t, view);
+                ship->setPositionKnown(false); // the lines alone
+            }
+        };
+        const auto rendered = [&] {
+            QImage image(900, 700, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            scene.render(&painter);
+            return image;
+        };
+        const auto inOnePiece = [&] {
+            QImage image(900, 700, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            for (const auto &ship : ships) {
+                if (!ship->isShown())
+                    continue;
+                QPen pen;
+                pen.setCosmetic(true);
+                pen.setWidth(ship->follow() ? 2 : 1);
+                pen.setColor(ship->displayTrack()->colour());
+                TrackLayer::drawLine(&painter, ship->trackPolygon(), ship->trackGaps(), pen);
+            }
+            return image;
+        };
+        const auto check = [&](const char *what) {
+            const QImage a = rendered();
+            const QImage b = inOnePiece();
+            QVERIFY2(inkedPixels(b) > 200, what);
+            QVERIFY2(strayPixels(a, b) == 0, what);
+        };
+        for (int step = 1; step <= 6; ++step) {
+            showAll(start + step * 600);
+            check("forwards");
+        }
+        // Ten minutes a step only added to the image.
+        QCOMPARE(layer->redraws(), 1);
+        QCOMPARE(layer->extensions(), 5);
+        showAll(start + 1500);
+        check("back");
+        QCOMPARE(layer->redraws(), 2);
+        ships.at(2)->setShown(false);
+        check("one hidden");
+        ships.at(1)->setFollow(true);
+        check("one followed");
+        QCOMPARE(layer->redraws(), 4);
+        for (auto &ship : ships)
+            scene.removeItem(ship.get());
+        const QImage empty = rendered();
+        QCOMPARE(inkedPixels(empty), 0);
+    }
+
     void outlierIgnoredForPositionAndLine()
     {
         // Fix 5 jumps 1.1 km north and back within two seconds; fix 0 and
@@ -173,6 +290,7 @@ private slots:
         ship->setNamedColour(QStringLiteral("#0000ff"));
         ship->displayTrack()->setColour(QColor(0, 0, 255));
         scene.addItem(ship.get());
+        TrackLayer::ensureIn(&scene);
         const MapProjection view = viewAt(t->positionOf(10), 16, 800, 600);
         show(*ship, t->newestTime(), view);
         const QPolygonF line = ship->trackPolygon();

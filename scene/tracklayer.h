@@ -1,0 +1,78 @@
+#ifndef VELMARO_SCENE_TRACKLAYER_H
+#define VELMARO_SCENE_TRACKLAYER_H
+
+#include <QGraphicsItem>
+#include <QImage>
+#include <QPen>
+#include <QPolygonF>
+#include <QRect>
+#include <QVector>
+
+#include <vector>
+
+class QGraphicsScene;
+class Track;
+
+// The settled track lines of every boat in the scene, kept drawn in one
+// image of the view below the boats. A frame extends the image by what each
+// line grew since the last one and then costs one copy of the image, however
+// long the tracks; it is drawn anew only when the view, a boat's look or its
+// shown span otherwise changes. Each boat draws the short stretch from
+// itself back to its settled line (Ship::endLine).
+class TrackLayer : public QGraphicsItem
+{
+public:
+    enum { Type = UserType + 3 };
+
+    TrackLayer();
+    int type() const override { return Type; }
+
+    // The scene's layer, made and added when it has none.
+    static TrackLayer *ensureIn(QGraphicsScene *scene);
+
+    // Solid runs between the gaps, each gap a dashed line of its own.
+    static void drawLine(QPainter *painter, const QPolygonF &line, const QVector<int> &gaps,
+                         QPen pen);
+
+    // Times the image was drawn from scratch, and extended.
+    int redraws() const { return m_redraws; }
+    int extensions() const { return m_extensions; }
+
+    QRectF boundingRect() const override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+               QWidget *widget = nullptr) override;
+
+private:
+    struct Drawn {
+        quint64 ship = 0;
+        const Track *track = nullptr;
+        quint64 lod = 0;
+        int low = 0;
+        int settled = -1;
+        QRgb colour = 0;
+        int width = 1;
+        // Same line in the same look; `settled` may differ.
+        bool sameLine(const Drawn &o) const
+        {
+            return ship == o.ship && track == o.track && lod == o.lod && low == o.low &&
+                   colour == o.colour && width == o.width;
+        }
+    };
+    void bringUpToDate(qreal dpr);
+    // Draws fixes `low` .. `high` of the line into the image.
+    void draw(QPainter *painter, const Drawn &line, int high, int low);
+
+    QImage m_image;
+    int m_zoom = -1;
+    QPointF m_origin;
+    QRectF m_clip;
+    std::vector<Drawn> m_drawn;
+    std::vector<Drawn> m_wanted;
+    QRect m_inked; // the part of the image drawn on, in view pixels
+    QPolygonF m_scratch;
+    QVector<int> m_scratchGaps;
+    int m_redraws = 0;
+    int m_extensions = 0;
+};
+
+#endif
