@@ -381,9 +381,9 @@ QPolygonF Ship::trackPolygon() const
     QVector<int> gaps;
     if (m_span.high >= 0 && m_span.track == m_displayTrack) {
         line.append(m_screenPos);
-        m_span.track->lod(m_span.zoom).appendLine(*m_span.track, m_span.high, m_span.low,
-                                                   m_span.origin, m_span.clip, m_span.highIsGap,
-                                                   &line, &gaps);
+        m_span.track->lod(m_span.zoom)
+            .appendLine(*m_span.track, m_span.high, m_span.low, m_span.origin, m_span.clip,
+                        m_span.highIsGap, &line, &gaps);
     }
     return line;
 }
@@ -394,9 +394,9 @@ QVector<int> Ship::trackGaps() const
     QVector<int> gaps;
     if (m_span.high >= 0 && m_span.track == m_displayTrack) {
         line.append(m_screenPos);
-        m_span.track->lod(m_span.zoom).appendLine(*m_span.track, m_span.high, m_span.low,
-                                                   m_span.origin, m_span.clip, m_span.highIsGap,
-                                                   &line, &gaps);
+        m_span.track->lod(m_span.zoom)
+            .appendLine(*m_span.track, m_span.high, m_span.low, m_span.origin, m_span.clip,
+                        m_span.highIsGap, &line, &gaps);
     }
     return gaps;
 }

@@ -7,9 +7,9 @@
 #include <QGraphicsItem>
 #include <QImage>
 #include <QList>
+#include <QPen>
 #include <QPersistentModelIndex>
 #include <QPixmap>
-#include <QPen>
 #include <QPolygonF>
 #include <QString>
 #include <QVector>

@@ -6,6 +6,11 @@
 #include <QGraphicsScene>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QThread>
+
+#include <cmath>
+#include <cstring>
+#include <future>
 
 TrackLayer::TrackLayer()
 {
@@ -107,12 +112,15 @@ void TrackLayer::bringUpToDate(qreal dpr)
     // The clip reaches 8 pixels beyond the view on every side.
     const QSize view = clip.adjusted(8, 8, -8, -8).size().toSize();
     const QSize pixels = (QSizeF(view) * dpr).toSize();
-    bool fresh = zoom != m_zoom || origin != m_origin || clip != m_clip ||
-                 m_image.size() != pixels || m_image.devicePixelRatio() != dpr ||
-                 m_wanted.size() != m_drawn.size();
+    bool fresh = zoom != m_zoom || clip != m_clip || m_image.size() != pixels ||
+                 m_image.devicePixelRatio() != dpr || m_wanted.size() != m_drawn.size();
     for (size_t i = 0; !fresh && i < m_wanted.size(); ++i) {
         fresh = !m_wanted[i].sameLine(m_drawn[i]) || m_wanted[i].settled < m_drawn[i].settled;
     }
+    // A map moved by whole pixels, as when following a boat or dragged,
+    // keeps what is still in view and draws only the stretches uncovered.
+    if (!fresh && origin != m_origin)
+        fresh = !scroll(origin - m_origin);
     if (fresh) {
         m_zoom = zoom;
         m_origin = origin;
@@ -124,10 +132,7 @@ void TrackLayer::bringUpToDate(qreal dpr)
             if (m_image.size() != pixels)
                 m_image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
             m_image.setDevicePixelRatio(dpr);
-            m_image.fill(Qt::transparent);
-            QPainter painter(&m_image);
-            for (const Drawn &line : m_wanted)
-                draw(&painter, line, line.settled, line.low);
+            drawAll();
         }
         ++m_redraws;
     } else {
@@ -139,25 +144,128 @@ void TrackLayer::bringUpToDate(qreal dpr)
                 painter.begin(&m_image);
                 ++m_extensions;
             }
-            draw(&painter, m_wanted[i], m_wanted[i].settled, m_drawn[i].settled);
+            m_scratch.inked = QRect();
+            draw(&painter, m_wanted[i], m_wanted[i].settled, m_drawn[i].settled, m_clip,
+                 &m_scratch);
+            m_inked |= m_scratch.inked;
         }
     }
     m_drawn.swap(m_wanted);
 }
 
-void TrackLayer::draw(QPainter *painter, const Drawn &line, int high, int low)
+bool TrackLayer::scroll(const QPointF &moved)
 {
-    m_scratch.resize(0);
-    m_scratchGaps.resize(0);
-    line.track->lod(m_zoom).appendLine(*line.track, high, low, m_origin, m_clip, false,
-                                       &m_scratch, &m_scratchGaps);
-    if (m_scratch.size() < 2)
+    const qreal dpr = m_image.devicePixelRatio();
+    const int w = m_image.width();
+    const int h = m_image.height();
+    const double fx = moved.x() * dpr;
+    const double fy = moved.y() * dpr;
+    const int dx = int(std::lround(fx));
+    const int dy = int(std::lround(fy));
+    if (std::abs(fx - dx) > 1e-6 || std::abs(fy - dy) > 1e-6 || std::abs(dx) >= w / 2 ||
+        std::abs(dy) >= h / 2)
+        return false;
+    // What was at (x + dx, y + dy) is now at (x, y).
+    const qsizetype bpl = m_image.bytesPerLine();
+    const size_t pixel = 4;
+    const size_t kept = size_t(w - std::abs(dx)) * pixel;
+    uchar *bits = m_image.bits();
+    for (int k = 0; k < h; ++k) {
+        const int y = dy > 0 ? k : h - 1 - k;
+        uchar *row = bits + qsizetype(y) * bpl;
+        const int from = y + dy;
+        if (from < 0 || from >= h) {
+            std::memset(row, 0, size_t(w) * pixel);
+            continue;
+        }
+        const uchar *source = bits + qsizetype(from) * bpl;
+        if (dx >= 0) {
+            std::memmove(row, source + size_t(dx) * pixel, kept);
+            std::memset(row + kept, 0, size_t(dx) * pixel);
+        } else {
+            std::memmove(row + size_t(-dx) * pixel, source, kept);
+            std::memset(row, 0, size_t(-dx) * pixel);
+        }
+    }
+    m_origin += moved;
+    const QRect view(QPoint(0, 0), m_image.deviceIndependentSize().toSize());
+    m_inked = m_inked.translated(-moved.toPoint()) & view;
+    // The uncovered columns and rows, each drawn clipped to itself.
+    const int vx = int(std::lround(moved.x()));
+    const int vy = int(std::lround(moved.y()));
+    QVector<QRect> strips;
+    if (vx > 0)
+        strips.append(QRect(view.width() - vx, 0, vx, view.height()));
+    else if (vx < 0)
+        strips.append(QRect(0, 0, -vx, view.height()));
+    if (vy > 0)
+        strips.append(QRect(0, view.height() - vy, view.width(), vy));
+    else if (vy < 0)
+        strips.append(QRect(0, 0, view.width(), -vy));
+    QPainter painter(&m_image);
+    for (const QRect &strip : std::as_const(strips)) {
+        painter.setClipRect(strip);
+        m_scratch.inked = QRect();
+        for (const Drawn &line : m_drawn)
+            draw(&painter, line, line.settled, line.low, QRectF(strip).adjusted(-8, -8, 8, 8),
+                 &m_scratch);
+        m_inked |= m_scratch.inked;
+    }
+    ++m_scrolls;
+    return true;
+}
+
+void TrackLayer::drawAll()
+{
+    m_image.fill(Qt::transparent);
+    // Two bands of rows, each an image of its own over the same pixels, so
+    // that two threads draw at once without sharing a painter.
+    const int rows = m_image.height();
+    const int bands =
+        rows >= 64 && m_wanted.size() >= 16 && QThread::idealThreadCount() > 1 ? 2 : 1;
+    const qreal dpr = m_image.devicePixelRatio();
+    uchar *bits = m_image.bits();
+    const auto drawBand = [&](int band, Scratch *scratch) {
+        const int top = rows * band / bands;
+        const int bottom = rows * (band + 1) / bands;
+        QImage part(bits + qsizetype(top) * m_image.bytesPerLine(), m_image.width(), bottom - top,
+                    m_image.bytesPerLine(), m_image.format());
+        part.setDevicePixelRatio(dpr);
+        QPainter painter(&part);
+        painter.translate(0, -top / dpr);
+        painter.setClipRect(QRectF(0, top / dpr, m_image.width() / dpr, (bottom - top) / dpr));
+        const QRectF clip = QRectF(0, top / dpr, m_image.width() / dpr, (bottom - top) / dpr)
+                                .adjusted(-8, -8, 8, 8);
+        scratch->inked = QRect();
+        for (const Drawn &line : m_wanted)
+            draw(&painter, line, line.settled, line.low, clip, scratch);
+    };
+    std::future<void> second;
+    if (bands > 1)
+        second = std::async(std::launch::async, drawBand, 1, &m_secondScratch);
+    drawBand(0, &m_scratch);
+    m_inked = m_scratch.inked;
+    if (second.valid()) {
+        second.wait();
+        m_inked |= m_secondScratch.inked;
+    }
+}
+
+void TrackLayer::draw(QPainter *painter, const Drawn &line, int high, int low, const QRectF &clip,
+                      Scratch *scratch) const
+{
+    scratch->line.resize(0);
+    scratch->gaps.resize(0);
+    line.track->lod(m_zoom).appendLine(*line.track, high, low, m_origin, clip, false,
+                                       &scratch->line, &scratch->gaps);
+    if (scratch->line.size() < 2)
         return;
     QPen pen;
     pen.setCosmetic(true);
     pen.setWidth(line.width);
     pen.setColor(QColor::fromRgba(line.colour));
-    drawLine(painter, m_scratch, m_scratchGaps, pen);
-    const QRect bounds = m_scratch.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
-    m_inked |= bounds & QRect(QPoint(0, 0), m_image.deviceIndependentSize().toSize());
+    drawLine(painter, scratch->line, scratch->gaps, pen);
+    const QRect bounds = scratch->line.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
+    scratch->inked |= bounds & clip.toAlignedRect() &
+                      QRect(QPoint(0, 0), m_image.deviceIndependentSize().toSize());
 }

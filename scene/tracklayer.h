@@ -37,6 +37,7 @@ public:
     // Times the image was drawn from scratch, and extended.
     int redraws() const { return m_redraws; }
     int extensions() const { return m_extensions; }
+    int scrolls() const { return m_scrolls; }
 
     QRectF boundingRect() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
@@ -58,9 +59,22 @@ private:
                    colour == o.colour && width == o.width;
         }
     };
+    // A line's points on their way to the image, and where they inked it.
+    struct Scratch {
+        QPolygonF line;
+        QVector<int> gaps;
+        QRect inked;
+    };
     void bringUpToDate(qreal dpr);
-    // Draws fixes `low` .. `high` of the line into the image.
-    void draw(QPainter *painter, const Drawn &line, int high, int low);
+    // Moves the image by `moved` world pixels of the view's origin and draws
+    // the drawn lines where it uncovered the view; false when it cannot.
+    bool scroll(const QPointF &moved);
+    // Every wanted line from scratch, the image's two halves at once.
+    void drawAll();
+    // Draws fixes `low` .. `high` of the line; what lies beyond `clip` (view
+    // pixels, 8 beyond the part drawn) may be left out.
+    void draw(QPainter *painter, const Drawn &line, int high, int low, const QRectF &clip,
+              Scratch *scratch) const;
 
     QImage m_image;
     int m_zoom = -1;
@@ -69,10 +83,11 @@ private:
     std::vector<Drawn> m_drawn;
     std::vector<Drawn> m_wanted;
     QRect m_inked; // the part of the image drawn on, in view pixels
-    QPolygonF m_scratch;
-    QVector<int> m_scratchGaps;
+    Scratch m_scratch;
+    Scratch m_secondScratch;
     int m_redraws = 0;
     int m_extensions = 0;
+    int m_scrolls = 0;
 };
 
 #endif

@@ -12,9 +12,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QList>
+#include <QObject>
 #include <QWidget>
 #include <QWindow>
-#include <QObject>
 
 class BenchHost : public QObject
 {

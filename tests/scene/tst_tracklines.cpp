@@ -190,7 +190,7 @@ private slots:
         TrackLayer *layer = TrackLayer::ensureIn(&scene);
         QCOMPARE(TrackLayer::ensureIn(&scene), layer);
         const Track *first = ships.front()->rawTrack();
-        const MapProjection view = viewAt(first->positionOf(first->count() / 2), 14, 900, 700);
+        MapProjection view = viewAt(first->positionOf(first->count() / 2), 14, 900, 700);
         const int start = first->timeAt(0);
         const auto showAll = [&](int t) {
             for (auto &ship : ships) {
@@ -241,6 +241,17 @@ private slots:
         ships.at(1)->setFollow(true);
         check("one followed");
         QCOMPARE(layer->redraws(), 4);
+        // Following a boat or dragging moves the map: the image is moved, not
+        // redrawn. Each move back uncovers the lines the one before pushed out.
+        int t = start + 2000;
+        for (const QPoint by : {QPoint(440, -20), QPoint(-440, 20), QPoint(0, 100), QPoint(0, 340),
+                                QPoint(-3, -340)}) {
+            view = viewAt(view.viewToGeo(450 + by.x(), 350 + by.y()), 14, 900, 700);
+            showAll(t += 30);
+            check("moved");
+        }
+        QCOMPARE(layer->redraws(), 4);
+        QCOMPARE(layer->scrolls(), 5);
         for (auto &ship : ships)
             scene.removeItem(ship.get());
         const QImage empty = rendered();
