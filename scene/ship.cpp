@@ -274,8 +274,10 @@ void Ship::resetMarks()
 
 void Ship::updateGeometry(const MapProjection &projection)
 {
-    if (m_pointCount <= 0 || !m_hasPositions || !m_currentPoint)
+    if (m_pointCount <= 0 || !m_hasPositions || !m_currentPoint) {
+        m_span = LineSpan{}; // nothing placed in this view
         return;
+    }
     prepareGeometryChange();
     m_screenPos = projection.geoToView(m_currentPoint->position);
 

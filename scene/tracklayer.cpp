@@ -77,9 +77,7 @@ void TrackLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *option
 void TrackLayer::bringUpToDate(qreal dpr)
 {
     m_wanted.clear();
-    int zoom = -1;
-    QPointF origin;
-    QRectF clip;
+    m_lines.clear();
     if (scene()) {
         const QList<QGraphicsItem *> items = scene()->items(Qt::AscendingOrder);
         for (const QGraphicsItem *item : items) {
@@ -91,23 +89,41 @@ void TrackLayer::bringUpToDate(qreal dpr)
             // before the next frame.
             if (line.settled < 0 || line.track->lod(line.zoom).serial() != line.lod)
                 continue;
-            if (zoom < 0) {
-                zoom = line.zoom;
-                origin = line.origin;
-                clip = line.clip;
-            } else if (line.zoom != zoom || line.origin != origin || line.clip != clip) {
-                continue; // not yet placed in this view
-            }
-            Drawn wanted;
-            wanted.ship = ship->serial();
-            wanted.track = line.track;
-            wanted.lod = line.lod;
-            wanted.low = line.low;
-            wanted.settled = line.settled;
-            wanted.colour = line.colour;
-            wanted.width = line.width;
-            m_wanted.push_back(wanted);
+            m_lines.push_back({ship->serial(), line});
         }
+    }
+    // The view most lines were placed in; a boat left behind in another one
+    // (not placed since) waits for its next placement.
+    int zoom = -1;
+    QPointF origin;
+    QRectF clip;
+    int votes = 0;
+    for (size_t i = 0; i < m_lines.size() && votes * 2 <= int(m_lines.size()); ++i) {
+        const Ship::SettledLine &a = m_lines[i].second;
+        if (a.zoom == zoom && a.origin == origin && a.clip == clip)
+            continue;
+        int n = 0;
+        for (const auto &[serial, b] : m_lines)
+            n += b.zoom == a.zoom && b.origin == a.origin && b.clip == a.clip ? 1 : 0;
+        if (n > votes) {
+            votes = n;
+            zoom = a.zoom;
+            origin = a.origin;
+            clip = a.clip;
+        }
+    }
+    for (const auto &[serial, line] : m_lines) {
+        if (line.zoom != zoom || line.origin != origin || line.clip != clip)
+            continue;
+        Drawn wanted;
+        wanted.ship = serial;
+        wanted.track = line.track;
+        wanted.lod = line.lod;
+        wanted.low = line.low;
+        wanted.settled = line.settled;
+        wanted.colour = line.colour;
+        wanted.width = line.width;
+        m_wanted.push_back(wanted);
     }
     // The clip reaches 8 pixels beyond the view on every side.
     const QSize view = clip.adjusted(8, 8, -8, -8).size().toSize();

@@ -1,6 +1,8 @@
 #ifndef VELMARO_SCENE_TRACKLAYER_H
 #define VELMARO_SCENE_TRACKLAYER_H
 
+#include "scene/ship.h"
+
 #include <QGraphicsItem>
 #include <QImage>
 #include <QPen>
@@ -82,6 +84,7 @@ private:
     QRectF m_clip;
     std::vector<Drawn> m_drawn;
     std::vector<Drawn> m_wanted;
+    std::vector<std::pair<quint64, Ship::SettledLine>> m_lines;
     QRect m_inked; // the part of the image drawn on, in view pixels
     Scratch m_scratch;
     Scratch m_secondScratch;

@@ -205,6 +205,7 @@ private slots:
             scene.render(&painter);
             return image;
         };
+        const Ship *elsewhere = nullptr; // placed in another view: its own end only
         const auto inOnePiece = [&] {
             QImage image(900, 700, QImage::Format_RGB32);
             image.fill(Qt::white);
@@ -216,7 +217,10 @@ private slots:
                 pen.setCosmetic(true);
                 pen.setWidth(ship->follow() ? 2 : 1);
                 pen.setColor(ship->displayTrack()->colour());
-                TrackLayer::drawLine(&painter, ship->trackPolygon(), ship->trackGaps(), pen);
+                if (ship.get() == elsewhere)
+                    TrackLayer::drawLine(&painter, ship->endLine(), ship->endGaps(), pen);
+                else
+                    TrackLayer::drawLine(&painter, ship->trackPolygon(), ship->trackGaps(), pen);
             }
             return image;
         };
@@ -252,6 +256,11 @@ private slots:
         }
         QCOMPARE(layer->redraws(), 4);
         QCOMPARE(layer->scrolls(), 5);
+        // The first boat left in another view does not take the others along.
+        elsewhere = ships.front().get();
+        show(*ships.front(), t, viewAt(view.viewToGeo(0, 0), 13, 900, 700));
+        ships.front()->setPositionKnown(false);
+        check("one elsewhere");
         for (auto &ship : ships)
             scene.removeItem(ship.get());
         const QImage empty = rendered();
