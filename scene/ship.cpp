@@ -356,37 +356,43 @@ void Ship::updateGeometry(const MapProjection &projection)
         }
         if (high >= low) {
             LineSpan &span = m_span;
-            span.track = track;
+            span.line.track = track;
             span.high = high;
-            span.low = low;
+            span.line.low = low;
             span.highIsGap = track->isGap(high, current);
-            span.zoom = projection.zoom();
-            span.origin = WorldProjector::viewOrigin(projection);
-            span.clip =
+            span.line.zoom = projection.zoom();
+            span.line.origin = WorldProjector::viewOrigin(projection);
+            span.line.clip =
                 QRectF(0, 0, projection.width(), projection.height()).adjusted(-8, -8, 8, 8);
-            const TrackLod &lod = track->lod(span.zoom);
-            span.lod = lod.serial();
+            const TrackLod &lod = track->lod(span.line.zoom);
+            span.line.lod = lod.serial();
             // Up to the newest kept fix the line is settled and drawn once by
             // the track layer; only the stretch from the boat back to it moves.
             const int settled = lod.keptAtOrBefore(high);
-            span.settled = settled > low ? settled : -1;
-            lod.appendLine(*track, high, span.settled >= 0 ? span.settled : low, span.origin,
-                           span.clip, span.highIsGap, &m_endLine, &m_endGaps);
+            span.line.settled = settled > low ? settled : -1;
+            lod.appendLine(*track, high, span.line.settled >= 0 ? span.line.settled : low,
+                           span.line.origin, span.line.clip, span.highIsGap, &m_endLine,
+                           &m_endGaps);
         }
     }
     updateBounds();
+}
+
+void Ship::wholeLine(QPolygonF *line, QVector<int> *gaps) const
+{
+    if (m_span.high < 0 || m_span.line.track != m_displayTrack)
+        return;
+    line->append(m_screenPos);
+    m_span.line.track->lod(m_span.line.zoom)
+        .appendLine(*m_span.line.track, m_span.high, m_span.line.low, m_span.line.origin,
+                    m_span.line.clip, m_span.highIsGap, line, gaps);
 }
 
 QPolygonF Ship::trackPolygon() const
 {
     QPolygonF line;
     QVector<int> gaps;
-    if (m_span.high >= 0 && m_span.track == m_displayTrack) {
-        line.append(m_screenPos);
-        m_span.track->lod(m_span.zoom)
-            .appendLine(*m_span.track, m_span.high, m_span.low, m_span.origin, m_span.clip,
-                        m_span.highIsGap, &line, &gaps);
-    }
+    wholeLine(&line, &gaps);
     return line;
 }
 
@@ -394,12 +400,7 @@ QVector<int> Ship::trackGaps() const
 {
     QPolygonF line;
     QVector<int> gaps;
-    if (m_span.high >= 0 && m_span.track == m_displayTrack) {
-        line.append(m_screenPos);
-        m_span.track->lod(m_span.zoom)
-            .appendLine(*m_span.track, m_span.high, m_span.low, m_span.origin, m_span.clip,
-                        m_span.highIsGap, &line, &gaps);
-    }
+    wholeLine(&line, &gaps);
     return gaps;
 }
 
@@ -417,15 +418,9 @@ Ship::SettledLine Ship::settledLine() const
 {
     SettledLine line;
     if (!m_show || !m_hasPositions || m_pointCount <= 0 || !m_showTrack || !isVisible() ||
-        m_span.settled < 0 || m_span.track != m_displayTrack)
+        m_span.line.settled < 0 || m_span.line.track != m_displayTrack)
         return line;
-    line.track = m_span.track;
-    line.lod = m_span.lod;
-    line.zoom = m_span.zoom;
-    line.origin = m_span.origin;
-    line.clip = m_span.clip;
-    line.low = m_span.low;
-    line.settled = m_span.settled;
+    line = m_span.line;
     const QPen pen = linePen();
     line.colour = pen.color().rgba();
     line.width = pen.width();

@@ -210,20 +210,15 @@ private:
     quint64 m_serial;
     QPolygonF m_endLine;
     QVector<int> m_endGaps;
-    // The line shown at the last updateGeometry: fixes high .. low.
+    // The line shown at the last updateGeometry: fixes high .. line.low.
     struct LineSpan {
-        const Track *track = nullptr;
         int high = -1;
-        int low = 0;
         bool highIsGap = false;
-        int zoom = 0;
-        QPointF origin;
-        QRectF clip;
-        int settled = -1;
-        quint64 lod = 0;
+        SettledLine line; // without its look
     };
     LineSpan m_span;
     QPen linePen() const;
+    void wholeLine(QPolygonF *line, QVector<int> *gaps) const;
     double m_simplifyTolerance = 0.0;
     double m_simplifyToleranceSquared = 0.0;
     int m_currentTime = 0;

@@ -89,7 +89,10 @@ void TrackLayer::bringUpToDate(qreal dpr)
             // before the next frame.
             if (line.settled < 0 || line.track->lod(line.zoom).serial() != line.lod)
                 continue;
-            m_lines.push_back({ship->serial(), line});
+            Drawn drawn;
+            static_cast<Ship::SettledLine &>(drawn) = line;
+            drawn.ship = ship->serial();
+            m_lines.push_back(drawn);
         }
     }
     // The view most lines were placed in; a boat left behind in another one
@@ -99,11 +102,11 @@ void TrackLayer::bringUpToDate(qreal dpr)
     QRectF clip;
     int votes = 0;
     for (size_t i = 0; i < m_lines.size() && votes * 2 <= int(m_lines.size()); ++i) {
-        const Ship::SettledLine &a = m_lines[i].second;
+        const Drawn &a = m_lines[i];
         if (a.zoom == zoom && a.origin == origin && a.clip == clip)
             continue;
         int n = 0;
-        for (const auto &[serial, b] : m_lines)
+        for (const Drawn &b : m_lines)
             n += b.zoom == a.zoom && b.origin == a.origin && b.clip == a.clip ? 1 : 0;
         if (n > votes) {
             votes = n;
@@ -112,18 +115,9 @@ void TrackLayer::bringUpToDate(qreal dpr)
             clip = a.clip;
         }
     }
-    for (const auto &[serial, line] : m_lines) {
-        if (line.zoom != zoom || line.origin != origin || line.clip != clip)
-            continue;
-        Drawn wanted;
-        wanted.ship = serial;
-        wanted.track = line.track;
-        wanted.lod = line.lod;
-        wanted.low = line.low;
-        wanted.settled = line.settled;
-        wanted.colour = line.colour;
-        wanted.width = line.width;
-        m_wanted.push_back(wanted);
+    for (const Drawn &line : m_lines) {
+        if (line.zoom == zoom && line.origin == origin && line.clip == clip)
+            m_wanted.push_back(line);
     }
     // The clip reaches 8 pixels beyond the view on every side.
     const QSize view = clip.adjusted(8, 8, -8, -8).size().toSize();

@@ -46,14 +46,8 @@ public:
                QWidget *widget = nullptr) override;
 
 private:
-    struct Drawn {
+    struct Drawn : Ship::SettledLine {
         quint64 ship = 0;
-        const Track *track = nullptr;
-        quint64 lod = 0;
-        int low = 0;
-        int settled = -1;
-        QRgb colour = 0;
-        int width = 1;
         // Same line in the same look; `settled` may differ.
         bool sameLine(const Drawn &o) const
         {
@@ -84,8 +78,8 @@ private:
     QRectF m_clip;
     std::vector<Drawn> m_drawn;
     std::vector<Drawn> m_wanted;
-    std::vector<std::pair<quint64, Ship::SettledLine>> m_lines;
-    QRect m_inked; // the part of the image drawn on, in view pixels
+    std::vector<Drawn> m_lines; // every boat's, in whatever view
+    QRect m_inked;              // the part of the image drawn on, in view pixels
     Scratch m_scratch;
     Scratch m_secondScratch;
     int m_redraws = 0;
