@@ -457,7 +457,7 @@
     </message>
     <message>
         <source>Distanz zum nächsten Punkt der Linie des nächsten Tors.</source>
-        <translation>Distance to the nearest point of the next gate's line.</translation>
+        <translation>Distance to the nearest point of the next gate&apos;s line.</translation>
     </message>
     <message>
         <source>Distanz zum nächsten Tor plus die Schenkel von Tormitte zu Tormitte bis ins Ziel.</source>
@@ -477,7 +477,7 @@
     </message>
     <message>
         <source>Velocity made good on course: Fahrt über Grund der letzten Minute (oder des letzten Meldeabstands, wenn länger) mal Kosinus des Winkels zwischen Kurs und Peilung zum nächsten Tor, in Knoten. Auf einer Kreuz oder einem Vorwindkurs im geschätzten Wind nennt der Tooltip der Zelle auch die VMG zum Wind.</source>
-        <translation>Velocity made good on course: speed over ground of the last minute (or of the last fix interval, when longer) times the cosine of the angle between course and bearing to the next gate, in knots. On a beat or a run in the estimated wind the cell's tooltip also gives the VMG to the wind.</translation>
+        <translation>Velocity made good on course: speed over ground of the last minute (or of the last fix interval, when longer) times the cosine of the angle between course and bearing to the next gate, in knots. On a beat or a run in the estimated wind the cell&apos;s tooltip also gives the VMG to the wind.</translation>
     </message>
     <message>
         <source>Durchschnittsfahrt: gesegelte Strecke entlang der Meldungen in der letzten Stunde, den letzten 4 oder 24 Stunden Regattazeit, geteilt durch diese Zeit (seit dem Start, wenn er kürzer zurückliegt), in Knoten.</source>
@@ -489,7 +489,7 @@
     </message>
     <message>
         <source>Abstand zum Klassenersten in Zeit: Abstand in Distanz geteilt durch die eigene VMC; ist der Erste schon im Ziel, zählt die Zeit seit seiner Ankunft dazu. Im Ziel: Unterschied der Zielzeiten.</source>
-        <translation>Gap to the class leader in time: the gap in distance divided by the boat's own VMC; when the leader has finished, the time since its finish is added. Finished: difference of the finish times.</translation>
+        <translation>Gap to the class leader in time: the gap in distance divided by the boat&apos;s own VMC; when the leader has finished, the time since its finish is added. Finished: difference of the finish times.</translation>
     </message>
     <message>
         <source>Alter der letzten Meldung im gezeigten Moment.</source>
@@ -1252,6 +1252,10 @@ Time-on-distance: corrected time = elapsed time − allowance × course length i
     <message>
         <source>Kartencache (MB)</source>
         <translation>Map cache (MB)</translation>
+    </message>
+    <message>
+        <source>Laufende Regatta jede Sekunde abfragen</source>
+        <translation>Poll a running race every second</translation>
     </message>
 </context>
 <context>

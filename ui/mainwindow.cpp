@@ -196,6 +196,8 @@ void MainWindow::wireParts()
         focusMap();
     });
     connect(m_settings, &SettingsPage::autoloadToggled, this, &MainWindow::toggleAutoLoad);
+    connect(m_settings, &SettingsPage::liveEverySecondToggled, this,
+            [this] { toggleAutoLoad(m_settings->autoload()); });
     connect(m_settings, &SettingsPage::lookForUpdateToggled, this, &MainWindow::focusMap);
     connect(m_settings, &SettingsPage::completeTracksToggled, this, [this](bool on) {
         m_races->setCompleteTracks(on);

@@ -128,7 +128,11 @@ public:
 
     int pollInterval() const { return m_settings->pollInterval(); }
     void setPollInterval(int minutes) { m_settings->setPollInterval(minutes); }
-    int pollIntervalMs() const { return pollInterval() * 60000; }
+    // Every second when following a running race live, else the stored minutes.
+    int pollIntervalMs() const
+    {
+        return m_settings->liveEverySecond() ? 1000 : pollInterval() * 60000;
+    }
 
     bool loadMaps() const { return m_settings->loadMaps(); }
     bool autoload() const { return m_settings->autoload(); }

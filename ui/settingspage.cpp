@@ -20,13 +20,14 @@ namespace
 const QString sailNumberKey = QStringLiteral("sailNumberLabels");
 const QString languageKey = QStringLiteral("language");
 const QString laylinesKey = QStringLiteral("laylines");
+const QString liveEverySecondKey = QStringLiteral("liveEverySecond");
 } // namespace
 
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent), m_tileBox(new QCheckBox), m_autoloadBox(new QCheckBox),
-      m_updateBox(new QCheckBox), m_completeTracksBox(new QCheckBox),
-      m_sailNumberBox(new QCheckBox), m_laylineBox(new QCheckBox),
-      m_lastFetchLabel(new QLabel(QStringLiteral("--.--.---- --:--")))
+      m_liveEverySecondBox(new QCheckBox), m_updateBox(new QCheckBox),
+      m_completeTracksBox(new QCheckBox), m_sailNumberBox(new QCheckBox),
+      m_laylineBox(new QCheckBox), m_lastFetchLabel(new QLabel(QStringLiteral("--.--.---- --:--")))
 {
     setObjectName(QStringLiteral("einstellungen"));
     m_lastFetchLabel->setObjectName(QStringLiteral("lastFetch"));
@@ -62,6 +63,15 @@ SettingsPage::SettingsPage(QWidget *parent)
         std::unique_ptr<QSettings>(Config::windowSettings())->setValue(laylinesKey, on);
         emit laylinesToggled(on);
     });
+    m_liveEverySecond = std::unique_ptr<QSettings>(Config::windowSettings())
+                            ->value(liveEverySecondKey, false)
+                            .toBool();
+    m_liveEverySecondBox->setChecked(m_liveEverySecond);
+    connect(m_liveEverySecondBox, &QCheckBox::clicked, this, [this](bool on) {
+        m_liveEverySecond = on;
+        std::unique_ptr<QSettings>(Config::windowSettings())->setValue(liveEverySecondKey, on);
+        emit liveEverySecondToggled(on);
+    });
     m_tileBox->setChecked(m_loadMaps);
     m_autoloadBox->setChecked(m_autoload);
     m_updateBox->setChecked(m_lookForUpdate);
@@ -71,6 +81,7 @@ SettingsPage::SettingsPage(QWidget *parent)
     auto *networkForm = new QFormLayout;
     networkForm->addRow(tr("Letzte Abfrage der Postionsdaten"), m_lastFetchLabel);
     networkForm->addRow(tr("Positionsdaten automatisch herunterladen"), m_autoloadBox);
+    networkForm->addRow(tr("Laufende Regatta jede Sekunde abfragen"), m_liveEverySecondBox);
     networkForm->addRow(tr("Fehlende Karten automatisch herunterladen"), m_tileBox);
     networkForm->addRow(tr("Beim Start nach Programmupdates suchen"), m_updateBox);
     network->setLayout(networkForm);

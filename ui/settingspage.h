@@ -30,6 +30,10 @@ public:
     QCheckBox *laylineBox() const { return m_laylineBox; }
     // Laylines to the next mark for the followed boat; kept likewise.
     bool laylines() const { return m_laylines; }
+    // A running race polled every second rather than every pollInterval()
+    // minutes, to follow a 1 Hz fleet live; kept likewise ("liveEverySecond").
+    QCheckBox *liveEverySecondBox() const { return m_liveEverySecondBox; }
+    bool liveEverySecond() const { return m_liveEverySecond; }
     QLabel *lastFetchLabel() const { return m_lastFetchLabel; }
 
     // Reads the stored preferences into the flags and boxes; a value that
@@ -67,6 +71,7 @@ signals:
     void completeTracksToggled(bool on);
     void sailNumberLabelsToggled(bool on);
     void laylinesToggled(bool on);
+    void liveEverySecondToggled(bool on);
     void tileCacheLimitChanged(int megabytes);
     void seamarksToggled(bool on);
     void clearTileCacheRequested();
@@ -77,6 +82,7 @@ private:
 
     QCheckBox *m_tileBox;
     QCheckBox *m_autoloadBox;
+    QCheckBox *m_liveEverySecondBox;
     QCheckBox *m_updateBox;
     QCheckBox *m_completeTracksBox;
     QCheckBox *m_sailNumberBox;
@@ -84,6 +90,7 @@ private:
     bool m_laylines = false;
     QLabel *m_lastFetchLabel;
     int m_pollInterval = 5;
+    bool m_liveEverySecond = false;
     bool m_loadMaps = false;
     bool m_autoload = false;
     bool m_lookForUpdate = true;

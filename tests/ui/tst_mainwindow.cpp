@@ -134,6 +134,15 @@ private slots:
                  (QList<bool>{running, running, true}));
         // a finished race does not store it off
         QCOMPARE(f.db->scalar(u"SELECT autoload FROM prefs"_s).toInt(), 1);
+        if (!running)
+            return;
+        // Following live polls every second; off again, the stored minutes.
+        QCheckBox *live = w->settingsPage()->liveEverySecondBox();
+        live->click();
+        QCOMPARE((std::pair{w->pollTimer()->isActive(), w->pollTimer()->interval()}),
+                 (std::pair{true, 1000}));
+        live->click();
+        QCOMPARE(w->pollTimer()->interval(), w->pollInterval() * 60000);
     }
 
     // While a race is under way the status bar tells the age of its newest
