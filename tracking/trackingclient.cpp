@@ -22,6 +22,7 @@ namespace
 const char *const discardedProperty = "velmaroDiscarded";
 // The race load a reply belongs to.
 const char *const loadProperty = "velmaroLoad";
+const char *const loadBoatProperty = "velmaroLoadBoat";
 } // namespace
 
 TrackingClient::TrackingClient(QObject *parent)
@@ -74,8 +75,17 @@ QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const 
         if (m_load.active) {
             reply->setProperty(loadProperty, m_load.generation);
             ++m_load.requests;
-            if (kind != RequestKind::BoatList)
-                ++m_load.boatsAsked;
+            if (kind != RequestKind::BoatList) {
+                reply->setProperty(loadBoatProperty, tag.boatId);
+                auto open = m_load.openPerBoat.find(tag.boatId);
+                if (open == m_load.openPerBoat.end()) {
+                    open = m_load.openPerBoat.insert(tag.boatId, 0);
+                    ++m_load.boatsAsked;
+                } else if (open.value() == 0) {
+                    --m_load.boatsDone; // done once, asked again
+                }
+                ++open.value();
+            }
         }
     }
     return reply;
@@ -124,8 +134,11 @@ void TrackingClient::countLoadReply(QNetworkReply *reply, bool positions)
     if (!m_load.active || !generation.isValid() || generation.toInt() != m_load.generation)
         return;
     ++m_load.answered;
-    if (positions)
-        ++m_load.boatsDone;
+    if (positions) {
+        auto open = m_load.openPerBoat.find(reply->property(loadBoatProperty).toInt());
+        if (open != m_load.openPerBoat.end() && open.value() > 0 && --open.value() == 0)
+            ++m_load.boatsDone;
+    }
     emit loadProgress(m_load.boatsDone, m_load.boatsAsked, m_load.fixes);
     if (m_load.answered >= m_load.requests) {
         m_load.active = false;
@@ -188,7 +201,9 @@ void TrackingClient::getData()
 {
     if (!m_race.valid || Seams::nowSecs() < m_race.start)
         return;
-    if (!probeServer() || m_loading)
+    // While the race still loads, its own requests bring the newest fixes;
+    // a poll then would ask every boat a second time.
+    if (!probeServer() || m_loading || m_load.active)
         return;
     m_loading = true;
     if (std::exchange(m_boatListLost, false))

@@ -5,6 +5,7 @@
 #include "tracking/trackingrequest.h"
 #include "tracking/trackingtypes.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -190,8 +191,11 @@ private:
         int generation = 0;
         int requests = 0;
         int answered = 0;
+        // A boat asked for its history and its newest fixes counts once,
+        // done when none of its replies is open.
         int boatsAsked = 0;
         int boatsDone = 0;
+        QHash<int, int> openPerBoat;
         qint64 fixes = 0;
     } m_load;
     // The failure last told; None again after a reply is stored.

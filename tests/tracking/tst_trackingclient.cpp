@@ -181,6 +181,27 @@ private slots:
         verifyComplete();
     }
 
+    // A poll due while the chosen race still loads (every second when
+    // following live) asks no boat a second time, and each boat counts once.
+    void pollDuringLoadAsksNothingMore()
+    {
+        selectLiveRace();
+        selectRace(21, 120);
+        WAIT_IDLE();
+        const int asked = served("getPosition");
+        g_now += 900;
+        m_server->setFault("getPosition", DemoServer::Fault::Delay, 300);
+        QSignalSpy progress(m_client.get(), &TrackingClient::loadProgress);
+        selectRace(liveEvent, liveTask);
+        m_client->getData();
+        WAIT_IDLE();
+        QCOMPARE(served("getPosition"), asked + m_race->boatCount());
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE((std::pair{progress.last().at(0).toInt(), progress.last().at(1).toInt()}),
+                 (std::pair{m_race->boatCount(), m_race->boatCount()}));
+        verifyComplete();
+    }
+
     // A boat list or fixes that could not be stored are asked for again at the
     // next poll, with nothing half stored and lastget kept; each kind of
     // failure is told once, not once per reply.
