@@ -87,11 +87,17 @@ void TrackLayer::bringUpToDate(qreal dpr)
             const Ship::SettledLine line = ship->settledLine();
             // A line whose level of detail was rebuilt since is placed anew
             // before the next frame.
-            if (line.settled < 0 || line.track->lod(line.zoom).serial() != line.lod)
+            if (line.settled < 0)
+                continue;
+            // Taken here, on this thread: bringing a line up to date writes to
+            // its track, which the drawing threads must only read.
+            const TrackLod &lod = line.track->lod(line.zoom);
+            if (lod.serial() != line.lod)
                 continue;
             Drawn drawn;
             static_cast<Ship::SettledLine &>(drawn) = line;
             drawn.ship = ship->serial();
+            drawn.lodLine = &lod;
             m_lines.push_back(drawn);
         }
     }
@@ -216,9 +222,10 @@ bool TrackLayer::scroll(const QPointF &moved)
     for (const QRect &strip : std::as_const(strips)) {
         painter.setClipRect(strip);
         m_scratch.inked = QRect();
-        for (const Drawn &line : m_drawn)
-            draw(&painter, line, line.settled, line.low, QRectF(strip).adjusted(-8, -8, 8, 8),
-                 &m_scratch);
+        // The lines as drawn so far; the wanted ones are the same lines.
+        for (size_t i = 0; i < m_wanted.size(); ++i)
+            draw(&painter, m_wanted[i], m_drawn[i].settled, m_wanted[i].low,
+                 QRectF(strip).adjusted(-8, -8, 8, 8), &m_scratch);
         m_inked |= m_scratch.inked;
     }
     ++m_scrolls;
@@ -266,8 +273,8 @@ void TrackLayer::draw(QPainter *painter, const Drawn &line, int high, int low, c
 {
     scratch->line.resize(0);
     scratch->gaps.resize(0);
-    line.track->lod(m_zoom).appendLine(*line.track, high, low, m_origin, clip, false,
-                                       &scratch->line, &scratch->gaps);
+    line.lodLine->appendLine(*line.track, high, low, m_origin, clip, false, &scratch->line,
+                             &scratch->gaps);
     if (scratch->line.size() < 2)
         return;
     QPen pen;

@@ -14,6 +14,7 @@
 
 class QGraphicsScene;
 class Track;
+class TrackLod;
 
 // The settled track lines of every boat in the scene, kept drawn in one
 // image of the view below the boats. A frame extends the image by what each
@@ -48,6 +49,7 @@ public:
 private:
     struct Drawn : Ship::SettledLine {
         quint64 ship = 0;
+        const TrackLod *lodLine = nullptr; // of this frame
         // Same line in the same look; `settled` may differ.
         bool sameLine(const Drawn &o) const
         {
