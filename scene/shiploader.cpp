@@ -88,6 +88,7 @@ TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection
                      QGraphicsScene *scene)
 {
     TimeRange range;
+    bool added = false;
     for (Ship *ship : ships) {
         if (!ship || !ship->hasPositions())
             continue;
@@ -117,10 +118,14 @@ TimeRange placeShips(const QList<Ship *> &ships, const MapProjection &projection
             if (track->count() > 1)
                 ship->setCurrentPoint(ship->positionAt(first));
         }
-        if (scene && ship->scene() != scene)
+        if (scene && ship->scene() != scene) {
             scene->addItem(ship);
+            added = true;
+        }
     }
-    TrackLayer::ensureIn(scene);
+    // Boats placed again (after every live reply) find their layer there.
+    if (added)
+        TrackLayer::ensureIn(scene);
     return range;
 }
 

@@ -85,12 +85,12 @@ void TrackLayer::bringUpToDate(qreal dpr)
                 continue;
             const Ship *ship = static_cast<const Ship *>(item);
             const Ship::SettledLine line = ship->settledLine();
-            // A line whose level of detail was rebuilt since is placed anew
-            // before the next frame.
             if (line.settled < 0)
                 continue;
             // Taken here, on this thread: bringing a line up to date writes to
-            // its track, which the drawing threads must only read.
+            // its track, which the drawing threads must only read. A line
+            // whose level of detail was rebuilt since is placed anew before
+            // the next frame.
             const TrackLod &lod = line.track->lod(line.zoom);
             if (lod.serial() != line.lod)
                 continue;
@@ -249,13 +249,12 @@ void TrackLayer::drawAll()
                     m_image.bytesPerLine(), m_image.format());
         part.setDevicePixelRatio(dpr);
         QPainter painter(&part);
-        painter.translate(0, -top / dpr);
-        painter.setClipRect(QRectF(0, top / dpr, m_image.width() / dpr, (bottom - top) / dpr));
-        const QRectF clip = QRectF(0, top / dpr, m_image.width() / dpr, (bottom - top) / dpr)
-                                .adjusted(-8, -8, 8, 8);
+        const QRectF rect(0, top / dpr, m_image.width() / dpr, (bottom - top) / dpr);
+        painter.translate(0, -rect.top());
+        painter.setClipRect(rect);
         scratch->inked = QRect();
         for (const Drawn &line : m_wanted)
-            draw(&painter, line, line.settled, line.low, clip, scratch);
+            draw(&painter, line, line.settled, line.low, rect.adjusted(-8, -8, 8, 8), scratch);
     };
     std::future<void> second;
     if (bands > 1)

@@ -22,7 +22,6 @@ namespace
 const char *const discardedProperty = "velmaroDiscarded";
 // The race load a reply belongs to.
 const char *const loadProperty = "velmaroLoad";
-const char *const loadBoatProperty = "velmaroLoadBoat";
 } // namespace
 
 TrackingClient::TrackingClient(QObject *parent)
@@ -75,17 +74,8 @@ QNetworkReply *TrackingClient::send(RequestKind kind, const QString &url, const 
         if (m_load.active) {
             reply->setProperty(loadProperty, m_load.generation);
             ++m_load.requests;
-            if (kind != RequestKind::BoatList) {
-                reply->setProperty(loadBoatProperty, tag.boatId);
-                auto open = m_load.openPerBoat.find(tag.boatId);
-                if (open == m_load.openPerBoat.end()) {
-                    open = m_load.openPerBoat.insert(tag.boatId, 0);
-                    ++m_load.boatsAsked;
-                } else if (open.value() == 0) {
-                    --m_load.boatsDone; // done once, asked again
-                }
-                ++open.value();
-            }
+            if (kind != RequestKind::BoatList)
+                ++m_load.openPerBoat[tag.boatId];
         }
     }
     return reply;
@@ -124,22 +114,21 @@ void TrackingClient::loadRace()
         m_load.active = false;
         emit loadFinished();
     } else {
-        emit loadProgress(0, m_load.boatsAsked, 0);
+        emit loadProgress(0, int(m_load.openPerBoat.size()), 0);
     }
 }
 
-void TrackingClient::countLoadReply(QNetworkReply *reply, bool positions)
+void TrackingClient::countLoadReply(QNetworkReply *reply, int boatId)
 {
     const QVariant generation = reply->property(loadProperty);
     if (!m_load.active || !generation.isValid() || generation.toInt() != m_load.generation)
         return;
     ++m_load.answered;
-    if (positions) {
-        auto open = m_load.openPerBoat.find(reply->property(loadBoatProperty).toInt());
-        if (open != m_load.openPerBoat.end() && open.value() > 0 && --open.value() == 0)
-            ++m_load.boatsDone;
-    }
-    emit loadProgress(m_load.boatsDone, m_load.boatsAsked, m_load.fixes);
+    const auto open = m_load.openPerBoat.find(boatId);
+    if (open != m_load.openPerBoat.end() && open.value() > 0)
+        --open.value();
+    const int done = int(std::count(m_load.openPerBoat.cbegin(), m_load.openPerBoat.cend(), 0));
+    emit loadProgress(done, int(m_load.openPerBoat.size()), m_load.fixes);
     if (m_load.answered >= m_load.requests) {
         m_load.active = false;
         emit loadFinished();
@@ -269,7 +258,7 @@ void TrackingClient::handleReply(QNetworkReply *reply, RequestKind kind, const R
     // down put it out while a positions reply was still open.
     if (isTransfer(kind)) {
         emit transferFinished();
-        countLoadReply(reply, kind != RequestKind::BoatList);
+        countLoadReply(reply, kind != RequestKind::BoatList ? tag.boatId : -1);
     }
     emit replyHandled(reply->request().url(), outcome);
 }

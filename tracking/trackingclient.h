@@ -158,7 +158,8 @@ private:
     int sendNewPositions(bool heldOnly = false);
     void sendBoatList();
     void reportStoreFailure(const QString &error);
-    void countLoadReply(QNetworkReply *reply, bool positions);
+    // boatId: the boat a positions reply was for, -1 for the boat list.
+    void countLoadReply(QNetworkReply *reply, int boatId);
     void handleNextReply();
 
     QNetworkAccessManager *m_manager;
@@ -191,10 +192,8 @@ private:
         int generation = 0;
         int requests = 0;
         int answered = 0;
-        // A boat asked for its history and its newest fixes counts once,
-        // done when none of its replies is open.
-        int boatsAsked = 0;
-        int boatsDone = 0;
+        // Open replies per boat asked: a boat asked for its history and its
+        // newest fixes counts once, done when none of its replies is open.
         QHash<int, int> openPerBoat;
         qint64 fixes = 0;
     } m_load;
